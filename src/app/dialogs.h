@@ -1,0 +1,27 @@
+// The one seam for everything modal: message boxes, file and folder choosers
+// and modal dialogs. Tests install a scripted subclass; nothing else in the
+// program calls QMessageBox, QFileDialog or QDialog::exec directly.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QDialog;
+class QWidget;
+
+class Dialogs {
+ public:
+  virtual ~Dialogs();
+  virtual void information(QWidget* parent, const QString& title, const QString& text);
+  virtual void warning(QWidget* parent, const QString& title, const QString& text);
+  virtual void critical(QWidget* parent, const QString& title, const QString& text);
+  // "" / empty list when the user cancels
+  virtual QString get_existing_directory(QWidget* parent, const QString& title,
+                                         const QString& dir = {});
+  virtual QString get_open_file_name(QWidget* parent, const QString& title, const QString& dir,
+                                     const QString& filter);
+  virtual QStringList get_open_file_names(QWidget* parent, const QString& title,
+                                          const QString& dir, const QString& filter);
+  // Runs any modal dialog and returns its result code.
+  virtual int exec(QDialog& dialog);
+};

@@ -1,0 +1,38 @@
+// InteractiveCanvas: the drawing scene. Turns mouse input into shapes according
+// to `draw_mode` and reports finished shapes (scene coordinates = image pixels).
+#pragma once
+
+#include <QGraphicsPolygonItem>
+#include <QGraphicsScene>
+#include <QList>
+#include <QPointF>
+#include <QPolygonF>
+#include <QString>
+#include <optional>
+
+class InteractiveCanvas : public QGraphicsScene {
+  Q_OBJECT
+
+ public:
+  explicit InteractiveCanvas(QObject* parent = nullptr);
+
+  void set_draw_mode(const QString& mode);
+  void reset_drawing();
+  QList<QPointF> calculate_shape(const QPointF& start, const QPointF& end) const;
+  void update_preview();
+
+  QString draw_mode = QStringLiteral("Select/Move");
+  QList<QPointF> current_polygon;
+  bool drawing = false;
+  QGraphicsPolygonItem* temp_poly_item = nullptr;
+  std::optional<QPointF> start_pos;
+
+ Q_SIGNALS:
+  void polygon_completed(const QPolygonF& polygon);
+  void point_clicked(const QPointF& point);
+
+ protected:
+  void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+  void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+  void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
+};

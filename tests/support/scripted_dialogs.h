@@ -1,0 +1,48 @@
+// A Dialogs double: returns scripted answers and records every call, so window
+// tests never block on a modal box.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "app/dialogs.h"
+
+struct DialogCall {
+  QString kind;  // "information", "warning", "critical", "directory", "open_file",
+                 // "open_files", "exec"
+  QString title;
+  QString text;  // message text, or the dialog's class name for "exec"
+};
+
+class ScriptedDialogs : public Dialogs {
+ public:
+  void information(QWidget* parent, const QString& title, const QString& text) override;
+  void warning(QWidget* parent, const QString& title, const QString& text) override;
+  void critical(QWidget* parent, const QString& title, const QString& text) override;
+  QString get_existing_directory(QWidget* parent, const QString& title,
+                                 const QString& dir = {}) override;
+  QString get_open_file_name(QWidget* parent, const QString& title, const QString& dir,
+                             const QString& filter) override;
+  QStringList get_open_file_names(QWidget* parent, const QString& title, const QString& dir,
+                                  const QString& filter) override;
+  // Runs the next scripted answer on the dialog; without one the dialog is
+  // rejected, as if the user cancelled it.
+  int exec(QDialog& dialog) override;
+
+  // Answers, consumed front first; an empty queue answers "cancelled".
+  std::deque<QString> directories;
+  std::deque<QString> open_files;
+  std::deque<QStringList> open_file_lists;
+  std::deque<std::function<int(QDialog&)>> exec_answers;
+
+  std::vector<DialogCall> calls;
+
+  int count(const QString& kind) const;
+  // The last call of that kind, or nullptr.
+  const DialogCall* last(const QString& kind) const;
+  // Every message box (information, warning, critical) in order.
+  std::vector<DialogCall> messages() const;
+};
