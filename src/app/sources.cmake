@@ -8,5 +8,5 @@ list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/info_label.cpp
   ${CMAKE_CURRENT_LIST_DIR}/later_tabs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pending_ops.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wait_cursor.h
 )

@@ -1,4 +1,5 @@
 list(APPEND ORVANE_CORE_SOURCES
 )
 list(APPEND ORVANE_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/dataset_tools_tab.cpp
 )

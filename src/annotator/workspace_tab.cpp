@@ -1,4 +1,4 @@
-// Temporary: annotator and dataset-tool operations until their tabs land.
+// Temporary stubs until the annotator tab lands.
 #include "app/app_core.h"
 
 void OrvaneStudio::setup_workspace_tab() {}
@@ -23,6 +23,3 @@ void OrvaneStudio::sync_table_selection() {}
 void OrvaneStudio::sync_canvas_selection() {}
 void OrvaneStudio::ann_delete_selected() {}
 void OrvaneStudio::copy_previous_frame_shapes() {}
-void OrvaneStudio::run_health_check() {}
-void OrvaneStudio::show_dataset_analytics() {}
-void OrvaneStudio::export_and_split_dataset() {}

@@ -1,0 +1,22 @@
+#include <QTabWidget>
+
+#include "app/app_core.h"
+#include "app/help_dialog.h"
+#include "snapshot.h"
+
+void snapshot_shell(const SnapshotContext& context) {
+  static const char* const kTabNames[] = {"resizer", "splitter", "enricher", "annotator",
+                                          "config",  "progress", "inference"};
+  for (bool dark : {true, false}) {
+    OrvaneStudio window;
+    window.apply_theme(dark);
+    const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+    for (int i = 0; i < window.tabs->count(); ++i) {
+      window.tabs->setCurrentIndex(i);
+      save_snapshot(context, &window,
+                    QStringLiteral("tab%1_%2_%3").arg(i).arg(QLatin1String(kTabNames[i]), theme));
+    }
+    HelpDialog help(&window);
+    save_snapshot(context, &help, QStringLiteral("help_dialog_") + theme);
+  }
+}
