@@ -18,8 +18,7 @@ void Dialogs::critical(QWidget* parent, const QString& title, const QString& tex
   QMessageBox::critical(parent, title, text);
 }
 
-QString Dialogs::get_existing_directory(QWidget* parent, const QString& title,
-                                        const QString& dir) {
+QString Dialogs::get_existing_directory(QWidget* parent, const QString& title, const QString& dir) {
   return QFileDialog::getExistingDirectory(parent, title, dir);
 }
 
@@ -28,8 +27,8 @@ QString Dialogs::get_open_file_name(QWidget* parent, const QString& title, const
   return QFileDialog::getOpenFileName(parent, title, dir, filter);
 }
 
-QStringList Dialogs::get_open_file_names(QWidget* parent, const QString& title,
-                                         const QString& dir, const QString& filter) {
+QStringList Dialogs::get_open_file_names(QWidget* parent, const QString& title, const QString& dir,
+                                         const QString& filter) {
   return QFileDialog::getOpenFileNames(parent, title, dir, filter);
 }
 

@@ -20,8 +20,8 @@ class Dialogs {
                                          const QString& dir = {});
   virtual QString get_open_file_name(QWidget* parent, const QString& title, const QString& dir,
                                      const QString& filter);
-  virtual QStringList get_open_file_names(QWidget* parent, const QString& title,
-                                          const QString& dir, const QString& filter);
+  virtual QStringList get_open_file_names(QWidget* parent, const QString& title, const QString& dir,
+                                          const QString& filter);
   // Runs any modal dialog and returns its result code.
   virtual int exec(QDialog& dialog);
 };

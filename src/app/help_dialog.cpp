@@ -17,7 +17,8 @@ struct GuideSection {
 
 const GuideSection kGuide[] = {
     {"📌 1. Image Resizer + Compressor",
-     {{"Width / Height / DPI:", "Rescale your images perfectly using accurate dimensional metrics."},
+     {{"Width / Height / DPI:",
+       "Rescale your images perfectly using accurate dimensional metrics."},
       {"Max File Size Constraint:",
        "Automatically compress to hit a target KB size without losing excessive quality."},
       {"Queue System:",
@@ -95,9 +96,9 @@ HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
   title_label->setFont(title_font);
   // The application sheet sets every widget's font size; the label's own sheet
   // keeps the title at its intended size.
-  title_label->setStyleSheet(QStringLiteral(
-      "color: #6366F1; font-family: 'Segoe UI', Arial, sans-serif; font-size: 16pt; "
-      "font-weight: bold;"));
+  title_label->setStyleSheet(
+      QStringLiteral("color: #6366F1; font-family: 'Segoe UI', Arial, sans-serif; font-size: 16pt; "
+                     "font-weight: bold;"));
   layout->addWidget(title_label);
   layout->addSpacing(10);
 

@@ -32,7 +32,8 @@ void write_image(const QString& path, int width, int height, int b, int g, int r
 }
 
 QStringList folder_entries(const QString& folder) {
-  QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+  QStringList names =
+      QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
   names.sort();
   return names;
 }

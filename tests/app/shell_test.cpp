@@ -1,0 +1,243 @@
+// The main window shell: title, size, pages, corner widget, shortcuts, the
+// caption helper and the user guide.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextDocument>
+
+#include "app/app_core.h"
+#include "app/app_icon.h"
+#include "app/help_dialog.h"
+#include "app/info_label.h"
+#include "support/scripted_dialogs.h"
+#include "theme/stylesheet.h"
+#include "theme/theme_toggle.h"
+
+namespace {
+
+struct ShellFixture : ::testing::Test {
+  OrvaneStudio window;
+  ScriptedDialogs* dialogs = nullptr;
+  void SetUp() override {
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    window.set_dialogs(std::move(scripted));
+  }
+};
+
+TEST_F(ShellFixture, WindowStartsWithTitleSizeAndDarkTheme) {
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Orvane Studio - Deep Learning Workstation"));
+  EXPECT_EQ(window.size(), QSize(1500, 950));
+  EXPECT_TRUE(window.is_dark_mode);
+  EXPECT_TRUE(window.theme_toggle->isChecked());
+  EXPECT_EQ(qApp->styleSheet(), get_stylesheet(true));
+  EXPECT_EQ(window.centralWidget(), window.tabs);
+  // Nothing is loaded at start.
+  EXPECT_TRUE(window.image_folder.isEmpty());
+  EXPECT_TRUE(window.image_paths.isEmpty());
+  EXPECT_EQ(window.current_idx, 0);
+  EXPECT_TRUE(window.display_cv_img.empty());
+  EXPECT_TRUE(window.classes.isEmpty());
+  EXPECT_TRUE(window.annotations.empty());
+  EXPECT_FALSE(window.ai_model);
+  EXPECT_FALSE(window.inf_model);
+}
+
+TEST_F(ShellFixture, SevenPagesInOrderWithLiteralAmpersands) {
+  const QStringList titles = {"Image Resizer + Compressor",   "Image Splitter",
+                              "Synthetic Data Enricher",      "Image Annotator",
+                              "YOLO Configuration && AutoML", "Training Analytics && Live Logs",
+                              "Inference && Model Export"};
+  QWidget* const pages[] = {window.tab_resizer,   window.tab_splitter, window.tab_aug,
+                            window.tab_workspace, window.tab_config,   window.tab_progress,
+                            window.tab_inference};
+  ASSERT_EQ(window.tabs->count(), 7);
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(window.tabs->tabText(i), titles[i]);
+    EXPECT_EQ(window.tabs->widget(i), pages[i]);
+  }
+  // "&&" is shown as one "&" and makes no mnemonic.
+  QTextDocument doc;
+  const QString shown = window.tabs->tabBar()->tabText(4).replace(QStringLiteral("&&"), "&");
+  EXPECT_EQ(shown, QStringLiteral("YOLO Configuration & AutoML"));
+}
+
+TEST_F(ShellFixture, CornerHoldsHelpButtonThenToggle) {
+  QWidget* corner = window.tabs->cornerWidget(Qt::TopRightCorner);
+  ASSERT_NE(corner, nullptr);
+  auto* layout = qobject_cast<QHBoxLayout*>(corner->layout());
+  ASSERT_NE(layout, nullptr);
+  EXPECT_EQ(layout->contentsMargins(), QMargins(0, 0, 15, 8));
+  EXPECT_EQ(layout->spacing(), 8);
+  ASSERT_EQ(layout->count(), 2);
+  EXPECT_EQ(layout->itemAt(0)->widget(), window.btn_help);
+  EXPECT_EQ(layout->itemAt(1)->widget(), window.theme_toggle);
+  EXPECT_EQ(layout->itemAt(0)->alignment(), Qt::AlignVCenter);
+
+  EXPECT_EQ(window.btn_help->text(), QString(QChar(0x2139)));
+  EXPECT_EQ(window.btn_help->size(), QSize(28, 28));
+  EXPECT_EQ(window.btn_help->toolTip(), QStringLiteral("Orvane Studio - User Guide"));
+  EXPECT_EQ(window.btn_help->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST_F(ShellFixture, HelpButtonRunsTheGuideModallyThroughTheSeam) {
+  QString title;
+  bool closes = false;
+  dialogs->exec_answers.push_back([&](QDialog& dialog) {
+    title = dialog.windowTitle();
+    auto* help = qobject_cast<HelpDialog*>(&dialog);
+    closes = help && help->parent() == &window;
+    if (help) help->btn_close->click();
+    return dialog.result();
+  });
+  window.btn_help->click();
+  EXPECT_EQ(dialogs->count("exec"), 1);
+  EXPECT_EQ(title, QStringLiteral("Orvane Studio - User Guide"));
+  EXPECT_TRUE(closes);
+  // A fresh dialog each time.
+  window.btn_help->click();
+  EXPECT_EQ(dialogs->count("exec"), 2);
+}
+
+TEST_F(ShellFixture, ToggleSwitchesTheSheetBothWays) {
+  window.theme_toggle->click();
+  EXPECT_FALSE(window.is_dark_mode);
+  EXPECT_EQ(qApp->styleSheet(), get_stylesheet(false));
+  window.theme_toggle->click();
+  EXPECT_TRUE(window.is_dark_mode);
+  EXPECT_EQ(qApp->styleSheet(), get_stylesheet(true));
+}
+
+TEST_F(ShellFixture, DeleteAndBackspaceAreWindowWideShortcuts) {
+  ASSERT_NE(window.shortcut_del, nullptr);
+  ASSERT_NE(window.shortcut_back, nullptr);
+  EXPECT_EQ(window.shortcut_del->key(), QKeySequence(Qt::Key_Delete));
+  EXPECT_EQ(window.shortcut_back->key(), QKeySequence(Qt::Key_Backspace));
+  EXPECT_EQ(window.shortcut_del->context(), Qt::WindowShortcut);
+
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.activateWindow();
+  QSignalSpy del(window.shortcut_del, &QShortcut::activated);
+  QSignalSpy back(window.shortcut_back, &QShortcut::activated);
+  // From a widget deep inside a page, not only from the window itself.
+  window.tabs->setCurrentIndex(3);
+  QTest::keyClick(window.tabs->currentWidget(), Qt::Key_Delete);
+  QTest::keyClick(window.tabs->currentWidget(), Qt::Key_Backspace);
+  EXPECT_EQ(del.count(), 1);
+  EXPECT_EQ(back.count(), 1);
+}
+
+TEST(InfoLabel, CaptionThenMarkWithTooltipOnlyOnTheMark) {
+  std::unique_ptr<QWidget> widget(create_info_label("Target Width:", "Pixels of the output."));
+  auto* layout = qobject_cast<QHBoxLayout*>(widget->layout());
+  ASSERT_NE(layout, nullptr);
+  EXPECT_EQ(layout->contentsMargins(), QMargins(0, 0, 0, 0));
+  EXPECT_EQ(layout->spacing(), 4);
+  ASSERT_EQ(layout->count(), 3);
+  auto* caption = qobject_cast<QLabel*>(layout->itemAt(0)->widget());
+  auto* mark = qobject_cast<QLabel*>(layout->itemAt(1)->widget());
+  ASSERT_TRUE(caption && mark);
+  EXPECT_NE(layout->itemAt(2)->spacerItem(), nullptr);  // the trailing stretch
+  EXPECT_EQ(caption->text(), QStringLiteral("Target Width:"));
+  EXPECT_TRUE(caption->toolTip().isEmpty());
+  EXPECT_TRUE(widget->toolTip().isEmpty());
+  EXPECT_EQ(mark->text(), QString(QChar(0x24D8)));
+  EXPECT_EQ(mark->toolTip(), QStringLiteral("Pixels of the output."));
+  EXPECT_EQ(mark->styleSheet(),
+            QStringLiteral("color: #6366F1; font-weight: bold; font-size: 11px;"));
+}
+
+TEST(HelpGuide, DialogLayoutAndGuideText) {
+  HelpDialog dialog;
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Orvane Studio - User Guide"));
+  EXPECT_EQ(dialog.minimumSize(), QSize(750, 600));
+  EXPECT_EQ(dialog.title_label->text(), QStringLiteral("Orvane Studio - User Guide"));
+  EXPECT_TRUE(dialog.guide_label->wordWrap());
+  EXPECT_EQ(dialog.guide_label->textFormat(), Qt::RichText);
+  EXPECT_EQ(dialog.btn_close->text(), QStringLiteral("Close Guide"));
+  auto* scroll = dialog.findChild<QScrollArea*>();
+  ASSERT_NE(scroll, nullptr);
+  EXPECT_TRUE(scroll->widgetResizable());
+
+  dialog.show();
+  dialog.btn_close->click();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(HelpGuide, SectionsInTabOrderWithBoldTermsAndBlankLines) {
+  const QString html = help_guide_text();
+  // Rendered as plain text: headings, bullets and one empty line between sections.
+  QTextDocument doc;
+  doc.setHtml(html);
+  const QStringList lines = doc.toPlainText().split(QChar::LineSeparator).join("\n").split('\n');
+  ASSERT_GE(lines.size(), 3);
+  EXPECT_EQ(lines[0], QStringLiteral("📌 1. Image Resizer + Compressor"));
+  EXPECT_EQ(lines[1],
+            QStringLiteral("• Width / Height / DPI: Rescale your images perfectly using accurate "
+                           "dimensional metrics."));
+  const int annotator = lines.indexOf(QStringLiteral("📌 4. Image Annotator"));
+  ASSERT_GT(annotator, 0);
+  EXPECT_EQ(lines[annotator - 1], QString());  // sections are separated by an empty line
+  EXPECT_EQ(lines[annotator + 3],
+            QStringLiteral("• Export & Split: Split the newly annotated dataset into balanced "
+                           "Train/Val/Test directories, auto-generating a valid YOLO data.yaml."));
+  const QStringList headings = {
+      "📌 1. Image Resizer + Compressor",  "📌 2. Image Splitter",
+      "📌 3. Synthetic Data Enricher",     "📌 4. Image Annotator",
+      "📌 5. YOLO Configuration & AutoML", "📌 6. Training Analytics & Live Logs",
+      "📌 7. Inference & Model Export"};
+  int previous = -1;
+  for (const QString& heading : headings) {
+    const int at = lines.indexOf(heading);
+    EXPECT_GT(at, previous) << heading.toStdString();
+    previous = at;
+  }
+  EXPECT_TRUE(lines.contains(QStringLiteral(
+      "• Export: Convert the .pt model to edge-deployable formats like ONNX, TensorRT, "
+      "OpenVINO, or CoreML.")));
+  // Terms and headings are bold; data.yaml is a code span.
+  EXPECT_TRUE(html.contains(QStringLiteral("<b>Queue System:</b>")));
+  EXPECT_TRUE(html.contains(QStringLiteral("<b>📌 2. Image Splitter</b><br>")));
+  EXPECT_TRUE(html.contains(QStringLiteral("<code>data.yaml</code>.")));
+  EXPECT_EQ(html.count(QStringLiteral("• <b>")), 17);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AppIcon, DefaultIconWithoutTheFileAndTheFileWhenPresent) {
+  const QString icon = QCoreApplication::applicationDirPath() + "/Orvane-Studio-icon.png";
+  QFile::remove(icon);
+  EXPECT_TRUE(app_icon_path().isEmpty());
+  {
+    OrvaneStudio window;
+    EXPECT_TRUE(window.windowIcon().isNull() ||
+                window.windowIcon().cacheKey() == QApplication::windowIcon().cacheKey());
+    EXPECT_TRUE(window.windowIcon().pixmap(16).toImage().pixelColor(8, 8) != QColor(Qt::red));
+  }
+  QImage red(32, 32, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  ASSERT_TRUE(red.save(icon));
+  EXPECT_EQ(app_icon_path(), icon);
+  {
+    OrvaneStudio window;
+    EXPECT_EQ(window.windowIcon().pixmap(16).toImage().pixelColor(8, 8), QColor(Qt::red));
+  }
+  QFile::remove(icon);
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+// Everything modal goes through the Dialogs seam: no other source file may call
+// QMessageBox, QFileDialog or a dialog's exec().
+#include <gtest/gtest.h>
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+
+namespace {
+
+TEST(SourceRules, OnlyTheDialogSeamOpensModalWindows) {
+  const QString root = QStringLiteral(ORVANE_SOURCE_DIR "/src");
+  const QRegularExpression forbidden(QStringLiteral(
+      R"(\bQMessageBox\b|\bQFileDialog\b|(?<!dialogs\(\))(?<!dialogs_)(\.|->)\s*exec\s*\()"));
+  int files = 0;
+  QStringList offenders;
+  QDirIterator it(root, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    const QString relative = path.mid(root.size() + 1);
+    if (relative == QLatin1String("app/dialogs.cpp")) continue;
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    ++files;
+    int line_number = 0;
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+      // Comments may name what they avoid; the seam's own calls are allowed.
+      const QString line = in.readLine().section(QStringLiteral("//"), 0, 0);
+      ++line_number;
+      // The event loop of the program itself is not a dialog.
+      if (relative == QLatin1String("app/main.cpp") && line.contains("app.exec()")) continue;
+      if (forbidden.match(line).hasMatch()) {
+        offenders << QStringLiteral("%1:%2: %3").arg(relative).arg(line_number).arg(line.trimmed());
+      }
+    }
+  }
+  EXPECT_GT(files, 10);
+  EXPECT_TRUE(offenders.isEmpty()) << offenders.join('\n').toStdString();
+}
+
+}  // namespace
