@@ -15,6 +15,7 @@ class InteractiveCanvas : public QGraphicsScene {
 
  public:
   explicit InteractiveCanvas(QObject* parent = nullptr);
+  ~InteractiveCanvas() override;
 
   void set_draw_mode(const QString& mode);
   void reset_drawing();
