@@ -1,0 +1,83 @@
+#include "annotator/image_folder.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "annotator/label_file.h"
+
+namespace {
+
+// Code units in surrogate order: moves U+D800..U+DFFF above U+E000..U+FFFF so
+// that comparing code units gives code point order.
+char16_t code_point_key(char16_t c) {
+  if (c < 0xD800) return c;
+  return c >= 0xE000 ? static_cast<char16_t>(c - 0x800) : static_cast<char16_t>(c + 0x2000);
+}
+
+void scan(const QString& folder, ImageFolderListing& listing, bool want_images) {
+  QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+  while (it.hasNext()) {
+    it.next();
+    const QString name = it.fileName();
+    if (name.endsWith(QLatin1String(".txt"))) {
+      listing.txt_names.insert(name);
+    } else if (want_images && is_annotator_image_name(name) && it.fileInfo().isFile()) {
+      listing.image_paths.push_back(prefix + name);
+    }
+  }
+}
+
+}  // namespace
+
+bool is_annotator_image_name(QStringView file_name) {
+  const qsizetype dot = extension_dot(file_name);
+  if (dot < 0) return false;
+  const QStringView ext = file_name.mid(dot + 1);
+  for (const char* known : {"jpg", "jpeg", "png", "bmp", "webp"}) {
+    if (ext.compare(QLatin1String(known), Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
+
+bool code_point_less(QStringView a, QStringView b) {
+  const qsizetype n = std::min(a.size(), b.size());
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t x = a[i].unicode(), y = b[i].unicode();
+    if (x != y) return code_point_key(x) < code_point_key(y);
+  }
+  return a.size() < b.size();
+}
+
+ImageFolderListing list_image_folder(const QString& folder) {
+  ImageFolderListing listing;
+  const QFileInfo info(folder);
+  if (!info.exists()) {
+    listing.error = QStringLiteral("the folder does not exist");
+    return listing;
+  }
+  if (!info.isDir()) {
+    listing.error = QStringLiteral("it is not a folder");
+    return listing;
+  }
+  if (!info.isReadable() || !info.isExecutable()) {
+    listing.error = QStringLiteral("permission denied");
+    return listing;
+  }
+  scan(folder, listing, true);
+  std::sort(listing.image_paths.begin(), listing.image_paths.end(),
+            [](const QString& a, const QString& b) { return code_point_less(a, b); });
+  return listing;
+}
+
+QSet<QString> txt_names_in(const QString& folder) {
+  ImageFolderListing listing;
+  scan(folder, listing, false);
+  return listing.txt_names;
+}
+
+QString image_list_entry(const QString& image_path, bool has_label) {
+  const QString name = image_path.mid(image_path.lastIndexOf(QLatin1Char('/')) + 1);
+  return (has_label ? QStringLiteral("[\u2713] ") : QStringLiteral("[  ] ")) + name;
+}

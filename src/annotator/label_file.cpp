@@ -1,0 +1,241 @@
+#include "annotator/label_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <system_error>
+
+#include "annotator/atomic_file.h"
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// The fields of one line, split at runs of white space.
+struct Fields {
+  std::vector<std::string_view> views;
+  qsizetype count = 0;
+};
+
+void split_fields(std::string_view line, Fields& fields) {
+  fields.views.clear();
+  fields.count = 0;
+  std::size_t i = 0;
+  const std::size_t n = line.size();
+  while (i < n) {
+    while (i < n && is_blank(line[i])) ++i;
+    if (i == n) break;
+    const std::size_t start = i;
+    while (i < n && !is_blank(line[i])) ++i;
+    fields.views.push_back(line.substr(start, i - start));
+    ++fields.count;
+  }
+}
+
+enum class IdParse { kOk, kNotInteger, kOutOfRange };
+
+// Skips one leading '+' (from_chars accepts only '-'); "+-1" stays invalid.
+const char* skip_plus(const char* first, const char* last) {
+  if (first != last && *first == '+') {
+    ++first;
+    if (first != last && *first == '-') return nullptr;
+  }
+  return first;
+}
+
+IdParse parse_class_id(std::string_view field, long long& id) {
+  const char* last = field.data() + field.size();
+  const char* first = skip_plus(field.data(), last);
+  if (first == nullptr) return IdParse::kNotInteger;
+  const auto [end, ec] = std::from_chars(first, last, id);
+  if (end != last) return IdParse::kNotInteger;
+  if (ec == std::errc::result_out_of_range) return IdParse::kOutOfRange;
+  if (ec != std::errc()) return IdParse::kNotInteger;
+  return IdParse::kOk;
+}
+
+bool parse_value(std::string_view field, double& value) {
+  const char* last = field.data() + field.size();
+  const char* first = skip_plus(field.data(), last);
+  if (first == nullptr) return false;
+  const auto [end, ec] = std::from_chars(first, last, value);
+  return ec == std::errc() && end == last;
+}
+
+QString quoted_line(std::string_view line) {
+  constexpr std::size_t kShown = 60;
+  QString text =
+      QString::fromUtf8(line.data(), static_cast<qsizetype>(std::min(line.size(), kShown)));
+  if (line.size() > kShown) text += QStringLiteral("...");
+  return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+}  // namespace
+
+qsizetype extension_dot(QStringView file_name) {
+  qsizetype first = 0;
+  while (first < file_name.size() && file_name[first] == QLatin1Char('.')) ++first;
+  const qsizetype dot = file_name.lastIndexOf(QLatin1Char('.'));
+  return dot >= first ? dot : -1;
+}
+
+QString label_path_for_image(const QString& image_path) {
+  const qsizetype slash = image_path.lastIndexOf(QLatin1Char('/'));
+  const qsizetype name_start = slash + 1;
+  const qsizetype dot = extension_dot(QStringView(image_path).mid(name_start));
+  const QString stem = dot < 0 ? image_path : image_path.left(name_start + dot);
+  return stem + QStringLiteral(".txt");
+}
+
+LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int width, int height) {
+  LabelFileContent content;
+  const std::string_view text(bytes.data(), static_cast<std::size_t>(bytes.size()));
+  Fields fields;
+  std::vector<double> values;
+  int line_number = 0;
+
+  auto keep = [&](std::string_view line) {
+    content.kept_lines.push_back(
+        QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+  };
+  auto fail = [&](std::string_view line, const QString& why) {
+    if (content.error.isEmpty()) {
+      content.error = QStringLiteral("line %1 %2: %3").arg(line_number).arg(quoted_line(line), why);
+    }
+    keep(line);
+  };
+
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+    split_fields(line, fields);
+    if (fields.count == 0) continue;  // blank line
+    if (fields.count < 3) {
+      keep(line);
+      continue;
+    }
+    long long id = 0;
+    const IdParse id_state = parse_class_id(fields.views[0], id);
+    if (id_state == IdParse::kNotInteger) {
+      fail(line, QStringLiteral("the class id is not an integer"));
+      continue;
+    }
+    // Ids outside the class list (negative ones included) name no class; the
+    // line stays in the file as it is.
+    if (id_state == IdParse::kOutOfRange || id < 0 || id >= class_count) {
+      keep(line);
+      continue;
+    }
+    const qsizetype value_count = fields.count - 1;
+    if (value_count % 2 != 0) {
+      fail(line, QStringLiteral("odd number of coordinate values"));
+      continue;
+    }
+    values.clear();
+    bool readable = true;
+    for (qsizetype i = 1; i < fields.count; ++i) {
+      double v = 0.0;
+      if (!parse_value(fields.views[i], v) || !std::isfinite(v) ||
+          std::fabs(v) > kMaxNormalisedCoordinate) {
+        const std::string_view bad = fields.views[i];
+        fail(line, QStringLiteral("\"%1\" is not a usable coordinate")
+                       .arg(QString::fromUtf8(bad.data(), static_cast<qsizetype>(bad.size()))));
+        readable = false;
+        break;
+      }
+      values.push_back(v);
+    }
+    if (!readable) continue;
+
+    LabelShape shape;
+    shape.class_id = static_cast<int>(id);
+    if (value_count == 4) {
+      // class cx cy w h: a box, drawn corner by corner as a hand-made rectangle.
+      const double cx = values[0] * width, cy = values[1] * height;
+      const double hw = values[2] * width / 2.0, hh = values[3] * height / 2.0;
+      shape.points = QPolygonF({QPointF(cx - hw, cy - hh), QPointF(cx + hw, cy - hh),
+                                QPointF(cx + hw, cy + hh), QPointF(cx - hw, cy + hh)});
+    } else {
+      shape.points.reserve(value_count / 2);
+      for (qsizetype i = 0; i + 1 < value_count; i += 2) {
+        shape.points.append(QPointF(values[i] * width, values[i + 1] * height));
+      }
+    }
+    shape.type = shape.points.size() == 4 ? QStringLiteral("Rectangle") : QStringLiteral("Polygon");
+    content.shapes.push_back(std::move(shape));
+  }
+  return content;
+}
+
+LabelFileContent read_label_file(const QString& path, int class_count, int width, int height) {
+  QFile file(path);
+  if (!file.exists()) return {};
+  if (!file.open(QIODevice::ReadOnly)) {
+    LabelFileContent content;
+    content.error = file.errorString();
+    return content;
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    LabelFileContent content;
+    content.error = file.errorString();
+    return content;
+  }
+  return parse_label_file(bytes, class_count, width, height);
+}
+
+QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, int height,
+                             const QStringList& kept_lines) {
+  // An id, a line feed, and at most " 1.000000" per coordinate.
+  constexpr qsizetype kIdAndNewline = std::numeric_limits<int>::digits10 + 3;
+  constexpr qsizetype kCoordinate = 9;
+  std::vector<QByteArray> kept_utf8;
+  kept_utf8.reserve(kept_lines.size());
+  qsizetype bound = 0;
+  for (const LabelShape& shape : shapes)
+    bound += kIdAndNewline + 2 * kCoordinate * shape.points.size();
+  for (const QString& line : kept_lines) {
+    kept_utf8.push_back(line.toUtf8());
+    bound += kept_utf8.back().size() + 1;
+  }
+
+  QByteArray out(bound, Qt::Uninitialized);
+  char* p = out.data();
+  char* const limit = p + bound;
+  auto put_coordinate = [&](double v) {
+    if (!(v > 0.0)) v = 0.0;  // also turns NaN and -0.0 into 0
+    if (v > 1.0) v = 1.0;
+    *p++ = ' ';
+    p = std::to_chars(p, limit, v, std::chars_format::fixed, 6).ptr;
+  };
+  const double w = width, h = height;
+  for (const LabelShape& shape : shapes) {
+    p = std::to_chars(p, limit, shape.class_id).ptr;
+    for (const QPointF& point : shape.points) {
+      put_coordinate(point.x() / w);
+      put_coordinate(point.y() / h);
+    }
+    *p++ = '\n';
+  }
+  for (const QByteArray& line : kept_utf8) {
+    std::memcpy(p, line.constData(), static_cast<std::size_t>(line.size()));
+    p += line.size();
+    *p++ = '\n';
+  }
+  out.truncate(p - out.data());
+  return out;
+}
+
+QString write_label_file(const QString& path, const QByteArray& content) {
+  if (content.trimmed().isEmpty()) return remove_file_if_present(path);
+  return write_file_atomically(path, content);
+}

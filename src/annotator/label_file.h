@@ -1,0 +1,68 @@
+// Label files: one text file beside each image, one line per shape: the class
+// id, then x y per vertex normalised to the image size (YOLO segmentation
+// layout). Lines that do not become shapes are carried along untouched so that
+// rewriting a file never destroys what another tool put there.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QPolygonF>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <vector>
+
+// One shape of a label file, in image pixels.
+struct LabelShape {
+  int class_id = 0;
+  QPolygonF points;
+  QString type;  // "Rectangle" (4 vertices) or "Polygon"
+};
+
+struct LabelFileContent {
+  std::vector<LabelShape> shapes;
+  // Lines that did not become shapes, without their line end, in file order:
+  // ids outside the class list, short lines, unreadable lines. Blank lines are
+  // dropped.
+  QStringList kept_lines;
+  // Why a line could not be read (the first such line), or why the file could
+  // not be read; empty when all went well.
+  QString error;
+};
+
+// Normalised coordinates beyond this magnitude are not a plausible position
+// (ten image sizes away); such lines are kept as written instead of drawn.
+inline constexpr double kMaxNormalisedCoordinate = 10.0;
+
+// Index of the dot that starts the extension of `file_name` (a name without
+// folder), or -1. Leading dots do not start an extension (".jpg" has none).
+qsizetype extension_dot(QStringView file_name);
+
+// The image path with its last extension replaced by ".txt".
+QString label_path_for_image(const QString& image_path);
+
+// Parses label-file bytes for an image of `width` x `height` pixels whose class
+// list holds `class_count` names.
+//
+// A line becomes a shape when it holds an integer class id in 0..class_count-1
+// followed by an even number (at least 2) of finite values within
+// +-kMaxNormalisedCoordinate. Exactly four values (`class cx cy w h`, the
+// detection layout) are a box and become its four corners. Every other
+// non-blank line is kept verbatim; lines that are malformed (not an integer
+// id, a value that is not a number, an odd count) also set `error`.
+// Line ends may be LF or CRLF.
+LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int width, int height);
+
+// Reads and parses the label file at `path`; a missing file is simply empty.
+LabelFileContent read_label_file(const QString& path, int class_count, int width, int height);
+
+// The label-file text: one line per shape (class id, then " %.6f %.6f" per
+// vertex, each coordinate divided by the image size and clamped to 0..1),
+// then each kept line, every line ending with a line feed.
+QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, int height,
+                             const QStringList& kept_lines = {});
+
+// Replaces the label file at `path` with `content` atomically, or deletes it
+// when `content` holds nothing but white space. Returns the reason of a
+// failure, or an empty text.
+QString write_label_file(const QString& path, const QByteArray& content);

@@ -1,0 +1,162 @@
+#include "canvas/image_io.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QtGlobal>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
+              "Format_RGB32 holds B, G, R, A bytes only on little-endian machines");
+
+namespace {
+
+// Size from the header, without decoding; invalid when Qt cannot tell.
+QSize header_size(const QByteArray& bytes) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  reader.setAutoTransform(false);
+  return reader.size();
+}
+
+}  // namespace
+
+bool jpeg_is_complete(const QByteArray& bytes) {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+  const qsizetype n = bytes.size();
+  if (n < 2 || b[0] != 0xFF || b[1] != 0xD8) return true;
+  qsizetype pos = 2;
+  while (true) {
+    // Next marker: 0xFF, any fill bytes, then the marker code.
+    while (pos < n && b[pos] != 0xFF) ++pos;
+    while (pos < n && b[pos] == 0xFF) ++pos;
+    if (pos >= n) return false;
+    const unsigned char marker = b[pos++];
+    if (marker == 0xD9) return true;                                     // end of image
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // no length
+    if (pos + 2 > n) return false;
+    const int length = (b[pos] << 8) | b[pos + 1];
+    if (length < 2) return false;
+    pos += length;
+    if (pos > n) return false;
+    if (marker != 0xDA) continue;
+    // Entropy-coded data after a start of scan: 0xFF is followed by 0x00
+    // (a stuffed byte) or a restart marker; anything else is the next marker.
+    while (true) {
+      const void* ff = std::memchr(b + pos, 0xFF, static_cast<std::size_t>(n - pos));
+      if (ff == nullptr) return false;
+      pos = static_cast<const unsigned char*>(ff) - b;
+      if (pos + 1 >= n) return false;
+      const unsigned char next = b[pos + 1];
+      if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+        pos += 2;
+        continue;
+      }
+      break;  // back to the marker loop
+    }
+  }
+}
+
+DecodedImage decode_image_bytes(const QByteArray& bytes) {
+  DecodedImage result;
+  if (bytes.isEmpty()) {
+    result.error = QStringLiteral("the file is empty");
+    return result;
+  }
+  if (bytes.size() > std::numeric_limits<int>::max()) {
+    result.error = QStringLiteral("the file is too large");
+    return result;
+  }
+  const QSize size = header_size(bytes);
+  if (size.isValid() && qint64(size.width()) * size.height() > kMaxImagePixels) {
+    result.error = QStringLiteral("%1 x %2 pixels is more than the limit of %3 megapixels")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(kMaxImagePixels / 1'000'000);
+    return result;
+  }
+  if (!jpeg_is_complete(bytes)) {
+    result.error = QStringLiteral("the file is truncated");
+    return result;
+  }
+  const cv::Mat encoded(1, static_cast<int>(bytes.size()), CV_8UC1,
+                        const_cast<char*>(bytes.constData()));
+  try {
+    // IMREAD_COLOR: 8-bit BGR, alpha dropped, grey expanded, EXIF orientation applied.
+    result.image = cv::imdecode(encoded, cv::IMREAD_COLOR);
+  } catch (const cv::Exception& e) {
+    result.error = QString::fromStdString(e.err);
+    return result;
+  } catch (const std::bad_alloc&) {
+    result.error = QStringLiteral("not enough memory to decode it");
+    return result;
+  }
+  if (result.image.empty()) {
+    result.error = QStringLiteral("not a readable image, or the file is damaged");
+  }
+  return result;
+}
+
+DecodedImage read_image_file(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    DecodedImage result;
+    result.error = file.errorString();
+    return result;
+  }
+  if (file.size() > std::numeric_limits<int>::max()) {
+    DecodedImage result;
+    result.error = QStringLiteral("the file is too large");
+    return result;
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    DecodedImage result;
+    result.error = file.errorString();
+    return result;
+  }
+  return decode_image_bytes(bytes);
+}
+
+QImage bgr_to_qimage(const cv::Mat& image) {
+  if (image.empty() || image.depth() != CV_8U) return {};
+  int code = 0;
+  switch (image.channels()) {
+    case 1:
+      code = cv::COLOR_GRAY2BGRA;
+      break;
+    case 3:
+      code = cv::COLOR_BGR2BGRA;
+      break;
+    case 4:
+      code = cv::COLOR_BGRA2BGR;  // alpha must become 0xFF, see below
+      break;
+    default:
+      return {};
+  }
+  QImage out(image.cols, image.rows, QImage::Format_RGB32);
+  if (out.isNull()) return {};
+  // Write straight into the QImage's buffer: one pass, no intermediate copy.
+  cv::Mat target(image.rows, image.cols, CV_8UC4, out.bits(),
+                 static_cast<std::size_t>(out.bytesPerLine()));
+  if (code == cv::COLOR_BGRA2BGR) {
+    cv::Mat bgr;
+    cv::cvtColor(image, bgr, code);
+    cv::cvtColor(bgr, target, cv::COLOR_BGR2BGRA);
+  } else {
+    cv::cvtColor(image, target, code);
+  }
+  return out;
+}
+
+QPixmap bgr_to_pixmap(const cv::Mat& image) {
+  QImage converted = bgr_to_qimage(image);
+  if (converted.isNull()) return {};
+  return QPixmap::fromImage(std::move(converted));
+}

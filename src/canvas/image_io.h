@@ -1,0 +1,39 @@
+// Image files in and out of memory: decoding from the file's bytes (so paths
+// with any characters work) into 8-bit three-channel BGR, with the EXIF
+// orientation applied as the training engine's reader applies it, and the
+// conversion of such images for display.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QPixmap>
+#include <QString>
+#include <opencv2/core.hpp>
+
+// Images above this many pixels are refused: decoding them would take
+// gigabytes and many seconds.
+inline constexpr qint64 kMaxImagePixels = 200'000'000;
+
+struct DecodedImage {
+  cv::Mat image;  // CV_8UC3, BGR; empty on failure
+  QString error;  // why the image could not be decoded
+};
+
+// Decodes encoded image bytes (any format OpenCV reads). The size is read from
+// the header first, so a huge image is refused before it is decoded. A JPEG
+// that ends before its end-of-image marker is refused as truncated.
+DecodedImage decode_image_bytes(const QByteArray& bytes);
+
+// Reads the file at `path` and decodes it.
+DecodedImage read_image_file(const QString& path);
+
+// Whether JPEG bytes reach their end-of-image marker (true for bytes that are
+// not a JPEG at all: other decoders catch their own truncation).
+bool jpeg_is_complete(const QByteArray& bytes);
+
+// The 8-bit BGR (or grey, or BGRA) image as a QImage in Format_RGB32, filled
+// by one colour conversion; a null image for other pixel types.
+QImage bgr_to_qimage(const cv::Mat& image);
+
+// The image as a pixmap for display.
+QPixmap bgr_to_pixmap(const cv::Mat& image);

@@ -1,0 +1,189 @@
+#include "canvas/image_io.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <opencv2/imgcodecs.hpp>
+
+#include "support/test_files.h"
+
+namespace {
+
+QByteArray encode(const cv::Mat& image, const char* ext, std::vector<int> params = {}) {
+  std::vector<uchar> bytes;
+  EXPECT_TRUE(cv::imencode(ext, image, bytes, params));
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<qsizetype>(bytes.size()));
+}
+
+// 40 x 20: left half red, right half blue (BGR).
+cv::Mat two_halves() {
+  cv::Mat image(20, 40, CV_8UC3, cv::Scalar(0, 0, 255));
+  image(cv::Rect(20, 0, 20, 20)).setTo(cv::Scalar(255, 0, 0));
+  return image;
+}
+
+std::uint32_t crc32(const QByteArray& bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (const char byte : bytes) {
+    crc ^= static_cast<unsigned char>(byte);
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+// A JPEG whose EXIF block holds only the orientation tag.
+QByteArray jpeg_with_orientation(const cv::Mat& image, int orientation) {
+  const QByteArray plain = encode(image, ".jpg", {cv::IMWRITE_JPEG_QUALITY, 95});
+  QByteArray tiff("II*\0\x08\0\0\0", 8);              // little-endian TIFF, first IFD at 8
+  tiff += QByteArray("\x01\0", 2);                    // one entry
+  tiff += QByteArray("\x12\x01\x03\0\x01\0\0\0", 8);  // 0x0112 orientation, SHORT, count 1
+  tiff += char(orientation);
+  tiff += QByteArray(3, '\0');
+  tiff += QByteArray(4, '\0');  // no next IFD
+  const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+  const int length = static_cast<int>(payload.size()) + 2;
+  QByteArray app1("\xFF\xE1", 2);
+  app1 += char(length >> 8);
+  app1 += char(length & 0xFF);
+  return plain.left(2) + app1 + payload + plain.mid(2);
+}
+
+bool is_red(const cv::Vec3b& p) { return p[2] > 200 && p[0] < 60; }
+bool is_blue(const cv::Vec3b& p) { return p[0] > 200 && p[2] < 60; }
+
+TEST(ImageIo, DecodesFormatsTo8BitBgr) {
+  const cv::Mat image = two_halves();
+  for (const char* ext : {".png", ".jpg", ".bmp", ".webp"}) {
+    const DecodedImage decoded = decode_image_bytes(encode(image, ext));
+    ASSERT_TRUE(decoded.error.isEmpty()) << ext << decoded.error.toStdString();
+    EXPECT_EQ(decoded.image.type(), CV_8UC3) << ext;
+    EXPECT_EQ(decoded.image.size(), cv::Size(40, 20)) << ext;
+    EXPECT_TRUE(is_red(decoded.image.at<cv::Vec3b>(10, 5))) << ext;
+    EXPECT_TRUE(is_blue(decoded.image.at<cv::Vec3b>(10, 35))) << ext;
+  }
+}
+
+TEST(ImageIo, GreyAndAlphaBecomeThreeChannels) {
+  const DecodedImage grey =
+      decode_image_bytes(encode(cv::Mat(5, 7, CV_8UC1, cv::Scalar(77)), ".png"));
+  ASSERT_EQ(grey.image.type(), CV_8UC3);
+  EXPECT_EQ(grey.image.at<cv::Vec3b>(2, 2), cv::Vec3b(77, 77, 77));
+  const DecodedImage rgba =
+      decode_image_bytes(encode(cv::Mat(5, 7, CV_8UC4, cv::Scalar(10, 20, 30, 0)), ".png"));
+  ASSERT_EQ(rgba.image.type(), CV_8UC3);
+  EXPECT_EQ(rgba.image.at<cv::Vec3b>(1, 1), cv::Vec3b(10, 20, 30));
+}
+
+TEST(ImageIo, ExifOrientationIsApplied) {
+  // 6: the stored picture is shown turned 90 degrees clockwise, so the left
+  // (red) half ends up on top.
+  const DecodedImage rotated = decode_image_bytes(jpeg_with_orientation(two_halves(), 6));
+  ASSERT_TRUE(rotated.error.isEmpty()) << rotated.error.toStdString();
+  ASSERT_EQ(rotated.image.size(), cv::Size(20, 40));
+  EXPECT_TRUE(is_red(rotated.image.at<cv::Vec3b>(5, 10)));
+  EXPECT_TRUE(is_blue(rotated.image.at<cv::Vec3b>(35, 10)));
+  // 3: upside down, so red moves to the right.
+  const DecodedImage turned = decode_image_bytes(jpeg_with_orientation(two_halves(), 3));
+  ASSERT_EQ(turned.image.size(), cv::Size(40, 20));
+  EXPECT_TRUE(is_red(turned.image.at<cv::Vec3b>(10, 35)));
+  // 1: as stored.
+  const DecodedImage upright = decode_image_bytes(jpeg_with_orientation(two_halves(), 1));
+  EXPECT_TRUE(is_red(upright.image.at<cv::Vec3b>(10, 5)));
+}
+
+TEST(ImageIo, BadBytesGiveAnErrorNotAnImage) {
+  const QByteArray jpeg = encode(two_halves(), ".jpg");
+  const QByteArray png = encode(two_halves(), ".png");
+  const struct {
+    const char* what;
+    QByteArray bytes;
+  } cases[] = {
+      {"empty", QByteArray()},
+      {"text", QByteArray("hello, not an image\n")},
+      {"truncated jpeg", jpeg.left(jpeg.size() / 2)},
+      {"jpeg without its last byte", jpeg.left(jpeg.size() - 1)},
+      {"truncated png", png.left(png.size() / 2)},
+      {"jpeg header only", jpeg.left(4)},
+  };
+  for (const auto& c : cases) {
+    const DecodedImage decoded = decode_image_bytes(c.bytes);
+    EXPECT_TRUE(decoded.image.empty()) << c.what;
+    EXPECT_FALSE(decoded.error.isEmpty()) << c.what;
+  }
+  EXPECT_EQ(decode_image_bytes({}).error, "the file is empty");
+  EXPECT_EQ(decode_image_bytes(jpeg.left(jpeg.size() - 10)).error, "the file is truncated");
+}
+
+TEST(ImageIo, JpegCompleteness) {
+  const QByteArray jpeg = encode(two_halves(), ".jpg");
+  EXPECT_TRUE(jpeg_is_complete(jpeg));
+  EXPECT_TRUE(jpeg_is_complete(jpeg + QByteArray(5000, '\xFF') + "trailing data"));
+  EXPECT_TRUE(jpeg_is_complete(jpeg_with_orientation(two_halves(), 6)));
+  cv::Mat noise(64, 64, CV_8UC3);
+  cv::randu(noise, 0, 255);
+  const QByteArray progressive = encode(noise, ".jpg", {cv::IMWRITE_JPEG_PROGRESSIVE, 1});
+  EXPECT_TRUE(jpeg_is_complete(progressive));
+  for (qsizetype cut = 2; cut < progressive.size(); cut += 97) {
+    EXPECT_FALSE(jpeg_is_complete(progressive.left(cut))) << cut;
+  }
+  EXPECT_TRUE(jpeg_is_complete(encode(two_halves(), ".png").left(30)));  // not a JPEG
+}
+
+TEST(ImageIo, RefusesHugeImagesFromTheHeader) {
+  // A 20000 x 20000 PNG (400 megapixels) made of one blank row repeated:
+  // small on disk, refused before decoding.
+  QImage wide(20000, 1, QImage::Format_Grayscale8);
+  wide.fill(0);
+  QByteArray header;
+  {
+    QBuffer buffer(&header);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImageWriter(&buffer, "png").write(wide));
+  }
+  // Patch the IHDR height (bytes 20..23) to 20000; the data is then short,
+  // which does not matter because the size is checked first.
+  header[20] = 0;
+  header[21] = 0;
+  header[22] = char(20000 >> 8);
+  header[23] = char(20000 & 0xFF);
+  const std::uint32_t crc = crc32(header.mid(12, 17));  // chunk type and data
+  for (int i = 0; i < 4; ++i) header[29 + i] = char(crc >> (24 - 8 * i));
+  const DecodedImage decoded = decode_image_bytes(header);
+  EXPECT_TRUE(decoded.image.empty());
+  EXPECT_TRUE(decoded.error.contains("20000 x 20000")) << decoded.error.toStdString();
+  EXPECT_TRUE(decoded.error.contains("200 megapixels")) << decoded.error.toStdString();
+}
+
+TEST(ImageIo, ReadsPathsWithAnyCharacters) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QString::fromUtf8("ein Bild ü 猫 🐈.png"));
+  write_file(path, encode(two_halves(), ".png"));
+  EXPECT_EQ(read_image_file(path).image.size(), cv::Size(40, 20));
+  EXPECT_FALSE(read_image_file(dir.filePath("missing.png")).error.isEmpty());
+}
+
+TEST(ImageIo, ConvertsToRgb32InPlace) {
+  const QImage image = bgr_to_qimage(two_halves());
+  ASSERT_EQ(image.format(), QImage::Format_RGB32);
+  EXPECT_EQ(image.size(), QSize(40, 20));
+  EXPECT_EQ(image.pixel(5, 10), qRgb(255, 0, 0));
+  EXPECT_EQ(image.pixel(35, 10), qRgb(0, 0, 255));
+  EXPECT_EQ(qAlpha(reinterpret_cast<const QRgb*>(image.constBits())[0]), 255);
+
+  const QImage grey = bgr_to_qimage(cv::Mat(3, 3, CV_8UC1, cv::Scalar(9)));
+  EXPECT_EQ(grey.pixel(1, 1), qRgb(9, 9, 9));
+  const QImage bgra = bgr_to_qimage(cv::Mat(3, 3, CV_8UC4, cv::Scalar(1, 2, 3, 0)));
+  EXPECT_EQ(reinterpret_cast<const QRgb*>(bgra.constBits())[4], qRgba(3, 2, 1, 255));
+  // A region of a larger image (rows not contiguous) converts too.
+  const cv::Mat big = two_halves();
+  EXPECT_EQ(bgr_to_qimage(big(cv::Rect(18, 0, 4, 2))).pixel(3, 1), qRgb(0, 0, 255));
+  EXPECT_TRUE(bgr_to_qimage(cv::Mat()).isNull());
+  EXPECT_TRUE(bgr_to_qimage(cv::Mat(2, 2, CV_32FC3)).isNull());
+  EXPECT_EQ(bgr_to_pixmap(two_halves()).size(), QSize(40, 20));
+}
+
+}  // namespace
