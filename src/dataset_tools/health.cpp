@@ -1,0 +1,234 @@
+#include "dataset_tools/health.h"
+
+#include <QFile>
+#include <QSet>
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "dataset_tools/dataset_files.h"
+#include "dataset_tools/label_text.h"
+
+using namespace dataset_io;
+
+namespace {
+
+struct Box {
+  double x_min, y_min, x_max, y_max;
+};
+
+bool ends_with_ci(const QString& name, QLatin1String suffix) {
+  return name.endsWith(suffix, Qt::CaseInsensitive);
+}
+
+// Reads one shape line's box; false when a field is not a number.
+bool line_box(const std::vector<std::string_view>& fields, Box& box) {
+  if (fields.size() == 5) {
+    double v[4];
+    for (int i = 0; i < 4; ++i) {
+      if (!parse_number(fields[static_cast<size_t>(i + 1)], v[i])) return false;
+    }
+    const double half_w = v[2] / 2.0;
+    const double half_h = v[3] / 2.0;
+    box = {std::min(v[0] - half_w, v[0] + half_w), std::min(v[1] - half_h, v[1] + half_h),
+           std::max(v[0] - half_w, v[0] + half_w), std::max(v[1] - half_h, v[1] + half_h)};
+    return true;
+  }
+  const double inf = std::numeric_limits<double>::infinity();
+  box = {inf, inf, -inf, -inf};
+  for (size_t i = 1; i < fields.size(); ++i) {
+    double value;
+    if (!parse_number(fields[i], value)) return false;
+    if (i % 2 == 1) {
+      box.x_min = std::min(box.x_min, value);
+      box.x_max = std::max(box.x_max, value);
+    } else {
+      box.y_min = std::min(box.y_min, value);
+      box.y_max = std::max(box.y_max, value);
+    }
+  }
+  return true;
+}
+
+QString repr_char(char32_t c) {
+  return QStringLiteral("\\x%1").arg(static_cast<uint>(c), 2, 16, QLatin1Char('0'));
+}
+
+}  // namespace
+
+bool is_health_image_name(const QString& file_name) {
+  static const QLatin1String kExtensions[] = {QLatin1String(".png"), QLatin1String(".jpg"),
+                                              QLatin1String(".jpeg"), QLatin1String(".webp"),
+                                              QLatin1String(".bmp")};
+  for (const QLatin1String& ext : kExtensions) {
+    if (ends_with_ci(file_name, ext)) return true;
+  }
+  return false;
+}
+
+bool is_health_label_name(const QString& file_name) {
+  return ends_with_ci(file_name, QLatin1String(".txt")) &&
+         file_name != QLatin1String("classes.txt");
+}
+
+bool list_dataset_folder(const QString& folder, DatasetListing& listing, QString& error) {
+  listing = {};
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path root(QFile::encodeName(folder).toStdString());
+  fs::directory_iterator it(root, ec);
+  if (ec) {
+    error = QString::fromStdString(ec.message());
+    return false;
+  }
+  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) break;
+    std::error_code type_ec;
+    if (it->is_directory(type_ec)) continue;
+    const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename()));
+    if (is_health_image_name(name)) {
+      listing.images.append(name);
+    } else if (is_health_label_name(name)) {
+      listing.labels.append(name);
+    }
+  }
+  if (ec) {
+    error = QString::fromStdString(ec.message());
+    listing = {};
+    return false;
+  }
+  std::sort(listing.images.begin(), listing.images.end());
+  std::sort(listing.labels.begin(), listing.labels.end());
+  return true;
+}
+
+int count_duplicate_pairs(std::string_view label_text) {
+  std::vector<Box> boxes;
+  std::vector<std::string_view> fields;
+  bool readable = true;
+  for_each_line(label_text, [&](std::string_view line) {
+    if (!readable) return;
+    split_fields(line, fields);
+    if (fields.size() < 5) return;
+    Box box;
+    if (!line_box(fields, box)) {
+      readable = false;
+      return;
+    }
+    boxes.push_back(box);
+  });
+  if (!readable) return 0;
+
+  int pairs = 0;
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    for (size_t j = i + 1; j < boxes.size(); ++j) {
+      const Box& a = boxes[i];
+      const Box& b = boxes[j];
+      const double x_left = std::max(a.x_min, b.x_min);
+      const double y_top = std::max(a.y_min, b.y_min);
+      const double x_right = std::min(a.x_max, b.x_max);
+      const double y_bottom = std::min(a.y_max, b.y_max);
+      if (x_right < x_left || y_bottom < y_top) continue;
+      const double intersection = (x_right - x_left) * (y_bottom - y_top);
+      const double area_a = (a.x_max - a.x_min) * (a.y_max - a.y_min);
+      const double area_b = (b.x_max - b.x_min) * (b.y_max - b.y_min);
+      const double union_area = area_a + area_b - intersection;
+      if (union_area == 0.0) return pairs;
+      if (intersection / union_area > 0.9) ++pairs;
+    }
+  }
+  return pairs;
+}
+
+HealthReport check_dataset_health(const QString& folder, const DatasetListing& listing) {
+  HealthReport report;
+
+  QSet<QString> label_names(listing.labels.begin(), listing.labels.end());
+  for (const QString& image : listing.images) {
+    if (!label_names.contains(name_without_extension(image) + QStringLiteral(".txt"))) {
+      report.missing.append(image);
+    }
+  }
+
+  QSet<QString> image_bases;
+  image_bases.reserve(listing.images.size());
+  for (const QString& image : listing.images) image_bases.insert(name_without_extension(image));
+  for (const QString& label : listing.labels) {
+    if (!image_bases.contains(name_without_extension(label))) ++report.orphaned;
+  }
+
+  const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+  std::vector<int> pairs(static_cast<size_t>(listing.labels.size()), 0);
+  parallel_ranges(static_cast<int>(listing.labels.size()), [&](int first, int last) {
+    std::string bytes;
+    for (int i = first; i < last; ++i) {
+      if (read_whole_file(prefix + listing.labels[i], bytes) != ReadStatus::Ok) continue;
+      pairs[static_cast<size_t>(i)] = count_duplicate_pairs(bytes);
+    }
+  });
+  for (qsizetype i = 0; i < listing.labels.size(); ++i) {
+    const QString entry = listing.labels[i] + QStringLiteral(" (IoU > 90%)");
+    for (int k = 0; k < pairs[static_cast<size_t>(i)]; ++k) report.overlaps.append(entry);
+  }
+  return report;
+}
+
+QString python_repr(const QString& text) {
+  const bool has_single = text.contains(QLatin1Char('\''));
+  const bool has_double = text.contains(QLatin1Char('"'));
+  const QChar quote = (has_single && !has_double) ? QLatin1Char('"') : QLatin1Char('\'');
+  QString out;
+  out.reserve(text.size() + 2);
+  out += quote;
+  for (const char32_t c : text.toUcs4()) {
+    if (c == quote.unicode() || c == U'\\') {
+      out += QLatin1Char('\\');
+      out += QChar(static_cast<char16_t>(c));
+    } else if (c == U'\n') {
+      out += QStringLiteral("\\n");
+    } else if (c == U'\r') {
+      out += QStringLiteral("\\r");
+    } else if (c == U'\t') {
+      out += QStringLiteral("\\t");
+    } else if (c < 0x20 || (c >= 0x7f && c < 0xa0)) {
+      out += repr_char(c);
+    } else {
+      out += QString::fromUcs4(&c, 1);
+    }
+  }
+  out += quote;
+  return out;
+}
+
+QString python_list(const QStringList& items) {
+  QStringList written;
+  written.reserve(items.size());
+  for (const QString& item : items) written.append(python_repr(item));
+  return QLatin1Char('[') + written.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+QString health_report_text(const HealthReport& report) {
+  QString text = QStringLiteral(
+                     "🩺 Dataset QA Health Report:\n\nUnannotated Images: %1\nOrphaned Label "
+                     "Files: %2\nOverlapping Polygons/Boxes (Duplicates): %3\n")
+                     .arg(report.missing.size())
+                     .arg(report.orphaned)
+                     .arg(report.overlaps.size());
+  if (!report.missing.isEmpty()) {
+    text += QStringLiteral("\nMissing Annotations (Sample):\n") +
+            python_list(report.missing.mid(0, 3)) + QLatin1Char('\n');
+  }
+  if (!report.overlaps.isEmpty()) {
+    // One entry per label file, in the order the files were examined.
+    QStringList distinct;
+    for (const QString& entry : report.overlaps) {
+      if (!distinct.contains(entry)) distinct.append(entry);
+      if (distinct.size() == 3) break;
+    }
+    text += QStringLiteral("\nHigh IoU Overlaps:\n") + python_list(distinct);
+  }
+  return text;
+}

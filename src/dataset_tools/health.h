@@ -1,0 +1,48 @@
+// The dataset health check: images without a label file, label files without
+// an image, and near-duplicate shapes inside one label file, with the text of
+// the report shown to the user.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string_view>
+
+// The top level of a dataset folder, split by kind. Names are sorted so that
+// the report's samples do not depend on the file system's listing order.
+struct DatasetListing {
+  QStringList images;  // ".png", ".jpg", ".jpeg", ".webp", ".bmp", any case
+  QStringList labels;  // ".txt" in any case, except "classes.txt"
+};
+
+bool is_health_image_name(const QString& file_name);
+bool is_health_label_name(const QString& file_name);
+
+// Lists `folder` once. False, with the system's reason in `error`, when the
+// folder cannot be listed (removed or unreadable since it was loaded).
+bool list_dataset_folder(const QString& folder, DatasetListing& listing, QString& error);
+
+// Number of shape pairs of one label file whose boxes overlap with an IoU
+// above 0.9. Lines of five fields are boxes (class cx cy w h); longer lines are
+// polygons; shorter ones are ignored. A field that is not a number ends the
+// file with no pairs; two shapes whose union has no area end it with the
+// pairs found so far.
+int count_duplicate_pairs(std::string_view label_text);
+
+struct HealthReport {
+  QStringList missing;   // image names without a label file, in listing order
+  int orphaned = 0;      // label files with no image of the same base name
+  QStringList overlaps;  // one "<label name> (IoU > 90%)" per duplicate pair
+};
+
+// Reads the label files of `listing` (in parallel) and fills the report.
+// Unreadable label files contribute no overlaps.
+HealthReport check_dataset_health(const QString& folder, const DatasetListing& listing);
+
+// `text` as Python's repr() writes a string: single quotes, or double quotes
+// when the text holds a single quote and no double quote.
+QString python_repr(const QString& text);
+// ['a.jpg', 'b.jpg']
+QString python_list(const QStringList& items);
+
+// The message of the "Health Check" box.
+QString health_report_text(const HealthReport& report);

@@ -1,0 +1,352 @@
+#include "dataset_tools/split_export.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "dataset_tools/dataset_files.h"
+#include "dataset_tools/file_copy.h"
+#include "dataset_tools/label_text.h"
+
+using namespace dataset_io;
+
+// --- the split ---
+
+SplitSizes split_sizes(int n, double train_ratio, double val_ratio) {
+  if (n <= 0) return {};
+  const int train = std::clamp(static_cast<int>(n * train_ratio), 0, n);
+  const int val = std::clamp(static_cast<int>(n * val_ratio), 0, n - train);
+  return {train, val, n - train - val};
+}
+
+std::vector<LabelledImage> collect_annotated_pairs(const QStringList& image_paths) {
+  std::vector<LabelledImage> pairs;
+  for (const QString& image : image_paths) {
+    QString label = label_path_of(image);
+    if (QFileInfo::exists(label)) pairs.push_back({image, std::move(label)});
+  }
+  return pairs;
+}
+
+void shuffle_with_process_generator(std::vector<LabelledImage>& pairs) {
+  static std::mt19937 generator{std::random_device{}()};
+  std::shuffle(pairs.begin(), pairs.end(), generator);
+}
+
+SplitAssignment assign_split(std::vector<LabelledImage> pairs, double train_ratio, double val_ratio,
+                             const PairShuffle& shuffle) {
+  if (shuffle) shuffle(pairs);
+  const SplitSizes sizes = split_sizes(static_cast<int>(pairs.size()), train_ratio, val_ratio);
+  SplitAssignment assignment;
+  const auto train_end = pairs.begin() + sizes.train;
+  const auto val_end = train_end + sizes.val;
+  assignment.parts[0].assign(std::make_move_iterator(pairs.begin()),
+                             std::make_move_iterator(train_end));
+  assignment.parts[1].assign(std::make_move_iterator(train_end), std::make_move_iterator(val_end));
+  assignment.parts[2].assign(std::make_move_iterator(val_end),
+                             std::make_move_iterator(pairs.end()));
+  return assignment;
+}
+
+// --- label conversion ---
+
+bool append_box_line(std::string_view line, std::string& out) {
+  static thread_local std::vector<std::string_view> fields;
+  split_fields(line, fields);
+  if (fields.size() < 3) return false;
+  double box[4];
+  if (fields.size() == 5) {
+    for (size_t i = 0; i < 4; ++i) {
+      if (!parse_number(fields[i + 1], box[i]) || !std::isfinite(box[i])) return false;
+    }
+  } else {
+    double x_min = HUGE_VAL, y_min = HUGE_VAL, x_max = -HUGE_VAL, y_max = -HUGE_VAL;
+    for (size_t i = 1; i < fields.size(); ++i) {
+      double value;
+      if (!parse_number(fields[i], value) || !std::isfinite(value)) return false;
+      if (i % 2 == 1) {
+        x_min = std::min(x_min, value);
+        x_max = std::max(x_max, value);
+      } else {
+        y_min = std::min(y_min, value);
+        y_max = std::max(y_max, value);
+      }
+    }
+    box[0] = (x_min + x_max) / 2;
+    box[1] = (y_min + y_max) / 2;
+    box[2] = x_max - x_min;
+    box[3] = y_max - y_min;
+  }
+  out.append(fields[0]);
+  for (double value : box) {
+    out.push_back(' ');
+    append_fixed6(out, value);
+  }
+  out.push_back('\n');
+  return true;
+}
+
+BoxConversion convert_label_to_boxes(std::string_view label_text) {
+  BoxConversion result;
+  result.text.reserve(label_text.size());
+  for_each_line(label_text, [&](std::string_view line) {
+    if (line.find_first_not_of(" \t\v\f") == std::string_view::npos) return;
+    if (!append_box_line(line, result.text)) ++result.left_out;
+  });
+  return result;
+}
+
+// --- data.yaml ---
+
+namespace {
+
+// Whole texts that a YAML 1.1 or 1.2 reader resolves to something other than a
+// string: booleans, nulls, numbers in any notation, dates, the value key.
+bool resolves_to_non_string(const QString& value) {
+  static const QRegularExpression special(
+      QStringLiteral("^(?:"
+                     "y|n|yes|no|on|off|true|false|null|~|="
+                     "|[-+]?[0-9][0-9_]*"
+                     "|[-+]?0b[01_]+"
+                     "|[-+]?0o[0-7_]+"
+                     "|[-+]?0x[0-9a-f_]+"
+                     "|[-+]?[0-9][0-9_]*(?::[0-5]?[0-9])+(?:\\.[0-9_]*)?"
+                     "|[-+]?(?:[0-9][0-9_]*(?:\\.[0-9_]*)?|\\.[0-9_]+)(?:e[-+]?[0-9]+)?"
+                     "|[-+]?\\.inf|\\.nan"
+                     "|[0-9]{4}-[0-9]{1,2}-[0-9]{1,2}(?:[t \\t].*)?"
+                     ")$"),
+      QRegularExpression::CaseInsensitiveOption);
+  return special.match(value).hasMatch();
+}
+
+bool is_blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+
+// Characters that a plain scalar cannot hold as they are.
+bool needs_escape(char32_t c) {
+  return c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x2028 || c == 0x2029 || c == 0xfeff ||
+         c == 0xfffe || c == 0xffff || (c >= 0xd800 && c < 0xe000);
+}
+
+bool needs_quotes(const QString& value) {
+  if (value.isEmpty()) return true;
+  static const QString kIndicators = QStringLiteral("-?:,[]{}#&*!|>'\"%@`");
+  if (kIndicators.contains(value.front())) return true;
+  if (is_blank(value.front()) || is_blank(value.back())) return true;
+  if (value.endsWith(QLatin1Char(':'))) return true;
+  if (value.contains(QLatin1String(": ")) || value.contains(QLatin1String(":\t")) ||
+      value.contains(QLatin1String(" #")) || value.contains(QLatin1String("\t#"))) {
+    return true;
+  }
+  for (const char32_t c : value.toUcs4()) {
+    if (needs_escape(c)) return true;
+  }
+  return resolves_to_non_string(value);
+}
+
+}  // namespace
+
+QString yaml_scalar(const QString& value) {
+  if (!needs_quotes(value)) return value;
+  QString out = QStringLiteral("\"");
+  for (const char32_t c : value.toUcs4()) {
+    switch (c) {
+      case U'\\':
+        out += QStringLiteral("\\\\");
+        break;
+      case U'"':
+        out += QStringLiteral("\\\"");
+        break;
+      case U'\t':
+        out += QStringLiteral("\\t");
+        break;
+      case U'\n':
+        out += QStringLiteral("\\n");
+        break;
+      case U'\r':
+        out += QStringLiteral("\\r");
+        break;
+      default:
+        if (c < 0x100 && needs_escape(c)) {
+          out += QStringLiteral("\\x%1").arg(static_cast<uint>(c), 2, 16, QLatin1Char('0'));
+        } else if (needs_escape(c)) {
+          out += QStringLiteral("\\u%1").arg(static_cast<uint>(c), 4, 16, QLatin1Char('0'));
+        } else {
+          out += QString::fromUcs4(&c, 1);
+        }
+    }
+  }
+  out += QLatin1Char('"');
+  return out;
+}
+
+QString data_yaml_text(const QString& absolute_output_folder, const QStringList& classes) {
+  QString path = absolute_output_folder;
+  path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+  QString text = QStringLiteral("path: ") + yaml_scalar(path) + QLatin1Char('\n');
+  text += QStringLiteral("train: train/images\nval: val/images\ntest: test/images\n\nnames:\n");
+  for (qsizetype i = 0; i < classes.size(); ++i) {
+    text += QStringLiteral("  %1: ").arg(i) + yaml_scalar(classes[i]) + QLatin1Char('\n');
+  }
+  return text;
+}
+
+// --- the export ---
+
+namespace {
+
+QString file_name_of(const QString& path) {
+  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+std::filesystem::path native_path(const QString& path) {
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// Names of the entries of `folder` (nothing when it cannot be listed).
+QSet<QString> folder_names(const QString& folder) {
+  QSet<QString> names;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(native_path(folder), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    names.insert(QFile::decodeName(QByteArray::fromStdString(it->path().filename())));
+  }
+  return names;
+}
+
+class Exporter {
+ public:
+  Exporter(const QString& output_folder, LabelFormat format)
+      : root_(QDir::cleanPath(output_folder)), format_(format) {}
+
+  ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
+    make_folders() && remove_stale_copies(assignment) && copy_parts(assignment) &&
+        write_manifest(classes);
+    return outcome_;
+  }
+
+ private:
+  QString folder(size_t part, const char* kind) const {
+    return root_ + QLatin1Char('/') + QLatin1String(kSplitParts[part]) + QLatin1Char('/') +
+           QLatin1String(kind);
+  }
+
+  bool fail(const QString& what, const QString& path, const QString& reason) {
+    outcome_.ok = false;
+    outcome_.error = QStringLiteral("Export stopped: cannot %1\n%2\n\n%3").arg(what, path, reason);
+    return false;
+  }
+
+  bool make_folders() {
+    for (size_t part = 0; part < kSplitParts.size(); ++part) {
+      for (const char* kind : {"images", "labels"}) {
+        const QString path = folder(part, kind);
+        std::error_code ec;
+        std::filesystem::create_directories(native_path(path), ec);
+        if (ec)
+          return fail(QStringLiteral("create the folder"), path,
+                      QString::fromStdString(ec.message()));
+        if (!QFileInfo(path).isDir()) {
+          return fail(QStringLiteral("create the folder"), path, QStringLiteral("File exists"));
+        }
+      }
+    }
+    return true;
+  }
+
+  // An earlier export may have put an image of this one into another part.
+  bool remove_stale_copies(const SplitAssignment& assignment) {
+    for (const char* kind : {"images", "labels"}) {
+      const bool images = kind[0] == 'i';
+      std::array<QSet<QString>, 3> exported;
+      for (size_t part = 0; part < 3; ++part) {
+        for (const LabelledImage& pair : assignment.parts[part]) {
+          exported[part].insert(file_name_of(images ? pair.image_path : pair.label_path));
+        }
+      }
+      for (size_t part = 0; part < 3; ++part) {
+        const QString here = folder(part, kind);
+        for (const QString& name : folder_names(here)) {
+          bool elsewhere = false;
+          for (size_t other = 0; other < 3; ++other) {
+            elsewhere = elsewhere || (other != part && exported[other].contains(name));
+          }
+          if (!elsewhere || exported[part].contains(name)) continue;
+          const QString path = here + QLatin1Char('/') + name;
+          std::error_code ec;
+          std::filesystem::remove(native_path(path), ec);
+          if (ec)
+            return fail(QStringLiteral("remove the earlier copy"), path,
+                        QString::fromStdString(ec.message()));
+        }
+      }
+    }
+    return true;
+  }
+
+  bool copy_parts(const SplitAssignment& assignment) {
+    std::string bytes;
+    for (size_t part = 0; part < 3; ++part) {
+      const QString images = folder(part, "images") + QLatin1Char('/');
+      const QString labels = folder(part, "labels") + QLatin1Char('/');
+      for (const LabelledImage& pair : assignment.parts[part]) {
+        QString error;
+        const QString image_target = images + file_name_of(pair.image_path);
+        const CopyStatus copied = copy_file_with_metadata(pair.image_path, image_target, error);
+        if (copied != CopyStatus::Ok) {
+          return fail(QStringLiteral("copy"),
+                      pair.image_path + QStringLiteral("\nto ") + image_target, error);
+        }
+        const QString label_target = labels + file_name_of(pair.label_path);
+        if (format_ == LabelFormat::Segmentation) {
+          const CopyStatus status = copy_file_with_metadata(pair.label_path, label_target, error);
+          if (status == CopyStatus::Failed) {
+            return fail(QStringLiteral("copy"),
+                        pair.label_path + QStringLiteral("\nto ") + label_target, error);
+          }
+        } else {
+          const ReadStatus status = read_whole_file(pair.label_path, bytes, &error);
+          if (status == ReadStatus::Failed)
+            return fail(QStringLiteral("read"), pair.label_path, error);
+          if (status == ReadStatus::Ok) {
+            const BoxConversion boxes = convert_label_to_boxes(bytes);
+            if (!write_file_replacing(label_target, boxes.text, error)) {
+              return fail(QStringLiteral("write"), label_target, error);
+            }
+            outcome_.lines_left_out += boxes.left_out;
+          }
+        }
+        ++outcome_.images_written;
+      }
+    }
+    return true;
+  }
+
+  bool write_manifest(const QStringList& classes) {
+    const QString path = root_ + QStringLiteral("/data.yaml");
+    const QByteArray text =
+        data_yaml_text(QDir::cleanPath(QFileInfo(root_).absoluteFilePath()), classes).toUtf8();
+    QString error;
+    if (!write_file_replacing(path, std::string_view(text.constData(), text.size()), error)) {
+      return fail(QStringLiteral("write"), path, error);
+    }
+    return true;
+  }
+
+  QString root_;
+  LabelFormat format_;
+  ExportOutcome outcome_;
+};
+
+}  // namespace
+
+ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
+                                   LabelFormat format, const QStringList& classes) {
+  return Exporter(output_folder, format).run(assignment, classes);
+}

@@ -1,0 +1,98 @@
+#include "dataset_tools/health.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <string>
+
+#include "support/test_files.h"
+
+TEST(Health, DuplicatePairs) {
+  struct Case {
+    const char* name;
+    std::string text;
+    int pairs;
+  };
+  const std::string square = "0 0.1 0.1 0.5 0.1 0.5 0.5 0.1 0.5\n";
+  const std::string point = "0 0.7 0.7 0.7 0.7 0.7 0.7\n";
+  const Case cases[] = {
+      {"two identical polygons", square + square, 1},
+      {"three identical polygons", square + square + square, 3},
+      {"CRLF lines", "0 0.1 0.1 0.5 0.1 0.5 0.5\r\n0 0.1 0.1 0.5 0.1 0.5 0.5\r\n", 1},
+      {"boxes sharing an edge", "0 0 0 0.5 0 0.5 1\n0 0.5 0 1 0 1 1\n", 0},
+      // [0,0,10,1] against [0,0,9,1]: IoU 9/10, exactly the double 0.9.
+      {"IoU of 0.9 is not reported", "0 0 0 10 0 10 1\n0 0 0 9 0 9 1\n", 0},
+      {"IoU above 0.9", "0 0 0 100 0 100 1\n0 0 0 91 0 91 1\n", 1},
+      // Box lines (class cx cy w h); read as two points, the verdicts would flip.
+      {"identical box lines", "0 0.5 0.5 0.2 0.2\n1 0.5 0.5 0.2 0.2\n", 1},
+      {"box line equal to a polygon", "0 0.5 0.5 0.2 0.2\n0 0.4 0.4 0.6 0.4 0.6 0.6 0.4 0.6\n", 1},
+      {"small boxes apart", "0 0.5 0.5 0.01 0.01\n0 0.52 0.52 0.01 0.01\n", 0},
+      {"3 and 4 fields are ignored", "0 0.1 0.1\n0 0.1 0.1\n0 0.1 0.1 0.2\n0 0.1 0.1 0.2\n", 0},
+      {"non-numeric field drops the file", square + square + "0 0.1 x 0.5 0.1 0.5 0.5\n", 0},
+      // Two identical points have no union area: the file's check ends there.
+      {"zero-area union after a pair", square + square + point + point, 1},
+      {"zero-area union before a pair", point + point + square + square, 0},
+      {"empty file", "", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(count_duplicate_pairs(c.text), c.pairs) << c.name;
+}
+
+TEST(Health, PythonStyleLists) {
+  const std::pair<QStringList, QString> cases[] = {
+      {{"a.jpg", "b.jpg", "c.jpg"}, "['a.jpg', 'b.jpg', 'c.jpg']"},
+      {{}, "[]"},
+      {{"it's.jpg"}, "[\"it's.jpg\"]"},
+      {{"a'b\"c.jpg"}, "['a\\'b\"c.jpg']"},
+      {{"say \"hi\".png"}, "['say \"hi\".png']"},
+      {{"back\\slash.png", "tab\there.png"}, "['back\\\\slash.png', 'tab\\there.png']"},
+      {{"straße 猫.png"}, "['straße 猫.png']"},
+  };
+  for (const auto& [items, text] : cases) EXPECT_EQ(python_list(items), text);
+}
+
+TEST(Health, ReportText) {
+  HealthReport report;
+  EXPECT_EQ(health_report_text(report),
+            "🩺 Dataset QA Health Report:\n\nUnannotated Images: 0\nOrphaned Label Files: 0\n"
+            "Overlapping Polygons/Boxes (Duplicates): 0\n");
+  report.missing = QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+  report.orphaned = 2;
+  report.overlaps = QStringList{"x.txt (IoU > 90%)", "x.txt (IoU > 90%)", "y.txt (IoU > 90%)",
+                                "z.txt (IoU > 90%)", "w.txt (IoU > 90%)"};
+  EXPECT_EQ(
+      health_report_text(report),
+      "🩺 Dataset QA Health Report:\n\nUnannotated Images: 4\nOrphaned Label Files: 2\n"
+      "Overlapping Polygons/Boxes (Duplicates): 5\n"
+      "\nMissing Annotations (Sample):\n['a.jpg', 'b.jpg', 'c.jpg']\n"
+      "\nHigh IoU Overlaps:\n['x.txt (IoU > 90%)', 'y.txt (IoU > 90%)', 'z.txt (IoU > 90%)']");
+}
+
+TEST(Health, FolderCheck) {
+  QTemporaryDir dir;
+  const QString square = "0 0.1 0.1 0.5 0.1 0.5 0.5 0.1 0.5\n";
+  for (const char* image : {"a.jpg", "b.png", "img10.jpg", "p.BMP", "q.JPG", "r.gif"}) {
+    write_file(dir.filePath(image), "x");
+  }
+  write_file(dir.filePath("a.txt"), (square + square + square).toUtf8());
+  write_file(dir.filePath("c.txt"), "");
+  write_file(dir.filePath("img1.txt"), "");
+  write_file(dir.filePath("p.txt"), "0 0.1 0.1 0.2 bad\n");
+  write_file(dir.filePath("classes.txt"), "cat\n");
+  QDir().mkpath(dir.filePath("folder.txt"));
+
+  DatasetListing listing;
+  QString error;
+  ASSERT_TRUE(list_dataset_folder(dir.path(), listing, error));
+  EXPECT_EQ(listing.images, (QStringList{"a.jpg", "b.png", "img10.jpg", "p.BMP", "q.JPG"}));
+  EXPECT_EQ(listing.labels, (QStringList{"a.txt", "c.txt", "img1.txt", "p.txt"}));
+
+  const HealthReport report = check_dataset_health(dir.path(), listing);
+  EXPECT_EQ(report.missing, (QStringList{"b.png", "img10.jpg", "q.JPG"}));
+  // c.txt and img1.txt: no image of that exact base name.
+  EXPECT_EQ(report.orphaned, 2);
+  EXPECT_EQ(report.overlaps, QStringList(3, "a.txt (IoU > 90%)"));
+
+  EXPECT_FALSE(list_dataset_folder(dir.filePath("gone"), listing, error));
+  EXPECT_FALSE(error.isEmpty());
+}

@@ -1,0 +1,75 @@
+#include "dataset_tools/label_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dataset_tools/dataset_files.h"
+
+using namespace dataset_io;
+
+TEST(LabelText, LinesEndAtAnyLineBreak) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"a\nb\n", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\rb", {"a", "b"}},
+      {"a\n\nb", {"a", "", "b"}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines;
+    for_each_line(c.text, [&](std::string_view line) { lines.emplace_back(line); });
+    EXPECT_EQ(lines, c.lines) << c.text;
+  }
+}
+
+TEST(LabelText, NumbersAndClassIds) {
+  struct Case {
+    const char* token;
+    bool number;
+    bool class_id;
+  };
+  const Case cases[] = {
+      {"0.25", true, false},   {"+0.5", true, false}, {"-3", true, true},    {"+3", true, true},
+      {"1e-3", true, false},   {".5", true, false},   {"7", true, true},     {"abc", false, false},
+      {"0.5x", false, false},  {"", false, false},    {"+-1", false, false}, {"1,5", false, false},
+      {"1e999", false, false},
+  };
+  for (const Case& c : cases) {
+    double number;
+    long long id;
+    EXPECT_EQ(parse_number(c.token, number), c.number) << c.token;
+    EXPECT_EQ(parse_class_id(c.token, id), c.class_id) << c.token;
+  }
+  std::vector<std::string_view> fields;
+  split_fields(" 0\t0.1  0.2\r", fields);
+  EXPECT_EQ(fields, (std::vector<std::string_view>{"0", "0.1", "0.2"}));
+}
+
+TEST(LabelText, FixedSixDecimals) {
+  std::string out;
+  for (double v : {0.25, 1.0, 0.0000004, 0.1234565, 12.5}) {
+    append_fixed6(out, v);
+    out += ' ';
+  }
+  EXPECT_EQ(out, "0.250000 1.000000 0.000000 0.123456 12.500000 ");
+}
+
+TEST(DatasetFiles, LabelPathReplacesTheLastExtension) {
+  const std::pair<QString, QString> cases[] = {
+      {"/data/cats/img_01.jpg", "/data/cats/img_01.txt"},
+      {"/data/a.b.PNG", "/data/a.b.txt"},
+      {"/data.set/noext", "/data.set/noext.txt"},
+      {"/data/.hidden", "/data/.hidden.txt"},
+      {"/d/ünï cödé.webp", "/d/ünï cödé.txt"},
+  };
+  for (const auto& [image, label] : cases)
+    EXPECT_EQ(label_path_of(image), label) << image.toStdString();
+  EXPECT_EQ(name_without_extension("img10.jpg"), "img10");
+  EXPECT_EQ(name_without_extension("classes"), "classes");
+}

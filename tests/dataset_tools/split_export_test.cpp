@@ -1,0 +1,276 @@
+#include "dataset_tools/split_export.h"
+
+#include <gtest/gtest.h>
+#include <yaml-cpp/yaml.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "support/test_files.h"
+
+TEST(SplitExport, SplitSizes) {
+  struct Case {
+    int n;
+    int train_percent, val_percent;
+    SplitSizes expected;
+  };
+  const Case cases[] = {
+      {10, 70, 20, {7, 2, 1}},
+      {9, 70, 20, {6, 1, 2}},
+      {3, 70, 20, {2, 0, 1}},
+      {1, 70, 20, {0, 0, 1}},
+      {2, 70, 20, {1, 0, 1}},
+      {10, 34, 33, {3, 3, 4}},
+      // The products fall just below the whole number and are truncated.
+      {100, 29, 0, {28, 0, 72}},
+      {100, 57, 0, {56, 0, 44}},
+      {100, 58, 0, {57, 0, 43}},
+      {100, 0, 29, {0, 28, 72}},
+      {0, 70, 20, {0, 0, 0}},
+      {5, 100, 0, {5, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    const SplitSizes s = split_sizes(c.n, c.train_percent / 100.0, c.val_percent / 100.0);
+    EXPECT_EQ((std::array{s.train, s.val, s.test}),
+              (std::array{c.expected.train, c.expected.val, c.expected.test}))
+        << c.n << " at " << c.train_percent << "/" << c.val_percent;
+  }
+}
+
+TEST(SplitExport, AssignmentCutsTheShuffledOrder) {
+  std::vector<LabelledImage> pairs;
+  for (const char* name : {"a", "b", "c", "d"}) pairs.push_back({name, QString(name) + ".txt"});
+  const SplitAssignment split =
+      assign_split(pairs, 0.5, 0.25, [](auto& p) { std::reverse(p.begin(), p.end()); });
+  auto names = [](const std::vector<LabelledImage>& part) {
+    QStringList out;
+    for (const LabelledImage& pair : part) out.append(pair.image_path);
+    return out;
+  };
+  EXPECT_EQ(names(split.parts[0]), (QStringList{"d", "c"}));
+  EXPECT_EQ(names(split.parts[1]), (QStringList{"b"}));
+  EXPECT_EQ(names(split.parts[2]), (QStringList{"a"}));
+
+  // The process-wide generator draws a new order each time.
+  std::vector<LabelledImage> many;
+  for (int i = 0; i < 20; ++i) many.push_back({QString::number(i), {}});
+  auto first = many, second = many;
+  shuffle_with_process_generator(first);
+  shuffle_with_process_generator(second);
+  EXPECT_NE(names(first), names(second));
+}
+
+TEST(SplitExport, BoxConversion) {
+  struct Case {
+    std::string line;
+    std::string box;  // "" when the line is left out
+  };
+  const Case cases[] = {
+      {"0 0.1 0.2 0.3 0.4 0.2 0.6", "0 0.200000 0.400000 0.200000 0.400000\n"},
+      {"3 0.5 0.25", "3 0.500000 0.250000 0.000000 0.000000\n"},
+      // Already a box: read as two points it would become 0.35 0.35 0.3 0.3.
+      {"1 0.5 0.5 0.2 0.2", "1 0.500000 0.500000 0.200000 0.200000\n"},
+      {"007\t0.1 0.1  0.3 0.3 0.1 0.3\r", "007 0.200000 0.200000 0.200000 0.200000\n"},
+      {"0 0.1", ""},
+      {"0 0.1 abc", ""},
+      {"0 nan 0.1 0.2 0.2 0.3 0.3", ""},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_EQ(append_box_line(c.line, out), !c.box.empty()) << c.line;
+    EXPECT_EQ(out, c.box) << c.line;
+  }
+  const BoxConversion file =
+      convert_label_to_boxes("0 0.1 0.1 0.3 0.3 0.1 0.3\r\n\r\n0 x 1\n2\n1 0.5 0.5 0.5 0.5");
+  EXPECT_EQ(file.text,
+            "0 0.200000 0.200000 0.200000 0.200000\n1 0.500000 0.500000 0.500000 0.500000\n");
+  EXPECT_EQ(file.left_out, 2);
+}
+
+TEST(SplitExport, ManifestText) {
+  EXPECT_EQ(data_yaml_text("/data/out", {"car", "person"}),
+            "path: /data/out\ntrain: train/images\nval: val/images\ntest: test/images\n\nnames:\n"
+            "  0: car\n  1: person\n");
+  EXPECT_EQ(
+      data_yaml_text("C:\\data\\out", {}),
+      "path: C:/data/out\ntrain: train/images\nval: val/images\ntest: test/images\n\nnames:\n");
+}
+
+TEST(SplitExport, ManifestNamesReadBackExactly) {
+  const QStringList plain = {"car",   "traffic light", "C#",          "C++", "a:b",
+                             "x, y",  "person's bag",  "Straße",      "猫",  "naïve-café",
+                             "v1.0a", "yesterday",     "null pointer"};
+  const QStringList quoted = {"a: b",
+                              "x #y",
+                              "  lead",
+                              "trail ",
+                              "end:",
+                              "-dash",
+                              "?q",
+                              ":c",
+                              ",",
+                              "[x]",
+                              "{y}",
+                              "#h",
+                              "&a",
+                              "*s",
+                              "!t",
+                              "|p",
+                              ">g",
+                              "'sq'",
+                              "\"dq\"",
+                              "%p",
+                              "@at",
+                              "`bt",
+                              "yes",
+                              "No",
+                              "ON",
+                              "off",
+                              "TRUE",
+                              "fAlSe",
+                              "null",
+                              "NULL",
+                              "~",
+                              "123",
+                              "-4.5",
+                              "0x1F",
+                              "1e3",
+                              ".inf",
+                              "1_000",
+                              "y",
+                              "=",
+                              "",
+                              "back\\slash \"q\": 1",
+                              "line\nbreak",
+                              "2024-01-01",
+                              "ünï: çödé"};
+  const QStringList names = plain + quoted;
+  const QString text = data_yaml_text("/data/my: out", names);
+  const YAML::Node manifest = YAML::Load(text.toStdString());
+  EXPECT_EQ(manifest["path"].as<std::string>(), "/data/my: out");
+  ASSERT_EQ(manifest["names"].size(), static_cast<size_t>(names.size()));
+  for (qsizetype i = 0; i < names.size(); ++i) {
+    const YAML::Node node = manifest["names"][static_cast<int>(i)];
+    EXPECT_EQ(QString::fromStdString(node.as<std::string>()), names[i]) << i;
+    // A quoted scalar carries the non-specific tag "!": readers take it as text.
+    EXPECT_EQ(node.Tag() == "!", i >= plain.size()) << names[i].toStdString();
+  }
+  for (qsizetype i = 0; i < plain.size(); ++i) {
+    EXPECT_TRUE(text.contains(QStringLiteral("\n  %1: %2\n").arg(i).arg(plain[i])));
+  }
+}
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    src = source_dir.path();
+    out = out_dir.path() + "/export";
+  }
+
+  LabelledImage pair(const QString& base, const QByteArray& label_text) {
+    const QString image = src + "/" + base + ".jpg";
+    write_file(image, "jpeg:" + base.toUtf8());
+    if (!label_text.isNull()) write_file(src + "/" + base + ".txt", label_text);
+    return {image, src + "/" + base + ".txt"};
+  }
+
+  QTemporaryDir source_dir, out_dir;
+  QString src, out;
+};
+
+TEST_F(ExportTest, DetectionTreeWithMetadata) {
+  SplitAssignment split;
+  split.parts[0] = {pair("a", "0 0.1 0.2 0.3 0.4 0.2 0.6\nbad\n"),
+                    pair("b", "1 0.5 0.5 0.2 0.2\n")};
+  split.parts[2] = {pair("c d ü", "0 0.1 0.1\n")};
+  const QDateTime old_time = QDateTime::fromSecsSinceEpoch(1'500'000'000);
+  {
+    QFile image(src + "/a.jpg");
+    ASSERT_TRUE(image.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(image.setFileTime(old_time, QFileDevice::FileModificationTime));
+    ASSERT_TRUE(image.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+  }
+
+  const ExportOutcome outcome =
+      export_split_dataset(out, split, LabelFormat::Detection, {"car", "person"});
+  ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  EXPECT_EQ(outcome.images_written, 3);
+  EXPECT_EQ(outcome.lines_left_out, 1);
+  for (const char* part : {"train", "val", "test"}) {
+    EXPECT_TRUE(QFileInfo(out + "/" + part + "/images").isDir()) << part;
+    EXPECT_TRUE(QFileInfo(out + "/" + part + "/labels").isDir()) << part;
+  }
+  EXPECT_EQ(folder_entries(out + "/train/images"), (QStringList{"a.jpg", "b.jpg"}));
+  EXPECT_EQ(read_file(out + "/train/images/a.jpg"), "jpeg:a");
+  const QFileInfo copied(out + "/train/images/a.jpg");
+  EXPECT_EQ(copied.lastModified(), old_time);
+  EXPECT_EQ(copied.permissions() & 0x0fff, QFile::permissions(src + "/a.jpg") & 0x0fff);
+  EXPECT_EQ(read_file(out + "/train/labels/a.txt"), "0 0.200000 0.400000 0.200000 0.400000\n");
+  EXPECT_EQ(read_file(out + "/train/labels/b.txt"), "1 0.500000 0.500000 0.200000 0.200000\n");
+  EXPECT_EQ(read_file(out + "/test/labels/c d ü.txt"), "0 0.100000 0.100000 0.000000 0.000000\n");
+  EXPECT_EQ(read_file(out + "/data.yaml"),
+            "path: " + QDir::cleanPath(out).toUtf8() +
+                "\ntrain: train/images\nval: val/images\ntest: test/images\n\nnames:\n"
+                "  0: car\n  1: person\n");
+  EXPECT_EQ(folder_entries(out + "/val/images"), QStringList());
+}
+
+TEST_F(ExportTest, SegmentationCopiesLabelsAndSkipsVanishedOnes) {
+  SplitAssignment split;
+  split.parts[1] = {pair("a", "0 0.1 0.2 0.3 0.4 0.2 0.6\nbad\n"), pair("gone", QByteArray())};
+  const ExportOutcome outcome = export_split_dataset(out, split, LabelFormat::Segmentation, {"x"});
+  ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  EXPECT_EQ(read_file(out + "/val/labels/a.txt"), "0 0.1 0.2 0.3 0.4 0.2 0.6\nbad\n");
+  EXPECT_EQ(QFileInfo(out + "/val/labels/a.txt").lastModified(),
+            QFileInfo(src + "/a.txt").lastModified());
+  EXPECT_EQ(folder_entries(out + "/val/images"), (QStringList{"a.jpg", "gone.jpg"}));
+  EXPECT_EQ(folder_entries(out + "/val/labels"), (QStringList{"a.txt"}));
+}
+
+TEST_F(ExportTest, ReExportRemovesOnlyStaleCopiesOfExportedFiles) {
+  for (const char* stale :
+       {"/val/images/a.jpg", "/val/labels/a.txt", "/test/images/b.jpg", "/test/labels/b.txt",
+        "/val/images/other.jpg", "/val/labels/other.txt", "/train/images/keep.png"}) {
+    write_file(out + stale, "old");
+  }
+  SplitAssignment split;
+  split.parts[0] = {pair("a", "0 0 0 1 1\n")};
+  split.parts[1] = {pair("b", "0 0 0 1 1\n")};
+  ASSERT_TRUE(export_split_dataset(out, split, LabelFormat::Detection, {"x"}).ok);
+  EXPECT_EQ(folder_entries(out + "/train/images"), (QStringList{"a.jpg", "keep.png"}));
+  EXPECT_EQ(folder_entries(out + "/val/images"), (QStringList{"b.jpg", "other.jpg"}));
+  EXPECT_EQ(folder_entries(out + "/val/labels"), (QStringList{"b.txt", "other.txt"}));
+  EXPECT_EQ(folder_entries(out + "/test/images"), QStringList());
+  EXPECT_EQ(folder_entries(out + "/test/labels"), QStringList());
+}
+
+TEST_F(ExportTest, FailuresStopWithFileAndReason) {
+  SplitAssignment split;
+  split.parts[0] = {pair("a", "0 0 0 1 1\n"), pair("b", "0 0 0 1 1\n")};
+
+  // A folder where the second image should go: even root cannot write there.
+  QDir().mkpath(out + "/train/images/b.jpg");
+  ExportOutcome outcome = export_split_dataset(out, split, LabelFormat::Detection, {"x"});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_TRUE(outcome.error.contains(out + "/train/images/b.jpg")) << outcome.error.toStdString();
+  EXPECT_TRUE(outcome.error.contains("Is a directory")) << outcome.error.toStdString();
+  EXPECT_EQ(outcome.images_written, 1);
+  EXPECT_FALSE(QFileInfo::exists(out + "/data.yaml"));
+
+  // An output folder below a regular file.
+  write_file(out_dir.path() + "/plain", "x");
+  outcome = export_split_dataset(out_dir.path() + "/plain/out", split, LabelFormat::Detection, {});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_TRUE(outcome.error.contains(out_dir.path() + "/plain/out/train/images"));
+  EXPECT_TRUE(outcome.error.contains("Not a directory")) << outcome.error.toStdString();
+
+  // An image removed since the folder was loaded.
+  QFile::remove(src + "/a.jpg");
+  outcome = export_split_dataset(out_dir.path() + "/third", split, LabelFormat::Segmentation, {});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_TRUE(outcome.error.contains(src + "/a.jpg"));
+  EXPECT_EQ(outcome.images_written, 0);
+}
