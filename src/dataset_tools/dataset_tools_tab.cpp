@@ -1,6 +1,91 @@
-// Temporary stubs until the dataset tools land.
-#include "app/app_core.h"
+// The dataset tools behind the annotator's three buttons: health check, class
+// distribution, and export as a train/val/test tree.
+#include <QDialog>
+#include <QFileInfo>
 
-void OrvaneStudio::run_health_check() {}
-void OrvaneStudio::show_dataset_analytics() {}
-void OrvaneStudio::export_and_split_dataset() {}
+#include "app/app_core.h"
+#include "app/dialogs.h"
+#include "app/wait_cursor.h"
+#include "dataset_tools/analytics.h"
+#include "dataset_tools/analytics_dialog.h"
+#include "dataset_tools/health.h"
+#include "dataset_tools/split_config_dialog.h"
+#include "dataset_tools/split_export.h"
+
+void OrvaneStudio::run_health_check() {
+  if (image_folder.isEmpty()) {
+    dialogs().information(this, QStringLiteral("Health Check"),
+                          QStringLiteral("Please load a dataset folder first."));
+    return;
+  }
+  WaitCursor wait;
+  DatasetListing listing;
+  QString error;
+  if (!list_dataset_folder(image_folder, listing, error)) {
+    wait.restore();
+    dialogs().critical(
+        this, QStringLiteral("Error"),
+        QStringLiteral("Cannot read the dataset folder:\n%1\n\n%2").arg(image_folder, error));
+    return;
+  }
+  const HealthReport report = check_dataset_health(image_folder, listing);
+  wait.restore();
+  dialogs().information(this, QStringLiteral("Health Check"), health_report_text(report));
+}
+
+void OrvaneStudio::show_dataset_analytics() {
+  if (image_paths.isEmpty()) {
+    dialogs().information(this, QStringLiteral("Analytics"),
+                          QStringLiteral("Load a dataset first."));
+    return;
+  }
+  WaitCursor wait;
+  const std::vector<ClassCount> counts = count_dataset_classes(image_paths, classes);
+  wait.restore();
+  if (counts.empty()) {
+    dialogs().information(this, QStringLiteral("Analytics"),
+                          QStringLiteral("No objects annotated yet."));
+    return;
+  }
+  AnalyticsDialog dialog(counts, this);
+  dialogs().exec(dialog);
+}
+
+void OrvaneStudio::export_and_split_dataset() {
+  if (image_paths.isEmpty()) return;
+  SplitConfigDialog config(dialogs(), this);
+  if (dialogs().exec(config) != QDialog::Accepted) return;
+  const std::array<double, 3> ratios = config.get_ratios();
+  const LabelFormat format = config.get_format() == QLatin1String("Detection")
+                                 ? LabelFormat::Detection
+                                 : LabelFormat::Segmentation;
+
+  const QString out_dir =
+      dialogs().get_existing_directory(this, QStringLiteral("Select Output Directory"));
+  if (out_dir.isEmpty()) return;
+
+  std::vector<LabelledImage> pairs = collect_annotated_pairs(image_paths);
+  if (pairs.empty()) {
+    dialogs().warning(this, QStringLiteral("No Annotations"),
+                      QStringLiteral("No annotated files found to split."));
+    return;
+  }
+
+  WaitCursor wait;
+  const SplitAssignment split =
+      assign_split(std::move(pairs), ratios[0], ratios[1], shuffle_with_process_generator);
+  const ExportOutcome outcome = export_split_dataset(out_dir, split, format, classes);
+  wait.restore();
+  if (!outcome.ok) {
+    dialogs().critical(this, QStringLiteral("Error"), outcome.error);
+    return;
+  }
+  QString text = QStringLiteral("Exported dataset successfully to:\n") + out_dir;
+  if (outcome.lines_left_out > 0) {
+    text += outcome.lines_left_out == 1
+                ? QStringLiteral("\n\n1 label line could not be converted and was left out.")
+                : QStringLiteral("\n\n%1 label lines could not be converted and were left out.")
+                      .arg(outcome.lines_left_out);
+  }
+  dialogs().information(this, QStringLiteral("Export Complete"), text);
+}

@@ -67,32 +67,3 @@ TEST(Health, ReportText) {
       "\nMissing Annotations (Sample):\n['a.jpg', 'b.jpg', 'c.jpg']\n"
       "\nHigh IoU Overlaps:\n['x.txt (IoU > 90%)', 'y.txt (IoU > 90%)', 'z.txt (IoU > 90%)']");
 }
-
-TEST(Health, FolderCheck) {
-  QTemporaryDir dir;
-  const QString square = "0 0.1 0.1 0.5 0.1 0.5 0.5 0.1 0.5\n";
-  for (const char* image : {"a.jpg", "b.png", "img10.jpg", "p.BMP", "q.JPG", "r.gif"}) {
-    write_file(dir.filePath(image), "x");
-  }
-  write_file(dir.filePath("a.txt"), (square + square + square).toUtf8());
-  write_file(dir.filePath("c.txt"), "");
-  write_file(dir.filePath("img1.txt"), "");
-  write_file(dir.filePath("p.txt"), "0 0.1 0.1 0.2 bad\n");
-  write_file(dir.filePath("classes.txt"), "cat\n");
-  QDir().mkpath(dir.filePath("folder.txt"));
-
-  DatasetListing listing;
-  QString error;
-  ASSERT_TRUE(list_dataset_folder(dir.path(), listing, error));
-  EXPECT_EQ(listing.images, (QStringList{"a.jpg", "b.png", "img10.jpg", "p.BMP", "q.JPG"}));
-  EXPECT_EQ(listing.labels, (QStringList{"a.txt", "c.txt", "img1.txt", "p.txt"}));
-
-  const HealthReport report = check_dataset_health(dir.path(), listing);
-  EXPECT_EQ(report.missing, (QStringList{"b.png", "img10.jpg", "q.JPG"}));
-  // c.txt and img1.txt: no image of that exact base name.
-  EXPECT_EQ(report.orphaned, 2);
-  EXPECT_EQ(report.overlaps, QStringList(3, "a.txt (IoU > 90%)"));
-
-  EXPECT_FALSE(list_dataset_folder(dir.filePath("gone"), listing, error));
-  EXPECT_FALSE(error.isEmpty());
-}

@@ -9,25 +9,6 @@
 
 using namespace dataset_io;
 
-TEST(LabelText, LinesEndAtAnyLineBreak) {
-  struct Case {
-    std::string text;
-    std::vector<std::string> lines;
-  };
-  const Case cases[] = {
-      {"a\nb\n", {"a", "b"}},
-      {"a\r\nb\r\n", {"a", "b"}},
-      {"a\rb", {"a", "b"}},
-      {"a\n\nb", {"a", "", "b"}},
-      {"", {}},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::string> lines;
-    for_each_line(c.text, [&](std::string_view line) { lines.emplace_back(line); });
-    EXPECT_EQ(lines, c.lines) << c.text;
-  }
-}
-
 TEST(LabelText, NumbersAndClassIds) {
   struct Case {
     const char* token;
@@ -49,15 +30,6 @@ TEST(LabelText, NumbersAndClassIds) {
   std::vector<std::string_view> fields;
   split_fields(" 0\t0.1  0.2\r", fields);
   EXPECT_EQ(fields, (std::vector<std::string_view>{"0", "0.1", "0.2"}));
-}
-
-TEST(LabelText, FixedSixDecimals) {
-  std::string out;
-  for (double v : {0.25, 1.0, 0.0000004, 0.1234565, 12.5}) {
-    append_fixed6(out, v);
-    out += ' ';
-  }
-  EXPECT_EQ(out, "0.250000 1.000000 0.000000 0.123456 12.500000 ");
 }
 
 TEST(DatasetFiles, LabelPathReplacesTheLastExtension) {
