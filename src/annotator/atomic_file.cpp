@@ -23,6 +23,10 @@ QString write_file_atomically(const QString& path, const QByteArray& bytes) {
 QString remove_file_if_present(const QString& path) {
   QFile file(path);
   if (!file.exists()) return {};
+  const QFileInfo info(path);
+  if (info.isFile() && !info.isReadable()) {
+    return QStringLiteral("the existing file cannot be read, so it was not deleted");
+  }
   if (!file.remove()) return file.errorString();
   return {};
 }

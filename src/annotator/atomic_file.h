@@ -11,6 +11,6 @@
 // holds is unknown, so replacing it could destroy data.
 QString write_file_atomically(const QString& path, const QByteArray& bytes);
 
-// Deletes `path` if it exists. Returns the reason of a failure, or an empty
-// text.
+// Deletes `path` if it exists (and can be read, as above). Returns the reason
+// of a failure, or an empty text.
 QString remove_file_if_present(const QString& path);

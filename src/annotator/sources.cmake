@@ -6,5 +6,10 @@ list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/label_file.cpp
 )
 list(APPEND ORVANE_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/annotation_items.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/label_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/label_io_tab.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scene_release_watcher.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/shapes_tab.cpp
   ${CMAKE_CURRENT_LIST_DIR}/workspace_tab.cpp
 )

@@ -121,6 +121,10 @@ class OrvaneStudio : public QMainWindow {
   // the shapes' lines so that saving never destroys them.
   QStringList kept_label_lines;
   std::optional<QString> output_folder;
+  // The image on the annotation canvas ("" for none). Saves write its label
+  // file only, so an image that failed to decode never receives another
+  // image's shapes.
+  QString shown_image_path;
 
   // --- shell widgets ---
   QTabWidget* tabs = nullptr;

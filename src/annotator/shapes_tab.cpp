@@ -1,0 +1,145 @@
+// Shapes of the current image: naming a drawn shape, class colours, the object
+// table kept in step with the canvas selection, deleting, and copying the
+// previous image's shapes.
+#include <QComboBox>
+#include <QGraphicsPolygonItem>
+#include <QHash>
+#include <QItemSelectionModel>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <array>
+
+#include "annotator/annotation_items.h"
+#include "annotator/class_colors.h"
+#include "annotator/label_dialog.h"
+#include "app/app_core.h"
+#include "app/dialogs.h"
+#include "canvas/interactive_canvas.h"
+#include "canvas/zoomable_view.h"
+
+namespace {
+
+// Nothing current in the table: Delete then has no row to act on.
+void clear_current_row(QTableWidget* table) {
+  table->clearSelection();
+  table->selectionModel()->clearCurrentIndex();
+}
+
+}  // namespace
+
+void OrvaneStudio::change_active_mode(const QString& mode) {
+  canvas->set_draw_mode(mode);
+  canvas_view->set_interaction_mode(mode);
+}
+
+void OrvaneStudio::handle_canvas_point(const QPointF&) {}
+
+void OrvaneStudio::handle_new_poly(const QPolygonF& poly) {
+  // Without an image there is no label file to keep the shape in.
+  if (display_cv_img.empty()) return;
+  LabelDialog dialog(classes, last_label, this);
+  if (dialogs().exec(dialog) != QDialog::Accepted) return;
+  const QString label = dialog.get_label();
+  if (label.isEmpty()) return;
+  last_label = label;
+  if (!classes.contains(label)) {
+    classes.push_back(label);
+    save_classes_file();
+  }
+
+  QGraphicsPolygonItem* item = new_annotation_item(poly);
+  canvas->addItem(item);
+  const QString type = combo_mode->currentText();
+  annotations.push_back({item, label, type});
+  {
+    const QSignalBlocker blocker(table_objects);
+    const int row = table_objects->rowCount();
+    table_objects->insertRow(row);
+    table_objects->setItem(row, 0, new QTableWidgetItem(label));
+    table_objects->setItem(row, 1, new QTableWidgetItem(type));
+  }
+  update_annotation_colors();
+  save_current_annotations();
+}
+
+void OrvaneStudio::update_annotation_colors() {
+  if (annotations.empty()) return;
+  QHash<QString, int> ids;
+  for (int id = static_cast<int>(classes.size()) - 1; id >= 0; --id) ids[classes[id]] = id;
+  std::array<QColor, CLASS_COLORS.size()> colors;
+  for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = class_color(static_cast<int>(i));
+  for (const AnnotationRecord& record : annotations) {
+    const int id = ids.value(record.label, 0);
+    apply_annotation_look(record.item, colors[static_cast<std::size_t>(id) % colors.size()],
+                          record.item->isSelected());
+  }
+}
+
+void OrvaneStudio::sync_table_selection() {
+  const QSignalBlocker blocker(canvas);
+  canvas->clearSelection();
+  const int row = table_objects->currentRow();
+  if (row >= 0 && static_cast<std::size_t>(row) < annotations.size()) {
+    annotations[static_cast<std::size_t>(row)].item->setSelected(true);
+  }
+  update_annotation_colors();
+}
+
+void OrvaneStudio::sync_canvas_selection() {
+  const QSignalBlocker blocker(table_objects);
+  table_objects->clearSelection();
+  int row = -1;
+  const QList<QGraphicsItem*> selected = canvas->selectedItems();
+  if (!selected.isEmpty()) {
+    for (std::size_t i = 0; i < annotations.size(); ++i) {
+      if (annotations[i].item == selected.first()) {
+        row = static_cast<int>(i);
+        break;
+      }
+    }
+  }
+  if (row >= 0) {
+    table_objects->selectRow(row);
+    table_objects->scrollToItem(table_objects->item(row, 0));
+  } else {
+    clear_current_row(table_objects);
+  }
+  update_annotation_colors();
+}
+
+void OrvaneStudio::ann_delete_selected() {
+  const int row = table_objects->currentRow();
+  if (row < 0 || static_cast<std::size_t>(row) >= annotations.size()) return;
+  {
+    const QSignalBlocker scene_blocker(canvas);
+    const QSignalBlocker table_blocker(table_objects);
+    QGraphicsPolygonItem* item = annotations[static_cast<std::size_t>(row)].item;
+    annotations.erase(annotations.begin() + row);
+    canvas->removeItem(item);
+    delete item;
+    table_objects->removeRow(row);
+    clear_current_row(table_objects);
+    canvas->clearSelection();
+  }
+  update_annotation_colors();
+  save_current_annotations();
+}
+
+void OrvaneStudio::copy_previous_frame_shapes() {
+  if (current_idx <= 0 || image_paths.isEmpty() || current_idx >= image_paths.size()) {
+    dialogs().warning(this, QStringLiteral("Unavailable"),
+                      QStringLiteral("No previous image available to copy annotations from."));
+    return;
+  }
+  {
+    // The copy replaces this image's shapes, on the canvas as in the file.
+    const QSignalBlocker blocker(canvas);
+    for (const AnnotationRecord& record : annotations) {
+      canvas->removeItem(record.item);
+      delete record.item;
+    }
+    annotations.clear();
+  }
+  load_existing_annotations(image_paths[current_idx - 1]);
+  save_current_annotations();
+}
