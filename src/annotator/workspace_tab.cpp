@@ -282,7 +282,9 @@ void OrvaneStudio::render_canvas_image(bool reset_zoom) {
       if (record.item->scene() == canvas) canvas->removeItem(record.item);
     }
     canvas->clear();
-    QGraphicsPixmapItem* pixmap = canvas->addPixmap(bgr_to_pixmap(display_cv_img));
+    // The pixmap shows display_cv_img's own pixels; that image is only ever
+    // replaced whole, never changed in place.
+    QGraphicsPixmapItem* pixmap = canvas->addPixmap(bgr_pixmap_sharing(display_cv_img));
     // Without an alpha channel the mask would be the whole image anyway.
     pixmap->setShapeMode(QGraphicsPixmapItem::BoundingRectShape);
     canvas->setSceneRect(0, 0, display_cv_img.cols, display_cv_img.rows);

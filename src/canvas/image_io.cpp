@@ -160,3 +160,15 @@ QPixmap bgr_to_pixmap(const cv::Mat& image) {
   if (converted.isNull()) return {};
   return QPixmap::fromImage(std::move(converted));
 }
+
+QPixmap bgr_pixmap_sharing(const cv::Mat& image) {
+  if (image.type() != CV_8UC3 || image.empty()) return bgr_to_pixmap(image);
+  // The QImage reads the Mat's buffer; a Mat header on the heap holds a
+  // reference to it until the image (and so the pixmap) lets go.
+  auto* keeper = new cv::Mat(image);
+  QImage wrapped(
+      static_cast<const uchar*>(keeper->data), keeper->cols, keeper->rows,
+      static_cast<qsizetype>(keeper->step), QImage::Format_BGR888,
+      [](void* mat) { delete static_cast<cv::Mat*>(mat); }, keeper);
+  return QPixmap::fromImage(std::move(wrapped), Qt::NoFormatConversion);
+}

@@ -35,5 +35,11 @@ bool jpeg_is_complete(const QByteArray& bytes);
 // by one colour conversion; a null image for other pixel types.
 QImage bgr_to_qimage(const cv::Mat& image);
 
-// The image as a pixmap for display.
+// The image as a pixmap for display (converted; the pixmap owns its pixels).
 QPixmap bgr_to_pixmap(const cv::Mat& image);
+
+// A pixmap that shows an 8-bit BGR image's own pixels, with neither a copy nor
+// a conversion; it keeps the pixel buffer alive. The caller must not change
+// those pixels afterwards (replacing the cv::Mat as a whole is fine). Other
+// pixel types are converted as by bgr_to_pixmap.
+QPixmap bgr_pixmap_sharing(const cv::Mat& image);

@@ -187,3 +187,21 @@ TEST(ImageIo, ConvertsToRgb32InPlace) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ImageIo, SharingPixmapShowsTheImagesOwnPixels) {
+  cv::Mat image = two_halves();
+  const uchar* pixels = image.data;
+  QPixmap pixmap = bgr_pixmap_sharing(image);
+  image = cv::Mat();  // the pixmap keeps the pixels alive
+  const QImage shown = pixmap.toImage();
+  EXPECT_EQ(shown.constBits(), pixels);
+  EXPECT_EQ(shown.pixel(5, 10), qRgb(255, 0, 0));
+  EXPECT_EQ(shown.pixel(35, 10), qRgb(0, 0, 255));
+  // Not 8-bit BGR: converted instead.
+  EXPECT_EQ(bgr_pixmap_sharing(cv::Mat(2, 3, CV_8UC1, cv::Scalar(5))).toImage().pixel(1, 1),
+            qRgb(5, 5, 5));
+}
+
+}  // namespace
