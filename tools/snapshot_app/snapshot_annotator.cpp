@@ -1,4 +1,105 @@
+// The annotator with a loaded folder: a street scene with shapes of several
+// classes, one of them selected, in both themes; and the label dialog.
+#include <QDir>
+#include <QFile>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <memory>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "annotator/label_dialog.h"
+#include "app/app_core.h"
+#include "app/dialogs.h"
 #include "snapshot.h"
 
-// The annotator with a loaded folder is added with the annotator tab.
-void snapshot_annotator(const SnapshotContext&) {}
+namespace {
+
+// Answers the folder dialog with the prepared folder.
+class FolderDialogs : public Dialogs {
+ public:
+  explicit FolderDialogs(QString folder) : folder_(std::move(folder)) {}
+  QString get_existing_directory(QWidget*, const QString&, const QString&) override {
+    return folder_;
+  }
+
+ private:
+  QString folder_;
+};
+
+// A simple street: sky, road, two cars, a person, a tree and a sign.
+cv::Mat street(int variant) {
+  cv::Mat image(600, 900, CV_8UC3);
+  for (int y = 0; y < image.rows; ++y) {
+    const double t = y / 600.0;
+    image.row(y).setTo(y < 330 ? cv::Scalar(235 - 60 * t, 200 - 40 * t, 150 - 40 * t)
+                               : cv::Scalar(95, 100, 105));
+  }
+  cv::rectangle(image, {0, 330}, {900, 345}, cv::Scalar(180, 190, 190), cv::FILLED);
+  for (int x = 0; x < 900; x += 120) {
+    cv::rectangle(image, {x + 20, 460}, {x + 80, 468}, cv::Scalar(230, 230, 230), cv::FILLED);
+  }
+  const int shift = variant * 25;
+  cv::rectangle(image, {90 + shift, 380}, {330 + shift, 470}, cv::Scalar(40, 40, 190), cv::FILLED);
+  cv::rectangle(image, {140 + shift, 340}, {280 + shift, 385}, cv::Scalar(60, 60, 160), cv::FILLED);
+  cv::circle(image, {140 + shift, 470}, 24, cv::Scalar(30, 30, 30), cv::FILLED);
+  cv::circle(image, {280 + shift, 470}, 24, cv::Scalar(30, 30, 30), cv::FILLED);
+  cv::rectangle(image, {520, 400}, {720, 475}, cv::Scalar(150, 110, 40), cv::FILLED);
+  cv::circle(image, {560, 478}, 20, cv::Scalar(30, 30, 30), cv::FILLED);
+  cv::circle(image, {685, 478}, 20, cv::Scalar(30, 30, 30), cv::FILLED);
+  cv::circle(image, {430, 300}, 14, cv::Scalar(150, 190, 230), cv::FILLED);
+  cv::rectangle(image, {418, 314}, {442, 380}, cv::Scalar(120, 60, 40), cv::FILLED);
+  cv::rectangle(image, {805, 180}, {820, 340}, cv::Scalar(40, 60, 80), cv::FILLED);
+  cv::circle(image, {812, 150}, 60, cv::Scalar(60, 140, 50), cv::FILLED);
+  cv::rectangle(image, {640, 220}, {646, 335}, cv::Scalar(110, 110, 110), cv::FILLED);
+  cv::circle(image, {643, 210}, 22, cv::Scalar(40, 40, 200), cv::FILLED);
+  return image;
+}
+
+void write(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+}
+
+QString prepare_folder(const QString& work_dir) {
+  const QString folder = QDir(work_dir).filePath(QStringLiteral("street_scenes"));
+  QDir().mkpath(folder);
+  for (int i = 0; i < 8; ++i) {
+    cv::imwrite(
+        QStringLiteral("%1/frame_%2.jpg").arg(folder).arg(i, 3, 10, QLatin1Char('0')).toStdString(),
+        street(i));
+  }
+  write(folder + QStringLiteral("/classes.txt"), "car\nperson\ntree\nsign\n");
+  // Frame 0: a box per car, a polygon for the person, the tree and the sign.
+  write(folder + QStringLiteral("/frame_000.txt"),
+        "0 0.100000 0.561667 0.366667 0.561667 0.366667 0.823333 0.100000 0.823333\n"
+        "0 0.577778 0.666667 0.800000 0.666667 0.800000 0.833333 0.577778 0.833333\n"
+        "1 0.462222 0.475000 0.493333 0.475000 0.493333 0.640000 0.462222 0.640000\n"
+        "2 0.902222 0.138333 0.971111 0.180000 0.982222 0.300000 0.911111 0.571667 "
+        "0.892222 0.571667 0.832222 0.300000 0.840000 0.180000\n"
+        "3 0.690000 0.320000 0.737778 0.320000 0.737778 0.563333 0.690000 0.563333\n");
+  write(folder + QStringLiteral("/frame_001.txt"),
+        "0 0.127778 0.561667 0.394444 0.561667 0.394444 0.823333 0.127778 0.823333\n");
+  return folder;
+}
+
+}  // namespace
+
+void snapshot_annotator(const SnapshotContext& context) {
+  const QString folder = prepare_folder(context.work_dir);
+  for (bool dark : {true, false}) {
+    const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+    OrvaneStudio window;
+    window.set_dialogs(std::make_unique<FolderDialogs>(folder));
+    window.apply_theme(dark);
+    window.tabs->setCurrentWidget(window.tab_workspace);
+    window.show();
+    window.load_directory();
+    window.fit_canvas_to_screen();
+    window.table_objects->selectRow(2);
+    save_snapshot(context, &window, QStringLiteral("annotator_loaded_") + theme);
+
+    LabelDialog dialog(window.classes, QStringLiteral("person"));
+    save_snapshot(context, &dialog, QStringLiteral("label_dialog_") + theme);
+  }
+}
