@@ -43,7 +43,7 @@ void OrvaneStudio::setup_workspace_tab() {
   auto* layout = new QHBoxLayout(tab_workspace);
 
   // Left column: the folder and its images.
-  auto* left = new QGroupBox(QStringLiteral("Directory & Image Queue"));
+  auto* left = new QGroupBox(QStringLiteral("Directory && Image Queue"));
   left->setFixedWidth(280);
   auto* left_layout = new QVBoxLayout(left);
   btn_load_dir = new QPushButton(QStringLiteral("📂 Load Directory"));
@@ -104,7 +104,7 @@ void OrvaneStudio::setup_workspace_tab() {
   mode_row->addWidget(combo_mode, 1);
   right_layout->addLayout(mode_row);
 
-  auto* ai_group = new QGroupBox(QStringLiteral("AI Assist & Auto-Labeling"));
+  auto* ai_group = new QGroupBox(QStringLiteral("AI Assist && Auto-Labeling"));
   auto* ai_layout = new QVBoxLayout(ai_group);
   btn_copy_prev = new QPushButton(QStringLiteral("📋 Copy Previous Frame Shapes"));
   btn_load_ai = new QPushButton(QStringLiteral("🧠 Load AI Model (.pt)"));
@@ -132,6 +132,9 @@ void OrvaneStudio::setup_workspace_tab() {
   // and an edit in the table would not reach the label file.
   table_objects->setSelectionMode(QAbstractItemView::SingleSelection);
   table_objects->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Row numbers add nothing here, and the style sheet gives their empty part
+  // and the corner button no colour of the theme.
+  table_objects->verticalHeader()->setVisible(false);
   right_layout->addWidget(table_objects);
   btn_delete_shape = new QPushButton(QStringLiteral("🗑️ Delete Selected Shape"));
   btn_save_annotations = new QPushButton(QStringLiteral("💾 Save Annotations && Workspace"));

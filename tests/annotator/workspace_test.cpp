@@ -76,9 +76,10 @@ TEST_F(WorkspaceTest, TabLayoutAndTexts) {
     groups << box->title() + "@" + QString::number(box->maximumWidth());
   }
   groups.sort();
+  // A group box title takes "&&" for one shown "&" (a single "&" is a mnemonic).
   EXPECT_EQ(groups,
-            (QStringList{"AI Annotation Workstation@310", "AI Assist & Auto-Labeling@16777215",
-                         "Directory & Image Queue@280"}));
+            (QStringList{"AI Annotation Workstation@310", "AI Assist && Auto-Labeling@16777215",
+                         "Directory && Image Queue@280"}));
   // The AI buttons are left for the model loader to wire up.
   EXPECT_EQ(button_with_text(w.tab_workspace, "🧠 Load AI Model (.pt)"), w.btn_load_ai);
 }

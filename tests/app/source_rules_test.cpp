@@ -11,8 +11,9 @@ namespace {
 
 TEST(SourceRules, OnlyTheDialogSeamOpensModalWindows) {
   const QString root = QStringLiteral(ORVANE_SOURCE_DIR "/src");
-  const QRegularExpression forbidden(QStringLiteral(
-      R"(\bQMessageBox\b|\bQFileDialog\b|(?<!dialogs\(\))(?<!dialogs_)(\.|->)\s*exec\s*\()"));
+  const QRegularExpression forbidden(
+      QStringLiteral(R"(<QMessageBox>|<QFileDialog>|\bQ(MessageBox|FileDialog)\s*(::|\w|\*|&|\()|)"
+                     R"((?<!dialogs\(\))(?<!dialogs_)(\.|->)\s*exec\s*\()"));
   int files = 0;
   QStringList offenders;
   QDirIterator it(root, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
