@@ -96,6 +96,8 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
   Fields fields;
   std::vector<double> values;
   int line_number = 0;
+  // An unreadable line ends the reading; it and every later line are kept.
+  bool stopped = false;
 
   auto keep = [&](std::string_view line) {
     content.kept_lines.push_back(
@@ -105,6 +107,7 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
     if (content.error.isEmpty()) {
       content.error = QStringLiteral("line %1 %2: %3").arg(line_number).arg(quoted_line(line), why);
     }
+    stopped = true;
     keep(line);
   };
 
@@ -119,7 +122,7 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
 
     split_fields(line, fields);
     if (fields.count == 0) continue;  // blank line
-    if (fields.count < 3) {
+    if (stopped || fields.count < 3) {
       keep(line);
       continue;
     }

@@ -48,8 +48,9 @@ QString label_path_for_image(const QString& image_path);
 // followed by an even number (at least 2) of finite values within
 // +-kMaxNormalisedCoordinate. Exactly four values (`class cx cy w h`, the
 // detection layout) are a box and become its four corners. Every other
-// non-blank line is kept verbatim; lines that are malformed (not an integer
-// id, a value that is not a number, an odd count) also set `error`.
+// non-blank line is kept verbatim. A malformed line (not an integer id, a value
+// that is not a number, an odd count) sets `error` and ends the reading: it and
+// all later lines are kept as they are.
 // Line ends may be LF or CRLF.
 LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int width, int height);
 

@@ -103,15 +103,16 @@ TEST(LabelParse, OddLinesAreKeptVerbatimAndNeverLoadedAsShapes) {
   }
 }
 
-TEST(LabelParse, ReadingGoesOnAfterAnUnreadableLine) {
+TEST(LabelParse, AnUnreadableLineEndsTheReadingAndKeepsTheRest) {
   const LabelFileContent content = parse_label_file(
       "0 0.1 0.1 0.2 0.1 0.2 0.2\n"
       "3 0.1 0.2 0.3\n"
+      "\n"
       "1 0.5 0.5 0.6 0.5 0.6 0.6\n",
       4, 10, 10);
-  ASSERT_EQ(content.shapes.size(), 2u);
-  EXPECT_EQ(content.shapes[1].class_id, 1);
-  EXPECT_EQ(content.kept_lines, QStringList{"3 0.1 0.2 0.3"});
+  ASSERT_EQ(content.shapes.size(), 1u);
+  EXPECT_EQ(content.shapes[0].class_id, 0);
+  EXPECT_EQ(content.kept_lines, (QStringList{"3 0.1 0.2 0.3", "1 0.5 0.5 0.6 0.5 0.6 0.6"}));
   EXPECT_TRUE(content.error.startsWith("line 2 ")) << content.error.toStdString();
 }
 

@@ -48,25 +48,25 @@ TEST_F(LabelSafetyTest, UnusableLinesSurviveEverySave) {
   EXPECT_EQ(out.rfind("Error loading annotations: ", 0), 0u) << out;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
 
-  EXPECT_EQ(record_rows(), (QStringList{"cat|Polygon", "dog|Polygon"}));
+  // Reading stops at the first unreadable line; that line and all after it
+  // are kept.
+  EXPECT_EQ(record_rows(), QStringList{"cat|Polygon"});
   window->next_image();  // saves a.txt
   EXPECT_EQ(read_file(path("a.txt")),
             "0 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n"
-            "1 0.600000 0.600000 0.900000 0.600000 0.900000 0.900000\n"
             "cat 0.1 0.1 0.2 0.2 0.3 0.3\n"
             "7 0.1 0.1 0.2 0.2 0.3 0.3\n"
             "-1 0.4 0.4 0.5 0.5 0.6 0.6\n"
             "1 0.1 0.2 0.3\n"
             "1 nan 0.2 0.3 0.3 0.4 0.4\n"
             "1 1e308 0.2 0.3 0.3 0.4 0.4\n"
-            "0 0.5\n");
+            "0 0.5\n"
+            "1 0.6 0.6 0.9 0.6 0.9 0.9\n");
 
   // Deleting every shape keeps the file for the lines that are left.
   window->prev_image();
-  for (int i = 0; i < 2; ++i) {
-    window->table_objects->selectRow(0);
-    window->ann_delete_selected();
-  }
+  window->table_objects->selectRow(0);
+  window->ann_delete_selected();
   EXPECT_TRUE(QFile::exists(path("a.txt")));
   EXPECT_TRUE(read_file(path("a.txt")).startsWith("cat 0.1"));
   EXPECT_EQ(list_texts().first(), QString::fromUtf8("[✓] a.png"));
@@ -237,6 +237,25 @@ TEST_F(LabelSafetyTest, CopyRemovesTheCurrentShapesFromTheCanvas) {
   // Selecting on the canvas can only reach shapes that are listed.
   for (QGraphicsItem* item : window->canvas->items()) item->setSelected(true);
   EXPECT_EQ(selected_table_rows(), QStringList{"0"});
+}
+
+TEST_F(LabelSafetyTest, CopyKeepsTheCurrentFilesUnreadLines) {
+  write_image(path("1.png"), 100, 100);
+  write_image(path("2.png"), 100, 100);
+  write_file(path("classes.txt"), "cat\n");
+  write_file(path("1.txt"), "0 0.1 0.1 0.5 0.1 0.5 0.5\n7 0.1 0.1 0.2 0.2 0.3 0.3\n");
+  write_file(path("2.txt"), "0 0.6 0.6 0.9 0.6 0.9 0.9\n5 0.5 0.5 0.6 0.6 0.7 0.7\n");
+  load(dir.path());
+  window->next_image();
+  window->copy_previous_frame_shapes();
+  // The copied shape, then this image's own line of an unknown class; the
+  // previous image's unknown line stays in its own file only.
+  EXPECT_EQ(read_file(path("2.txt")),
+            "0 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n"
+            "5 0.5 0.5 0.6 0.6 0.7 0.7\n");
+  EXPECT_EQ(read_file(path("1.txt")),
+            "0 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n"
+            "7 0.1 0.1 0.2 0.2 0.3 0.3\n");
 }
 
 }  // namespace
