@@ -73,16 +73,39 @@ QByteArray temporary_name(const QByteArray& target) {
   return target.left(slash + 1) + ".~" + target.mid(slash + 1) + ".part";
 }
 
-// Closes `fd` and moves `temp` to `target`; removes `temp` on failure.
-bool finish(int fd, const QByteArray& temp, const QByteArray& target, QString& error) {
-  if (::close(fd) != 0) {
+// The file being written to become `target`: the target itself when nothing
+// is there yet (one directory update instead of two), else a temporary file
+// beside it that replaces the target only once complete.
+struct Output {
+  int fd = -1;
+  QByteArray path;
+};
+
+Output open_output(const QByteArray& target, mode_t mode) {
+  Output out{open_retrying(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode),
+             target};
+  if (out.fd < 0 && errno == EEXIST) {
+    out.path = temporary_name(target);
+    out.fd = open_retrying(out.path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  }
+  return out;
+}
+
+void discard(const Output& out) {
+  ::close(out.fd);
+  ::unlink(out.path.constData());
+}
+
+// Closes the output and moves it to `target`; removes it on failure.
+bool finish(const Output& out, const QByteArray& target, QString& error) {
+  if (::close(out.fd) != 0) {
     error = reason(errno);
-    ::unlink(temp.constData());
+    ::unlink(out.path.constData());
     return false;
   }
-  if (::rename(temp.constData(), target.constData()) != 0) {
+  if (out.path != target && ::rename(out.path.constData(), target.constData()) != 0) {
     error = reason(errno);
-    ::unlink(temp.constData());
+    ::unlink(out.path.constData());
     return false;
   }
   return true;
@@ -113,25 +136,23 @@ CopyStatus copy_file_with_metadata(const QString& source, const QString& target,
     ::close(in);
     return CopyStatus::Failed;
   }
-  const QByteArray temp = temporary_name(target_name);
-  const int out = open_retrying(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (out < 0) {
+  const Output out = open_output(target_name, 0600);
+  if (out.fd < 0) {
     error = reason(errno);
     ::close(in);
     return CopyStatus::Failed;
   }
   const timespec times[2] = {info.st_atim, info.st_mtim};
-  const bool copied = copy_contents(in, out) && ::fchmod(out, info.st_mode & 07777) == 0 &&
-                      ::futimens(out, times) == 0;
+  const bool copied = copy_contents(in, out.fd) && ::fchmod(out.fd, info.st_mode & 07777) == 0 &&
+                      ::futimens(out.fd, times) == 0;
   const int code = errno;
   ::close(in);
   if (!copied) {
     error = reason(code);
-    ::close(out);
-    ::unlink(temp.constData());
+    discard(out);
     return CopyStatus::Failed;
   }
-  return finish(out, temp, target_name, error) ? CopyStatus::Ok : CopyStatus::Failed;
+  return finish(out, target_name, error) ? CopyStatus::Ok : CopyStatus::Failed;
 #else
   if (!QFileInfo::exists(source)) {
     error = QStringLiteral("No such file or directory");
@@ -161,19 +182,17 @@ CopyStatus copy_file_with_metadata(const QString& source, const QString& target,
 bool write_file_replacing(const QString& target, std::string_view bytes, QString& error) {
 #ifdef Q_OS_UNIX
   const QByteArray target_name = QFile::encodeName(target);
-  const QByteArray temp = temporary_name(target_name);
-  const int out = open_retrying(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (out < 0) {
+  const Output out = open_output(target_name, 0666);
+  if (out.fd < 0) {
     error = reason(errno);
     return false;
   }
-  if (!write_all(out, bytes.data(), bytes.size())) {
+  if (!write_all(out.fd, bytes.data(), bytes.size())) {
     error = reason(errno);
-    ::close(out);
-    ::unlink(temp.constData());
+    discard(out);
     return false;
   }
-  return finish(out, temp, target_name, error);
+  return finish(out, target_name, error);
 #else
   QSaveFile file(target);
   if (!file.open(QIODevice::WriteOnly) ||

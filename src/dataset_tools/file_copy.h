@@ -1,7 +1,8 @@
 // Writing files of the export: copies that keep timestamps and permission bits,
-// and whole-file writes. Both write a temporary file beside the target and
-// rename it into place, so a failed write never leaves a partial file under
-// the target's name.
+// and whole-file writes. An existing target is replaced only by a complete
+// file (written beside it, then renamed into place); a new target that cannot
+// be completed is removed again. So a failed write never leaves a partial file
+// under the target's name.
 #pragma once
 
 #include <QString>
