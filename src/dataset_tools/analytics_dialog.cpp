@@ -20,6 +20,8 @@ AnalyticsDialog::AnalyticsDialog(const std::vector<ClassCount>& counts, QWidget*
   for (const ClassCount& c : counts) {
     auto* label = new QLabel(QStringLiteral("%1 (%2)").arg(c.name, QString::number(c.count)));
     label->setFixedWidth(120);
+    // Long class names wrap rather than being cut at the fixed width.
+    label->setWordWrap(true);
     label->setToolTip(label->text());
     auto* bar = new QProgressBar;
     bar->setRange(0, largest);
