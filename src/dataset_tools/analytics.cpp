@@ -64,7 +64,7 @@ std::vector<ClassCount> count_dataset_classes(const QStringList& image_paths,
   // keeps the first-met order of a single pass.
   std::vector<std::pair<int, ClassCounter>> partial;
   std::mutex partial_mutex;
-  parallel_ranges(n, [&](int first, int last) {
+  parallel_ranges(n, [&](int first, int last) {  // on pool threads
     ClassCounter counter(classes);
     std::string bytes;
     for (int i = first; i < last; ++i) {

@@ -162,6 +162,8 @@ HealthReport check_dataset_health(const QString& folder, const DatasetListing& l
 
   const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
   std::vector<int> pairs(static_cast<size_t>(listing.labels.size()), 0);
+  // Pool threads: each reads only its own range of files and writes only its
+  // own slots of `pairs`; the entries are then made in listing order.
   parallel_ranges(static_cast<int>(listing.labels.size()), [&](int first, int last) {
     std::string bytes;
     for (int i = first; i < last; ++i) {

@@ -6,8 +6,10 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <system_error>
 
@@ -239,7 +241,7 @@ class Exporter {
 
   bool fail(const QString& what, const QString& path, const QString& reason) {
     outcome_.ok = false;
-    outcome_.error = QStringLiteral("Export stopped: cannot %1\n%2\n\n%3").arg(what, path, reason);
+    outcome_.error = failure_text(what, path, reason);
     return false;
   }
 
@@ -290,40 +292,88 @@ class Exporter {
     return true;
   }
 
-  bool copy_parts(const SplitAssignment& assignment) {
-    std::string bytes;
-    for (size_t part = 0; part < 3; ++part) {
-      const QString images = folder(part, "images") + QLatin1Char('/');
-      const QString labels = folder(part, "labels") + QLatin1Char('/');
-      for (const LabelledImage& pair : assignment.parts[part]) {
-        QString error;
-        const QString image_target = images + file_name_of(pair.image_path);
-        const CopyStatus copied = copy_file_with_metadata(pair.image_path, image_target, error);
-        if (copied != CopyStatus::Ok) {
-          return fail(QStringLiteral("copy"),
-                      pair.image_path + QStringLiteral("\nto ") + image_target, error);
-        }
-        const QString label_target = labels + file_name_of(pair.label_path);
-        if (format_ == LabelFormat::Segmentation) {
-          const CopyStatus status = copy_file_with_metadata(pair.label_path, label_target, error);
-          if (status == CopyStatus::Failed) {
-            return fail(QStringLiteral("copy"),
-                        pair.label_path + QStringLiteral("\nto ") + label_target, error);
-          }
-        } else {
-          const ReadStatus status = read_whole_file(pair.label_path, bytes, &error);
-          if (status == ReadStatus::Failed)
-            return fail(QStringLiteral("read"), pair.label_path, error);
-          if (status == ReadStatus::Ok) {
-            const BoxConversion boxes = convert_label_to_boxes(bytes);
-            if (!write_file_replacing(label_target, boxes.text, error)) {
-              return fail(QStringLiteral("write"), label_target, error);
-            }
-            outcome_.lines_left_out += boxes.left_out;
-          }
-        }
-        ++outcome_.images_written;
+  static QString failure_text(const QString& what, const QString& path, const QString& reason) {
+    return QStringLiteral("Export stopped: cannot %1\n%2\n\n%3").arg(what, path, reason);
+  }
+
+  struct Item {
+    size_t part;
+    const LabelledImage* pair;
+  };
+
+  // Copies one image and writes its label. Thread-safe: it touches only its
+  // own files. On failure `error` gets the message for the user.
+  bool export_pair(const Item& item, std::string& bytes, int& left_out, QString& error) const {
+    const LabelledImage& pair = *item.pair;
+    QString reason;
+    const QString image_target =
+        folder(item.part, "images") + QLatin1Char('/') + file_name_of(pair.image_path);
+    if (copy_file_with_metadata(pair.image_path, image_target, reason) != CopyStatus::Ok) {
+      error = failure_text(QStringLiteral("copy"),
+                           pair.image_path + QStringLiteral("\nto ") + image_target, reason);
+      return false;
+    }
+    const QString label_target =
+        folder(item.part, "labels") + QLatin1Char('/') + file_name_of(pair.label_path);
+    if (format_ == LabelFormat::Segmentation) {
+      if (copy_file_with_metadata(pair.label_path, label_target, reason) == CopyStatus::Failed) {
+        error = failure_text(QStringLiteral("copy"),
+                             pair.label_path + QStringLiteral("\nto ") + label_target, reason);
+        return false;
       }
+      return true;
+    }
+    const ReadStatus status = read_whole_file(pair.label_path, bytes, &reason);
+    if (status == ReadStatus::Failed) {
+      error = failure_text(QStringLiteral("read"), pair.label_path, reason);
+      return false;
+    }
+    if (status == ReadStatus::Missing) return true;  // vanished since it was found
+    const BoxConversion boxes = convert_label_to_boxes(bytes);
+    if (!write_file_replacing(label_target, boxes.text, reason)) {
+      error = failure_text(QStringLiteral("write"), label_target, reason);
+      return false;
+    }
+    left_out = boxes.left_out;
+    return true;
+  }
+
+  // The pairs are exported in parallel (creating files is most of the time),
+  // but the outcome is that of a pass in order: the failure reported is the
+  // first in train, val, test order, and every pair before it is complete.
+  bool copy_parts(const SplitAssignment& assignment) {
+    std::vector<Item> items;
+    for (size_t part = 0; part < 3; ++part) {
+      for (const LabelledImage& pair : assignment.parts[part]) items.push_back({part, &pair});
+    }
+    const int count = static_cast<int>(items.size());
+    std::vector<int> left_out(items.size(), 0);
+    std::atomic<int> first_failure{count};
+    std::mutex failure_mutex;
+    QString failure;
+    parallel_ranges(count, [&](int first, int last) {  // on pool threads
+      std::string bytes;
+      for (int i = first; i < last && i < first_failure.load(); ++i) {
+        QString error;
+        if (!export_pair(items[static_cast<size_t>(i)], bytes, left_out[static_cast<size_t>(i)],
+                         error)) {
+          std::lock_guard lock(failure_mutex);
+          if (i < first_failure.load()) {
+            first_failure.store(i);
+            failure = error;
+          }
+          return;
+        }
+      }
+    });
+    outcome_.images_written = first_failure.load();
+    for (int i = 0; i < outcome_.images_written; ++i) {
+      outcome_.lines_left_out += left_out[static_cast<size_t>(i)];
+    }
+    if (first_failure.load() < count) {
+      outcome_.ok = false;
+      outcome_.error = failure;
+      return false;
     }
     return true;
   }

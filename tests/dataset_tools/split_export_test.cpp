@@ -242,3 +242,24 @@ TEST_F(ExportTest, AVanishedImageStopsTheExport) {
   EXPECT_FALSE(QFileInfo::exists(out + "/train/images/b.jpg"));
   EXPECT_FALSE(QFileInfo::exists(out + "/data.yaml"));
 }
+
+TEST_F(ExportTest, ManyPairsReportTheFirstFailureInOrder) {
+  // Enough pairs to be exported in parallel; two of them cannot be written.
+  SplitAssignment split;
+  for (int i = 0; i < 150; ++i) {
+    split.parts[i < 100 ? 0 : 2].push_back(
+        pair(QStringLiteral("img%1").arg(i, 3, 10, QLatin1Char('0')), "0 0.1 0.1\nbad\n"));
+  }
+  ASSERT_TRUE(export_split_dataset(out, split, LabelFormat::Detection, {}).ok);
+  EXPECT_EQ(folder_entries(out + "/test/labels").size(), 50);
+
+  for (const char* blocked : {"/test/images/img130.jpg", "/train/images/img030.jpg"}) {
+    ASSERT_TRUE(QFile::remove(out + blocked));
+    ASSERT_TRUE(QDir().mkpath(out + blocked));
+  }
+  const ExportOutcome outcome = export_split_dataset(out, split, LabelFormat::Detection, {});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_TRUE(outcome.error.contains("img030.jpg")) << outcome.error.toStdString();
+  EXPECT_EQ(outcome.images_written, 30);
+  EXPECT_EQ(outcome.lines_left_out, 30);
+}
