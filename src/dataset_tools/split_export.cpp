@@ -251,9 +251,10 @@ class Exporter {
         const QString path = folder(part, kind);
         std::error_code ec;
         std::filesystem::create_directories(native_path(path), ec);
-        if (ec)
+        if (ec) {
           return fail(QStringLiteral("create the folder"), path,
                       QString::fromStdString(ec.message()));
+        }
         if (!QFileInfo(path).isDir()) {
           return fail(QStringLiteral("create the folder"), path, QStringLiteral("File exists"));
         }
@@ -283,9 +284,10 @@ class Exporter {
           const QString path = here + QLatin1Char('/') + name;
           std::error_code ec;
           std::filesystem::remove(native_path(path), ec);
-          if (ec)
+          if (ec) {
             return fail(QStringLiteral("remove the earlier copy"), path,
                         QString::fromStdString(ec.message()));
+          }
         }
       }
     }
