@@ -9,61 +9,9 @@
 #include <system_error>
 
 #include "annotator/atomic_file.h"
+#include "annotator/label_text.h"
 
 namespace {
-
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-// The fields of one line, split at runs of white space.
-struct Fields {
-  std::vector<std::string_view> views;
-  qsizetype count = 0;
-};
-
-void split_fields(std::string_view line, Fields& fields) {
-  fields.views.clear();
-  fields.count = 0;
-  std::size_t i = 0;
-  const std::size_t n = line.size();
-  while (i < n) {
-    while (i < n && is_blank(line[i])) ++i;
-    if (i == n) break;
-    const std::size_t start = i;
-    while (i < n && !is_blank(line[i])) ++i;
-    fields.views.push_back(line.substr(start, i - start));
-    ++fields.count;
-  }
-}
-
-enum class IdParse { kOk, kNotInteger, kOutOfRange };
-
-// Skips one leading '+' (from_chars accepts only '-'); "+-1" stays invalid.
-const char* skip_plus(const char* first, const char* last) {
-  if (first != last && *first == '+') {
-    ++first;
-    if (first != last && *first == '-') return nullptr;
-  }
-  return first;
-}
-
-IdParse parse_class_id(std::string_view field, long long& id) {
-  const char* last = field.data() + field.size();
-  const char* first = skip_plus(field.data(), last);
-  if (first == nullptr) return IdParse::kNotInteger;
-  const auto [end, ec] = std::from_chars(first, last, id);
-  if (end != last) return IdParse::kNotInteger;
-  if (ec == std::errc::result_out_of_range) return IdParse::kOutOfRange;
-  if (ec != std::errc()) return IdParse::kNotInteger;
-  return IdParse::kOk;
-}
-
-bool parse_value(std::string_view field, double& value) {
-  const char* last = field.data() + field.size();
-  const char* first = skip_plus(field.data(), last);
-  if (first == nullptr) return false;
-  const auto [end, ec] = std::from_chars(first, last, value);
-  return ec == std::errc() && end == last;
-}
 
 QString quoted_line(std::string_view line) {
   constexpr std::size_t kShown = 60;
@@ -90,10 +38,15 @@ QString label_path_for_image(const QString& image_path) {
   return stem + QStringLiteral(".txt");
 }
 
+QString name_without_extension(const QString& file_name) {
+  const qsizetype dot = extension_dot(file_name);
+  return dot < 0 ? file_name : file_name.left(dot);
+}
+
 LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int width, int height) {
   LabelFileContent content;
   const std::string_view text(bytes.data(), static_cast<std::size_t>(bytes.size()));
-  Fields fields;
+  std::vector<std::string_view> fields;
   std::vector<double> values;
   int line_number = 0;
   // An unreadable line ends the reading; it and every later line are kept.
@@ -120,14 +73,16 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
     ++line_number;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
-    split_fields(line, fields);
-    if (fields.count == 0) continue;  // blank line
-    if (stopped || fields.count < 3) {
+    label_text::split_fields(line, fields);
+    const qsizetype field_count = static_cast<qsizetype>(fields.size());
+    if (field_count == 0) continue;  // blank line
+    if (stopped || field_count < 3) {
       keep(line);
       continue;
     }
     long long id = 0;
-    const IdParse id_state = parse_class_id(fields.views[0], id);
+    using label_text::IdParse;
+    const IdParse id_state = label_text::parse_class_id(fields[0], id);
     if (id_state == IdParse::kNotInteger) {
       fail(line, QStringLiteral("the class id is not an integer"));
       continue;
@@ -138,20 +93,20 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
       keep(line);
       continue;
     }
-    const qsizetype value_count = fields.count - 1;
+    const qsizetype value_count = field_count - 1;
     if (value_count % 2 != 0) {
       fail(line, QStringLiteral("odd number of coordinate values"));
       continue;
     }
     values.clear();
     bool readable = true;
-    for (qsizetype i = 1; i < fields.count; ++i) {
+    for (qsizetype i = 1; i < field_count; ++i) {
       double v = 0.0;
-      if (!parse_value(fields.views[i], v) || !std::isfinite(v) ||
+      const std::string_view field = fields[static_cast<std::size_t>(i)];
+      if (!label_text::parse_number(field, v) || !std::isfinite(v) ||
           std::fabs(v) > kMaxNormalisedCoordinate) {
-        const std::string_view bad = fields.views[i];
         fail(line, QStringLiteral("\"%1\" is not a usable coordinate")
-                       .arg(QString::fromUtf8(bad.data(), static_cast<qsizetype>(bad.size()))));
+                       .arg(QString::fromUtf8(field.data(), static_cast<qsizetype>(field.size()))));
         readable = false;
         break;
       }

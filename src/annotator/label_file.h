@@ -41,6 +41,10 @@ qsizetype extension_dot(QStringView file_name);
 // The image path with its last extension replaced by ".txt".
 QString label_path_for_image(const QString& image_path);
 
+// A file name (without folder) without its last extension: "img10.jpg" ->
+// "img10"; names without an extension stay whole.
+QString name_without_extension(const QString& file_name);
+
 // Parses label-file bytes for an image of `width` x `height` pixels whose class
 // list holds `class_count` names.
 //

@@ -5,10 +5,12 @@
 #include <mutex>
 #include <string>
 
+#include "annotator/label_file.h"
+#include "annotator/label_text.h"
 #include "dataset_tools/dataset_files.h"
-#include "dataset_tools/label_text.h"
 
 using namespace dataset_io;
+using namespace label_text;
 
 ClassCounter::ClassCounter(const QStringList& classes)
     : classes_(classes), by_id_(static_cast<size_t>(classes.size()), 0) {}
@@ -19,7 +21,7 @@ void ClassCounter::add_label_text(std::string_view label_text) {
     split_fields(line, fields);
     if (fields.empty()) return;
     long long id;
-    if (!parse_class_id(fields.front(), id)) return;
+    if (parse_class_id(fields.front(), id) != IdParse::kOk) return;
     if (id < 0 || id >= static_cast<long long>(by_id_.size())) return;
     int& count = by_id_[static_cast<size_t>(id)];
     if (count == 0) first_met_.push_back(static_cast<int>(id));
@@ -68,7 +70,7 @@ std::vector<ClassCount> count_dataset_classes(const QStringList& image_paths,
     ClassCounter counter(classes);
     std::string bytes;
     for (int i = first; i < last; ++i) {
-      if (read_whole_file(label_path_of(image_paths[i]), bytes) == ReadStatus::Ok) {
+      if (read_whole_file(label_path_for_image(image_paths[i]), bytes) == ReadStatus::Ok) {
         counter.add_label_text(bytes);
       }
     }

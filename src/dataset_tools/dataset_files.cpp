@@ -16,36 +16,6 @@
 
 namespace dataset_io {
 
-namespace {
-
-// Position of the dot that starts the extension of the path's file name, or -1.
-qsizetype extension_dot(const QString& path) {
-  const qsizetype name_start = path.lastIndexOf(QLatin1Char('/')) + 1;
-  qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-  if (dot <= name_start) return -1;
-  // Leading dots of a name do not start an extension ("..x" has none).
-  bool only_dots_before = true;
-  for (qsizetype i = name_start; i < dot; ++i) {
-    if (path[i] != QLatin1Char('.')) {
-      only_dots_before = false;
-      break;
-    }
-  }
-  return only_dots_before ? -1 : dot;
-}
-
-}  // namespace
-
-QString label_path_of(const QString& image_path) {
-  const qsizetype dot = extension_dot(image_path);
-  return (dot < 0 ? image_path : image_path.left(dot)) + QStringLiteral(".txt");
-}
-
-QString name_without_extension(const QString& file_name) {
-  const qsizetype dot = extension_dot(file_name);
-  return dot < 0 ? file_name : file_name.left(dot);
-}
-
 ReadStatus read_whole_file(const QString& path, std::string& bytes, QString* error) {
   bytes.clear();
 #ifdef Q_OS_UNIX

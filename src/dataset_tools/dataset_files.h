@@ -1,5 +1,5 @@
-// File-system helpers of the dataset tools: the label file of an image, base
-// names, whole-file reads of many small files, and a parallel loop for them.
+// File-system helpers of the dataset tools: whole-file reads of many small
+// files, and a parallel loop for them.
 #pragma once
 
 #include <QString>
@@ -7,14 +7,6 @@
 #include <string>
 
 namespace dataset_io {
-
-// The image path with the last extension of its file name replaced by ".txt"
-// (/data/cats/img_01.jpg -> /data/cats/img_01.txt). A file name whose only dot
-// is its first character has no extension, as in ".hidden" -> ".hidden.txt".
-QString label_path_of(const QString& image_path);
-
-// The file name without its last extension, by the same rule.
-QString name_without_extension(const QString& file_name);
 
 enum class ReadStatus { Ok, Missing, Failed };
 

@@ -9,10 +9,12 @@
 #include <system_error>
 #include <vector>
 
+#include "annotator/label_file.h"
+#include "annotator/label_text.h"
 #include "dataset_tools/dataset_files.h"
-#include "dataset_tools/label_text.h"
 
 using namespace dataset_io;
+using namespace label_text;
 
 namespace {
 

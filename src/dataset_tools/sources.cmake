@@ -3,7 +3,6 @@ list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dataset_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/health.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/label_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/split_export.cpp
 )
 list(APPEND ORVANE_UI_SOURCES

@@ -13,11 +13,13 @@
 #include <random>
 #include <system_error>
 
+#include "annotator/label_file.h"
+#include "annotator/label_text.h"
 #include "dataset_tools/dataset_files.h"
 #include "dataset_tools/file_copy.h"
-#include "dataset_tools/label_text.h"
 
 using namespace dataset_io;
+using namespace label_text;
 
 // --- the split ---
 
@@ -31,7 +33,7 @@ SplitSizes split_sizes(int n, double train_ratio, double val_ratio) {
 std::vector<LabelledImage> collect_annotated_pairs(const QStringList& image_paths) {
   std::vector<LabelledImage> pairs;
   for (const QString& image : image_paths) {
-    QString label = label_path_of(image);
+    QString label = label_path_for_image(image);
     if (QFileInfo::exists(label)) pairs.push_back({image, std::move(label)});
   }
   return pairs;

@@ -1,7 +1,6 @@
 orvane_add_test(dataset_tools_logic_test
   ${CMAKE_CURRENT_LIST_DIR}/analytics_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/health_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/label_text_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/split_export_test.cpp
 )
 orvane_add_test(dataset_tools_window_test ${CMAKE_CURRENT_LIST_DIR}/dataset_tools_window_test.cpp)

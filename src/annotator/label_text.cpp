@@ -1,9 +1,9 @@
-#include "dataset_tools/label_text.h"
+#include "annotator/label_text.h"
 
 #include <charconv>
 #include <system_error>
 
-namespace dataset_io {
+namespace label_text {
 
 namespace {
 
@@ -38,15 +38,17 @@ bool parse_number(std::string_view token, double& value) {
   return ec == std::errc() && ptr == end;
 }
 
-bool parse_class_id(std::string_view token, long long& value) {
+IdParse parse_class_id(std::string_view token, long long& value) {
   if (!token.empty() && token.front() == '+') {
     token.remove_prefix(1);
-    if (!token.empty() && token.front() == '-') return false;
+    if (!token.empty() && token.front() == '-') return IdParse::kNotInteger;
   }
-  if (token.empty()) return false;
+  if (token.empty()) return IdParse::kNotInteger;
   const char* end = token.data() + token.size();
   const auto [ptr, ec] = std::from_chars(token.data(), end, value);
-  return ec == std::errc() && ptr == end;
+  if (ptr != end) return IdParse::kNotInteger;
+  if (ec == std::errc::result_out_of_range) return IdParse::kOutOfRange;
+  return ec == std::errc() ? IdParse::kOk : IdParse::kNotInteger;
 }
 
 void append_fixed6(std::string& out, double value) {
@@ -56,4 +58,4 @@ void append_fixed6(std::string& out, double value) {
   if (ec == std::errc()) out.append(buffer, ptr);
 }
 
-}  // namespace dataset_io
+}  // namespace label_text

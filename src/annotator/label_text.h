@@ -1,13 +1,14 @@
-// Reading and writing the text of YOLO label files, byte by byte: lines,
-// white-space separated fields, numbers as decimal text. The dataset tools
-// parse hundreds of thousands of files, so nothing here allocates per field.
+// The text of YOLO label files, byte by byte: lines, white-space separated
+// fields, numbers as decimal text. Shared by the annotator's reader and the
+// dataset tools, which parse hundreds of thousands of files, so nothing here
+// allocates per field.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace dataset_io {
+namespace label_text {
 
 // Calls fn(line) for every line of `text`; lines end at "\n", "\r\n" or "\r".
 // The last line need not end with a line break.
@@ -32,10 +33,13 @@ void split_fields(std::string_view line, std::vector<std::string_view>& fields);
 // the range of a double included.
 bool parse_number(std::string_view token, double& value);
 
-// An integer: optional sign and decimal digits only. False for "1.0", "a", "".
-bool parse_class_id(std::string_view token, long long& value);
+enum class IdParse { kOk, kNotInteger, kOutOfRange };
+
+// An integer: optional sign and decimal digits only. kNotInteger for "1.0",
+// "a", ""; kOutOfRange for digits beyond the range of a long long.
+IdParse parse_class_id(std::string_view token, long long& value);
 
 // Appends `value` in fixed-point notation with exactly six decimals.
 void append_fixed6(std::string& out, double value);
 
-}  // namespace dataset_io
+}  // namespace label_text

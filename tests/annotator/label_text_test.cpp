@@ -1,13 +1,13 @@
-#include "dataset_tools/label_text.h"
+#include "annotator/label_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "dataset_tools/dataset_files.h"
+#include "annotator/label_file.h"
 
-using namespace dataset_io;
+using namespace label_text;
 
 TEST(LabelText, NumbersAndClassIds) {
   struct Case {
@@ -25,14 +25,17 @@ TEST(LabelText, NumbersAndClassIds) {
     double number;
     long long id;
     EXPECT_EQ(parse_number(c.token, number), c.number) << c.token;
-    EXPECT_EQ(parse_class_id(c.token, id), c.class_id) << c.token;
+    EXPECT_EQ(parse_class_id(c.token, id) == IdParse::kOk, c.class_id) << c.token;
   }
+  long long big = 0;
+  EXPECT_EQ(parse_class_id("99999999999999999999", big), IdParse::kOutOfRange);
+  EXPECT_EQ(parse_class_id("-99999999999999999999", big), IdParse::kOutOfRange);
   std::vector<std::string_view> fields;
   split_fields(" 0\t0.1  0.2\r", fields);
   EXPECT_EQ(fields, (std::vector<std::string_view>{"0", "0.1", "0.2"}));
 }
 
-TEST(DatasetFiles, LabelPathReplacesTheLastExtension) {
+TEST(LabelText, LabelPathReplacesTheLastExtension) {
   const std::pair<QString, QString> cases[] = {
       {"/data/cats/img_01.jpg", "/data/cats/img_01.txt"},
       {"/data/a.b.PNG", "/data/a.b.txt"},
@@ -41,7 +44,7 @@ TEST(DatasetFiles, LabelPathReplacesTheLastExtension) {
       {"/d/ünï cödé.webp", "/d/ünï cödé.txt"},
   };
   for (const auto& [image, label] : cases)
-    EXPECT_EQ(label_path_of(image), label) << image.toStdString();
+    EXPECT_EQ(label_path_for_image(image), label) << image.toStdString();
   EXPECT_EQ(name_without_extension("img10.jpg"), "img10");
   EXPECT_EQ(name_without_extension("classes"), "classes");
 }
