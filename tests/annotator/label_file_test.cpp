@@ -142,7 +142,8 @@ TEST(LabelParse, ValuesAreNotClampedOnReading) {
 
 TEST(LabelParse, EmptyAndGarbageBytesDoNotCrash) {
   EXPECT_TRUE(parse_label_file("", 3, 10, 10).kept_lines.isEmpty());
-  const QByteArray garbage("\x00\xff\xfe 0 1\n\x01\x02\x03", 13);
+  static const char kGarbage[] = "\x00\xff\xfe 0 1\n\x01\x02\x03";
+  const QByteArray garbage(kGarbage, sizeof kGarbage - 1);
   const LabelFileContent content = parse_label_file(garbage, 3, 10, 10);
   EXPECT_TRUE(content.shapes.empty());
   EXPECT_EQ(content.kept_lines.size(), 2);
