@@ -16,6 +16,7 @@
 #include "app/dialogs.h"
 #include "app/help_dialog.h"
 #include "canvas/interactive_canvas.h"
+#include "theme/app_style.h"
 #include "theme/stylesheet.h"
 #include "theme/theme_toggle.h"
 
@@ -106,6 +107,7 @@ void OrvaneStudio::setup_shortcuts() {
 void OrvaneStudio::apply_theme(bool is_dark) {
   is_dark_mode = is_dark;
   if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    install_app_style();
     app->setStyleSheet(get_stylesheet(is_dark_mode));
   }
   update_annotation_colors();

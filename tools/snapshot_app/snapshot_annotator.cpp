@@ -91,7 +91,7 @@ void snapshot_annotator(const SnapshotContext& context) {
     const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
     OrvaneStudio window;
     window.set_dialogs(std::make_unique<FolderDialogs>(folder));
-    window.apply_theme(dark);
+    window.theme_toggle->setChecked(dark);  // as the user switches it
     window.tabs->setCurrentWidget(window.tab_workspace);
     window.show();
     window.load_directory();

@@ -9,7 +9,7 @@ void snapshot_shell(const SnapshotContext& context) {
                                           "config",  "progress", "inference"};
   for (bool dark : {true, false}) {
     OrvaneStudio window;
-    window.apply_theme(dark);
+    window.theme_toggle->setChecked(dark);  // as the user switches it
     const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
     for (int i = 0; i < window.tabs->count(); ++i) {
       window.tabs->setCurrentIndex(i);

@@ -1,0 +1,19 @@
+// The widget style under the application style sheet. Fusion, except that
+// spin-box arrows are painted here: with the sheet's bordered spin boxes the
+// arrow area is only a few pixels wide, and Fusion draws nothing in it.
+#pragma once
+
+#include <QProxyStyle>
+
+class AppStyle : public QProxyStyle {
+  Q_OBJECT
+
+ public:
+  AppStyle();
+
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
+};
+
+// Makes AppStyle the application's style, once; later calls do nothing.
+void install_app_style();
