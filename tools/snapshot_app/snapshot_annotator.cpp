@@ -12,6 +12,7 @@
 #include "app/app_core.h"
 #include "app/dialogs.h"
 #include "snapshot.h"
+#include "theme/theme_toggle.h"
 
 namespace {
 

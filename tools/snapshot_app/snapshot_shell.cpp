@@ -3,6 +3,7 @@
 #include "app/app_core.h"
 #include "app/help_dialog.h"
 #include "snapshot.h"
+#include "theme/theme_toggle.h"
 
 void snapshot_shell(const SnapshotContext& context) {
   static const char* const kTabNames[] = {"resizer", "splitter", "enricher", "annotator",
