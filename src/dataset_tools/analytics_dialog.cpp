@@ -19,6 +19,7 @@ AnalyticsDialog::AnalyticsDialog(const std::vector<ClassCount>& counts, QWidget*
   auto* rows = new QVBoxLayout(content);
   for (const ClassCount& c : counts) {
     auto* label = new QLabel(QStringLiteral("%1 (%2)").arg(c.name, QString::number(c.count)));
+    label->setTextFormat(Qt::PlainText);  // a class name is never markup
     label->setFixedWidth(120);
     // Long class names wrap rather than being cut at the fixed width.
     label->setWordWrap(true);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -67,10 +68,15 @@ bool copy_contents(int in, int out) {
   }
 }
 
-// A name beside `target` for the file being written.
+// A name beside `target` for the file being written, unique within the
+// process: two images sharing one label file (a.jpg, a.png) may write the same
+// target from two threads at once.
 QByteArray temporary_name(const QByteArray& target) {
+  static std::atomic<unsigned> counter{0};
   const qsizetype slash = target.lastIndexOf('/');
-  return target.left(slash + 1) + ".~" + target.mid(slash + 1) + ".part";
+  return target.left(slash + 1) + ".~" + target.mid(slash + 1) + '.' +
+         QByteArray::number(static_cast<qint64>(::getpid())) + '.' +
+         QByteArray::number(counter.fetch_add(1)) + ".part";
 }
 
 // The file being written to become `target`: the target itself when nothing

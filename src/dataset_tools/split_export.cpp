@@ -112,11 +112,12 @@ BoxConversion convert_label_to_boxes(std::string_view label_text) {
 namespace {
 
 // Whole texts that a YAML 1.1 or 1.2 reader resolves to something other than a
-// string: booleans, nulls, numbers in any notation, dates, the value key.
+// string: booleans, nulls, numbers in any notation, dates, the value and merge
+// keys.
 bool resolves_to_non_string(const QString& value) {
   static const QRegularExpression special(
       QStringLiteral("^(?:"
-                     "y|n|yes|no|on|off|true|false|null|~|="
+                     "y|n|yes|no|on|off|true|false|null|~|=|<<"
                      "|[-+]?[0-9][0-9_]*"
                      "|[-+]?0b[01_]+"
                      "|[-+]?0o[0-7_]+"
@@ -266,7 +267,22 @@ class Exporter {
   }
 
   // An earlier export may have put an image of this one into another part.
+  // A part folder that holds the sources themselves (a dataset loaded from an
+  // earlier export's train/images) keeps everything: those are no copies.
   bool remove_stale_copies(const SplitAssignment& assignment) {
+    QSet<QString> source_folders;
+    QSet<QString> seen_parents;
+    for (const auto& part : assignment.parts) {
+      for (const LabelledImage& pair : part) {
+        for (const QString* path : {&pair.image_path, &pair.label_path}) {
+          const QString parent = path->left(path->lastIndexOf(QLatin1Char('/')));
+          if (!seen_parents.contains(parent)) {
+            seen_parents.insert(parent);
+            source_folders.insert(QFileInfo(parent).canonicalFilePath());
+          }
+        }
+      }
+    }
     for (const char* kind : {"images", "labels"}) {
       const bool images = kind[0] == 'i';
       std::array<QSet<QString>, 3> exported;
@@ -277,6 +293,7 @@ class Exporter {
       }
       for (size_t part = 0; part < 3; ++part) {
         const QString here = folder(part, kind);
+        if (source_folders.contains(QFileInfo(here).canonicalFilePath())) continue;
         for (const QString& name : folder_names(here)) {
           bool elsewhere = false;
           for (size_t other = 0; other < 3; ++other) {

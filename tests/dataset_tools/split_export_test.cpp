@@ -103,50 +103,14 @@ TEST(SplitExport, ManifestNamesReadBackExactly) {
   const QStringList plain = {"car",   "traffic light", "C#",          "C++", "a:b",
                              "x, y",  "person's bag",  "Straße",      "猫",  "naïve-café",
                              "v1.0a", "yesterday",     "null pointer"};
-  const QStringList quoted = {"a: b",
-                              "x #y",
-                              "  lead",
-                              "trail ",
-                              "end:",
-                              "-dash",
-                              "?q",
-                              ":c",
-                              ",",
-                              "[x]",
-                              "{y}",
-                              "#h",
-                              "&a",
-                              "*s",
-                              "!t",
-                              "|p",
-                              ">g",
-                              "'sq'",
-                              "\"dq\"",
-                              "%p",
-                              "@at",
-                              "`bt",
-                              "yes",
-                              "No",
-                              "ON",
-                              "off",
-                              "TRUE",
-                              "fAlSe",
-                              "null",
-                              "NULL",
-                              "~",
-                              "123",
-                              "-4.5",
-                              "0x1F",
-                              "1e3",
-                              ".inf",
-                              "1_000",
-                              "y",
-                              "=",
-                              "",
-                              "back\\slash \"q\": 1",
-                              "line\nbreak",
-                              "2024-01-01",
-                              "ünï: çödé"};
+  const QStringList quoted = {
+      "a: b",        "x #y",       "  lead",   "trail ", "end:",   "-dash", "?q",
+      ":c",          ",",          "[x]",      "{y}",    "#h",     "&a",    "*s",
+      "!t",          "|p",         ">g",       "'sq'",   "\"dq\"", "%p",    "@at",
+      "`bt",         "yes",        "No",       "ON",     "off",    "TRUE",  "fAlSe",
+      "null",        "NULL",       "~",        "123",    "-4.5",   "0x1F",  "1e3",
+      ".inf",        "1_000",      "y",        "=",      "<<",     "",      "back\\slash \"q\": 1",
+      "line\nbreak", "2024-01-01", "ünï: çödé"};
   const QStringList names = plain + quoted;
   const QString text = data_yaml_text("/data/my: out", names);
   const YAML::Node manifest = YAML::Load(text.toStdString());
@@ -262,4 +226,35 @@ TEST_F(ExportTest, ManyPairsReportTheFirstFailureInOrder) {
   EXPECT_TRUE(outcome.error.contains("img030.jpg")) << outcome.error.toStdString();
   EXPECT_EQ(outcome.images_written, 30);
   EXPECT_EQ(outcome.lines_left_out, 30);
+}
+
+TEST_F(ExportTest, ExportingBackIntoTheTreeTheDatasetCameFromDeletesNoSource) {
+  // The dataset was loaded from an earlier export's train/images.
+  src = out + "/train/images";
+  SplitAssignment split;
+  split.parts[0] = {pair("a", "0 0 0 1 1\n"), pair("b", "0 0 0 1 1\n")};
+  split.parts[1] = {pair("c", "0 0 0 1 1\n"), pair("d", "0 0 0 1 1\n")};
+  const ExportOutcome outcome = export_split_dataset(out, split, LabelFormat::Detection, {"x"});
+  ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  EXPECT_EQ(folder_entries(src),
+            (QStringList{"a.jpg", "a.txt", "b.jpg", "b.txt", "c.jpg", "c.txt", "d.jpg", "d.txt"}));
+  EXPECT_EQ(read_file(src + "/c.jpg"), "jpeg:c");
+  EXPECT_EQ(folder_entries(out + "/val/images"), (QStringList{"c.jpg", "d.jpg"}));
+}
+
+TEST_F(ExportTest, ImagesSharingALabelFileExportTogether) {
+  // a.jpg and a.png share a.txt; they may be written at the same moment.
+  for (int round = 0; round < 2; ++round) {
+    SplitAssignment split;
+    for (int i = 0; i < 200; ++i) {
+      const QString base = QStringLiteral("img%1").arg(i);
+      split.parts[0].push_back(pair(base, "0 0.1 0.1 0.2 0.2\n"));
+      write_file(src + "/" + base + ".png", "png");
+      split.parts[0].push_back({src + "/" + base + ".png", src + "/" + base + ".txt"});
+    }
+    const ExportOutcome outcome = export_split_dataset(out, split, LabelFormat::Detection, {});
+    ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  }
+  EXPECT_EQ(folder_entries(out + "/train/labels").size(), 200);
+  EXPECT_EQ(read_file(out + "/train/labels/img7.txt"), "0 0.100000 0.100000 0.200000 0.200000\n");
 }
