@@ -140,7 +140,12 @@ void InteractiveCanvas::mouseReleaseEvent(QGraphicsSceneMouseEvent* event) {
       if (shape.size() > 2) Q_EMIT polygon_completed(QPolygonF(shape));
       reset_drawing();
       event->accept();
+      return;
     }
+    // A press on an existing shape went to the scene, which grabbed the mouse
+    // for that shape; the release must reach it too, or the grab stays and
+    // later clicks act on that shape.
+    if (mouseGrabberItem()) QGraphicsScene::mouseReleaseEvent(event);
     return;
   }
   QGraphicsScene::mouseReleaseEvent(event);

@@ -194,6 +194,37 @@ TEST_F(DrawingFixture, LeftClickOnExistingShapeSelectsItAndStartsNothing) {
   EXPECT_EQ(completed.count(), 0);
 }
 
+TEST_F(DrawingFixture, ClickingOneShapeThenAnotherSelectsEachInTurn) {
+  auto make = [&](const QRectF& rect) {
+    auto* shape = new QGraphicsPolygonItem(QPolygonF(rect));
+    shape->setFlags(QGraphicsItem::ItemIsSelectable | QGraphicsItem::ItemIsMovable);
+    canvas.addItem(shape);
+    return shape;
+  };
+  QGraphicsPolygonItem* first = make(QRectF(40, 40, 60, 50));
+  QGraphicsPolygonItem* second = make(QRectF(160, 60, 60, 50));
+  for (const char* mode : {"Rectangle", "Circle", "Pentagon"}) {
+    SCOPED_TRACE(mode);
+    set_mode(mode);
+    drive.press(drive.at(QPointF(70, 65)));
+    drive.release(drive.at(QPointF(70, 65)));
+    EXPECT_TRUE(first->isSelected());
+    drive.press(drive.at(QPointF(190, 85)));
+    drive.release(drive.at(QPointF(190, 85)));
+    EXPECT_TRUE(second->isSelected());
+    EXPECT_FALSE(first->isSelected());
+    EXPECT_EQ(canvas.mouseGrabberItem(), nullptr);
+  }
+  // A later drag in "Select/Move" moves the shape under the pointer only.
+  set_mode("Select/Move");
+  drive.press(drive.at(QPointF(70, 65)));
+  drive.move(drive.at(QPointF(80, 65)), Qt::LeftButton);
+  drive.release(drive.at(QPointF(80, 65)));
+  EXPECT_EQ(second->pos(), QPointF(0, 0));
+  EXPECT_NE(first->pos(), QPointF(0, 0));
+  EXPECT_EQ(completed.count(), 0);
+}
+
 TEST_F(DrawingFixture, PolygonMayCloseOverItsOwnPreview) {
   // Clicking inside the dashed preview adds a vertex: the preview is not a shape.
   set_mode("Polygon");
