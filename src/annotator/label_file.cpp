@@ -53,8 +53,7 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
   bool stopped = false;
 
   auto keep = [&](std::string_view line) {
-    content.kept_lines.push_back(
-        QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    content.kept_lines.push_back(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
   };
   auto fail = [&](std::string_view line, const QString& why) {
     if (content.error.isEmpty()) {
@@ -64,39 +63,33 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
     keep(line);
   };
 
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
+  label_text::for_each_line(text, [&](std::string_view line) {
     ++line_number;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
     label_text::split_fields(line, fields);
     const qsizetype field_count = static_cast<qsizetype>(fields.size());
-    if (field_count == 0) continue;  // blank line
+    if (field_count == 0) return;  // blank line
     if (stopped || field_count < 3) {
       keep(line);
-      continue;
+      return;
     }
     long long id = 0;
     using label_text::IdParse;
     const IdParse id_state = label_text::parse_class_id(fields[0], id);
     if (id_state == IdParse::kNotInteger) {
       fail(line, QStringLiteral("the class id is not an integer"));
-      continue;
+      return;
     }
     // Ids outside the class list (negative ones included) name no class; the
     // line stays in the file as it is.
     if (id_state == IdParse::kOutOfRange || id < 0 || id >= class_count) {
       keep(line);
-      continue;
+      return;
     }
     const qsizetype value_count = field_count - 1;
     if (value_count % 2 != 0) {
       fail(line, QStringLiteral("odd number of coordinate values"));
-      continue;
+      return;
     }
     values.clear();
     bool readable = true;
@@ -112,7 +105,7 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
       }
       values.push_back(v);
     }
-    if (!readable) continue;
+    if (!readable) return;
 
     LabelShape shape;
     shape.class_id = static_cast<int>(id);
@@ -130,7 +123,7 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
     }
     shape.type = shape.points.size() == 4 ? QStringLiteral("Rectangle") : QStringLiteral("Polygon");
     content.shapes.push_back(std::move(shape));
-  }
+  });
   return content;
 }
 
@@ -152,18 +145,15 @@ LabelFileContent read_label_file(const QString& path, int class_count, int width
 }
 
 QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, int height,
-                             const QStringList& kept_lines) {
+                             const QByteArrayList& kept_lines) {
   // An id, a line feed, and at most " 1.000000" per coordinate.
   constexpr qsizetype kIdAndNewline = std::numeric_limits<int>::digits10 + 3;
   constexpr qsizetype kCoordinate = 9;
-  std::vector<QByteArray> kept_utf8;
-  kept_utf8.reserve(kept_lines.size());
   qsizetype bound = 0;
   for (const LabelShape& shape : shapes)
     bound += kIdAndNewline + 2 * kCoordinate * shape.points.size();
-  for (const QString& line : kept_lines) {
-    kept_utf8.push_back(line.toUtf8());
-    bound += kept_utf8.back().size() + 1;
+  for (const QByteArray& line : kept_lines) {
+    bound += line.size() + 1;
   }
 
   QByteArray out(bound, Qt::Uninitialized);
@@ -184,7 +174,7 @@ QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, i
     }
     *p++ = '\n';
   }
-  for (const QByteArray& line : kept_utf8) {
+  for (const QByteArray& line : kept_lines) {
     std::memcpy(p, line.constData(), static_cast<std::size_t>(line.size()));
     p += line.size();
     *p++ = '\n';

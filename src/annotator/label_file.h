@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 #include <QPolygonF>
 #include <QString>
@@ -21,18 +22,18 @@ struct LabelShape {
 
 struct LabelFileContent {
   std::vector<LabelShape> shapes;
-  // Lines that did not become shapes, without their line end, in file order:
-  // ids outside the class list, short lines, unreadable lines. Blank lines are
-  // dropped.
-  QStringList kept_lines;
+  // Lines that did not become shapes, byte for byte without their line end,
+  // in file order: ids outside the class list, short lines, unreadable lines.
+  // Blank lines are dropped.
+  QByteArrayList kept_lines;
   // Why a line could not be read (the first such line), or why the file could
   // not be read; empty when all went well.
   QString error;
 };
 
-// Normalised coordinates beyond this magnitude are not a plausible position
-// (ten image sizes away); such lines are kept as written instead of drawn.
-inline constexpr double kMaxNormalisedCoordinate = 10.0;
+// Normalised coordinates beyond this magnitude (a thousand image sizes away)
+// could not be drawn or edited sensibly; such lines are kept as written.
+inline constexpr double kMaxNormalisedCoordinate = 1000.0;
 
 // Index of the dot that starts the extension of `file_name` (a name without
 // folder), or -1. Leading dots do not start an extension (".jpg" has none).
@@ -55,7 +56,7 @@ QString name_without_extension(const QString& file_name);
 // non-blank line is kept verbatim. A malformed line (not an integer id, a value
 // that is not a number, an odd count) sets `error` and ends the reading: it and
 // all later lines are kept as they are.
-// Line ends may be LF or CRLF.
+// Line ends may be LF, CRLF or CR.
 LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int width, int height);
 
 // Reads and parses the label file at `path`; a missing file is simply empty.
@@ -65,7 +66,7 @@ LabelFileContent read_label_file(const QString& path, int class_count, int width
 // vertex, each coordinate divided by the image size and clamped to 0..1),
 // then each kept line, every line ending with a line feed.
 QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, int height,
-                             const QStringList& kept_lines = {});
+                             const QByteArrayList& kept_lines = {});
 
 // Replaces the label file at `path` with `content` atomically, or deletes it
 // when `content` holds nothing but white space. Returns the reason of a

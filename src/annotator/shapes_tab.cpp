@@ -143,7 +143,7 @@ void OrvaneStudio::copy_previous_frame_shapes() {
   // Lines of this image's file that were never shapes are not the user's to
   // replace by a copy: they stay, and the previous file's such lines are not
   // copied.
-  QStringList own_kept_lines = std::move(kept_label_lines);
+  QByteArrayList own_kept_lines = std::move(kept_label_lines);
   load_existing_annotations(image_paths[current_idx - 1]);
   kept_label_lines = std::move(own_kept_lines);
   save_current_annotations();

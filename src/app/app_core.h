@@ -2,6 +2,7 @@
 // public members; each tab's operations are defined in that tab's *_tab.cpp.
 #pragma once
 
+#include <QByteArrayList>
 #include <QGraphicsPolygonItem>
 #include <QList>
 #include <QMainWindow>
@@ -119,7 +120,7 @@ class OrvaneStudio : public QMainWindow {
   // Label lines of the current image that were not turned into shapes (unknown
   // class ids, unreadable lines, ...). They are written back unchanged after
   // the shapes' lines so that saving never destroys them.
-  QStringList kept_label_lines;
+  QByteArrayList kept_label_lines;
   std::optional<QString> output_folder;
   // The image on the annotation canvas ("" for none). Saves write its label
   // file only, so an image that failed to decode never receives another

@@ -90,7 +90,7 @@ TEST(LabelParse, OddLinesAreKeptVerbatimAndNeverLoadedAsShapes) {
       {"0 nan 0.1 0.2 0.2 0.3 0.3", true},    // NaN
       {"0 0.1 inf 0.2 0.2 0.3 0.3", true},    // infinity
       {"0 1e300 0.1 0.2 0.2 0.3 0.3", true},  // huge
-      {"0 -12 0.1 0.2 0.2 0.3 0.3", true},    // far outside the image
+      {"0 -1200 0.1 0.2 0.2 0.3 0.3", true},  // far outside the image
       {"0 0.1 0.1 0.2 0.2 0.3 +-0.3", true},
       {"\t0  0.1   0.1 0.2 0.2 zz 0.3  ", true},  // odd white space kept as is
   };
@@ -98,7 +98,7 @@ TEST(LabelParse, OddLinesAreKeptVerbatimAndNeverLoadedAsShapes) {
     const QByteArray bytes = QByteArray(c.line) + "\n";
     const LabelFileContent content = parse_label_file(bytes, 3, 640, 480);
     EXPECT_TRUE(content.shapes.empty()) << c.line;
-    EXPECT_EQ(content.kept_lines, QStringList{QString::fromUtf8(c.line)}) << c.line;
+    EXPECT_EQ(content.kept_lines, QByteArrayList{c.line}) << c.line;
     EXPECT_EQ(!content.error.isEmpty(), c.reported) << c.line << " " << content.error.toStdString();
   }
 }
@@ -112,7 +112,7 @@ TEST(LabelParse, AnUnreadableLineEndsTheReadingAndKeepsTheRest) {
       4, 10, 10);
   ASSERT_EQ(content.shapes.size(), 1u);
   EXPECT_EQ(content.shapes[0].class_id, 0);
-  EXPECT_EQ(content.kept_lines, (QStringList{"3 0.1 0.2 0.3", "1 0.5 0.5 0.6 0.5 0.6 0.6"}));
+  EXPECT_EQ(content.kept_lines, (QByteArrayList{"3 0.1 0.2 0.3", "1 0.5 0.5 0.6 0.5 0.6 0.6"}));
   EXPECT_TRUE(content.error.startsWith("line 2 ")) << content.error.toStdString();
 }
 
@@ -120,7 +120,7 @@ TEST(LabelParse, EveryLineIsKeptWithoutAClassList) {
   const QByteArray bytes = "0 0.1 0.1 0.2 0.1 0.2 0.2\n2 0.5 0.5 0.2 0.2\n";
   const LabelFileContent content = parse_label_file(bytes, 0, 100, 100);
   EXPECT_TRUE(content.shapes.empty());
-  EXPECT_EQ(content.kept_lines, (QStringList{"0 0.1 0.1 0.2 0.1 0.2 0.2", "2 0.5 0.5 0.2 0.2"}));
+  EXPECT_EQ(content.kept_lines, (QByteArrayList{"0 0.1 0.1 0.2 0.1 0.2 0.2", "2 0.5 0.5 0.2 0.2"}));
   EXPECT_TRUE(content.error.isEmpty());
 }
 
@@ -130,8 +130,13 @@ TEST(LabelParse, LineEndsAndBlankLines) {
       10);
   ASSERT_EQ(content.shapes.size(), 2u);
   EXPECT_EQ(points_of(content.shapes[1]), (std::vector<QPointF>{{5, 5}, {6, 5}, {6, 6}}));
-  EXPECT_EQ(content.kept_lines, QStringList{"9 1 2 3 4"});  // no carriage return left
+  EXPECT_EQ(content.kept_lines, QByteArrayList{"9 1 2 3 4"});  // no carriage return left
   EXPECT_TRUE(content.error.isEmpty());
+  // Old Mac line ends: every carriage return ends a line.
+  const LabelFileContent cr = parse_label_file(
+      "0 0.1 0.1 0.2 0.1 0.2 0.2\r1 0.5 0.5 0.6 0.5 0.6 0.6\r9 1 2 3 4\r", 2, 10, 10);
+  EXPECT_EQ(cr.shapes.size(), 2u);
+  EXPECT_EQ(cr.kept_lines, QByteArrayList{"9 1 2 3 4"});
 }
 
 TEST(LabelParse, ValuesAreNotClampedOnReading) {
@@ -167,11 +172,11 @@ TEST(LabelFormat, SixDecimalsRoundTripThroughParsing) {
   EXPECT_EQ(format_label_file(content.shapes, 1920, 1080), line);
 }
 
-TEST(LabelFormat, NonAsciiKeptLinesSurvive) {
-  const QString kept = QString::fromUtf8("4 кот 0.1 0.2");
-  const LabelFileContent content =
-      parse_label_file(format_label_file({}, 10, 10, {kept}), 1, 10, 10);
-  EXPECT_EQ(content.kept_lines, QStringList{kept});
+TEST(LabelFormat, KeptLinesSurviveByteForByte) {
+  // UTF-8 text and bytes that are no UTF-8 at all (a Latin-1 "é").
+  const QByteArrayList kept = {"4 кот 0.1 0.2", "5 caf\xe9 0.1 0.2"};
+  const LabelFileContent content = parse_label_file(format_label_file({}, 10, 10, kept), 1, 10, 10);
+  EXPECT_EQ(content.kept_lines, kept);
 }
 
 TEST(LabelFileOnDisk, WriteReadAndDeleteWhenEmpty) {
