@@ -36,7 +36,7 @@ void OrvaneStudio::handle_canvas_point(const QPointF&) {}
 
 void OrvaneStudio::handle_new_poly(const QPolygonF& poly) {
   // Without an image there is no label file to keep the shape in.
-  if (display_cv_img.empty()) return;
+  if (display_cv_img.empty() || shown_image_path.isEmpty()) return;
   LabelDialog dialog(classes, last_label, this);
   if (dialogs().exec(dialog) != QDialog::Accepted) return;
   const QString label = dialog.get_label();
@@ -126,7 +126,8 @@ void OrvaneStudio::ann_delete_selected() {
 }
 
 void OrvaneStudio::copy_previous_frame_shapes() {
-  if (current_idx <= 0 || image_paths.isEmpty() || current_idx >= image_paths.size()) {
+  if (current_idx <= 0 || image_paths.isEmpty() || current_idx >= image_paths.size() ||
+      shown_image_path.isEmpty()) {
     dialogs().warning(this, QStringLiteral("Unavailable"),
                       QStringLiteral("No previous image available to copy annotations from."));
     return;

@@ -195,9 +195,27 @@ void OrvaneStudio::load_directory() {
       read_class_list_file(QDir(folder).filePath(QStringLiteral("classes.txt")));
   if (class_file.exists) classes = class_file.names;
   populate_image_list();
+  failed_idx = -1;
   if (!image_paths.isEmpty()) {
     current_idx = 0;
     load_current_image();
+  }
+  if (!shown_image_path.isEmpty() && !image_paths.contains(shown_image_path)) {
+    // The picture of the previous folder stays on the canvas, but its shapes
+    // (saved above) go: they would otherwise be saved against this folder's
+    // class list, and new shapes would have no label file of this folder.
+    {
+      const QSignalBlocker scene_blocker(canvas);
+      const QSignalBlocker table_blocker(table_objects);
+      for (const AnnotationRecord& record : annotations) {
+        canvas->removeItem(record.item);
+        delete record.item;
+      }
+      table_objects->setRowCount(0);
+    }
+    annotations.clear();
+    kept_label_lines.clear();
+    shown_image_path.clear();
   }
 }
 
@@ -237,6 +255,7 @@ void OrvaneStudio::load_current_image() {
   const QString path = image_paths[current_idx];
   DecodedImage decoded = read_image_file(path);
   if (decoded.image.empty()) {
+    failed_idx = current_idx;
     // Stay on the image that is shown, so its shapes are never saved under
     // the name of the image that could not be read.
     const int shown = static_cast<int>(image_paths.indexOf(shown_image_path));
@@ -250,6 +269,7 @@ void OrvaneStudio::load_current_image() {
     lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
     return;
   }
+  failed_idx = -1;
   display_cv_img = std::move(decoded.image);
   shown_image_path = path;
   {
@@ -315,16 +335,18 @@ void OrvaneStudio::jump_to_image(int row) {
 }
 
 void OrvaneStudio::prev_image() {
-  if (current_idx <= 0) return;
+  const int from = failed_idx >= 0 ? failed_idx : current_idx;
+  if (from <= 0) return;
   save_current_annotations();
-  --current_idx;
+  current_idx = from - 1;
   load_current_image();
 }
 
 void OrvaneStudio::next_image() {
-  if (current_idx >= image_paths.size() - 1) return;
+  const int from = failed_idx >= 0 ? failed_idx : current_idx;
+  if (from >= image_paths.size() - 1) return;
   save_current_annotations();
-  ++current_idx;
+  current_idx = from + 1;
   load_current_image();
 }
 

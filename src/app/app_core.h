@@ -126,6 +126,10 @@ class OrvaneStudio : public QMainWindow {
   // file only, so an image that failed to decode never receives another
   // image's shapes.
   QString shown_image_path;
+  // Position of the image that could not be read on the last move (-1 when
+  // the last move succeeded): "Next" and "Prev" step on from there, so one
+  // unreadable file does not block the way.
+  int failed_idx = -1;
 
   // --- shell widgets ---
   QTabWidget* tabs = nullptr;

@@ -221,6 +221,55 @@ TEST_F(LabelSafetyTest, UnreadableFirstImageOfANewFolderGetsNoShapes) {
   EXPECT_TRUE(QFile::exists(path("one/a.txt")));
 }
 
+TEST_F(LabelSafetyTest, AnotherFolderNeverRewritesTheShownImagesFileWithItsClasses) {
+  write_image(path("one/a.png"), 100, 100);
+  write_file(path("one/classes.txt"), "cat\ndog\n");
+  const QByteArray dog_line = "1 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n";
+  write_file(path("one/a.txt"), dog_line);
+  write_file(path("two/classes.txt"), "bird\n");
+  write_file(path("three/a.png"), "not an image");
+  load(path("one"));
+  ASSERT_EQ(window->annotations.size(), 1u);
+
+  for (const char* folder : {"two", "three"}) {  // no images; only an unreadable one
+    SCOPED_TRACE(folder);
+    load(path(folder));
+    // The picture stays, its shapes do not; nothing is saved against the
+    // new class list, and nothing can be drawn onto the old image.
+    EXPECT_EQ(window->display_cv_img.cols, 100);
+    EXPECT_TRUE(window->annotations.empty());
+    EXPECT_EQ(window->table_objects->rowCount(), 0);
+    window->btn_save_annotations->click();
+    window->handle_new_poly(kTriangle);
+    EXPECT_EQ(dialogs->count("exec"), 0);
+    EXPECT_EQ(read_file(path("one/a.txt")), dog_line);
+  }
+  close_window();
+  EXPECT_EQ(read_file(path("one/a.txt")), dog_line);
+  EXPECT_FALSE(QFile::exists(path("three/a.txt")));
+}
+
+TEST_F(LabelSafetyTest, NextAndPrevStepPastAnUnreadableImage) {
+  write_image(path("a.png"), 30, 30);
+  write_file(path("b.jpg"), "");
+  write_image(path("c.png"), 40, 40);
+  load(dir.path());
+  window->btn_next_img->click();
+  EXPECT_EQ(window->current_idx, 0);
+  EXPECT_TRUE(window->lbl_img_status->text().contains("b.jpg"));
+  window->btn_next_img->click();
+  EXPECT_EQ(window->current_idx, 2);
+  EXPECT_EQ(window->display_cv_img.cols, 40);
+  window->btn_next_img->click();  // the last image: nothing happens
+  EXPECT_EQ(window->current_idx, 2);
+  window->btn_prev_img->click();
+  EXPECT_EQ(window->current_idx, 2);
+  EXPECT_TRUE(window->lbl_img_status->text().contains("b.jpg"));
+  window->btn_prev_img->click();
+  EXPECT_EQ(window->current_idx, 0);
+  EXPECT_EQ(window->display_cv_img.cols, 30);
+}
+
 TEST_F(LabelSafetyTest, CopyRemovesTheCurrentShapesFromTheCanvas) {
   write_image(path("1.png"), 100, 100);
   write_image(path("2.png"), 100, 100);
