@@ -227,7 +227,26 @@ TEST_F(ShapesTest, CopyOfThePreviousFrame) {
 
 TEST_F(ShapesTest, CopyWithoutImagesWarns) {
   window->copy_previous_frame_shapes();
-  EXPECT_EQ(dialogs->count("warning"), 1);
+  ASSERT_EQ(dialogs->count("warning"), 1);
+  EXPECT_EQ(dialogs->last("warning")->title, "Unavailable");
+  EXPECT_EQ(dialogs->last("warning")->text,
+            "No previous image available to copy annotations from.");
+}
+
+TEST(LabelDialogTest, LayoutOfferedLabelAndTrimmedAnswer) {
+  LabelDialog dialog({"dog", "cat"}, "cat");
+  EXPECT_EQ(dialog.windowTitle(), "Assign Target Class");
+  EXPECT_EQ(dialog.minimumSize(), QSize(300, 120));
+  EXPECT_EQ(dialog.maximumSize(), QSize(300, 120));
+  ASSERT_NE(dialog.findChild<QLabel*>(), nullptr);
+  EXPECT_EQ(dialog.findChild<QLabel*>()->text(), "Select existing label or type new:");
+  EXPECT_TRUE(dialog.combo->isEditable());
+  EXPECT_EQ(dialog.combo->currentText(), "cat");
+  dialog.combo->setEditText("\t bird  ");
+  EXPECT_EQ(dialog.get_label(), "bird");
+
+  EXPECT_EQ(LabelDialog({"dog", "cat"}, "horse").combo->currentText(), "dog");
+  EXPECT_EQ(LabelDialog({}, "horse").combo->currentText(), "");
 }
 
 TEST_F(ShapesTest, SavingWithoutShapesDeletesTheLabelFile) {
