@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -142,7 +143,7 @@ TEST_F(DatasetToolsWindow, AnalyticsMessages) {
 
 TEST_F(DatasetToolsWindow, AnalyticsBarsSortedByCountWithStableTies) {
   window.classes = {"a", "b", "c", "d"};
-  add_image("1.jpg", "0 0 0\n0 0 0\n2 0 0\n7 0 0\n");
+  add_image("1.jpg", "2 0 0\n0 0 0\n0 0 0\n7 0 0\n");
   add_image("2.jpg", QByteArray("1 0 0\n").repeated(12) + "0 0 0\n0 0 0\n0 0 0\n");
   add_image("3.jpg", "2 0 0\n2 0 0\n2 0 0\n2 0 0\n");
   add_image("4.jpg");
@@ -157,6 +158,9 @@ TEST_F(DatasetToolsWindow, AnalyticsBarsSortedByCountWithStableTies) {
     EXPECT_EQ(dialog.windowTitle(), "Dataset Class Distribution");
     EXPECT_EQ(dialog.minimumSize(), QSize(450, 300));
     EXPECT_TRUE(bars.scroll_area()->widgetResizable());
+    QStringList captions;
+    for (QLabel* label : dialog.findChildren<QLabel*>()) captions << label->text();
+    EXPECT_TRUE(captions.contains("Current Annotation Totals:"));
     for (int i = 0; i < bars.row_count(); ++i) {
       EXPECT_EQ(bars.row_label(i)->width(), 120);
       EXPECT_EQ(bars.row_bar(i)->height(), 15);
@@ -169,10 +173,10 @@ TEST_F(DatasetToolsWindow, AnalyticsBarsSortedByCountWithStableTies) {
   });
   window.show_dataset_analytics();
   ASSERT_EQ(rows.size(), 3u);
-  // a and c both have 5 objects: a was met first.
+  // a and c both have 5 objects: c (the higher id) was met first.
   EXPECT_EQ(rows[0].text, "b (12)");
-  EXPECT_EQ(rows[1].text, "a (5)");
-  EXPECT_EQ(rows[2].text, "c (5)");
+  EXPECT_EQ(rows[1].text, "c (5)");
+  EXPECT_EQ(rows[2].text, "a (5)");
   for (const Row& row : rows) EXPECT_EQ(row.maximum, 12);
   EXPECT_EQ(rows[0].value, 12);
   EXPECT_EQ(rows[2].value, 5);
@@ -186,6 +190,21 @@ TEST_F(DatasetToolsWindow, SplitDialogDefaultsAndRefusal) {
   EXPECT_EQ(config.size(), QSize(320, 220));
   EXPECT_EQ((std::array{config.ts->value(), config.vs->value(), config.tes->value()}),
             (std::array{70, 20, 10}));
+  for (QSpinBox* spin : {config.ts, config.vs, config.tes}) {
+    EXPECT_EQ(spin->minimum(), 0);
+    EXPECT_EQ(spin->maximum(), 100);
+  }
+  ASSERT_EQ(config.fc->count(), 2);
+  EXPECT_EQ(config.fc->itemText(0), "Detection (Bounding Boxes)");
+  EXPECT_EQ(config.fc->itemText(1), "Segmentation (Polygons)");
+  auto* form = config.findChild<QFormLayout*>();
+  ASSERT_NE(form, nullptr);
+  QStringList captions;
+  for (int row = 0; row < form->rowCount(); ++row) {
+    auto* caption = qobject_cast<QLabel*>(form->itemAt(row, QFormLayout::LabelRole)->widget());
+    captions << (caption ? caption->text() : QString());
+  }
+  EXPECT_EQ(captions, (QStringList{"Train %:", "Val %:", "Test %:", "Format:"}));
   EXPECT_EQ(config.get_format(), "Detection");
   config.fc->setCurrentIndex(1);
   EXPECT_EQ(config.get_format(), "Segmentation");
