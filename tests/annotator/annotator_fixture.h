@@ -25,12 +25,17 @@
 #include "support/test_files.h"
 
 // Readable failure messages for texts.
-inline void PrintTo(const QString& text, std::ostream* os) {
-  *os << '"' << text.toStdString() << '"';
+inline std::ostream& operator<<(std::ostream& os, const QString& text) {
+  return os << '"' << text.toStdString() << '"';
 }
 
 class AnnotatorTest : public ::testing::Test {
  protected:
+  // A triangle, and its line as class 0 of a 100 x 100 image.
+  inline static const QPolygonF kTriangle{{{10, 10}, {60, 10}, {60, 60}}};
+  static constexpr char kTriangleLine[] =
+      "0 0.100000 0.100000 0.600000 0.100000 0.600000 0.600000\n";
+
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
     window = std::make_unique<OrvaneStudio>();
@@ -48,6 +53,10 @@ class AnnotatorTest : public ::testing::Test {
   }
 
   QString path(const QString& name) const { return dir.filePath(name); }
+  void put(const QString& name, const QByteArray& bytes) { write_file(path(name), bytes); }
+  void images(std::initializer_list<const char*> names, int width = 100, int height = 100) {
+    for (const char* name : names) write_image(path(name), width, height);
+  }
 
   void load(const QString& folder) {
     dialogs->directories.push_back(folder);
@@ -72,45 +81,54 @@ class AnnotatorTest : public ::testing::Test {
 
   QStringList list_texts() const {
     QStringList texts;
-    for (int i = 0; i < window->list_images->count(); ++i) {
-      texts.push_back(window->list_images->item(i)->text());
-    }
+    for (int i = 0; i < window->list_images->count(); ++i)
+      texts << window->list_images->item(i)->text();
     return texts;
   }
 
-  QStringList table_rows() const {
-    QStringList rows;
+  // The shapes as "label|type", after checking that the object table lists
+  // the same and that the canvas shows exactly these shapes.
+  QStringList shapes() const {
+    QStringList records, rows;
+    for (const AnnotationRecord& record : window->annotations)
+      records << record.label + "|" + record.type;
     for (int r = 0; r < window->table_objects->rowCount(); ++r) {
-      rows.push_back(window->table_objects->item(r, 0)->text() + "|" +
-                     window->table_objects->item(r, 1)->text());
+      rows << window->table_objects->item(r, 0)->text() + "|" +
+                  window->table_objects->item(r, 1)->text();
     }
-    return rows;
-  }
-
-  QStringList record_rows() const {
-    QStringList rows;
-    for (const AnnotationRecord& record : window->annotations) {
-      rows.push_back(record.label + "|" + record.type);
-    }
-    return rows;
-  }
-
-  // Polygon items on the canvas that are not the drawing preview.
-  int shapes_on_canvas() const {
-    int n = 0;
+    EXPECT_EQ(rows, records);
+    int on_canvas = 0;  // polygon items other than the drawing preview
     for (QGraphicsItem* item : window->canvas->items()) {
-      n += qgraphicsitem_cast<QGraphicsPolygonItem*>(item) != nullptr &&
-           item != window->canvas->temp_poly_item;
+      on_canvas += qgraphicsitem_cast<QGraphicsPolygonItem*>(item) != nullptr &&
+                   item != window->canvas->temp_poly_item;
     }
-    return n;
+    EXPECT_EQ(on_canvas, records.size());
+    return records;
+  }
+
+  // Where the window is: "index: status line"; the list's row goes along.
+  QString position() const {
+    EXPECT_EQ(window->list_images->currentRow(), window->current_idx);
+    return QString::number(window->current_idx) + ": " + window->lbl_img_status->text();
+  }
+  QString step(QPushButton* button) {
+    button->click();
+    return position();
   }
 
   QStringList selected_table_rows() const {
     QStringList rows;
-    for (const QModelIndex& index : window->table_objects->selectionModel()->selectedRows()) {
-      rows.push_back(QString::number(index.row()));
-    }
+    for (const QModelIndex& index : window->table_objects->selectionModel()->selectedRows())
+      rows << QString::number(index.row());
     return rows;
+  }
+
+  // Message boxes so far, as "kind|title|text".
+  QStringList messages() const {
+    QStringList out;
+    for (const DialogCall& call : dialogs->messages())
+      out << call.kind + "|" + call.title + "|" + call.text;
+    return out;
   }
 
   // A mouse event on the canvas view's viewport at a scene position; moves

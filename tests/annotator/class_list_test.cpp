@@ -10,53 +10,40 @@
 namespace {
 
 TEST(ClassList, ParsesLinesTrimmedWithoutEmpties) {
-  const struct {
-    QByteArray bytes;
-    QStringList names;
-  } cases[] = {
+  const std::pair<QByteArray, QStringList> cases[] = {
       {"cat\ndog\n", {"cat", "dog"}},
       {"  cat \r\n\r\n\tdog\r\n   \n", {"cat", "dog"}},
       {"cat\rdog", {"cat", "dog"}},
       {"cat\ncat\ndog\n", {"cat", "cat", "dog"}},  // repeats kept
-      {"\xEF\xBB\xBF"
-       "cat\ndog\n",
-       {"cat", "dog"}},  // byte-order mark
+      {"\357\273\277cat\ndog\n", {"cat", "dog"}},  // byte-order mark
       {"\xEF\xBB\xBF", {}},
       {"", {}},
       {"\xE7\x8C\xAB\nK\xC3\xA4tzchen\n\xD0\xBA\xD0\xBE\xD1\x82 \xF0\x9F\x90\x88\n",
-       {QString::fromUtf8("猫"), QString::fromUtf8("Kätzchen"), QString::fromUtf8("кот 🐈")}},
-      {"caf\xE9\n", {QString::fromUtf8("café")}},  // not UTF-8: read as Latin-1
+       {"猫", "Kätzchen", "кот 🐈"}},
+      {"caf\xE9\n", {"café"}},  // not UTF-8: read as Latin-1
       {"traffic light\n", {"traffic light"}},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(parse_class_list(c.bytes), c.names) << c.bytes.toStdString();
-  }
+  for (const auto& [bytes, names] : cases)
+    EXPECT_EQ(parse_class_list(bytes), names) << bytes.toStdString();
 }
 
-TEST(ClassList, FormatsEachNameWithALineFeed) {
+TEST(ClassList, FormatIdsAndFile) {
   EXPECT_EQ(format_class_list({"cat", "dog"}), "cat\ndog\n");
   EXPECT_EQ(format_class_list({}), "");
-  const QStringList names{QString::fromUtf8("猫"), "traffic light"};
+  const QStringList names{"猫", "traffic light"};
   EXPECT_EQ(parse_class_list(format_class_list(names)), names);
-}
 
-TEST(ClassList, IdIsTheFirstPosition) {
-  const QStringList classes{"cat", "dog", "cat"};
+  const QStringList classes{"cat", "dog", "cat"};  // an id is the first position
   EXPECT_EQ(class_id_of(classes, "cat"), 0);
   EXPECT_EQ(class_id_of(classes, "dog"), 1);
   EXPECT_EQ(class_id_of(classes, "Cat"), -1);
   EXPECT_EQ(class_id_of({}, "cat"), -1);
-}
 
-TEST(ClassList, FileStates) {
   QTemporaryDir dir;
   const ClassListFile missing = read_class_list_file(dir.filePath("classes.txt"));
   EXPECT_FALSE(missing.exists);
   EXPECT_TRUE(missing.names.isEmpty());
-
-  write_file(dir.filePath("classes.txt"),
-             "\xEF\xBB\xBF"
-             "a\nb\n");
+  write_file(dir.filePath("classes.txt"), "\357\273\277a\nb\n");  // with a byte-order mark
   const ClassListFile present = read_class_list_file(dir.filePath("classes.txt"));
   EXPECT_TRUE(present.exists);
   EXPECT_EQ(present.names, (QStringList{"a", "b"}));

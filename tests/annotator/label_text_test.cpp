@@ -10,18 +10,16 @@
 using namespace label_text;
 
 TEST(LabelText, NumbersAndClassIds) {
-  struct Case {
+  const struct {
     const char* token;
-    bool number;
-    bool class_id;
-  };
-  const Case cases[] = {
+    bool number, class_id;
+  } cases[] = {
       {"0.25", true, false},   {"+0.5", true, false}, {"-3", true, true},    {"+3", true, true},
       {"1e-3", true, false},   {".5", true, false},   {"7", true, true},     {"abc", false, false},
       {"0.5x", false, false},  {"", false, false},    {"+-1", false, false}, {"1,5", false, false},
       {"1e999", false, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     double number;
     long long id;
     EXPECT_EQ(parse_number(c.token, number), c.number) << c.token;
@@ -35,13 +33,15 @@ TEST(LabelText, NumbersAndClassIds) {
   EXPECT_EQ(fields, (std::vector<std::string_view>{"0", "0.1", "0.2"}));
 }
 
-TEST(LabelText, LabelPathReplacesTheLastExtension) {
+TEST(LabelText, LabelPathReplacesOnlyTheLastExtension) {
   const std::pair<QString, QString> cases[] = {
       {"/data/cats/img_01.jpg", "/data/cats/img_01.txt"},
-      {"/data/a.b.PNG", "/data/a.b.txt"},
+      {"/data/cats/archive.tar.png", "/data/cats/archive.tar.txt"},
+      {"/data/my.folder/a.JPEG", "/data/my.folder/a.txt"},
       {"/data.set/noext", "/data.set/noext.txt"},
       {"/data/.hidden", "/data/.hidden.txt"},
-      {"/d/ünï cödé.webp", "/d/ünï cödé.txt"},
+      {"/data/..two.webp", "/data/..two.txt"},
+      {"/d/ümlaut bild 猫.png", "/d/ümlaut bild 猫.txt"},
   };
   for (const auto& [image, label] : cases)
     EXPECT_EQ(label_path_for_image(image), label) << image.toStdString();

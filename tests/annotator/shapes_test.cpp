@@ -1,10 +1,8 @@
 // Shapes through the real window: naming, class list, colours, the object
 // table in step with the canvas, delete, copy of the previous frame, and the
 // label-file format.
-#include <QDir>
 #include <QFile>
-#include <QPushButton>
-#include <QShortcut>
+#include <tuple>
 
 #include "annotator/annotator_fixture.h"
 #include "annotator/label_file.h"
@@ -13,33 +11,32 @@ namespace {
 
 using ShapesTest = AnnotatorTest;
 
-const QPolygonF kTriangle({{10, 10}, {60, 10}, {60, 60}});
-
-QColor pen_color(const AnnotationRecord& record) { return record.item->pen().color(); }
-
-TEST_F(ShapesTest, RectangleLineOfA400By200Image) {
-  write_image(path("img.png"), 400, 200);
-  write_file(path("classes.txt"), "car\n");
+// The rectangle line of a 400 x 200 image; a box line (class cx cy w h) read
+// from the file stays the rectangle it describes.
+TEST_F(ShapesTest, RectangleLinesOfA400By200Image) {
+  images({"img.png"}, 400, 200);
+  put("classes.txt", "car\n");
+  put("img.txt", "0 0.5 0.5 0.2 0.2\n");
   load(dir.path());
-  draw(QPolygonF({{100, 50}, {300, 50}, {300, 150}, {100, 150}}), "car", "Rectangle");
-  EXPECT_EQ(read_file(path("img.txt")),
-            "0 0.250000 0.250000 0.750000 0.250000 0.750000 0.750000 0.250000 0.750000\n");
-  // Read back it is a rectangle again.
-  window->load_current_image();
-  EXPECT_EQ(record_rows(), QStringList{"car|Rectangle"});
+  ASSERT_EQ(shapes(), QStringList{"car|Rectangle"});
   EXPECT_EQ(window->annotations[0].item->polygon(),
-            QPolygonF({{100, 50}, {300, 50}, {300, 150}, {100, 150}}));
+            QPolygonF({{160, 80}, {240, 80}, {240, 120}, {160, 120}}));
+  const QPolygonF rectangle({{100, 50}, {300, 50}, {300, 150}, {100, 150}});
+  draw(rectangle, "car", "Rectangle");
+  EXPECT_EQ(read_file(path("img.txt")),
+            "0 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n"
+            "0 0.250000 0.250000 0.750000 0.250000 0.750000 0.750000 0.250000 0.750000\n");
+  window->load_current_image();  // read back both are rectangles again
+  EXPECT_EQ(shapes(), (QStringList{"car|Rectangle", "car|Rectangle"}));
+  EXPECT_EQ(window->annotations[1].item->polygon(), rectangle);
 }
 
 TEST_F(ShapesTest, ShapeKindIsTheModeAtDrawingTime) {
-  write_image(path("img.png"), 100, 100);
+  images({"img.png"});
   load(dir.path());
-  for (const char* mode : {"Polygon", "Rectangle", "Circle", "Pentagon"}) {
+  for (const char* mode : {"Polygon", "Rectangle", "Circle", "Pentagon"})
     draw(kTriangle, "cat", mode);
-  }
-  EXPECT_EQ(table_rows(),
-            (QStringList{"cat|Polygon", "cat|Rectangle", "cat|Circle", "cat|Pentagon"}));
-  EXPECT_EQ(record_rows(), table_rows());
+  EXPECT_EQ(shapes(), (QStringList{"cat|Polygon", "cat|Rectangle", "cat|Circle", "cat|Pentagon"}));
   EXPECT_EQ(window->canvas->draw_mode, "Pentagon");  // the combo drives the canvas
   EXPECT_EQ(window->canvas_view->viewport()->cursor().shape(), Qt::CrossCursor);
   window->combo_mode->setCurrentText("Select/Move");
@@ -47,13 +44,21 @@ TEST_F(ShapesTest, ShapeKindIsTheModeAtDrawingTime) {
 }
 
 TEST_F(ShapesTest, LabelTypedWithBlanksBecomesANewClassWrittenFirst) {
-  write_image(path("a.png"), 100, 100);
-  write_file(path("classes.txt"), "dog\n");
+  images({"a.png"});
+  put("classes.txt", "dog\n");
   load(dir.path());
+  answer_label("cat", false);  // cancelled, or nothing but blanks: no shape
+  window->handle_new_poly(kTriangle);
+  answer_label("   ");
+  window->handle_new_poly(kTriangle);
+  EXPECT_EQ(shapes(), QStringList());
+  EXPECT_EQ(window->last_label, "");
+  EXPECT_EQ(folder_entries(dir.path()), (QStringList{"a.png", "classes.txt"}));
+
   draw(kTriangle, "  cat ");
   EXPECT_EQ(window->classes, (QStringList{"dog", "cat"}));
   EXPECT_EQ(window->last_label, "cat");
-  EXPECT_EQ(record_rows(), QStringList{"cat|Polygon"});
+  EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
   EXPECT_EQ(read_file(path("classes.txt")), "dog\ncat\n");
   EXPECT_TRUE(read_file(path("a.txt")).startsWith("1 "));
 
@@ -71,93 +76,54 @@ TEST_F(ShapesTest, LabelTypedWithBlanksBecomesANewClassWrittenFirst) {
   EXPECT_EQ(dialogs->last("exec")->text, "LabelDialog");
 }
 
-TEST_F(ShapesTest, ClassListIsWrittenBeforeTheShape) {
-  write_image(path("a.png"), 100, 100);
-  load(dir.path());
-  // Both writes fail; the order of the two reports is the order of the writes.
-  ASSERT_TRUE(QDir().mkpath(path("classes.txt")));
-  ASSERT_TRUE(QDir().mkpath(path("a.txt")));
-  draw(kTriangle, "cat");
-  const std::vector<DialogCall> messages = dialogs->messages();
-  ASSERT_EQ(messages.size(), 2u);
-  EXPECT_TRUE(messages[0].text.contains("classes.txt"));
-  EXPECT_TRUE(messages[1].text.contains("a.txt"));
-}
-
-TEST_F(ShapesTest, CancelledOrBlankLabelMakesNothing) {
-  write_image(path("a.png"), 100, 100);
-  load(dir.path());
-  answer_label("cat", false);
-  window->handle_new_poly(kTriangle);
-  answer_label("   ");
-  window->handle_new_poly(kTriangle);
-  EXPECT_TRUE(window->annotations.empty());
-  EXPECT_EQ(window->table_objects->rowCount(), 0);
-  EXPECT_EQ(shapes_on_canvas(), 0);
-  EXPECT_TRUE(window->classes.isEmpty());
-  EXPECT_EQ(window->last_label, "");
-  EXPECT_EQ(folder_entries(dir.path()), QStringList{"a.png"});
-}
-
 TEST_F(ShapesTest, ColoursFollowTheClassId) {
-  write_image(path("a.png"), 100, 100);
-  write_file(path("classes.txt"), "c0\nc1\nc2\nc3\nc4\nc5\nc6\nc7\nc8\nc9\n");
+  images({"a.png"});
+  put("classes.txt", "c0\nc1\nc2\nc3\nc4\nc5\nc6\nc7\nc8\nc9\n");
   load(dir.path());
-  draw(kTriangle, "c0");
-  draw(kTriangle, "c1");
-  draw(kTriangle, "eleventh");
+  for (const char* label : {"c0", "c1", "eleventh"}) draw(kTriangle, label);
   EXPECT_EQ(window->classes.indexOf("eleventh"), 10);
-  EXPECT_EQ(pen_color(window->annotations[0]), QColor("#00FF00"));
-  EXPECT_EQ(pen_color(window->annotations[1]), QColor("#FF0000"));
-  EXPECT_EQ(pen_color(window->annotations[2]), pen_color(window->annotations[0]));
+  auto pen = [&](int i) { return window->annotations[i].item->pen().color(); };
+  EXPECT_EQ(pen(0), QColor("#00FF00"));
+  EXPECT_EQ(pen(1), QColor("#FF0000"));
+  EXPECT_EQ(pen(2), pen(0));
   EXPECT_EQ(window->annotations[1].item->brush().color(), QColor(255, 0, 0, 60));
   EXPECT_DOUBLE_EQ(window->annotations[1].item->pen().widthF(), 2.0);
-
   // A label no longer in the class list takes the first colour.
   window->classes = QStringList{"x", "y", "c1"};
   window->update_annotation_colors();
-  EXPECT_EQ(pen_color(window->annotations[0]), QColor("#00FF00"));
-  EXPECT_EQ(pen_color(window->annotations[1]), QColor("#0000FF"));
+  EXPECT_EQ(pen(0), QColor("#00FF00"));
+  EXPECT_EQ(pen(1), QColor("#0000FF"));
 }
 
-TEST_F(ShapesTest, TableSelectionSelectsTheShapeOnTop) {
-  write_image(path("a.png"), 100, 100);
+TEST_F(ShapesTest, SelectionInStepBothWays) {
+  images({"a.png"});
   load(dir.path());
   for (const char* label : {"a", "b", "c"}) draw(kTriangle, label);
-  window->table_objects->selectRow(1);
-  const QList<QGraphicsItem*> selected = window->canvas->selectedItems();
-  ASSERT_EQ(selected.size(), 1);
-  EXPECT_EQ(selected.first(), window->annotations[1].item);
-  const QGraphicsPolygonItem* chosen = window->annotations[1].item;
-  EXPECT_DOUBLE_EQ(chosen->pen().widthF(), 4.0);
-  EXPECT_EQ(chosen->brush().color().alpha(), 120);
-  EXPECT_DOUBLE_EQ(chosen->zValue(), 1.0);
-  for (int i : {0, 2}) {
-    EXPECT_DOUBLE_EQ(window->annotations[i].item->pen().widthF(), 2.0);
-    EXPECT_EQ(window->annotations[i].item->brush().color().alpha(), 60);
-    EXPECT_DOUBLE_EQ(window->annotations[i].item->zValue(), 0.0);
-  }
+  // Pen width, fill alpha and stacking of a shape.
+  auto look = [&](int i) {
+    const QGraphicsPolygonItem* item = window->annotations[i].item;
+    return std::tuple(item->pen().widthF(), item->brush().color().alpha(), item->zValue());
+  };
+  const auto chosen = std::tuple(4.0, 120, 1.0), plain = std::tuple(2.0, 60, 0.0);
+  auto selected_items = [&] { return window->canvas->selectedItems(); };
+
+  window->table_objects->selectRow(1);  // the row selects the shape and puts it on top
+  EXPECT_EQ(selected_items(), QList<QGraphicsItem*>{window->annotations[1].item});
+  EXPECT_EQ((std::array{look(0), look(1), look(2)}), (std::array{plain, chosen, plain}));
   window->table_objects->selectRow(2);
-  EXPECT_EQ(window->canvas->selectedItems(), QList<QGraphicsItem*>{window->annotations[2].item});
-  EXPECT_DOUBLE_EQ(chosen->pen().widthF(), 2.0);
-}
+  EXPECT_EQ(selected_items(), QList<QGraphicsItem*>{window->annotations[2].item});
+  EXPECT_EQ(look(1), plain);
 
-TEST_F(ShapesTest, CanvasSelectionSelectsTheRow) {
-  write_image(path("a.png"), 100, 100);
-  load(dir.path());
-  for (const char* label : {"a", "b", "c"}) draw(kTriangle, label);
-  window->annotations[2].item->setSelected(true);
-  EXPECT_EQ(selected_table_rows(), QStringList{"2"});
-  EXPECT_EQ(window->table_objects->currentRow(), 2);
-  EXPECT_DOUBLE_EQ(window->annotations[2].item->pen().widthF(), 4.0);
-
+  window->canvas->clearSelection();
+  window->annotations[0].item->setSelected(true);  // the shape selects the row
+  EXPECT_EQ(selected_table_rows(), QStringList{"0"});
+  EXPECT_EQ(window->table_objects->currentRow(), 0);
+  EXPECT_EQ(look(0), chosen);
   // Two shapes selected: only the row of the first selected item.
-  window->annotations[0].item->setSelected(true);
-  ASSERT_EQ(window->canvas->selectedItems().size(), 2);
-  const QGraphicsItem* first = window->canvas->selectedItems().first();
-  const int expected_row = first == window->annotations[0].item ? 0 : 2;
-  EXPECT_EQ(selected_table_rows(), QStringList{QString::number(expected_row)});
-
+  window->annotations[2].item->setSelected(true);
+  ASSERT_EQ(selected_items().size(), 2);
+  const int first_row = selected_items().first() == window->annotations[0].item ? 0 : 2;
+  EXPECT_EQ(selected_table_rows(), QStringList{QString::number(first_row)});
   // Nothing selected on the canvas: no row, so Delete has nothing to act on.
   window->canvas->clearSelection();
   EXPECT_TRUE(selected_table_rows().isEmpty());
@@ -166,8 +132,8 @@ TEST_F(ShapesTest, CanvasSelectionSelectsTheRow) {
 }
 
 TEST_F(ShapesTest, DeleteByButtonAndByBothKeys) {
-  write_image(path("a.png"), 100, 100);
-  write_file(path("classes.txt"), "a\nb\nc\nd\n");
+  images({"a.png"});
+  put("classes.txt", "a\nb\nc\nd\n");
   load(dir.path());
   for (const char* label : {"a", "b", "c", "d"}) draw(kTriangle, label);
   show_annotator();
@@ -176,61 +142,55 @@ TEST_F(ShapesTest, DeleteByButtonAndByBothKeys) {
 
   window->table_objects->selectRow(1);
   window->btn_delete_shape->click();
-  EXPECT_EQ(record_rows(), (QStringList{"a|Polygon", "c|Polygon", "d|Polygon"}));
-  EXPECT_EQ(table_rows(), record_rows());
-  EXPECT_EQ(shapes_on_canvas(), 3);
+  EXPECT_EQ(shapes(), (QStringList{"a|Polygon", "c|Polygon", "d|Polygon"}));
   EXPECT_EQ(read_file(path("a.txt")).count('\n'), 3);
   EXPECT_TRUE(window->canvas->selectedItems().isEmpty());
-
   window->table_objects->selectRow(0);
   QTest::keyClick(window.get(), Qt::Key_Delete);
-  EXPECT_EQ(record_rows(), (QStringList{"c|Polygon", "d|Polygon"}));
+  EXPECT_EQ(shapes(), (QStringList{"c|Polygon", "d|Polygon"}));
   window->annotations[1].item->setSelected(true);  // picked on the canvas
   QTest::keyClick(window.get(), Qt::Key_Backspace);
-  EXPECT_EQ(record_rows(), QStringList{"c|Polygon"});
-  EXPECT_EQ(table_rows(), record_rows());
+  EXPECT_EQ(shapes(), QStringList{"c|Polygon"});
   EXPECT_EQ(read_file(path("a.txt")), "2 0.100000 0.100000 0.600000 0.100000 0.600000 0.600000\n");
-
-  // With no current row nothing happens.
-  QTest::keyClick(window.get(), Qt::Key_Delete);
+  QTest::keyClick(window.get(), Qt::Key_Delete);  // with no current row nothing happens
   EXPECT_EQ(window->annotations.size(), 1u);
 }
 
-TEST_F(ShapesTest, CopyOfThePreviousFrame) {
-  write_image(path("1.png"), 100, 100);
-  write_image(path("2.png"), 200, 100);
-  write_file(path("classes.txt"), "cat\ndog\n");
-  write_file(path("1.txt"), "1 0.1 0.1 0.5 0.1 0.5 0.5\n0 0.5 0.5 0.2 0.2\n");
-  write_file(path("2.txt"), "0 0.9 0.9 0.8 0.9 0.8 0.8\n");
-  load(dir.path());
+TEST_F(ShapesTest, CopyOfThePreviousFrameReplacesTheCurrentShapes) {
+  const QString warning =
+      "warning|Unavailable|No previous image available to copy annotations from.";
+  window->copy_previous_frame_shapes();  // no images at all
+  EXPECT_EQ(messages(), QStringList{warning});
 
+  images({"1.png"});
+  images({"2.png"}, 200, 100);
+  put("classes.txt", "cat\ndog\n");
+  put("1.txt", "1 0.1 0.1 0.5 0.1 0.5 0.5\n0 0.5 0.5 0.2 0.2\n7 0.1 0.1 0.2 0.2 0.3 0.3\n");
+  put("2.txt", "0 0.9 0.9 0.8 0.9 0.8 0.8\n0 0.2 0.6 0.3 0.6 0.3 0.9\n5 0.5 0.5 0.6 0.6 0.7 0.7\n");
+  load(dir.path());
   window->btn_copy_prev->click();  // on the first image
-  ASSERT_EQ(dialogs->messages().size(), 1u);
-  EXPECT_EQ(dialogs->last("warning")->title, "Unavailable");
-  EXPECT_EQ(dialogs->last("warning")->text,
-            "No previous image available to copy annotations from.");
+  EXPECT_EQ(messages(), (QStringList{warning, warning}));
   EXPECT_EQ(window->annotations.size(), 2u);
 
   window->next_image();
-  ASSERT_EQ(record_rows(), QStringList{"cat|Polygon"});
+  ASSERT_EQ(shapes(), (QStringList{"cat|Polygon", "cat|Polygon"}));
   window->btn_copy_prev->click();
-  EXPECT_EQ(record_rows(), (QStringList{"dog|Polygon", "cat|Rectangle"}));
-  EXPECT_EQ(table_rows(), record_rows());
+  // Only the copied shapes are shown, listed and saved: the image's own are
+  // gone from the canvas too (the picture and two shapes are left).
+  EXPECT_EQ(shapes(), (QStringList{"dog|Polygon", "cat|Rectangle"}));
+  EXPECT_EQ(window->canvas->items().size(), 3);
   // Proportional to the current image: x doubles.
   EXPECT_EQ(window->annotations[0].item->polygon().at(1), QPointF(100, 10));
+  // The image's own line of an unknown class stays; the previous image's
+  // stays in its own file only.
   EXPECT_EQ(read_file(path("2.txt")),
             "1 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n"
-            "0 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n");
-  // The image's own shape is gone from the canvas too.
-  EXPECT_EQ(shapes_on_canvas(), 2);
-}
-
-TEST_F(ShapesTest, CopyWithoutImagesWarns) {
-  window->copy_previous_frame_shapes();
-  ASSERT_EQ(dialogs->count("warning"), 1);
-  EXPECT_EQ(dialogs->last("warning")->title, "Unavailable");
-  EXPECT_EQ(dialogs->last("warning")->text,
-            "No previous image available to copy annotations from.");
+            "0 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n"
+            "5 0.5 0.5 0.6 0.6 0.7 0.7\n");
+  EXPECT_EQ(read_file(path("1.txt")),
+            "1 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n"
+            "0 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n"
+            "7 0.1 0.1 0.2 0.2 0.3 0.3\n");
 }
 
 TEST(LabelDialogTest, LayoutOfferedLabelAndTrimmedAnswer) {
@@ -244,46 +204,37 @@ TEST(LabelDialogTest, LayoutOfferedLabelAndTrimmedAnswer) {
   EXPECT_EQ(dialog.combo->currentText(), "cat");
   dialog.combo->setEditText("\t bird  ");
   EXPECT_EQ(dialog.get_label(), "bird");
-
   EXPECT_EQ(LabelDialog({"dog", "cat"}, "horse").combo->currentText(), "dog");
   EXPECT_EQ(LabelDialog({}, "horse").combo->currentText(), "");
 }
 
-TEST_F(ShapesTest, SavingWithoutShapesDeletesTheLabelFile) {
-  write_image(path("a.png"), 100, 100);
-  write_file(path("a.txt"), "0 0.1 0.1 0.5 0.1 0.5 0.5\n");
-  write_file(path("classes.txt"), "cat\n");
-  load(dir.path());
-  EXPECT_EQ(list_texts(), QStringList{QString::fromUtf8("[✓] a.png")});
-  window->table_objects->selectRow(0);
-  window->ann_delete_selected();
-  EXPECT_FALSE(QFile::exists(path("a.txt")));
-  window->btn_save_annotations->click();
-  EXPECT_FALSE(QFile::exists(path("a.txt")));
-  EXPECT_EQ(list_texts(), QStringList{"[  ] a.png"});
-}
-
-TEST_F(ShapesTest, DrawingWithTheMouse) {
-  write_image(path("a.png"), 400, 300);
+TEST_F(ShapesTest, DrawnWithTheMouseThenDraggedAndSaved) {
+  images({"a.png"}, 400, 300);
   load(dir.path());
   show_annotator();
   window->combo_mode->setCurrentText("Rectangle");
   answer_label("box");
   drag(QPointF(40, 30), QPointF(200, 150));
-  ASSERT_EQ(record_rows(), QStringList{"box|Rectangle"});
+  ASSERT_EQ(shapes(), QStringList{"box|Rectangle"});
   const QPolygonF drawn = window->annotations[0].item->polygon();
   ASSERT_EQ(drawn.size(), 4);
   EXPECT_NEAR(drawn[0].x(), 40, 2);
   EXPECT_NEAR(drawn[2].y(), 150, 2);
-  const LabelFileContent saved = parse_label_file(read_file(path("a.txt")), 1, 400, 300);
-  ASSERT_EQ(saved.shapes.size(), 1u);
-  EXPECT_NEAR(saved.shapes[0].points[2].x(), 200, 2);
   EXPECT_EQ(window->canvas->temp_poly_item, nullptr);
   // A press on the new shape selects it instead of starting another one.
   mouse(QEvent::MouseButtonPress, QPointF(120, 90), Qt::LeftButton, Qt::LeftButton);
   mouse(QEvent::MouseButtonRelease, QPointF(120, 90), Qt::LeftButton, Qt::NoButton);
   EXPECT_EQ(selected_table_rows(), QStringList{"0"});
   EXPECT_EQ(window->annotations.size(), 1u);
+
+  // Dragged in "Select/Move", the shape follows and is saved where the drag ends.
+  window->combo_mode->setCurrentText("Select/Move");
+  drag(QPointF(120, 90), QPointF(220, 190));
+  ASSERT_NEAR(window->annotations[0].item->pos().x(), 100, 2);
+  const LabelFileContent saved = parse_label_file(read_file(path("a.txt")), 1, 400, 300);
+  ASSERT_EQ(saved.shapes.size(), 1u);
+  EXPECT_NEAR(saved.shapes[0].points[0].x(), 140, 2);
+  EXPECT_NEAR(saved.shapes[0].points[2].y(), 250, 2);
 }
 
 }  // namespace

@@ -8,22 +8,16 @@
 
 namespace {
 
-std::vector<std::pair<QString, int>> pairs_of(const std::vector<ClassCount>& counts) {
-  std::vector<std::pair<QString, int>> result;
+using Counts = std::vector<std::pair<QString, int>>;
+
+Counts pairs_of(const std::vector<ClassCount>& counts) {
+  Counts result;
   for (const ClassCount& c : counts) result.emplace_back(c.name, c.count);
   return result;
 }
 
-}  // namespace
-
-TEST(Analytics, CountsPerLabelText) {
-  using Counts = std::vector<std::pair<QString, int>>;
-  struct Case {
-    const char* name;
-    std::string text;
-    Counts counts;  // first-met order
-  };
-  const Case cases[] = {
+TEST(Analytics, CountsPerLabelTextAndStableSort) {
+  const std::tuple<const char*, std::string, Counts> cases[] = {
       {"first-met order", "2 0.1 0.1\n0 0.1 0.1\n2 0 0\n", {{"c", 2}, {"a", 1}}},
       {"ids beyond the list", "7 0.1 0.2\n3 0 0\n1 0 0\n", {{"b", 1}}},
       {"negative ids", "-1 0 0\n-3 0 0\n", {}},
@@ -31,25 +25,18 @@ TEST(Analytics, CountsPerLabelText) {
       {"blank lines and CRLF", "\r\n  \r\n0 0.5 0.5\r\n0\r\n", {{"a", 2}}},
       {"huge id", "99999999999999999999 0 0\n", {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [what, text, counts] : cases) {
     ClassCounter counter(QStringList{"a", "b", "c"});
-    counter.add_label_text(c.text);
-    EXPECT_EQ(pairs_of(counter.counts()), c.counts) << c.name;
+    counter.add_label_text(text);
+    EXPECT_EQ(pairs_of(counter.counts()), counts) << what;
   }
-}
+  ClassCounter repeated(QStringList{"cat", "dog", "cat"});  // a repeated name is one class
+  repeated.add_label_text("1\n2\n0\n");
+  EXPECT_EQ(pairs_of(repeated.counts()), (Counts{{"dog", 1}, {"cat", 2}}));
 
-TEST(Analytics, RepeatedNamesAreOneClass) {
-  ClassCounter counter(QStringList{"cat", "dog", "cat"});
-  counter.add_label_text("1\n2\n0\n");
-  EXPECT_EQ(pairs_of(counter.counts()),
-            (std::vector<std::pair<QString, int>>{{"dog", 1}, {"cat", 2}}));
-}
-
-TEST(Analytics, SortIsDescendingAndStable) {
-  const std::vector<ClassCount> counts = {{"a", 5}, {"b", 12}, {"c", 5}, {"d", 12}, {"e", 1}};
-  EXPECT_EQ(
-      pairs_of(sorted_by_count(counts)),
-      (std::vector<std::pair<QString, int>>{{"b", 12}, {"d", 12}, {"a", 5}, {"c", 5}, {"e", 1}}));
+  const std::vector<ClassCount> unsorted = {{"a", 5}, {"b", 12}, {"c", 5}, {"d", 12}, {"e", 1}};
+  EXPECT_EQ(pairs_of(sorted_by_count(unsorted)),
+            (Counts{{"b", 12}, {"d", 12}, {"a", 5}, {"c", 5}, {"e", 1}}));
 }
 
 TEST(Analytics, DatasetCountsKeepFirstMetOrderAcrossManyFiles) {
@@ -57,18 +44,16 @@ TEST(Analytics, DatasetCountsKeepFirstMetOrderAcrossManyFiles) {
   QTemporaryDir dir;
   QStringList images;
   for (int i = 0; i < 300; ++i) {
-    const QString image = dir.filePath(QStringLiteral("img%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
-    images.append(image);
+    const QString base = dir.filePath(QStringLiteral("img%1").arg(i, 3, 10, QLatin1Char('0')));
+    images.append(base + ".jpg");
     if (i % 7 == 3) continue;  // no label file
     // Class 2 first appears in image 0, class 1 only in the last images,
     // class 0 from image 150 on.
-    QByteArray text;
-    if (i < 150) text += "2 0.1 0.1\n";
-    if (i >= 150) text += "0 0.1 0.1\n";
-    if (i >= 297) text += "1 0.1 0.1\n";
-    write_file(dir.filePath(QStringLiteral("img%1.txt").arg(i, 3, 10, QLatin1Char('0'))), text);
+    write_file(base + ".txt", QByteArray(i < 150 ? "2 0.1 0.1\n" : "0 0.1 0.1\n") +
+                                  (i >= 297 ? "1 0.1 0.1\n" : ""));
   }
-  const std::vector<ClassCount> counts = count_dataset_classes(images, {"zero", "one", "two"});
-  EXPECT_EQ(pairs_of(counts),
-            (std::vector<std::pair<QString, int>>{{"two", 129}, {"zero", 128}, {"one", 2}}));
+  EXPECT_EQ(pairs_of(count_dataset_classes(images, {"zero", "one", "two"})),
+            (Counts{{"two", 129}, {"zero", 128}, {"one", 2}}));
 }
+
+}  // namespace

@@ -14,31 +14,18 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <functional>
 
 #include "app/app_core.h"
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
+#include "dataset_tools/split_export.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
 namespace {
 
 const QByteArray kPolygon = "0 0.1 0.2 0.3 0.4 0.2 0.6\n";
-
-// An exec answer for the split dialog: sets the percentages (and format) as a
-// user would, then presses OK.
-std::function<int(QDialog&)> split_answer(int train, int val, int test, int format = 0) {
-  return [=](QDialog& dialog) {
-    auto& config = dynamic_cast<SplitConfigDialog&>(dialog);
-    config.ts->setValue(train);
-    config.vs->setValue(val);
-    config.tes->setValue(test);
-    config.fc->setCurrentIndex(format);
-    config.validate();
-    return config.result();
-  };
-}
+const QByteArray kBox = "0 0.200000 0.400000 0.200000 0.400000\n";  // kPolygon's box
 
 class DatasetToolsWindow : public ::testing::Test {
  protected:
@@ -63,8 +50,49 @@ class DatasetToolsWindow : public ::testing::Test {
     window.image_folder = data;
   }
 
-  int count_in(const QString& part) const {
-    return folder_entries(out + "/" + part + "/images").size();
+  // Exports, answering the split dialog as a user would (percentages and
+  // format, then OK) and the output folder ("" cancels it).
+  void export_to(const QString& folder, int train, int val, int test, int format = 0) {
+    dialogs->exec_answers.push_back([=](QDialog& dialog) {
+      auto& config = dynamic_cast<SplitConfigDialog&>(dialog);
+      config.ts->setValue(train);
+      config.vs->setValue(val);
+      config.tes->setValue(test);
+      config.fc->setCurrentIndex(format);
+      config.validate();
+      return config.result();
+    });
+    dialogs->directories.push_back(folder);
+    window.export_and_split_dataset();
+  }
+
+  // Image counts of train, val and test.
+  std::vector<qsizetype> counts() const {
+    std::vector<qsizetype> n;
+    for (const char* part : kSplitParts)
+      n.push_back(folder_entries(out + "/" + part + "/images").size());
+    return n;
+  }
+
+  // Names of the exported label files, each checked to hold `text`.
+  QStringList labels_holding(const QByteArray& text) const {
+    QStringList names;
+    for (const char* part : kSplitParts) {
+      for (const QString& name : folder_entries(out + "/" + part + "/labels")) {
+        EXPECT_EQ(read_file(out + "/" + part + "/labels/" + name), text) << name.toStdString();
+        names << name;
+      }
+    }
+    return names;
+  }
+
+  // Message boxes so far, as "kind|title|text"; the wait cursor must be off.
+  QStringList messages() const {
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    QStringList all;
+    for (const DialogCall& call : dialogs->messages())
+      all << call.kind + "|" + call.title + "|" + call.text;
+    return all;
   }
 
   OrvaneStudio window;
@@ -75,14 +103,18 @@ class DatasetToolsWindow : public ::testing::Test {
 
 }  // namespace
 
-// --- health check ---
-
-TEST_F(DatasetToolsWindow, HealthCheckNeedsAFolder) {
+TEST_F(DatasetToolsWindow, ToolsWithoutDataSayWhatIsMissing) {
   window.run_health_check();
-  ASSERT_EQ(dialogs->calls.size(), 1u);
-  EXPECT_EQ(dialogs->calls[0].kind, "information");
-  EXPECT_EQ(dialogs->calls[0].title, "Health Check");
-  EXPECT_EQ(dialogs->calls[0].text, "Please load a dataset folder first.");
+  window.show_dataset_analytics();
+  window.export_and_split_dataset();  // no images: silent
+  add_image("a.jpg");
+  add_image("b.jpg", "7 0.1 0.1\nx 0.1 0.1\n");
+  window.classes = {"car"};
+  window.show_dataset_analytics();
+  EXPECT_EQ(messages(), (QStringList{"information|Health Check|Please load a dataset folder first.",
+                                     "information|Analytics|Load a dataset first.",
+                                     "information|Analytics|No objects annotated yet."}));
+  EXPECT_EQ(dialogs->calls.size(), 3u);
 }
 
 TEST_F(DatasetToolsWindow, HealthReport) {
@@ -99,46 +131,19 @@ TEST_F(DatasetToolsWindow, HealthReport) {
   add_image("p.BMP", "0 0.1 0.1 0.2 bad\n0 0 0 1 1\n0 0 0 1 1\n");  // unreadable: no pairs
   write_file(data + "/r.gif", "");
   QDir().mkpath(data + "/folder.txt");
-
   window.run_health_check();
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  ASSERT_EQ(dialogs->messages().size(), 1u);
-  const DialogCall box = dialogs->messages()[0];
-  EXPECT_EQ(box.kind, "information");
-  EXPECT_EQ(box.title, "Health Check");
-  EXPECT_EQ(box.text,
-            "🩺 Dataset QA Health Report:\n\nUnannotated Images: 4\nOrphaned Label Files: 2\n"
-            "Overlapping Polygons/Boxes (Duplicates): 3\n"
-            "\nMissing Annotations (Sample):\n['b.png', 'img10.jpg', 'q.JPG']\n"
-            "\nHigh IoU Overlaps:\n['a.txt (IoU > 90%)']");
-}
+  EXPECT_EQ(messages(),
+            QStringList{"information|Health Check|🩺 Dataset QA Health Report:\n\n"
+                        "Unannotated Images: 4\nOrphaned Label Files: 2\n"
+                        "Overlapping Polygons/Boxes (Duplicates): 3\n"
+                        "\nMissing Annotations (Sample):\n['b.png', 'img10.jpg', 'q.JPG']\n"
+                        "\nHigh IoU Overlaps:\n['a.txt (IoU > 90%)']"});
 
-TEST_F(DatasetToolsWindow, HealthCheckOfAVanishedFolder) {
-  add_image("a.jpg", kPolygon);
-  ASSERT_TRUE(QDir(data).removeRecursively());
+  ASSERT_TRUE(QDir(data).removeRecursively());  // the folder vanishes
   window.run_health_check();
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  ASSERT_EQ(dialogs->messages().size(), 1u);
-  EXPECT_EQ(dialogs->messages()[0].kind, "critical");
-  EXPECT_EQ(dialogs->messages()[0].title, "Error");
-  EXPECT_TRUE(dialogs->messages()[0].text.contains(data));
-}
-
-// --- analytics ---
-
-TEST_F(DatasetToolsWindow, AnalyticsMessages) {
-  window.show_dataset_analytics();
-  add_image("a.jpg");
-  add_image("b.jpg", "7 0.1 0.1\nx 0.1 0.1\n");
-  window.classes = {"car"};
-  window.show_dataset_analytics();
-  const auto messages = dialogs->messages();
-  ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].title, "Analytics");
-  EXPECT_EQ(messages[0].text, "Load a dataset first.");
-  EXPECT_EQ(messages[1].title, "Analytics");
-  EXPECT_EQ(messages[1].text, "No objects annotated yet.");
-  EXPECT_EQ(dialogs->count("exec"), 0);
+  ASSERT_EQ(messages().size(), 2);
+  EXPECT_TRUE(messages()[1].startsWith("critical|Error|")) << messages()[1].toStdString();
+  EXPECT_TRUE(messages()[1].contains(data));
 }
 
 TEST_F(DatasetToolsWindow, AnalyticsBarsSortedByCountWithStableTies) {
@@ -147,12 +152,7 @@ TEST_F(DatasetToolsWindow, AnalyticsBarsSortedByCountWithStableTies) {
   add_image("2.jpg", QByteArray("1 0 0\n").repeated(12) + "0 0 0\n0 0 0\n0 0 0\n");
   add_image("3.jpg", "2 0 0\n2 0 0\n2 0 0\n2 0 0\n");
   add_image("4.jpg");
-
-  struct Row {
-    QString text;
-    int value, maximum;
-  };
-  std::vector<Row> rows;
+  QStringList rows;  // "caption value/maximum"
   dialogs->exec_answers.push_back([&](QDialog& dialog) {
     auto& bars = dynamic_cast<AnalyticsDialog&>(dialog);
     EXPECT_EQ(dialog.windowTitle(), "Dataset Class Distribution");
@@ -162,27 +162,19 @@ TEST_F(DatasetToolsWindow, AnalyticsBarsSortedByCountWithStableTies) {
     for (QLabel* label : dialog.findChildren<QLabel*>()) captions << label->text();
     EXPECT_TRUE(captions.contains("Current Annotation Totals:"));
     for (int i = 0; i < bars.row_count(); ++i) {
+      const QProgressBar* bar = bars.row_bar(i);
       EXPECT_EQ(bars.row_label(i)->width(), 120);
-      EXPECT_EQ(bars.row_bar(i)->height(), 15);
-      EXPECT_FALSE(bars.row_bar(i)->isTextVisible());
-      EXPECT_EQ(bars.row_bar(i)->minimum(), 0);
-      rows.push_back(
-          {bars.row_label(i)->text(), bars.row_bar(i)->value(), bars.row_bar(i)->maximum()});
+      EXPECT_EQ(bar->height(), 15);
+      EXPECT_FALSE(bar->isTextVisible());
+      EXPECT_EQ(bar->minimum(), 0);
+      rows << bars.row_label(i)->text() + QString(" %1/%2").arg(bar->value()).arg(bar->maximum());
     }
     return int(QDialog::Accepted);
   });
   window.show_dataset_analytics();
-  ASSERT_EQ(rows.size(), 3u);
   // a and c both have 5 objects: c (the higher id) was met first.
-  EXPECT_EQ(rows[0].text, "b (12)");
-  EXPECT_EQ(rows[1].text, "c (5)");
-  EXPECT_EQ(rows[2].text, "a (5)");
-  for (const Row& row : rows) EXPECT_EQ(row.maximum, 12);
-  EXPECT_EQ(rows[0].value, 12);
-  EXPECT_EQ(rows[2].value, 5);
+  EXPECT_EQ(rows, (QStringList{"b (12) 12/12", "c (5) 5/12", "a (5) 5/12"}));
 }
-
-// --- split dialog ---
 
 TEST_F(DatasetToolsWindow, SplitDialogDefaultsAndRefusal) {
   SplitConfigDialog config(window.dialogs(), &window);
@@ -190,10 +182,8 @@ TEST_F(DatasetToolsWindow, SplitDialogDefaultsAndRefusal) {
   EXPECT_EQ(config.size(), QSize(320, 220));
   EXPECT_EQ((std::array{config.ts->value(), config.vs->value(), config.tes->value()}),
             (std::array{70, 20, 10}));
-  for (QSpinBox* spin : {config.ts, config.vs, config.tes}) {
-    EXPECT_EQ(spin->minimum(), 0);
-    EXPECT_EQ(spin->maximum(), 100);
-  }
+  for (QSpinBox* spin : {config.ts, config.vs, config.tes})
+    EXPECT_EQ((std::array{spin->minimum(), spin->maximum()}), (std::array{0, 100}));
   ASSERT_EQ(config.fc->count(), 2);
   EXPECT_EQ(config.fc->itemText(0), "Detection (Bounding Boxes)");
   EXPECT_EQ(config.fc->itemText(1), "Segmentation (Polygons)");
@@ -214,11 +204,8 @@ TEST_F(DatasetToolsWindow, SplitDialogDefaultsAndRefusal) {
   config.vs->setValue(30);
   config.tes->setValue(30);
   config.validate();
-  EXPECT_EQ(finished.count(), 0);
-  ASSERT_NE(dialogs->last("warning"), nullptr);
-  EXPECT_EQ(dialogs->last("warning")->title, "Invalid");
-  EXPECT_EQ(dialogs->last("warning")->text, "Must total 100%.");
-
+  EXPECT_EQ(finished.count(), 0);  // refused: the dialog stays open
+  EXPECT_EQ(messages(), QStringList{"warning|Invalid|Must total 100%."});
   config.ts->setValue(40);
   config.validate();
   EXPECT_EQ(finished.count(), 1);
@@ -226,30 +213,18 @@ TEST_F(DatasetToolsWindow, SplitDialogDefaultsAndRefusal) {
   EXPECT_EQ(config.get_ratios(), (std::array{0.4, 0.3, 0.3}));
 }
 
-// --- export ---
-
 TEST_F(DatasetToolsWindow, ExportCancelPathsWriteNothing) {
-  window.export_and_split_dataset();  // no images: silent
-  EXPECT_TRUE(dialogs->calls.empty());
-
   add_image("a.jpg", kPolygon);
   window.export_and_split_dataset();  // dialog cancelled
   EXPECT_EQ(dialogs->count("directory"), 0);
-
-  dialogs->exec_answers.push_back(split_answer(70, 20, 10));
-  window.export_and_split_dataset();  // no folder chosen
+  export_to("", 70, 20, 10);  // no folder chosen
   EXPECT_EQ(dialogs->count("directory"), 1);
   EXPECT_EQ(dialogs->last("directory")->title, "Select Output Directory");
 
   window.image_paths = {data + "/b.jpg"};
   write_file(data + "/b.jpg", "x");
-  dialogs->exec_answers.push_back(split_answer(70, 20, 10));
-  dialogs->directories.push_back(out);
-  window.export_and_split_dataset();  // nothing annotated
-  ASSERT_EQ(dialogs->messages().size(), 1u);
-  EXPECT_EQ(dialogs->messages()[0].kind, "warning");
-  EXPECT_EQ(dialogs->messages()[0].title, "No Annotations");
-  EXPECT_EQ(dialogs->messages()[0].text, "No annotated files found to split.");
+  export_to(out, 70, 20, 10);  // nothing annotated
+  EXPECT_EQ(messages(), QStringList{"warning|No Annotations|No annotated files found to split."});
   EXPECT_FALSE(QFileInfo::exists(out));
 }
 
@@ -257,102 +232,47 @@ TEST_F(DatasetToolsWindow, ExportWithDefaults) {
   for (int i = 0; i < 10; ++i) add_image(QStringLiteral("img%1.jpg").arg(i), kPolygon);
   add_image("plain.jpg");
   window.classes = {"car", "person"};
-  dialogs->exec_answers.push_back(split_answer(70, 20, 10));
-  dialogs->directories.push_back(out);
-  window.export_and_split_dataset();
-
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  ASSERT_EQ(dialogs->messages().size(), 1u);
-  EXPECT_EQ(dialogs->messages()[0].title, "Export Complete");
-  EXPECT_EQ(dialogs->messages()[0].text, "Exported dataset successfully to:\n" + out);
-  EXPECT_EQ((std::array{count_in("train"), count_in("val"), count_in("test")}),
-            (std::array{7, 2, 1}));
-  QStringList exported;
-  for (const char* part : {"train", "val", "test"}) {
-    for (const QString& name : folder_entries(out + "/" + part + "/labels")) {
-      EXPECT_EQ(read_file(out + "/" + part + "/labels/" + name),
-                "0 0.200000 0.400000 0.200000 0.400000\n");
-    }
-    exported += folder_entries(out + "/" + part + "/images");
-  }
-  exported.sort();
-  EXPECT_EQ(exported.size(), 10);
-  EXPECT_FALSE(exported.contains("plain.jpg"));
+  export_to(out, 70, 20, 10);
+  EXPECT_EQ(messages(),
+            QStringList{"information|Export Complete|Exported dataset successfully to:\n" + out});
+  EXPECT_EQ(counts(), (std::vector<qsizetype>{7, 2, 1}));
+  // Only the labelled images, every label converted to a box.
+  EXPECT_EQ(labels_holding(kBox).size(), 10);
   EXPECT_EQ(read_file(out + "/data.yaml"),
             "path: " + out.toUtf8() +
                 "\ntrain: train/images\nval: val/images\ntest: test/images\n\nnames:\n"
                 "  0: car\n  1: person\n");
 }
 
-TEST_F(DatasetToolsWindow, ExportAfterARefusedTotalAndOtherPercentages) {
-  for (int i = 0; i < 10; ++i) add_image(QStringLiteral("img%1.jpg").arg(i), kPolygon);
-  dialogs->exec_answers.push_back([](QDialog& dialog) {
-    auto& config = dynamic_cast<SplitConfigDialog&>(dialog);
-    config.ts->setValue(50);
-    config.vs->setValue(30);
-    config.tes->setValue(30);
-    config.validate();
-    EXPECT_NE(config.result(), QDialog::Accepted);
-    config.ts->setValue(34);
-    config.vs->setValue(33);
-    config.tes->setValue(33);
-    config.fc->setCurrentIndex(1);
-    config.validate();
-    return config.result();
-  });
-  dialogs->directories.push_back(out);
-  window.export_and_split_dataset();
-  EXPECT_EQ(dialogs->calls[1].title, "Invalid");
-  EXPECT_EQ(dialogs->calls[1].text, "Must total 100%.");
-  EXPECT_EQ(dialogs->last("information")->title, "Export Complete");
-  EXPECT_EQ((std::array{count_in("train"), count_in("val"), count_in("test")}),
-            (std::array{3, 3, 4}));
-  // Segmentation: labels copied as they are.
-  const QString label = out + "/test/labels/" + folder_entries(out + "/test/labels").first();
-  EXPECT_EQ(read_file(label), kPolygon);
-}
-
 TEST_F(DatasetToolsWindow, ReExportLeavesEachImageInOnePart) {
-  for (int i = 0; i < 4; ++i) add_image(QStringLiteral("img%1.jpg").arg(i), kPolygon);
+  for (int i = 0; i < 10; ++i) add_image(QStringLiteral("img%1.jpg").arg(i), kPolygon);
   write_file(out + "/val/images/unrelated.jpg", "keep");
-  dialogs->exec_answers.push_back(split_answer(100, 0, 0));
-  dialogs->exec_answers.push_back(split_answer(0, 0, 100));
-  dialogs->directories = {out, out};
-  window.export_and_split_dataset();
-  EXPECT_EQ(count_in("train"), 4);
-  window.export_and_split_dataset();
-  EXPECT_EQ(folder_entries(out + "/train/images"), QStringList());
-  EXPECT_EQ(folder_entries(out + "/train/labels"), QStringList());
-  EXPECT_EQ(count_in("test"), 4);
-  EXPECT_EQ(folder_entries(out + "/val/images"), QStringList{"unrelated.jpg"});
+  export_to(out, 100, 0, 0);
+  EXPECT_EQ(counts(), (std::vector<qsizetype>{10, 1, 0}));
+  export_to(out, 34, 33, 33, 1);
+  EXPECT_EQ(dialogs->last("information")->title, "Export Complete");
+  EXPECT_EQ(counts(), (std::vector<qsizetype>{3, 3 + 1, 4}));
+  EXPECT_TRUE(folder_entries(out + "/val/images").contains("unrelated.jpg"));
+  EXPECT_EQ(labels_holding(kPolygon).size(), 10);  // segmentation: copied as they are
 }
 
 TEST_F(DatasetToolsWindow, ExportFailuresAreReported) {
   add_image("a.jpg", kPolygon);
   add_image("b.jpg", kPolygon);
   // Where an image must go there is a folder: not writable even for root.
-  for (const char* part : {"train", "val", "test"})
-    QDir().mkpath(out + "/" + part + "/images/b.jpg");
-  dialogs->exec_answers.push_back(split_answer(50, 50, 0));
-  dialogs->directories.push_back(out);
-  window.export_and_split_dataset();
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  ASSERT_EQ(dialogs->messages().size(), 1u);
-  EXPECT_EQ(dialogs->messages()[0].kind, "critical");
-  EXPECT_EQ(dialogs->messages()[0].title, "Error");
-  EXPECT_TRUE(dialogs->messages()[0].text.contains("/images/b.jpg"));
-  EXPECT_TRUE(dialogs->messages()[0].text.contains("Is a directory"));
+  for (const char* part : kSplitParts) QDir().mkpath(out + "/" + part + "/images/b.jpg");
+  export_to(out, 50, 50, 0);
+  ASSERT_EQ(messages().size(), 1);
+  EXPECT_TRUE(messages()[0].startsWith("critical|Error|")) << messages()[0].toStdString();
+  EXPECT_TRUE(messages()[0].contains("/images/b.jpg") && messages()[0].contains("Is a directory"));
   EXPECT_FALSE(QFileInfo::exists(out + "/data.yaml"));
 
   // An output folder below a regular file cannot be created.
   write_file(dir.path() + "/file", "x");
-  dialogs->exec_answers.push_back(split_answer(50, 50, 0));
-  dialogs->directories.push_back(dir.path() + "/file/out");
-  window.export_and_split_dataset();
-  ASSERT_EQ(dialogs->messages().size(), 2u);
-  EXPECT_EQ(dialogs->messages()[1].title, "Error");
-  EXPECT_TRUE(dialogs->messages()[1].text.contains(dir.path() + "/file/out"));
-  EXPECT_EQ(dialogs->count("information"), 0);
+  export_to(dir.path() + "/file/out", 50, 50, 0);
+  ASSERT_EQ(messages().size(), 2);
+  EXPECT_TRUE(messages()[1].startsWith("critical|Error|")) << messages()[1].toStdString();
+  EXPECT_TRUE(messages()[1].contains(dir.path() + "/file/out"));
 }
 
 TEST_F(DatasetToolsWindow, ExportInsideTheDatasetFolderCountsLeftOutLines) {
@@ -360,21 +280,17 @@ TEST_F(DatasetToolsWindow, ExportInsideTheDatasetFolderCountsLeftOutLines) {
   add_image("b.jpg", "1 0.5 0.5 0.2 0.2\n");
   window.classes = {"car: red", "  person", "yes", "Straße"};
   const QString inside = data + "/export";
-  dialogs->exec_answers.push_back(split_answer(100, 0, 0));
-  dialogs->directories.push_back(inside);
-  window.export_and_split_dataset();
-  ASSERT_EQ(dialogs->messages().size(), 1u);
-  EXPECT_EQ(dialogs->messages()[0].text,
-            "Exported dataset successfully to:\n" + inside +
-                "\n\n2 label lines could not be converted and were left out.");
-  EXPECT_EQ(read_file(inside + "/train/labels/a.txt"), "0 0.200000 0.400000 0.200000 0.400000\n");
+  export_to(inside, 100, 0, 0);
+  EXPECT_EQ(messages(),
+            QStringList{"information|Export Complete|Exported dataset successfully to:\n" + inside +
+                        "\n\n2 label lines could not be converted and were left out."});
+  EXPECT_EQ(read_file(inside + "/train/labels/a.txt"), kBox);
   EXPECT_EQ(read_file(inside + "/train/labels/b.txt"), "1 0.500000 0.500000 0.200000 0.200000\n");
   EXPECT_EQ(read_file(data + "/a.jpg"), "image bytes of a.jpg");
 
   const YAML::Node manifest = YAML::LoadFile((inside + "/data.yaml").toStdString());
   EXPECT_EQ(manifest["path"].as<std::string>(), inside.toStdString());
-  for (int i = 0; i < window.classes.size(); ++i) {
+  for (int i = 0; i < window.classes.size(); ++i)
     EXPECT_EQ(QString::fromStdString(manifest["names"][i].as<std::string>()), window.classes[i]);
-  }
   EXPECT_EQ(manifest["names"][2].Tag(), "!");  // read as text, not as true
 }
