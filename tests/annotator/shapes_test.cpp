@@ -31,18 +31,6 @@ TEST_F(ShapesTest, RectangleLinesOfA400By200Image) {
   EXPECT_EQ(window->annotations[1].item->polygon(), rectangle);
 }
 
-TEST_F(ShapesTest, ShapeKindIsTheModeAtDrawingTime) {
-  images({"img.png"});
-  load(dir.path());
-  for (const char* mode : {"Polygon", "Rectangle", "Circle", "Pentagon"})
-    draw(kTriangle, "cat", mode);
-  EXPECT_EQ(shapes(), (QStringList{"cat|Polygon", "cat|Rectangle", "cat|Circle", "cat|Pentagon"}));
-  EXPECT_EQ(window->canvas->draw_mode, "Pentagon");  // the combo drives the canvas
-  EXPECT_EQ(window->canvas_view->viewport()->cursor().shape(), Qt::CrossCursor);
-  window->combo_mode->setCurrentText("Select/Move");
-  EXPECT_EQ(window->canvas_view->viewport()->cursor().shape(), Qt::OpenHandCursor);
-}
-
 TEST_F(ShapesTest, LabelTypedWithBlanksBecomesANewClassWrittenFirst) {
   images({"a.png"});
   put("classes.txt", "dog\n");
@@ -76,16 +64,26 @@ TEST_F(ShapesTest, LabelTypedWithBlanksBecomesANewClassWrittenFirst) {
   EXPECT_EQ(dialogs->last("exec")->text, "LabelDialog");
 }
 
-TEST_F(ShapesTest, ColoursFollowTheClassId) {
+TEST_F(ShapesTest, KindIsTheModeAtDrawingTimeAndColourFollowsTheClassId) {
   images({"a.png"});
   put("classes.txt", "c0\nc1\nc2\nc3\nc4\nc5\nc6\nc7\nc8\nc9\n");
   load(dir.path());
-  for (const char* label : {"c0", "c1", "eleventh"}) draw(kTriangle, label);
+  draw(kTriangle, "c0", "Polygon");
+  draw(kTriangle, "c1", "Rectangle");
+  draw(kTriangle, "eleventh", "Circle");
+  draw(kTriangle, "c0", "Pentagon");
+  EXPECT_EQ(shapes(),
+            (QStringList{"c0|Polygon", "c1|Rectangle", "eleventh|Circle", "c0|Pentagon"}));
+  EXPECT_EQ(window->canvas->draw_mode, "Pentagon");  // the combo drives the canvas
+  EXPECT_EQ(window->canvas_view->viewport()->cursor().shape(), Qt::CrossCursor);
+  window->combo_mode->setCurrentText("Select/Move");
+  EXPECT_EQ(window->canvas_view->viewport()->cursor().shape(), Qt::OpenHandCursor);
+
   EXPECT_EQ(window->classes.indexOf("eleventh"), 10);
   auto pen = [&](int i) { return window->annotations[i].item->pen().color(); };
   EXPECT_EQ(pen(0), QColor("#00FF00"));
   EXPECT_EQ(pen(1), QColor("#FF0000"));
-  EXPECT_EQ(pen(2), pen(0));
+  EXPECT_EQ(pen(2), pen(0));  // the eleventh class shares the first colour
   EXPECT_EQ(window->annotations[1].item->brush().color(), QColor(255, 0, 0, 60));
   EXPECT_DOUBLE_EQ(window->annotations[1].item->pen().widthF(), 2.0);
   // A label no longer in the class list takes the first colour.
