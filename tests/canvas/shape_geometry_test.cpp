@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace {
 
@@ -14,46 +15,31 @@ void expect_near(const QPointF& actual, const QPointF& expected, double toleranc
 }
 
 TEST(ShapeGeometry, RectangleCornersInDrawingOrder) {
-  struct Case {
-    QPointF start, end;
-  };
-  // Every drag direction keeps the order start, (end.x, start.y), end, (start.x, end.y).
-  for (const Case& c : {Case{{10, 20}, {110.5, 70.25}}, Case{{110, 70}, {10, 20}},
-                        Case{{50, 10}, {5, 90}}, Case{{-3, 4}, {-3, 4}}}) {
-    const QList<QPointF> points = calculate_shape("Rectangle", c.start, c.end);
-    ASSERT_EQ(points.size(), 4);
-    EXPECT_EQ(points[0], c.start);
-    EXPECT_EQ(points[1], QPointF(c.end.x(), c.start.y()));
-    EXPECT_EQ(points[2], c.end);
-    EXPECT_EQ(points[3], QPointF(c.start.x(), c.end.y()));
+  // Every drag direction keeps the order start, (end.x, start.y), end, (start.x, end.y);
+  // no drag gives four equal points.
+  const QPointF drags[][2] = {
+      {{10, 20}, {110.5, 70.25}}, {{110, 70}, {10, 20}}, {{50, 10}, {5, 90}}, {{-3, 4}, {-3, 4}}};
+  for (const auto& [s, e] : drags) {
+    EXPECT_EQ(calculate_shape("Rectangle", s, e),
+              QList<QPointF>({s, QPointF(e.x(), s.y()), e, QPointF(s.x(), e.y())}));
   }
 }
 
-TEST(ShapeGeometry, ZeroSizeRectangleIsFourEqualPoints) {
-  const QPointF p(42.5, 17);
-  EXPECT_EQ(calculate_shape("Rectangle", p, p), QList<QPointF>({p, p, p, p}));
-}
-
 TEST(ShapeGeometry, RoundShapesHaveTheirVertexCountOnTheCircle) {
-  struct Case {
-    const char* mode;
-    qsizetype count;
-  };
   const QPointF centre(100, 80);
   const QPointF end(130, 120);  // radius 50
-  for (const Case& c : {Case{"Circle", 32}, Case{"Pentagon", 5}}) {
-    SCOPED_TRACE(c.mode);
-    const QList<QPointF> points = calculate_shape(c.mode, centre, end);
-    ASSERT_EQ(points.size(), c.count);
+  for (const auto& [mode, count] : {std::pair{"Circle", 32}, std::pair{"Pentagon", 5}}) {
+    SCOPED_TRACE(mode);
+    const QList<QPointF> points = calculate_shape(mode, centre, end);
+    ASSERT_EQ(points.size(), count);
     expect_near(points[0], QPointF(100, 30));  // straight above the centre
     for (qsizetype i = 0; i < points.size(); ++i) {
       const QPointF d = points[i] - centre;
       EXPECT_NEAR(std::hypot(d.x(), d.y()), 50.0, 1e-9);
       // Equal steps, clockwise on screen (y down): angle grows by 2π/n.
-      const double angle = std::atan2(d.y(), d.x());
       constexpr double pi = std::numbers::pi;
-      const double expected = -pi / 2 + 2 * pi * i / c.count;
-      EXPECT_NEAR(std::remainder(angle - expected, 2 * pi), 0.0, 1e-9) << "vertex " << i;
+      const double expected = -pi / 2 + 2 * pi * i / count;
+      EXPECT_NEAR(std::remainder(std::atan2(d.y(), d.x()) - expected, 2 * pi), 0.0, 1e-9) << i;
     }
   }
 }
@@ -69,26 +55,19 @@ TEST(ShapeGeometry, PentagonFromItsTopVertexAndFirstStep) {
   EXPECT_GT(points[2].x(), points[3].x());
 }
 
+// Nothing for a circle or pentagon of radius up to 1 (no drag, exactly 1 sideways or
+// upwards, below 1), for modes that are not dragged shapes, unknown modes, and modes
+// in the wrong case.
 TEST(ShapeGeometry, EmptyResults) {
-  struct Case {
-    const char* mode;
-    QPointF start, end;
-  };
-  const Case cases[] = {
-      {"Circle", {10, 10}, {10, 10}},        // no drag
-      {"Circle", {10, 10}, {11, 10}},        // radius exactly 1
-      {"Pentagon", {10, 10}, {10, 9}},       // radius exactly 1, upwards
-      {"Pentagon", {10, 10}, {10.5, 10.5}},  // below 1
-      {"Polygon", {0, 0}, {50, 50}},         // not a dragged shape
-      {"Select/Move", {0, 0}, {50, 50}},
-      {"Crop", {0, 0}, {50, 50}},
-      {"Ellipse", {0, 0}, {50, 50}},    // unknown
-      {"rectangle", {0, 0}, {50, 50}},  // modes are case-sensitive
-      {"", {0, 0}, {50, 50}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_TRUE(calculate_shape(c.mode, c.start, c.end).isEmpty())
-        << c.mode << " " << c.end.x() << "," << c.end.y();
+  const std::pair<const char*, QPointF> cases[] = {
+      {"Circle", {10, 10}},    {"Circle", {11, 10}},
+      {"Pentagon", {10, 9}},   {"Pentagon", {10.5, 10.5}},
+      {"Polygon", {60, 60}},   {"Select/Move", {60, 60}},
+      {"Crop", {60, 60}},      {"Ellipse", {60, 60}},
+      {"rectangle", {60, 60}}, {"", {60, 60}}};
+  for (const auto& [mode, end] : cases) {
+    EXPECT_TRUE(calculate_shape(mode, QPointF(10, 10), end).isEmpty())
+        << mode << " " << end.x() << "," << end.y();
   }
   // Just above 1 already makes a shape.
   EXPECT_EQ(calculate_shape("Circle", QPointF(10, 10), QPointF(11.01, 10)).size(), 32);
