@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "annotator/label_file.h"
@@ -53,6 +55,87 @@ bool line_box(const std::vector<std::string_view>& fields, Box& box) {
     }
   }
   return true;
+}
+
+// The pair test of two boxes, in line order a before b.
+enum class PairResult { kApart, kDuplicate, kDistinct, kZeroUnion };
+
+PairResult compare_boxes(const Box& a, const Box& b) {
+  const double x_left = std::max(a.x_min, b.x_min);
+  const double y_top = std::max(a.y_min, b.y_min);
+  const double x_right = std::min(a.x_max, b.x_max);
+  const double y_bottom = std::min(a.y_max, b.y_max);
+  if (x_right < x_left || y_bottom < y_top) return PairResult::kApart;
+  const double intersection = (x_right - x_left) * (y_bottom - y_top);
+  const double area_a = (a.x_max - a.x_min) * (a.y_max - a.y_min);
+  const double area_b = (b.x_max - b.x_min) * (b.y_max - b.y_min);
+  const double union_area = area_a + area_b - intersection;
+  if (union_area == 0.0) return PairResult::kZeroUnion;
+  return intersection / union_area > 0.9 ? PairResult::kDuplicate : PairResult::kDistinct;
+}
+
+// Every pair i < j in line order; a zero union ends the file's checks.
+int count_duplicates_all_pairs(const std::vector<Box>& boxes) {
+  int pairs = 0;
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    for (size_t j = i + 1; j < boxes.size(); ++j) {
+      const PairResult result = compare_boxes(boxes[i], boxes[j]);
+      if (result == PairResult::kZeroUnion) return pairs;
+      pairs += result == PairResult::kDuplicate;
+    }
+  }
+  return pairs;
+}
+
+// Calls fn(i, j) (i < j) for every pair of boxes among `indices` whose x
+// ranges meet, found by a sweep over x_min: boxes apart in x never overlap.
+template <typename Fn>
+void for_each_x_overlapping_pair(const std::vector<Box>& boxes, std::vector<size_t> indices,
+                                 Fn&& fn) {
+  std::sort(indices.begin(), indices.end(),
+            [&](size_t l, size_t r) { return boxes[l].x_min < boxes[r].x_min; });
+  for (size_t p = 0; p < indices.size(); ++p) {
+    const Box& left = boxes[indices[p]];
+    for (size_t q = p + 1; q < indices.size() && boxes[indices[q]].x_min <= left.x_max; ++q) {
+      fn(std::min(indices[p], indices[q]), std::max(indices[p], indices[q]));
+    }
+  }
+}
+
+// The same count as count_duplicates_all_pairs, without visiting pairs that
+// are apart in x, so a label file of many thousands of shapes is checked in
+// moments rather than minutes. A zero union needs two boxes of zero area;
+// the first such pair in line order is found first, and only duplicates
+// before it are counted, as the pass in line order would.
+int count_duplicate_boxes(const std::vector<Box>& boxes) {
+  constexpr size_t kSmall = 64;
+  bool finite = true;
+  for (const Box& box : boxes) {
+    finite = finite && std::isfinite(box.x_min) && std::isfinite(box.y_min) &&
+             std::isfinite(box.x_max) && std::isfinite(box.y_max);
+  }
+  // Non-finite values do not order; small files gain nothing from a sweep.
+  if (boxes.size() <= kSmall || !finite) return count_duplicates_all_pairs(boxes);
+
+  using Pair = std::pair<size_t, size_t>;
+  std::vector<size_t> all(boxes.size());
+  std::vector<size_t> flat;
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    all[i] = i;
+    const Box& box = boxes[i];
+    if ((box.x_max - box.x_min) * (box.y_max - box.y_min) == 0.0) flat.push_back(i);
+  }
+  Pair stop{boxes.size(), boxes.size()};
+  for_each_x_overlapping_pair(boxes, flat, [&](size_t i, size_t j) {
+    if (Pair{i, j} < stop && compare_boxes(boxes[i], boxes[j]) == PairResult::kZeroUnion) {
+      stop = {i, j};
+    }
+  });
+  int pairs = 0;
+  for_each_x_overlapping_pair(boxes, all, [&](size_t i, size_t j) {
+    if (Pair{i, j} < stop) pairs += compare_boxes(boxes[i], boxes[j]) == PairResult::kDuplicate;
+  });
+  return pairs;
 }
 
 QString repr_char(char32_t c) {
@@ -124,25 +207,7 @@ int count_duplicate_pairs(std::string_view label_text) {
   });
   if (!readable) return 0;
 
-  int pairs = 0;
-  for (size_t i = 0; i < boxes.size(); ++i) {
-    for (size_t j = i + 1; j < boxes.size(); ++j) {
-      const Box& a = boxes[i];
-      const Box& b = boxes[j];
-      const double x_left = std::max(a.x_min, b.x_min);
-      const double y_top = std::max(a.y_min, b.y_min);
-      const double x_right = std::min(a.x_max, b.x_max);
-      const double y_bottom = std::min(a.y_max, b.y_max);
-      if (x_right < x_left || y_bottom < y_top) continue;
-      const double intersection = (x_right - x_left) * (y_bottom - y_top);
-      const double area_a = (a.x_max - a.x_min) * (a.y_max - a.y_min);
-      const double area_b = (b.x_max - b.x_min) * (b.y_max - b.y_min);
-      const double union_area = area_a + area_b - intersection;
-      if (union_area == 0.0) return pairs;
-      if (intersection / union_area > 0.9) ++pairs;
-    }
-  }
-  return pairs;
+  return count_duplicate_boxes(boxes);
 }
 
 HealthReport check_dataset_health(const QString& folder, const DatasetListing& listing) {

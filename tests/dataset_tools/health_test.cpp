@@ -4,7 +4,13 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "support/test_files.h"
 
@@ -36,6 +42,56 @@ TEST(Health, DuplicatePairs) {
       {"empty file", "", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(count_duplicate_pairs(c.text), c.pairs) << c.name;
+}
+
+// The pair test exactly as a pass over every pair in line order does it.
+int duplicates_in_line_order(const std::vector<std::array<double, 4>>& boxes) {
+  int pairs = 0;
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    for (size_t j = i + 1; j < boxes.size(); ++j) {
+      const auto& a = boxes[i];
+      const auto& b = boxes[j];
+      const double left = std::max(a[0], b[0]), top = std::max(a[1], b[1]);
+      const double right = std::min(a[2], b[2]), bottom = std::min(a[3], b[3]);
+      if (right < left || bottom < top) continue;
+      const double inter = (right - left) * (bottom - top);
+      const double uni = (a[2] - a[0]) * (a[3] - a[1]) + (b[2] - b[0]) * (b[3] - b[1]) - inter;
+      if (uni == 0.0) return pairs;
+      pairs += inter / uni > 0.9;
+    }
+  }
+  return pairs;
+}
+
+TEST(Health, LargeFilesCountLikeThePassInLineOrder) {
+  // Files large enough for the sweep: near-duplicates, exact copies, shapes
+  // apart, and now and then zero-area boxes that end the check.
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int round = 0; round < 40; ++round) {
+    std::vector<std::array<double, 4>> boxes;
+    std::string text;
+    const int count = 65 + round * 7;
+    for (int k = 0; k < count; ++k) {
+      std::array<double, 4> box;
+      const double kind = unit(random);
+      if (kind < 0.3 && !boxes.empty()) {
+        box = boxes[static_cast<size_t>(random() % boxes.size())];  // a copy
+      } else if (kind < 0.32 + 0.01 * (round % 3)) {
+        const double x = std::round(unit(random) * 4) / 4, y = std::round(unit(random) * 4) / 4;
+        box = {x, y, x, y};  // a point
+      } else {
+        const double x = unit(random) * 0.9, y = unit(random) * 0.9;
+        box = {x, y, x + 0.02 + unit(random) * 0.1, y + 0.02 + unit(random) * 0.1};
+      }
+      boxes.push_back(box);
+      char line[160];
+      std::snprintf(line, sizeof line, "0 %.17g %.17g %.17g %.17g %.17g %.17g\n", box[0], box[1],
+                    box[2], box[3], box[0], box[3]);
+      text += line;
+    }
+    EXPECT_EQ(count_duplicate_pairs(text), duplicates_in_line_order(boxes)) << "round " << round;
+  }
 }
 
 TEST(Health, PythonStyleLists) {
