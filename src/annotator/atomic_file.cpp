@@ -4,6 +4,20 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+bool read_file_bytes(const QString& path, QByteArray& bytes, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = file.errorString();
+    return false;
+  }
+  bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    error = file.errorString();
+    return false;
+  }
+  return true;
+}
+
 QString write_file_atomically(const QString& path, const QByteArray& bytes) {
   const QFileInfo info(path);
   if (info.exists() && info.isFile() && !info.isReadable()) {

@@ -1,10 +1,14 @@
-// Safe replacement of small text files (label files, classes.txt): the new
-// content goes to a temporary file that is renamed over the old one, so a crash
-// or a full disk never leaves a half-written file behind.
+// The annotator's small text files (label files, classes.txt): read whole, and
+// replaced safely: the new content goes to a temporary file that is renamed
+// over the old one, so a crash or a full disk never leaves a half-written file.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+
+// Reads the whole file at `path` into `bytes`. False, with the reason in
+// `error`, when it cannot be opened or read.
+bool read_file_bytes(const QString& path, QByteArray& bytes, QString& error);
 
 // Writes `bytes` to `path` atomically. Returns the reason of a failure, or an
 // empty text. A file that exists but cannot be read is left alone: what it

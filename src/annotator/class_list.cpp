@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include "annotator/atomic_file.h"
+
 QStringList parse_class_list(QByteArrayView bytes) {
   static constexpr char kBom[] = "\xEF\xBB\xBF";
   if (bytes.startsWith(QByteArrayView(kBom, 3))) bytes = bytes.sliced(3);
@@ -37,18 +39,9 @@ int class_id_of(const QStringList& classes, const QString& name) {
 
 ClassListFile read_class_list_file(const QString& path) {
   ClassListFile result;
-  QFile file(path);
-  result.exists = file.exists();
-  if (!result.exists) return result;
-  if (!file.open(QIODevice::ReadOnly)) {
-    result.error = file.errorString();
-    return result;
-  }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    result.error = file.errorString();
-    return result;
-  }
+  result.exists = QFile::exists(path);
+  QByteArray bytes;
+  if (!result.exists || !read_file_bytes(path, bytes, result.error)) return result;
   result.names = parse_class_list(bytes);
   return result;
 }

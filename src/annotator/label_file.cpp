@@ -128,19 +128,10 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
 }
 
 LabelFileContent read_label_file(const QString& path, int class_count, int width, int height) {
-  QFile file(path);
-  if (!file.exists()) return {};
-  if (!file.open(QIODevice::ReadOnly)) {
-    LabelFileContent content;
-    content.error = file.errorString();
-    return content;
-  }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    LabelFileContent content;
-    content.error = file.errorString();
-    return content;
-  }
+  if (!QFile::exists(path)) return {};
+  QByteArray bytes;
+  LabelFileContent content;
+  if (!read_file_bytes(path, bytes, content.error)) return content;
   return parse_label_file(bytes, class_count, width, height);
 }
 
