@@ -24,7 +24,7 @@
 #include "annotator/scene_release_watcher.h"
 #include "app/app_core.h"
 #include "app/dialogs.h"
-#include "canvas/image_io.h"
+#include "imaging/image_io.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 

@@ -1,5 +1,4 @@
 list(APPEND ORVANE_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/image_io.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shape_geometry.cpp
 )
 list(APPEND ORVANE_UI_SOURCES

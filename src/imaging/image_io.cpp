@@ -1,4 +1,4 @@
-#include "canvas/image_io.h"
+#include "imaging/image_io.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,0 +1,3 @@
+list(APPEND ORVANE_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ordered_parallel.h
+)
