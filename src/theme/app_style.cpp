@@ -6,6 +6,9 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 
+#include "theme/stylesheet.h"
+#include "theme/theme_palette.h"
+
 AppStyle::AppStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
 
 void AppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
@@ -40,4 +43,13 @@ void install_app_style() {
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
   if (!app || qobject_cast<AppStyle*>(QApplication::style())) return;
   QApplication::setStyle(new AppStyle);
+}
+
+void apply_application_theme(bool is_dark) {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  if (!app) return;
+  install_app_style();
+  // The palette first: the sheet is then resolved against it.
+  QApplication::setPalette(theme_palette(is_dark));
+  app->setStyleSheet(get_stylesheet(is_dark));
 }

@@ -17,3 +17,7 @@ class AppStyle : public QProxyStyle {
 
 // Makes AppStyle the application's style, once; later calls do nothing.
 void install_app_style();
+
+// Puts the theme on the whole application: the style, the palette and the
+// style sheet. Does nothing without a QApplication.
+void apply_application_theme(bool is_dark);

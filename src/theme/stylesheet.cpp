@@ -92,7 +92,21 @@ constexpr Rule kTemplate[] = {
      "background-color: [acc]; color: #FFFFFF;"},
 };
 
+std::span<const RoleColour> palette_of(bool is_dark) {
+  return is_dark ? std::span<const RoleColour>(kDarkPalette)
+                 : std::span<const RoleColour>(kLightPalette);
+}
+
 }  // namespace
+
+QString theme_colour(bool is_dark, const char* role) {
+  for (const RoleColour& entry : palette_of(is_dark)) {
+    if (QLatin1StringView(entry.role) == QLatin1StringView(role)) {
+      return QLatin1StringView(entry.colour);
+    }
+  }
+  return {};
+}
 
 QString get_stylesheet(bool is_dark) {
   QString sheet = QStringLiteral("\n");
@@ -102,9 +116,7 @@ QString get_stylesheet(bool is_dark) {
   }
   sheet += QStringLiteral("    ");
 
-  const std::span<const RoleColour> palette = is_dark ? std::span<const RoleColour>(kDarkPalette)
-                                                      : std::span<const RoleColour>(kLightPalette);
-  for (const RoleColour& entry : palette) {
+  for (const RoleColour& entry : palette_of(is_dark)) {
     sheet.replace(QLatin1Char('[') + QLatin1StringView(entry.role) + QLatin1Char(']'),
                   QLatin1StringView(entry.colour));
   }
