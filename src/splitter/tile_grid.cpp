@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <opencv2/core/utility.hpp>
 
 #include "common/image_output.h"
 #include "common/ordered_parallel.h"
@@ -76,9 +77,14 @@ QStringList gather_split_images(const QString& folder) {
 
 namespace {
 
+// Images being cut or waiting to be written at once. Only their encoded tiles
+// are kept, so the window can be wide enough to ride out a slow image.
+constexpr int kImageWindow = 12;
+
 struct EncodedTile {
   QString folder;  // below the output folder: "" or "part_<idx>"
   QString name;
+  cv::Rect rect;
   EncodedBytes encoded;
 };
 
@@ -101,9 +107,17 @@ std::vector<EncodedTile> cut_image(const QString& path, const SplitSettings& set
     EncodedTile tile;
     tile.folder = settings.subfolders ? QStringLiteral("part_") + idx : QString();
     tile.name = tile_file_name(base, idx, ext);
-    tile.encoded = encode_image(decoded.image(rects[i]), ext);
+    tile.rect = rects[i];
     tiles.push_back(std::move(tile));
   }
+  // The tiles are encoded in parallel too, so a core left idle near the end of
+  // the batch helps with the last image.
+  cv::parallel_for_(cv::Range(0, static_cast<int>(tiles.size())), [&](const cv::Range& range) {
+    for (int i = range.start; i < range.end; ++i) {
+      EncodedTile& tile = tiles[static_cast<size_t>(i)];
+      tile.encoded = encode_image(decoded.image(tile.rect), ext);
+    }
+  });
   return tiles;
 }
 
@@ -140,7 +154,8 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
             outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
           }
         }
-      });
+      },
+      0, kImageWindow);
   return outcome;
 }
 
