@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <opencv2/core/utility.hpp>
 
 #include "common/image_output.h"
 #include "common/ordered_parallel.h"
@@ -84,7 +83,6 @@ constexpr int kImageWindow = 12;
 struct EncodedTile {
   QString folder;  // below the output folder: "" or "part_<idx>"
   QString name;
-  cv::Rect rect;
   EncodedBytes encoded;
 };
 
@@ -107,17 +105,9 @@ std::vector<EncodedTile> cut_image(const QString& path, const SplitSettings& set
     EncodedTile tile;
     tile.folder = settings.subfolders ? QStringLiteral("part_") + idx : QString();
     tile.name = tile_file_name(base, idx, ext);
-    tile.rect = rects[i];
+    tile.encoded = encode_image(decoded.image(rects[i]), ext);
     tiles.push_back(std::move(tile));
   }
-  // The tiles are encoded in parallel too, so a core left idle near the end of
-  // the batch helps with the last image.
-  cv::parallel_for_(cv::Range(0, static_cast<int>(tiles.size())), [&](const cv::Range& range) {
-    for (int i = range.start; i < range.end; ++i) {
-      EncodedTile& tile = tiles[static_cast<size_t>(i)];
-      tile.encoded = encode_image(decoded.image(tile.rect), ext);
-    }
-  });
   return tiles;
 }
 
