@@ -3,6 +3,7 @@
 #include <QDir>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <opencv2/imgproc.hpp>
 #include <random>
 #include <vector>
@@ -61,28 +62,35 @@ std::array<uchar, 256> tone_table(double alpha, double beta, double gamma) {
   return table;
 }
 
-cv::Mat render_augmentation(const cv::Mat& base, const AugDraws& draws) {
+const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws,
+                                   AugScratch& scratch) {
   const int w = base.cols;
   const int h = base.rows;
   // Both per-value steps in one pass: the table composes them.
   const std::array<uchar, 256> table = tone_table(draws.alpha, draws.beta, draws.gamma);
-  cv::Mat img;
-  cv::LUT(base, cv::Mat(1, 256, CV_8UC1, const_cast<uchar*>(table.data())), img);
+  cv::LUT(base, cv::Mat(1, 256, CV_8UC1, const_cast<uchar*>(table.data())), scratch.toned);
+  const cv::Mat* img = &scratch.toned;
   if (draws.skew) {
     const cv::Point2f src[4] = {{0, 0},
                                 {static_cast<float>(w), 0},
                                 {static_cast<float>(w), static_cast<float>(h)},
                                 {0, static_cast<float>(h)}};
     const cv::Mat m = cv::getPerspectiveTransform(src, draws.corners.data());
-    cv::Mat skewed;
-    cv::warpPerspective(img, skewed, m, cv::Size(w, h), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-    img = std::move(skewed);
+    cv::warpPerspective(*img, scratch.skewed, m, cv::Size(w, h), cv::INTER_LINEAR,
+                        cv::BORDER_REPLICATE);
+    img = &scratch.skewed;
   }
   const cv::Mat m = cv::getRotationMatrix2D(
       cv::Point2f(static_cast<float>(w / 2), static_cast<float>(h / 2)), draws.angle, 1.0);
-  cv::Mat rotated;
-  cv::warpAffine(img, rotated, m, cv::Size(w, h), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-  return rotated;
+  cv::warpAffine(*img, scratch.rotated, m, cv::Size(w, h), cv::INTER_LINEAR,
+                 cv::BORDER_REPLICATE);
+  return scratch.rotated;
+}
+
+cv::Mat render_augmentation(const cv::Mat& base, const AugDraws& draws) {
+  AugScratch scratch;
+  render_augmentation(base, draws, scratch);
+  return scratch.rotated;
 }
 
 cv::Mat augment_image(const cv::Mat& base, const AugRanges& ranges, const UniformSource& random) {
@@ -101,11 +109,28 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
 
   EnrichOutcome outcome;
   const QDir out(out_dir);
+  // One set of working images per renderer at work, handed from variant to variant.
+  std::mutex scratch_mutex;
+  std::vector<std::unique_ptr<AugScratch>> idle_scratch;
   ordered_parallel(
       n,
       [&](int k) {  // worker thread
-        return encode_image(render_augmentation(base, draws[static_cast<size_t>(k)]),
-                            QStringLiteral(".jpg"));
+        std::unique_ptr<AugScratch> scratch;
+        {
+          const std::lock_guard lock(scratch_mutex);
+          if (idle_scratch.empty()) {
+            scratch = std::make_unique<AugScratch>();
+          } else {
+            scratch = std::move(idle_scratch.back());
+            idle_scratch.pop_back();
+          }
+        }
+        EncodedBytes encoded = encode_image(
+            render_augmentation(base, draws[static_cast<size_t>(k)], *scratch),
+            QStringLiteral(".jpg"));
+        const std::lock_guard lock(scratch_mutex);
+        idle_scratch.push_back(std::move(scratch));
+        return encoded;
       },
       [&](int k, EncodedBytes encoded) {
         const QString path = out.filePath(variant_file_name(ts, k + 1));

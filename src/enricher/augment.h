@@ -48,6 +48,15 @@ std::array<uchar, 256> tone_table(double alpha, double beta, double gamma);
 // Applies the drawn values to a copy of `base` (8-bit, 3 channels); thread-safe.
 cv::Mat render_augmentation(const cv::Mat& base, const AugDraws& draws);
 
+// Working images of one renderer. Reused from variant to variant, so a large
+// image's buffers are not allocated (and their pages faulted in) each time.
+struct AugScratch {
+  cv::Mat toned, skewed, rotated;
+};
+// As render_augmentation, into the scratch images; the result is `rotated`.
+const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws,
+                                   AugScratch& scratch);
+
 // Draws and renders one variant.
 cv::Mat augment_image(const cv::Mat& base, const AugRanges& ranges, const UniformSource& random);
 
