@@ -82,8 +82,7 @@ const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws,
   }
   const cv::Mat m = cv::getRotationMatrix2D(
       cv::Point2f(static_cast<float>(w / 2), static_cast<float>(h / 2)), draws.angle, 1.0);
-  cv::warpAffine(*img, scratch.rotated, m, cv::Size(w, h), cv::INTER_LINEAR,
-                 cv::BORDER_REPLICATE);
+  cv::warpAffine(*img, scratch.rotated, m, cv::Size(w, h), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
   return scratch.rotated;
 }
 
@@ -125,9 +124,9 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
             idle_scratch.pop_back();
           }
         }
-        EncodedBytes encoded = encode_image(
-            render_augmentation(base, draws[static_cast<size_t>(k)], *scratch),
-            QStringLiteral(".jpg"));
+        EncodedBytes encoded =
+            encode_image(render_augmentation(base, draws[static_cast<size_t>(k)], *scratch),
+                         QStringLiteral(".jpg"));
         const std::lock_guard lock(scratch_mutex);
         idle_scratch.push_back(std::move(scratch));
         return encoded;

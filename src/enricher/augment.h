@@ -22,11 +22,11 @@ UniformSource make_uniform_source();
 double draw_uniform(const UniformSource& random, double a, double b);
 
 struct AugRanges {
-  double b_min = -30, b_max = 30;    // brightness offset
-  double c_min = 0.8, c_max = 1.2;   // contrast factor
-  double r_min = -15, r_max = 15;    // rotation, degrees
-  double l_min = 0.8, l_max = 1.2;   // gamma
-  double w_min = 0, w_max = 5;       // perspective skew, percent of the size
+  double b_min = -30, b_max = 30;   // brightness offset
+  double c_min = 0.8, c_max = 1.2;  // contrast factor
+  double r_min = -15, r_max = 15;   // rotation, degrees
+  double l_min = 0.8, l_max = 1.2;  // gamma
+  double w_min = 0, w_max = 5;      // perspective skew, percent of the size
 };
 
 // The random values of one variant, drawn in the order alpha, beta, gamma,
@@ -54,8 +54,7 @@ struct AugScratch {
   cv::Mat toned, skewed, rotated;
 };
 // As render_augmentation, into the scratch images; the result is `rotated`.
-const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws,
-                                   AugScratch& scratch);
+const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws, AugScratch& scratch);
 
 // Draws and renders one variant.
 cv::Mat augment_image(const cv::Mat& base, const AugRanges& ranges, const UniformSource& random);

@@ -34,8 +34,7 @@ const QString kSelectMove = QStringLiteral("Select/Move");
 // Failures listed in the closing message; the rest are summed up.
 constexpr int kListedFailures = 10;
 
-QDoubleSpinBox* make_spin(double value, double minimum, double maximum, double step,
-                          int decimals) {
+QDoubleSpinBox* make_spin(double value, double minimum, double maximum, double step, int decimals) {
   auto* spin = new QDoubleSpinBox;
   spin->setRange(minimum, maximum);
   spin->setSingleStep(step);
@@ -48,8 +47,8 @@ QStringList folder_images(const QString& folder) {
   static const QStringList kExtensions = {".jpg", ".jpeg", ".png", ".bmp", ".webp"};
   QStringList paths;
   const QDir dir(folder);
-  for (const QString& name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                           QDir::Hidden | QDir::System)) {
+  for (const QString& name :
+       dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot > 0 && kExtensions.contains(name.mid(dot).toLower()))
       paths.append(QDir::cleanPath(dir.filePath(name)));
@@ -74,7 +73,7 @@ void EnricherTab::setup_aug_tab() {
 }
 
 QGroupBox* EnricherTab::build_config_panel() {
-  auto* panel = new QGroupBox(QStringLiteral("Configuration & Parameters"));
+  auto* panel = new QGroupBox(QStringLiteral("Configuration && Parameters"));
   panel->setFixedWidth(380);
   auto* layout = new QVBoxLayout(panel);
 
@@ -437,8 +436,9 @@ void EnricherTab::enrich_current_image() {
     dialogs_.information(this, QStringLiteral("Success"), summary);
     return;
   }
-  QString text = summary + QStringLiteral("\n\n%1 variant(s) could not be written:")
-                               .arg(outcome.failures.size());
+  QString text =
+      summary +
+      QStringLiteral("\n\n%1 variant(s) could not be written:").arg(outcome.failures.size());
   for (qsizetype i = 0; i < outcome.failures.size() && i < kListedFailures; ++i)
     text += QStringLiteral("\n") + outcome.failures[i];
   if (outcome.failures.size() > kListedFailures)

@@ -14,7 +14,8 @@ QPointF clamped(const QPointF& p, cv::Size image) {
 }
 
 double cross(const cv::Point2f& o, const cv::Point2f& a, const cv::Point2f& b) {
-  return static_cast<double>(a.x - o.x) * (b.y - o.y) - static_cast<double>(a.y - o.y) * (b.x - o.x);
+  return static_cast<double>(a.x - o.x) * (b.y - o.y) -
+         static_cast<double>(a.y - o.y) * (b.x - o.x);
 }
 
 // Whether the corners, in order, bound a convex quadrilateral with no three
@@ -88,8 +89,7 @@ cv::Mat rotate_expand(const cv::Mat& image, double angle) {
   m.at<double>(0, 2) += new_w / 2.0 - cx;
   m.at<double>(1, 2) += new_h / 2.0 - cy;
   cv::Mat rotated;
-  cv::warpAffine(image, rotated, m, cv::Size(new_w, new_h), cv::INTER_CUBIC,
-                 cv::BORDER_REPLICATE);
+  cv::warpAffine(image, rotated, m, cv::Size(new_w, new_h), cv::INTER_CUBIC, cv::BORDER_REPLICATE);
   return rotated;
 }
 

@@ -60,13 +60,14 @@ QGroupBox* SplitterTab::build_directory_group() {
   auto* group = new QGroupBox(QStringLiteral("Directory Configuration"));
   auto* grid = new QGridLayout(group);
   entry_split_in = new QLineEdit;
-  entry_split_in->setPlaceholderText(QStringLiteral("Select source directory containing images..."));
+  entry_split_in->setPlaceholderText(
+      QStringLiteral("Select source directory containing images..."));
   entry_split_out = new QLineEdit;
   entry_split_out->setPlaceholderText(QStringLiteral("Select destination directory for tiles..."));
   btn_split_in = new QPushButton(QStringLiteral("Browse..."));
   btn_split_out = new QPushButton(QStringLiteral("Browse..."));
-  grid->addWidget(create_info_label(QStringLiteral("Input Folder:"), QStringLiteral("Source directory")),
-                  0, 0);
+  grid->addWidget(
+      create_info_label(QStringLiteral("Input Folder:"), QStringLiteral("Source directory")), 0, 0);
   grid->addWidget(entry_split_in, 0, 1);
   grid->addWidget(btn_split_in, 0, 2);
   grid->addWidget(
@@ -74,11 +75,12 @@ QGroupBox* SplitterTab::build_directory_group() {
       1, 0);
   grid->addWidget(entry_split_out, 1, 1);
   grid->addWidget(btn_split_out, 1, 2);
+  grid->setColumnStretch(1, 1);
   return group;
 }
 
 QGroupBox* SplitterTab::build_grid_group() {
-  auto* group = new QGroupBox(QStringLiteral("Splitting Grid Parameters & Folder Structure"));
+  auto* group = new QGroupBox(QStringLiteral("Splitting Grid Parameters && Folder Structure"));
   auto* form = new QFormLayout(group);
   spin_split_parts = new QSpinBox;
   spin_split_parts->setRange(1, 100);

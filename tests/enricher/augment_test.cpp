@@ -55,9 +55,9 @@ TEST(Augment, ToneTableFollowsContrastBrightnessAndGamma) {
     double alpha, beta, gamma;
     int in, out;
   } cases[] = {
-      {1, 0, 0.5, 64, 16}, {1, 0, 2.0, 64, 127}, {1.2, 30, 1, 200, 255},
+      {1, 0, 0.5, 64, 16},  {1, 0, 2.0, 64, 127},  {1.2, 30, 1, 200, 255},
       {1.2, 30, 1, 10, 42}, {1, -30, 1, 10, 20},  // |10 - 30|
-      {1, 0, 0.5, 0, 0},   {1, 0, 0.5, 255, 255},
+      {1, 0, 0.5, 0, 0},    {1, 0, 0.5, 255, 255},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tone_table(c.alpha, c.beta, c.gamma)[c.in], c.out)
@@ -90,7 +90,8 @@ TEST(Augment, BatchDrawsInOrderWritesNamedFilesAndCountsHonestly) {
   calls = 0;
   const UniformSource replay = counting_source(&calls);
   for (int k = 1; k <= 5; ++k) {
-    const cv::Mat expected = render_augmentation(base, draw_augmentation(ranges, base.size(), replay));
+    const cv::Mat expected =
+        render_augmentation(base, draw_augmentation(ranges, base.size(), replay));
     const std::vector<uchar> bytes = encode_image(expected, ".jpg").bytes;
     EXPECT_EQ(read_file(dir.filePath(variant_file_name(1700, k))),
               QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
@@ -100,7 +101,8 @@ TEST(Augment, BatchDrawsInOrderWritesNamedFilesAndCountsHonestly) {
 
   ASSERT_TRUE(QFile::remove(dir.filePath("warped_enriched_1700_var_2.jpg")));
   ASSERT_TRUE(QDir(dir.path()).mkpath("warped_enriched_1700_var_2.jpg"));
-  const EnrichOutcome failed = enrich_batch(base, ranges, 3, make_uniform_source(), dir.path(), 1700);
+  const EnrichOutcome failed =
+      enrich_batch(base, ranges, 3, make_uniform_source(), dir.path(), 1700);
   EXPECT_EQ(failed.saved, 2);
   ASSERT_EQ(failed.failures.size(), 1);
   EXPECT_TRUE(failed.failures[0].contains("warped_enriched_1700_var_2.jpg: "));

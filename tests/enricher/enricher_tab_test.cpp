@@ -1,5 +1,7 @@
 // The enricher tab driven through its widgets, with scripted dialogs and real
 // files in a temporary folder.
+#include "enricher/enricher_tab.h"
+
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -14,7 +16,6 @@
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 
-#include "enricher/enricher_tab.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -43,8 +44,8 @@ class EnricherTabTest : public ::testing::Test {
 
   // Every range at its identity value.
   void neutral_ranges() {
-    for (QDoubleSpinBox* box : {tab.aug_b_min, tab.aug_b_max, tab.aug_r_min, tab.aug_r_max,
-                                tab.aug_w_min, tab.aug_w_max})
+    for (QDoubleSpinBox* box :
+         {tab.aug_b_min, tab.aug_b_max, tab.aug_r_min, tab.aug_r_max, tab.aug_w_min, tab.aug_w_max})
       box->setValue(0);
     for (QDoubleSpinBox* box : {tab.aug_c_min, tab.aug_c_max, tab.aug_l_min, tab.aug_l_max})
       box->setValue(1);
@@ -152,7 +153,8 @@ TEST_F(EnricherTabTest, BatchWritesNamedVariantsAndCountsEnrichedSources) {
   const qint64 before = QDateTime::currentSecsSinceEpoch();
   tab.btn_aug_enrich->click();
   EXPECT_EQ(last_message().title, "Success");
-  EXPECT_EQ(last_message().text, "Enrichment complete! Saved 3 variant(s) of the manipulated image.");
+  EXPECT_EQ(last_message().text,
+            "Enrichment complete! Saved 3 variant(s) of the manipulated image.");
   const QStringList files = folder_entries(out);
   ASSERT_EQ(files.size(), 3);
   const QString ts = files[0].section('_', 2, 2);

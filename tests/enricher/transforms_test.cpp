@@ -15,10 +15,10 @@ TEST(Transforms, CropRectangleFromAnyTwoCornersClampedToTheImage) {
     std::optional<cv::Rect> rect;
   } cases[] = {
       {{120.7, 40.2}, {20.3, 90.9}, cv::Rect(20, 40, 100, 50)},
-      {{-30, -5}, {10.9, 10.2}, cv::Rect(0, 0, 10, 10)},     // not from the far end
-      {{150, 50}, {500, 400}, cv::Rect(150, 50, 50, 50)},    // clamped to the edge
-      {{10.2, 5}, {10.8, 50}, std::nullopt},                 // zero width after truncation
-      {{-10, -10}, {-20, 50}, std::nullopt},                 // both left of the image
+      {{-30, -5}, {10.9, 10.2}, cv::Rect(0, 0, 10, 10)},   // not from the far end
+      {{150, 50}, {500, 400}, cv::Rect(150, 50, 50, 50)},  // clamped to the edge
+      {{10.2, 5}, {10.8, 50}, std::nullopt},               // zero width after truncation
+      {{-10, -10}, {-20, 50}, std::nullopt},               // both left of the image
   };
   for (const auto& c : cases) EXPECT_EQ(crop_rect(c.a, c.b, size), c.rect);
 }
@@ -28,8 +28,8 @@ TEST(Transforms, WarpStraightensATiltedSheet) {
   cv::Mat image(300, 300, CV_8UC3, cv::Scalar(0, 0, 0));
   const std::vector<cv::Point> sheet = {{60, 40}, {220, 70}, {205, 250}, {40, 220}};
   cv::fillConvexPoly(image, sheet, cv::Scalar(255, 255, 255));
-  const WarpResult result = warp_quad(image, {QPointF(60, 40), QPointF(220, 70), QPointF(205, 250),
-                                              QPointF(40, 220)});
+  const WarpResult result =
+      warp_quad(image, {QPointF(60, 40), QPointF(220, 70), QPointF(205, 250), QPointF(40, 220)});
   ASSERT_TRUE(result.error.isEmpty());
   // Width: the longer of |TR - TL| = 162.8 and |BR - BL| = 167.7; height: of 180.6 and 181.1.
   EXPECT_EQ(result.image.size(), cv::Size(167, 181));

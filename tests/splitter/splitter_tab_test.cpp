@@ -1,5 +1,7 @@
 // The splitter tab driven through its widgets, with scripted dialogs and real
 // files in a temporary folder.
+#include "splitter/splitter_tab.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -12,7 +14,6 @@
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 
-#include "splitter/splitter_tab.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -77,12 +78,13 @@ TEST_F(SplitterTabTest, RefusedInputWritesNothing) {
 TEST_F(SplitterTabTest, TilesHaveTheGridGeometryAndPaddedNames) {
   write_image(in + "/photo.png", 1000, 750);
   tab.entry_split_in->setText("  " + in + " ");  // trimmed
-  split(6, 1);                                     // 2 Rows x 3 Cols, subfolders on
+  split(6, 1);                                   // 2 Rows x 3 Cols, subfolders on
   EXPECT_EQ(last_message().title, "Splitting Success");
   EXPECT_EQ(last_message().text, "Split 1 images into 6 tile parts.");
   const int widths[] = {333, 333, 334, 333, 333, 334};
   for (int i = 1; i <= 6; ++i) {
-    const cv::Mat tile = cv::imread(QString("%1/part_%2/photo_part_%2.png").arg(out).arg(i).toStdString());
+    const cv::Mat tile =
+        cv::imread(QString("%1/part_%2/photo_part_%2.png").arg(out).arg(i).toStdString());
     ASSERT_FALSE(tile.empty()) << i;
     EXPECT_EQ(tile.cols, widths[i - 1]);
     EXPECT_EQ(tile.rows, 375);
@@ -140,8 +142,9 @@ TEST_F(SplitterTabTest, CreatesTheOutputFolderAndReportsFailedWrites) {
   ASSERT_TRUE(QDir(out).mkpath("photo_part_2.png"));  // a folder where a tile should go
   split(4, 1);
   EXPECT_EQ(last_message().kind, "critical");
-  EXPECT_TRUE(last_message().text.startsWith("Split 1 images into 3 tile parts.\n\n"
-                                             "1 tile(s) could not be written:\n"));
+  EXPECT_TRUE(
+      last_message().text.startsWith("Split 1 images into 3 tile parts.\n\n"
+                                     "1 tile(s) could not be written:\n"));
   EXPECT_TRUE(last_message().text.contains("photo_part_2.png: "));
 
   write_file(dir.filePath("blocked"), "a file, not a folder");
