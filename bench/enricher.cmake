@@ -1,0 +1,4 @@
+add_executable(bench_enricher ${CMAKE_CURRENT_LIST_DIR}/enricher.cpp)
+target_link_libraries(bench_enricher PRIVATE orvane_core)
+set_target_properties(bench_enricher PROPERTIES OUTPUT_NAME enricher)
+orvane_target_defaults(bench_enricher)

@@ -1,0 +1,4 @@
+add_executable(bench_splitter ${CMAKE_CURRENT_LIST_DIR}/splitter.cpp)
+target_link_libraries(bench_splitter PRIVATE orvane_core)
+set_target_properties(bench_splitter PROPERTIES OUTPUT_NAME splitter)
+orvane_target_defaults(bench_splitter)

@@ -1,0 +1,147 @@
+#include "enricher/augment.h"
+
+#include <QDir>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <opencv2/imgproc.hpp>
+#include <random>
+#include <vector>
+
+#include "common/image_output.h"
+#include "common/ordered_parallel.h"
+
+namespace orvane {
+
+UniformSource make_uniform_source() {
+  auto engine = std::make_shared<std::mt19937_64>(std::random_device{}());
+  return [engine] { return std::generate_canonical<double, 53>(*engine); };
+}
+
+double draw_uniform(const UniformSource& random, double a, double b) {
+  return a + (b - a) * random();
+}
+
+AugDraws draw_augmentation(const AugRanges& ranges, cv::Size size, const UniformSource& random) {
+  AugDraws d;
+  d.alpha = draw_uniform(random, ranges.c_min, ranges.c_max);
+  d.beta = draw_uniform(random, ranges.b_min, ranges.b_max);
+  d.gamma = draw_uniform(random, ranges.l_min, ranges.l_max);
+  if (ranges.w_max > 0) {
+    d.skew = true;
+    d.p = draw_uniform(random, ranges.w_min, ranges.w_max) / 100.0;
+    const double w = size.width;
+    const double h = size.height;
+    const double dx = w * d.p;
+    const double dy = h * d.p;
+    const double base_x[4] = {0, w, w, 0};
+    const double base_y[4] = {0, 0, h, h};
+    for (size_t i = 0; i < 4; ++i) {
+      const double x = base_x[i] + draw_uniform(random, -dx, dx);
+      const double y = base_y[i] + draw_uniform(random, -dy, dy);
+      d.corners[i] = cv::Point2f(static_cast<float>(x), static_cast<float>(y));
+    }
+  }
+  d.angle = draw_uniform(random, ranges.r_min, ranges.r_max);
+  return d;
+}
+
+std::array<uchar, 256> tone_table(double alpha, double beta, double gamma) {
+  // Contrast and brightness through OpenCV's own conversion, so each value is
+  // rounded exactly as a whole image would be.
+  cv::Mat ramp(1, 256, CV_8UC1);
+  for (int i = 0; i < 256; ++i) ramp.at<uchar>(0, i) = static_cast<uchar>(i);
+  cv::Mat scaled;
+  cv::convertScaleAbs(ramp, scaled, alpha, beta);
+  const double inv = 1.0 / gamma;
+  std::array<uchar, 256> table{};
+  for (int i = 0; i < 256; ++i) {
+    const double g = std::pow(scaled.at<uchar>(0, i) / 255.0, inv) * 255;
+    table[static_cast<size_t>(i)] = static_cast<uchar>(g);
+  }
+  return table;
+}
+
+const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws,
+                                   AugScratch& scratch) {
+  const int w = base.cols;
+  const int h = base.rows;
+  // Both per-value steps in one pass: the table composes them.
+  const std::array<uchar, 256> table = tone_table(draws.alpha, draws.beta, draws.gamma);
+  cv::LUT(base, cv::Mat(1, 256, CV_8UC1, const_cast<uchar*>(table.data())), scratch.toned);
+  const cv::Mat* img = &scratch.toned;
+  if (draws.skew) {
+    const cv::Point2f src[4] = {{0, 0},
+                                {static_cast<float>(w), 0},
+                                {static_cast<float>(w), static_cast<float>(h)},
+                                {0, static_cast<float>(h)}};
+    const cv::Mat m = cv::getPerspectiveTransform(src, draws.corners.data());
+    cv::warpPerspective(*img, scratch.skewed, m, cv::Size(w, h), cv::INTER_LINEAR,
+                        cv::BORDER_REPLICATE);
+    img = &scratch.skewed;
+  }
+  const cv::Mat m = cv::getRotationMatrix2D(
+      cv::Point2f(static_cast<float>(w / 2), static_cast<float>(h / 2)), draws.angle, 1.0);
+  cv::warpAffine(*img, scratch.rotated, m, cv::Size(w, h), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+  return scratch.rotated;
+}
+
+cv::Mat render_augmentation(const cv::Mat& base, const AugDraws& draws) {
+  AugScratch scratch;
+  render_augmentation(base, draws, scratch);
+  return scratch.rotated;
+}
+
+cv::Mat augment_image(const cv::Mat& base, const AugRanges& ranges, const UniformSource& random) {
+  return render_augmentation(base, draw_augmentation(ranges, base.size(), random));
+}
+
+QString variant_file_name(qint64 ts, int k) {
+  return QStringLiteral("warped_enriched_%1_var_%2.jpg").arg(ts).arg(k);
+}
+
+EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
+                           const UniformSource& random, const QString& out_dir, qint64 ts) {
+  std::vector<AugDraws> draws;
+  draws.reserve(static_cast<size_t>(std::max(n, 0)));
+  for (int k = 0; k < n; ++k) draws.push_back(draw_augmentation(ranges, base.size(), random));
+
+  EnrichOutcome outcome;
+  const QDir out(out_dir);
+  // One set of working images per renderer at work, handed from variant to variant.
+  std::mutex scratch_mutex;
+  std::vector<std::unique_ptr<AugScratch>> idle_scratch;
+  ordered_parallel(
+      n,
+      [&](int k) {  // worker thread
+        std::unique_ptr<AugScratch> scratch;
+        {
+          const std::lock_guard lock(scratch_mutex);
+          if (idle_scratch.empty()) {
+            scratch = std::make_unique<AugScratch>();
+          } else {
+            scratch = std::move(idle_scratch.back());
+            idle_scratch.pop_back();
+          }
+        }
+        EncodedBytes encoded =
+            encode_image(render_augmentation(base, draws[static_cast<size_t>(k)], *scratch),
+                         QStringLiteral(".jpg"));
+        const std::lock_guard lock(scratch_mutex);
+        idle_scratch.push_back(std::move(scratch));
+        return encoded;
+      },
+      [&](int k, EncodedBytes encoded) {
+        const QString path = out.filePath(variant_file_name(ts, k + 1));
+        QString error = encoded.error;
+        if (error.isEmpty()) error = write_bytes(path, encoded.bytes);
+        if (error.isEmpty()) {
+          ++outcome.saved;
+        } else {
+          outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
+        }
+      });
+  return outcome;
+}
+
+}  // namespace orvane

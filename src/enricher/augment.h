@@ -1,0 +1,77 @@
+// The augmentation chain of the enricher: contrast and brightness, a gamma
+// curve, an optional random perspective skew and a small rotation, with the
+// strengths drawn from the user's ranges by a random source passed in, and the
+// batch that writes many variants of one image.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <opencv2/core.hpp>
+
+namespace orvane {
+
+// Returns a uniform number in [0, 1) per call.
+using UniformSource = std::function<double()>;
+
+// A uniform source backed by a generator seeded from the system's entropy.
+UniformSource make_uniform_source();
+
+// U(a, b) = a + (b - a) * r; also fine when a > b.
+double draw_uniform(const UniformSource& random, double a, double b);
+
+struct AugRanges {
+  double b_min = -30, b_max = 30;   // brightness offset
+  double c_min = 0.8, c_max = 1.2;  // contrast factor
+  double r_min = -15, r_max = 15;   // rotation, degrees
+  double l_min = 0.8, l_max = 1.2;  // gamma
+  double w_min = 0, w_max = 5;      // perspective skew, percent of the size
+};
+
+// The random values of one variant, drawn in the order alpha, beta, gamma,
+// [p, then the eight corner offsets], angle.
+struct AugDraws {
+  double alpha = 1, beta = 0, gamma = 1;
+  bool skew = false;  // only when the warp maximum is above 0
+  double p = 0;
+  std::array<cv::Point2f, 4> corners{};  // skewed top-left, top-right, bottom-right, bottom-left
+  double angle = 0;
+};
+
+AugDraws draw_augmentation(const AugRanges& ranges, cv::Size size, const UniformSource& random);
+
+// The 256-entry table of the photometric steps: |v * alpha + beta| rounded and
+// clamped to 0 ... 255, then the gamma curve (entries truncated).
+std::array<uchar, 256> tone_table(double alpha, double beta, double gamma);
+
+// Applies the drawn values to a copy of `base` (8-bit, 3 channels); thread-safe.
+cv::Mat render_augmentation(const cv::Mat& base, const AugDraws& draws);
+
+// Working images of one renderer. Reused from variant to variant, so a large
+// image's buffers are not allocated (and their pages faulted in) each time.
+struct AugScratch {
+  cv::Mat toned, skewed, rotated;
+};
+// As render_augmentation, into the scratch images; the result is `rotated`.
+const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws, AugScratch& scratch);
+
+// Draws and renders one variant.
+cv::Mat augment_image(const cv::Mat& base, const AugRanges& ranges, const UniformSource& random);
+
+// "warped_enriched_<ts>_var_<k>.jpg".
+QString variant_file_name(qint64 ts, int k);
+
+struct EnrichOutcome {
+  int saved = 0;         // variants written
+  QStringList failures;  // "<file>: <reason>" for each variant that was not written
+};
+
+// Writes n variants of `base` to out_dir (which must exist) as JPEG files
+// named by variant_file_name(ts, k). Every variant's values are drawn first,
+// in order; the variants are then rendered and encoded in parallel and
+// written in order on the calling thread.
+EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
+                           const UniformSource& random, const QString& out_dir, qint64 ts);
+
+}  // namespace orvane

@@ -1,0 +1,455 @@
+#include "enricher/enricher_tab.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGraphicsPixmapItem>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <array>
+#include <cmath>
+
+#include "app/info_label.h"
+#include "app/wait_cursor.h"
+#include "enricher/transforms.h"
+#include "imaging/image_io.h"
+
+namespace orvane {
+
+namespace {
+
+const QString kSelectMove = QStringLiteral("Select/Move");
+
+// Failures listed in the closing message; the rest are summed up.
+constexpr int kListedFailures = 10;
+
+QDoubleSpinBox* make_spin(double value, double minimum, double maximum, double step, int decimals) {
+  auto* spin = new QDoubleSpinBox;
+  spin->setRange(minimum, maximum);
+  spin->setSingleStep(step);
+  spin->setDecimals(decimals);
+  spin->setValue(value);
+  return spin;
+}
+
+QStringList folder_images(const QString& folder) {
+  static const QStringList kExtensions = {".jpg", ".jpeg", ".png", ".bmp", ".webp"};
+  QStringList paths;
+  const QDir dir(folder);
+  for (const QString& name :
+       dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0 && kExtensions.contains(name.mid(dot).toLower()))
+      paths.append(QDir::cleanPath(dir.filePath(name)));
+  }
+  paths.sort();  // plain string order
+  return paths;
+}
+
+}  // namespace
+
+EnricherTab::EnricherTab(Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), random_(make_uniform_source()) {
+  setup_aug_tab();
+}
+
+void EnricherTab::setup_aug_tab() {
+  auto* layout = new QHBoxLayout;
+  layout->addWidget(build_config_panel());
+  layout->addWidget(build_simulation_panel(), 1);
+  setLayout(layout);
+  connect_signals();
+}
+
+QGroupBox* EnricherTab::build_config_panel() {
+  auto* panel = new QGroupBox(QStringLiteral("Configuration && Parameters"));
+  panel->setFixedWidth(380);
+  auto* layout = new QVBoxLayout(panel);
+
+  auto* folders = new QGridLayout;
+  aug_entry_in = new QLineEdit;
+  aug_entry_in->setPlaceholderText(QStringLiteral("Select input directory..."));
+  aug_entry_out = new QLineEdit;
+  aug_entry_out->setPlaceholderText(QStringLiteral("Select output directory..."));
+  btn_aug_in = new QPushButton(QStringLiteral("Browse..."));
+  btn_aug_out = new QPushButton(QStringLiteral("Browse..."));
+  folders->addWidget(new QLabel(QStringLiteral("Input:")), 0, 0);
+  folders->addWidget(aug_entry_in, 0, 1);
+  folders->addWidget(btn_aug_in, 0, 2);
+  folders->addWidget(new QLabel(QStringLiteral("Output:")), 1, 0);
+  folders->addWidget(aug_entry_out, 1, 1);
+  folders->addWidget(btn_aug_out, 1, 2);
+  layout->addLayout(folders);
+
+  aug_lbl_status = new QLabel(QStringLiteral("Total Images: 0 | Enriched: 0"));
+  aug_lbl_status->setStyleSheet(
+      QStringLiteral("font-weight: bold; margin-top: 5px; margin-bottom: 5px;"));
+  layout->addWidget(aug_lbl_status);
+  layout->addWidget(build_ranges_group(), 1);
+  layout->addWidget(build_batch_group());
+  return panel;
+}
+
+QGroupBox* EnricherTab::build_ranges_group() {
+  auto* group = new QGroupBox(QStringLiteral("Augmentation Ranges (Min - Max)"));
+  auto* outer = new QVBoxLayout(group);
+  auto* scroll = new QScrollArea;
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* inner = new QWidget;
+  auto* grid = new QGridLayout(inner);
+  grid->addWidget(new QLabel(QStringLiteral("Min")), 0, 1, Qt::AlignCenter);
+  grid->addWidget(new QLabel(QStringLiteral("Max")), 0, 2, Qt::AlignCenter);
+
+  aug_b_min = make_spin(-30, -100, 100, 1, 0);
+  aug_b_max = make_spin(30, -100, 100, 1, 0);
+  aug_c_min = make_spin(0.8, 0.1, 3.0, 0.1, 2);
+  aug_c_max = make_spin(1.2, 0.1, 3.0, 0.1, 2);
+  aug_r_min = make_spin(-15, -180, 180, 1, 0);
+  aug_r_max = make_spin(15, -180, 180, 1, 0);
+  aug_l_min = make_spin(0.8, 0.1, 3.0, 0.1, 2);
+  aug_l_max = make_spin(1.2, 0.1, 3.0, 0.1, 2);
+  aug_w_min = make_spin(0, 0, 50, 1, 1);
+  aug_w_max = make_spin(5, 0, 50, 1, 1);
+  const struct {
+    const char* label;
+    const char* tooltip;
+    QDoubleSpinBox* min;
+    QDoubleSpinBox* max;
+  } rows[] = {
+      {"Brightness Add:", "Intensity offset (-100 to +100)", aug_b_min, aug_b_max},
+      {"Contrast Scale:", "Multiplier (0.1 to 3.0)", aug_c_min, aug_c_max},
+      {"Rotation (°):", "Random slight rotations", aug_r_min, aug_r_max},
+      {"Lighting (Gamma):", "Gamma curve adjustment", aug_l_min, aug_l_max},
+      {"Warp Var. (%):", "Random perspective skew %", aug_w_min, aug_w_max},
+  };
+  int row = 1;
+  for (const auto& r : rows) {
+    grid->addWidget(create_info_label(QString::fromUtf8(r.label), QString::fromUtf8(r.tooltip)),
+                    row, 0);
+    grid->addWidget(r.min, row, 1);
+    grid->addWidget(r.max, row, 2);
+    ++row;
+  }
+  grid->setRowStretch(row, 1);
+  scroll->setWidget(inner);
+  outer->addWidget(scroll);
+  return group;
+}
+
+QGroupBox* EnricherTab::build_batch_group() {
+  auto* group = new QGroupBox(QStringLiteral("Batch Generator Options"));
+  auto* form = new QFormLayout(group);
+  spin_aug_gen_count = new QSpinBox;
+  spin_aug_gen_count->setRange(1, 1000);
+  spin_aug_gen_count->setValue(10);
+  btn_aug_enrich = new QPushButton(QStringLiteral("⚡ ENRICH DATASET"));
+  btn_aug_enrich->setObjectName(QStringLiteral("primaryBtn"));
+  form->addRow(QStringLiteral("Variants per Source:"), spin_aug_gen_count);
+  form->addRow(btn_aug_enrich);
+  return group;
+}
+
+QGroupBox* EnricherTab::build_simulation_panel() {
+  auto* panel = new QGroupBox(QStringLiteral("Augmentation Live Simulation Engine"));
+  auto* layout = new QVBoxLayout(panel);
+  aug_canvas = new InteractiveCanvas(this);
+  aug_preview_view = new ZoomableView;
+  aug_preview_view->setScene(aug_canvas);
+  layout->addWidget(aug_preview_view, 1);
+
+  auto* mode_row = new QHBoxLayout;
+  aug_combo_mode = new QComboBox;
+  aug_combo_mode->addItems({kSelectMove, QStringLiteral("Crop"), QStringLiteral("Warp")});
+  mode_row->addWidget(new QLabel(QStringLiteral("Interactive Canvas Mode:")));
+  mode_row->addWidget(aug_combo_mode, 1);
+  layout->addLayout(mode_row);
+  layout->addLayout(build_tools_row());
+
+  btn_aug_preview = new QPushButton(QStringLiteral("🎨 Simulate Augmentation Frame"));
+  btn_aug_preview->setObjectName(QStringLiteral("primaryBtn"));
+  layout->addWidget(btn_aug_preview);
+  layout->addLayout(build_navigation_row());
+  return panel;
+}
+
+QLayout* EnricherTab::build_tools_row() {
+  auto* row = new QHBoxLayout;
+  btn_aug_cw = new QPushButton(QStringLiteral("90° CW"));
+  btn_aug_ccw = new QPushButton(QStringLiteral("90° CCW"));
+  aug_entry_angle = new QLineEdit;
+  aug_entry_angle->setPlaceholderText(QStringLiteral("Angle (°)"));
+  aug_entry_angle->setFixedWidth(70);
+  btn_aug_rotate = new QPushButton(QStringLiteral("Rotate"));
+  btn_aug_reset = new QPushButton(QStringLiteral("🔄 Reset Source Image"));
+  row->addWidget(btn_aug_cw);
+  row->addWidget(btn_aug_ccw);
+  row->addWidget(aug_entry_angle);
+  row->addWidget(btn_aug_rotate);
+  row->addWidget(btn_aug_reset);
+  return row;
+}
+
+QLayout* EnricherTab::build_navigation_row() {
+  auto* row = new QHBoxLayout;
+  btn_aug_prev = new QPushButton(QStringLiteral("◄ Previous Image"));
+  aug_lbl_counter = new QLabel(QStringLiteral("0 / 0"));
+  aug_lbl_counter->setAlignment(Qt::AlignCenter);
+  btn_aug_next = new QPushButton(QStringLiteral("Next Image ►"));
+  row->addWidget(btn_aug_prev);
+  row->addWidget(aug_lbl_counter, 1);
+  row->addWidget(btn_aug_next);
+  return row;
+}
+
+void EnricherTab::connect_signals() {
+  connect(btn_aug_in, &QPushButton::clicked, this, [this] { aug_load_input(); });
+  connect(btn_aug_out, &QPushButton::clicked, this, [this] { aug_load_output(); });
+  connect(btn_aug_enrich, &QPushButton::clicked, this, [this] { enrich_current_image(); });
+  connect(aug_canvas, &InteractiveCanvas::point_clicked, this,
+          [this](const QPointF& pt) { handle_aug_canvas_point(pt); });
+  connect(aug_combo_mode, &QComboBox::currentTextChanged, this,
+          [this](const QString& mode) { change_aug_active_mode(mode); });
+  connect(btn_aug_cw, &QPushButton::clicked, this, [this] { aug_rotate_fixed(-90); });
+  connect(btn_aug_ccw, &QPushButton::clicked, this, [this] { aug_rotate_fixed(90); });
+  connect(btn_aug_rotate, &QPushButton::clicked, this, [this] { aug_rotate_custom(); });
+  connect(btn_aug_reset, &QPushButton::clicked, this, [this] { aug_reset_image(); });
+  connect(btn_aug_preview, &QPushButton::clicked, this, [this] { run_aug_preview(); });
+  connect(btn_aug_prev, &QPushButton::clicked, this, [this] { aug_prev_image(); });
+  connect(btn_aug_next, &QPushButton::clicked, this, [this] { aug_next_image(); });
+}
+
+void EnricherTab::aug_load_input() {
+  const QString folder =
+      dialogs_.get_existing_directory(this, QStringLiteral("Select Input Directory"));
+  if (folder.isEmpty()) return;
+  aug_entry_in->setText(folder);
+  aug_image_paths = folder_images(folder);
+  aug_current_idx = 0;
+  aug_update_status();
+  if (!aug_image_paths.isEmpty()) aug_load_current_image();
+}
+
+void EnricherTab::aug_load_output() {
+  const QString folder =
+      dialogs_.get_existing_directory(this, QStringLiteral("Select Output Directory"));
+  if (!folder.isEmpty()) aug_entry_out->setText(folder);
+}
+
+void EnricherTab::aug_load_current_image() {
+  if (aug_current_idx < 0 || aug_current_idx >= aug_image_paths.size()) return;
+  const QString path = aug_image_paths[aug_current_idx];
+  const DecodedImage decoded = read_image_file(path);
+  if (decoded.image.empty()) return;
+  aug_original_cv_img = decoded.image;
+  aug_active_base_img = decoded.image.clone();
+  aug_display_cv_img = decoded.image.clone();
+  aug_base_source_ = path;
+  aug_crop_points.clear();
+  aug_warp_points.clear();
+  aug_lbl_counter->setText(QStringLiteral("%1 / %2 - %3")
+                               .arg(aug_current_idx + 1)
+                               .arg(aug_image_paths.size())
+                               .arg(QFileInfo(path).fileName()));
+  render_aug_canvas(true);
+}
+
+void EnricherTab::aug_prev_image() {
+  if (aug_image_paths.isEmpty()) return;
+  const auto n = static_cast<int>(aug_image_paths.size());
+  aug_current_idx = (aug_current_idx - 1 + n) % n;
+  aug_load_current_image();
+}
+
+void EnricherTab::aug_next_image() {
+  if (aug_image_paths.isEmpty()) return;
+  const auto n = static_cast<int>(aug_image_paths.size());
+  aug_current_idx = (aug_current_idx + 1) % n;
+  aug_load_current_image();
+}
+
+void EnricherTab::change_aug_active_mode(const QString& mode) {
+  aug_canvas->set_draw_mode(mode);
+  aug_preview_view->set_interaction_mode(mode);
+  aug_crop_points.clear();
+  aug_warp_points.clear();
+}
+
+void EnricherTab::handle_aug_canvas_point(const QPointF& pt) {
+  if (aug_display_cv_img.empty()) return;
+  const QString& mode = aug_canvas->draw_mode;
+  if (mode == QLatin1String("Crop")) {
+    aug_crop_points.append(pt);
+    if (aug_crop_points.size() == 2) crop_at_points();
+  } else if (mode == QLatin1String("Warp")) {
+    aug_warp_points.append(pt);
+    if (aug_warp_points.size() == 4) warp_at_points();
+  }
+}
+
+void EnricherTab::crop_at_points() {
+  const std::optional<cv::Rect> rect =
+      crop_rect(aug_crop_points[0], aug_crop_points[1], aug_display_cv_img.size());
+  aug_crop_points.clear();
+  aug_combo_mode->setCurrentText(kSelectMove);  // a degenerate crop leaves the mode as well
+  if (rect) apply_manual_transform(aug_display_cv_img(*rect).clone());
+}
+
+void EnricherTab::warp_at_points() {
+  const std::array<QPointF, 4> corners = {aug_warp_points[0], aug_warp_points[1],
+                                          aug_warp_points[2], aug_warp_points[3]};
+  aug_warp_points.clear();
+  WarpResult warped = warp_quad(aug_display_cv_img, corners);
+  if (warped.image.empty()) {
+    dialogs_.warning(this, QStringLiteral("Error"), warped.error);
+    return;
+  }
+  aug_combo_mode->setCurrentText(kSelectMove);
+  apply_manual_transform(std::move(warped.image));
+}
+
+void EnricherTab::apply_manual_transform(cv::Mat image) {
+  aug_display_cv_img = std::move(image);
+  aug_active_base_img = aug_display_cv_img.clone();
+  render_aug_canvas();
+}
+
+void EnricherTab::aug_rotate_fixed(double angle) {
+  if (aug_display_cv_img.empty()) return;
+  apply_manual_transform(rotate_expand(aug_display_cv_img, angle));
+}
+
+void EnricherTab::aug_rotate_custom() {
+  bool ok = false;
+  const double angle = aug_entry_angle->text().trimmed().toDouble(&ok);
+  if (!ok || !std::isfinite(angle)) {
+    dialogs_.critical(this, QStringLiteral("Error"),
+                      QStringLiteral("Enter a valid numeric angle."));
+    return;
+  }
+  aug_rotate_fixed(angle);
+}
+
+void EnricherTab::aug_reset_image() {
+  if (aug_original_cv_img.empty()) return;
+  aug_display_cv_img = aug_original_cv_img.clone();
+  aug_active_base_img = aug_original_cv_img.clone();
+  aug_crop_points.clear();
+  aug_warp_points.clear();
+  render_aug_canvas();
+}
+
+void EnricherTab::render_aug_canvas(bool reset_zoom) {
+  if (aug_display_cv_img.empty()) return;
+  const QTransform transform = aug_preview_view->transform();
+  {
+    const QSignalBlocker blocker(aug_canvas);
+    aug_canvas->clear();
+    aug_canvas->temp_poly_item = nullptr;  // clear() deleted it
+    aug_canvas->addPixmap(bgr_pixmap_sharing(aug_display_cv_img));
+    aug_canvas->setSceneRect(0, 0, aug_display_cv_img.cols, aug_display_cv_img.rows);
+  }
+  if (reset_zoom) {
+    aug_preview_view->fitInView(aug_canvas->sceneRect(), Qt::KeepAspectRatio);
+  } else {
+    aug_preview_view->setTransform(transform);
+  }
+}
+
+AugRanges EnricherTab::aug_ranges() const {
+  return {aug_b_min->value(), aug_b_max->value(), aug_c_min->value(), aug_c_max->value(),
+          aug_r_min->value(), aug_r_max->value(), aug_l_min->value(), aug_l_max->value(),
+          aug_w_min->value(), aug_w_max->value()};
+}
+
+cv::Mat EnricherTab::get_aug_image(const cv::Mat& base_img) {
+  const cv::Mat& source = base_img.empty() ? aug_display_cv_img : base_img;
+  if (source.empty()) return {};
+  return augment_image(source, aug_ranges(), random_);
+}
+
+void EnricherTab::run_aug_preview() {
+  if (aug_active_base_img.empty()) {
+    if (aug_image_paths.isEmpty()) {
+      dialogs_.information(this, QStringLiteral("Preview"),
+                           QStringLiteral("Load an input dataset folder first."));
+      return;
+    }
+    const DecodedImage decoded = read_image_file(aug_image_paths[0]);
+    if (decoded.image.empty()) {
+      dialogs_.warning(this, QStringLiteral("Error"),
+                       QStringLiteral("Could not read %1: %2.")
+                           .arg(QFileInfo(aug_image_paths[0]).fileName(), decoded.error));
+      return;
+    }
+    aug_original_cv_img = decoded.image;
+    aug_active_base_img = decoded.image.clone();
+    aug_base_source_ = aug_image_paths[0];
+  }
+  aug_display_cv_img = get_aug_image(aug_active_base_img);
+  render_aug_canvas();
+}
+
+void EnricherTab::enrich_current_image() {
+  const QString out_dir = aug_entry_out->text().trimmed();
+  if (out_dir.isEmpty()) {
+    dialogs_.warning(this, QStringLiteral("Error"),
+                     QStringLiteral("Select a valid output directory first."));
+    return;
+  }
+  if (aug_active_base_img.empty()) {
+    dialogs_.warning(this, QStringLiteral("Error"),
+                     QStringLiteral("No image is currently loaded on the canvas."));
+    return;
+  }
+  if (!QDir().mkpath(out_dir)) {
+    dialogs_.critical(this, QStringLiteral("Error"),
+                      QStringLiteral("The output folder %1 could not be created.")
+                          .arg(QDir::toNativeSeparators(out_dir)));
+    return;
+  }
+  const int n = spin_aug_gen_count->value();
+  const cv::Mat base = aug_active_base_img.clone();
+  const qint64 ts = QDateTime::currentSecsSinceEpoch();
+  WaitCursor wait;
+  const EnrichOutcome outcome = enrich_batch(base, aug_ranges(), n, random_, out_dir, ts);
+  wait.restore();
+  if (outcome.saved > 0) {
+    aug_history.insert(aug_base_source_);
+    aug_update_status();
+  }
+  const QString summary =
+      QStringLiteral("Enrichment complete! Saved %1 variant(s) of the manipulated image.")
+          .arg(outcome.saved);
+  if (outcome.failures.isEmpty()) {
+    dialogs_.information(this, QStringLiteral("Success"), summary);
+    return;
+  }
+  QString text =
+      summary +
+      QStringLiteral("\n\n%1 variant(s) could not be written:").arg(outcome.failures.size());
+  for (qsizetype i = 0; i < outcome.failures.size() && i < kListedFailures; ++i)
+    text += QStringLiteral("\n") + outcome.failures[i];
+  if (outcome.failures.size() > kListedFailures)
+    text += QStringLiteral("\n... and %1 more.").arg(outcome.failures.size() - kListedFailures);
+  dialogs_.critical(this, QStringLiteral("Error"), text);
+}
+
+void EnricherTab::aug_update_status() {
+  aug_lbl_status->setText(QStringLiteral("Total Images: %1 | Enriched: %2")
+                              .arg(aug_image_paths.size())
+                              .arg(aug_history.size()));
+}
+
+}  // namespace orvane

@@ -1,0 +1,119 @@
+// The "Synthetic Data Enricher" tab: steps through a folder's images, reshapes
+// the current one by hand (crop, warp, rotation), previews random
+// augmentations of it and writes batches of augmented variants.
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <opencv2/core.hpp>
+
+#include "app/dialogs.h"
+#include "canvas/interactive_canvas.h"
+#include "canvas/zoomable_view.h"
+#include "enricher/augment.h"
+
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QLayout;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace orvane {
+
+class EnricherTab : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit EnricherTab(Dialogs& dialogs, QWidget* parent = nullptr);
+
+  void setup_aug_tab();
+  void aug_load_input();
+  void aug_load_output();
+  void aug_load_current_image();
+  void aug_prev_image();
+  void aug_next_image();
+  void change_aug_active_mode(const QString& mode);
+  void handle_aug_canvas_point(const QPointF& pt);
+  void aug_rotate_fixed(double angle);
+  void aug_rotate_custom();
+  void aug_reset_image();
+  void render_aug_canvas(bool reset_zoom = false);
+  // An augmented copy of base_img, or of the display image when base_img is
+  // empty; an empty image when there is nothing to augment.
+  cv::Mat get_aug_image(const cv::Mat& base_img = cv::Mat());
+  void run_aug_preview();
+  void enrich_current_image();
+  void aug_update_status();
+
+  QStringList aug_image_paths;
+  int aug_current_idx = 0;
+  cv::Mat aug_original_cv_img;  // empty: none
+  cv::Mat aug_active_base_img;
+  cv::Mat aug_display_cv_img;
+  QList<QPointF> aug_crop_points;
+  QList<QPointF> aug_warp_points;
+  QSet<QString> aug_history;  // paths of the source images that received a batch
+
+  QLineEdit* aug_entry_in = nullptr;
+  QLineEdit* aug_entry_out = nullptr;
+  QLabel* aug_lbl_status = nullptr;
+  QLabel* aug_lbl_counter = nullptr;
+  QDoubleSpinBox* aug_b_min = nullptr;
+  QDoubleSpinBox* aug_b_max = nullptr;
+  QDoubleSpinBox* aug_c_min = nullptr;
+  QDoubleSpinBox* aug_c_max = nullptr;
+  QDoubleSpinBox* aug_r_min = nullptr;
+  QDoubleSpinBox* aug_r_max = nullptr;
+  QDoubleSpinBox* aug_l_min = nullptr;
+  QDoubleSpinBox* aug_l_max = nullptr;
+  QDoubleSpinBox* aug_w_min = nullptr;
+  QDoubleSpinBox* aug_w_max = nullptr;
+  QSpinBox* spin_aug_gen_count = nullptr;
+  InteractiveCanvas* aug_canvas = nullptr;
+  ZoomableView* aug_preview_view = nullptr;
+  QComboBox* aug_combo_mode = nullptr;
+  QLineEdit* aug_entry_angle = nullptr;
+
+  // Buttons, by their captions' order in the tab.
+  QPushButton* btn_aug_in = nullptr;
+  QPushButton* btn_aug_out = nullptr;
+  QPushButton* btn_aug_enrich = nullptr;
+  QPushButton* btn_aug_cw = nullptr;
+  QPushButton* btn_aug_ccw = nullptr;
+  QPushButton* btn_aug_rotate = nullptr;
+  QPushButton* btn_aug_reset = nullptr;
+  QPushButton* btn_aug_preview = nullptr;
+  QPushButton* btn_aug_prev = nullptr;
+  QPushButton* btn_aug_next = nullptr;
+
+  // Replaces the random source (tests script the draws).
+  void set_random_source(UniformSource source) { random_ = std::move(source); }
+  // The ten range boxes' values.
+  AugRanges aug_ranges() const;
+
+ private:
+  QGroupBox* build_config_panel();
+  QGroupBox* build_ranges_group();
+  QGroupBox* build_batch_group();
+  QGroupBox* build_simulation_panel();
+  QLayout* build_tools_row();
+  QLayout* build_navigation_row();
+  void connect_signals();
+  // Makes `image` the display and the base, and shows it (zoom kept).
+  void apply_manual_transform(cv::Mat image);
+  void crop_at_points();
+  void warp_at_points();
+
+  Dialogs& dialogs_;
+  UniformSource random_;
+  QString aug_base_source_;  // the file the base image came from
+};
+
+}  // namespace orvane

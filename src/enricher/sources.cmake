@@ -1,0 +1,7 @@
+list(APPEND ORVANE_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/augment.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/transforms.cpp
+)
+list(APPEND ORVANE_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/enricher_tab.cpp
+)

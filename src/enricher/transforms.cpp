@@ -1,0 +1,96 @@
+#include "enricher/transforms.h"
+
+#include <algorithm>
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+namespace orvane {
+
+namespace {
+
+QPointF clamped(const QPointF& p, cv::Size image) {
+  return {std::clamp(p.x(), 0.0, static_cast<double>(image.width)),
+          std::clamp(p.y(), 0.0, static_cast<double>(image.height))};
+}
+
+double cross(const cv::Point2f& o, const cv::Point2f& a, const cv::Point2f& b) {
+  return static_cast<double>(a.x - o.x) * (b.y - o.y) -
+         static_cast<double>(a.y - o.y) * (b.x - o.x);
+}
+
+// Whether the corners, in order, bound a convex quadrilateral with no three
+// on a line (turning the same way at every corner).
+bool is_convex(const std::array<cv::Point2f, 4>& q) {
+  int positive = 0;
+  int negative = 0;
+  for (int i = 0; i < 4; ++i) {
+    const double turn = cross(q[i], q[(i + 1) % 4], q[(i + 2) % 4]);
+    if (std::abs(turn) < 1e-6) return false;
+    (turn > 0 ? positive : negative) += 1;
+  }
+  return positive == 4 || negative == 4;
+}
+
+}  // namespace
+
+std::optional<cv::Rect> crop_rect(const QPointF& p1, const QPointF& p2, cv::Size image) {
+  const QPointF a = clamped(p1, image);
+  const QPointF b = clamped(p2, image);
+  const int x1 = static_cast<int>(std::min(a.x(), b.x()));
+  const int x2 = static_cast<int>(std::max(a.x(), b.x()));
+  const int y1 = static_cast<int>(std::min(a.y(), b.y()));
+  const int y2 = static_cast<int>(std::max(a.y(), b.y()));
+  if (x2 <= x1 || y2 <= y1) return std::nullopt;
+  return cv::Rect(x1, y1, x2 - x1, y2 - y1);
+}
+
+WarpResult warp_quad(const cv::Mat& image, const std::array<QPointF, 4>& corners) {
+  WarpResult result;
+  std::array<cv::Point2f, 4> src;
+  for (size_t i = 0; i < 4; ++i) {
+    const QPointF p = clamped(corners[i], image.size());
+    src[i] = cv::Point2f(static_cast<float>(p.x()), static_cast<float>(p.y()));
+  }
+  const float width_a = static_cast<float>(cv::norm(src[2] - src[3]));
+  const float width_b = static_cast<float>(cv::norm(src[1] - src[0]));
+  const float height_a = static_cast<float>(cv::norm(src[1] - src[2]));
+  const float height_b = static_cast<float>(cv::norm(src[0] - src[3]));
+  const int w = std::max(static_cast<int>(width_a), static_cast<int>(width_b));
+  const int h = std::max(static_cast<int>(height_a), static_cast<int>(height_b));
+  if (w < 1 || h < 1) {
+    result.error = QStringLiteral("The warp points are too close together.");
+    return result;
+  }
+  if (!is_convex(src)) {
+    result.error = QStringLiteral(
+        "The four warp points must be the corners of the region, clicked in the order "
+        "top-left, top-right, bottom-right, bottom-left.");
+    return result;
+  }
+  const std::array<cv::Point2f, 4> dst = {cv::Point2f(0, 0), cv::Point2f(w - 1.0f, 0),
+                                          cv::Point2f(w - 1.0f, h - 1.0f),
+                                          cv::Point2f(0, h - 1.0f)};
+  const cv::Mat m = cv::getPerspectiveTransform(src.data(), dst.data());
+  cv::warpPerspective(image, result.image, m, cv::Size(w, h));
+  return result;
+}
+
+cv::Mat rotate_expand(const cv::Mat& image, double angle) {
+  const int h = image.rows;
+  const int w = image.cols;
+  const int cx = w / 2;
+  const int cy = h / 2;
+  cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(static_cast<float>(cx), static_cast<float>(cy)),
+                                      angle, 1.0);
+  const double cos = std::abs(m.at<double>(0, 0));
+  const double sin = std::abs(m.at<double>(0, 1));
+  const int new_w = static_cast<int>(h * sin + w * cos);
+  const int new_h = static_cast<int>(h * cos + w * sin);
+  m.at<double>(0, 2) += new_w / 2.0 - cx;
+  m.at<double>(1, 2) += new_h / 2.0 - cy;
+  cv::Mat rotated;
+  cv::warpAffine(image, rotated, m, cv::Size(new_w, new_h), cv::INTER_CUBIC, cv::BORDER_REPLICATE);
+  return rotated;
+}
+
+}  // namespace orvane

@@ -1,0 +1,6 @@
+list(APPEND ORVANE_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/tile_grid.cpp
+)
+list(APPEND ORVANE_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/splitter_tab.cpp
+)

@@ -1,0 +1,147 @@
+#include "splitter/splitter_tab.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/dialogs.h"
+#include "app/info_label.h"
+#include "app/wait_cursor.h"
+#include "splitter/tile_grid.h"
+
+namespace orvane {
+
+namespace {
+
+// Failures listed in the closing message; the rest are summed up.
+constexpr int kListedFailures = 10;
+
+QString failure_text(const QStringList& failures) {
+  QString text = QStringLiteral("%1 tile(s) could not be written:").arg(failures.size());
+  for (qsizetype i = 0; i < failures.size() && i < kListedFailures; ++i)
+    text += QStringLiteral("\n") + failures[i];
+  if (failures.size() > kListedFailures)
+    text += QStringLiteral("\n... and %1 more.").arg(failures.size() - kListedFailures);
+  return text;
+}
+
+}  // namespace
+
+SplitterTab::SplitterTab(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+  setup_splitter_tab();
+}
+
+void SplitterTab::setup_splitter_tab() {
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(build_directory_group());
+  layout->addWidget(build_grid_group());
+  layout->addStretch();
+
+  connect(btn_split_in, &QPushButton::clicked, this,
+          [this] { browse_into(entry_split_in, QStringLiteral("Select Input Directory")); });
+  connect(btn_split_out, &QPushButton::clicked, this,
+          [this] { browse_into(entry_split_out, QStringLiteral("Select Output Directory")); });
+  connect(spin_split_parts, &QSpinBox::valueChanged, this,
+          [this] { update_splitter_grid_modes(); });
+  connect(btn_split, &QPushButton::clicked, this, [this] { process_image_splitting(); });
+  update_splitter_grid_modes();
+}
+
+QGroupBox* SplitterTab::build_directory_group() {
+  auto* group = new QGroupBox(QStringLiteral("Directory Configuration"));
+  auto* grid = new QGridLayout(group);
+  entry_split_in = new QLineEdit;
+  entry_split_in->setPlaceholderText(
+      QStringLiteral("Select source directory containing images..."));
+  entry_split_out = new QLineEdit;
+  entry_split_out->setPlaceholderText(QStringLiteral("Select destination directory for tiles..."));
+  btn_split_in = new QPushButton(QStringLiteral("Browse..."));
+  btn_split_out = new QPushButton(QStringLiteral("Browse..."));
+  grid->addWidget(
+      create_info_label(QStringLiteral("Input Folder:"), QStringLiteral("Source directory")), 0, 0);
+  grid->addWidget(entry_split_in, 0, 1);
+  grid->addWidget(btn_split_in, 0, 2);
+  grid->addWidget(
+      create_info_label(QStringLiteral("Output Folder:"), QStringLiteral("Destination directory")),
+      1, 0);
+  grid->addWidget(entry_split_out, 1, 1);
+  grid->addWidget(btn_split_out, 1, 2);
+  grid->setColumnStretch(1, 1);
+  return group;
+}
+
+QGroupBox* SplitterTab::build_grid_group() {
+  auto* group = new QGroupBox(QStringLiteral("Splitting Grid Parameters && Folder Structure"));
+  auto* form = new QFormLayout(group);
+  spin_split_parts = new QSpinBox;
+  spin_split_parts->setRange(1, 100);
+  spin_split_parts->setValue(4);
+  combo_grid_mode = new QComboBox;
+  chk_subfolders = new QCheckBox(
+      QStringLiteral("Save each tile part index in a separate subfolder (e.g. part_1/, part_2/)"));
+  chk_subfolders->setChecked(true);
+  btn_split = new QPushButton(QStringLiteral("✂ SPLIT IMAGES"));
+  btn_split->setObjectName(QStringLiteral("primaryBtn"));
+  form->addRow(QStringLiteral("Number of Tile Parts:"), spin_split_parts);
+  form->addRow(QStringLiteral("Grid Layout Mode:"), combo_grid_mode);
+  form->addRow(chk_subfolders);
+  form->addRow(btn_split);
+  return group;
+}
+
+void SplitterTab::browse_into(QLineEdit* entry, const QString& title) {
+  const QString folder = dialogs_.get_existing_directory(this, title);
+  if (!folder.isEmpty()) entry->setText(folder);
+}
+
+void SplitterTab::update_splitter_grid_modes() {
+  const QSignalBlocker blocker(combo_grid_mode);
+  combo_grid_mode->clear();
+  combo_grid_mode->addItems(grid_modes(spin_split_parts->value()));
+  combo_grid_mode->setCurrentIndex(0);
+}
+
+void SplitterTab::process_image_splitting() {
+  const QString in_dir = entry_split_in->text().trimmed();
+  const QString out_dir = entry_split_out->text().trimmed();
+  if (in_dir.isEmpty() || !QFileInfo::exists(in_dir) || out_dir.isEmpty()) {
+    dialogs_.warning(this, QStringLiteral("Error"),
+                     QStringLiteral("Specify valid Input and Output directories."));
+    return;
+  }
+  const std::optional<GridSize> grid = parse_grid_mode(combo_grid_mode->currentText());
+  if (!grid) return;  // the combo always holds a mode; nothing to split without one
+  const QStringList files = gather_split_images(in_dir);
+  if (files.isEmpty()) {
+    dialogs_.warning(this, QStringLiteral("No Images"),
+                     QStringLiteral("No images found in input folder."));
+    return;
+  }
+
+  WaitCursor wait;
+  const SplitOutcome outcome = split_images(files, {out_dir, *grid, chk_subfolders->isChecked()});
+  wait.restore();
+  if (!outcome.folder_error.isEmpty()) {
+    dialogs_.critical(this, QStringLiteral("Error"), outcome.folder_error);
+    return;
+  }
+  const QString summary =
+      QStringLiteral("Split %1 images into %2 tile parts.").arg(outcome.images).arg(outcome.tiles);
+  if (outcome.failures.isEmpty()) {
+    dialogs_.information(this, QStringLiteral("Splitting Success"), summary);
+  } else {
+    dialogs_.critical(this, QStringLiteral("Error"),
+                      summary + QStringLiteral("\n\n") + failure_text(outcome.failures));
+  }
+}
+
+}  // namespace orvane

@@ -1,0 +1,152 @@
+#include "splitter/tile_grid.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include "common/image_output.h"
+#include "common/ordered_parallel.h"
+#include "imaging/image_io.h"
+
+namespace orvane {
+
+QStringList grid_modes(int parts) {
+  QStringList modes;
+  for (int i = 1; i <= parts; ++i) {
+    if (parts % i == 0) modes.append(QStringLiteral("%1 Rows x %2 Cols").arg(i).arg(parts / i));
+  }
+  return modes;
+}
+
+std::optional<GridSize> parse_grid_mode(const QString& mode) {
+  static const QRegularExpression pattern(QStringLiteral("^(\\d+) Rows x (\\d+) Cols$"));
+  const QRegularExpressionMatch match = pattern.match(mode);
+  if (!match.hasMatch()) return std::nullopt;
+  GridSize grid{match.captured(1).toInt(), match.captured(2).toInt()};
+  if (grid.rows < 1 || grid.cols < 1) return std::nullopt;
+  return grid;
+}
+
+std::vector<cv::Rect> tile_rects(int width, int height, GridSize grid) {
+  const int th = height / grid.rows;
+  const int tw = width / grid.cols;
+  std::vector<cv::Rect> rects;
+  rects.reserve(static_cast<size_t>(grid.rows) * grid.cols);
+  for (int r = 0; r < grid.rows; ++r) {
+    const int y0 = r * th;
+    const int y1 = r == grid.rows - 1 ? height : (r + 1) * th;
+    for (int c = 0; c < grid.cols; ++c) {
+      const int x0 = c * tw;
+      const int x1 = c == grid.cols - 1 ? width : (c + 1) * tw;
+      rects.emplace_back(x0, y0, x1 - x0, y1 - y0);
+    }
+  }
+  return rects;
+}
+
+int part_pad_width(int parts) { return static_cast<int>(QString::number(parts).size()); }
+
+QString part_index_text(int index, int parts) {
+  return QStringLiteral("%1").arg(index, part_pad_width(parts), 10, QLatin1Char('0'));
+}
+
+QString tile_file_name(const QString& base, const QString& idx, const QString& ext) {
+  return base + QStringLiteral("_part_") + idx + ext;
+}
+
+QStringList gather_split_images(const QString& folder) {
+  static const char* const kExtensions[] = {".jpg", ".jpeg", ".png", ".bmp", ".webp"};
+  const QFileInfoList entries =
+      QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+  QStringList files;
+  QSet<QString> seen;
+  for (const char* ext : kExtensions) {
+    for (const QFileInfo& entry : entries) {
+      const QString path = entry.absoluteFilePath();
+      if (entry.fileName().endsWith(QLatin1String(ext), Qt::CaseInsensitive) &&
+          !seen.contains(path)) {
+        seen.insert(path);
+        files.append(path);
+      }
+    }
+  }
+  return files;
+}
+
+namespace {
+
+// Images being cut or waiting to be written at once. Only their encoded tiles
+// are kept, so the window can be wide enough to ride out a slow image.
+constexpr int kImageWindow = 12;
+
+struct EncodedTile {
+  QString folder;  // below the output folder: "" or "part_<idx>"
+  QString name;
+  EncodedBytes encoded;
+};
+
+// Decodes one image and encodes its tiles. Runs on a worker thread.
+std::vector<EncodedTile> cut_image(const QString& path, const SplitSettings& settings) {
+  std::vector<EncodedTile> tiles;
+  const DecodedImage decoded = read_image_file(path);
+  if (decoded.image.empty()) return tiles;
+  const QFileInfo info(path);
+  const QString name = info.fileName();
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  const QString base = dot < 0 ? name : name.left(dot);
+  const QString ext = dot < 0 ? QString() : name.mid(dot);
+  const int parts = settings.grid.rows * settings.grid.cols;
+  const std::vector<cv::Rect> rects =
+      tile_rects(decoded.image.cols, decoded.image.rows, settings.grid);
+  for (size_t i = 0; i < rects.size(); ++i) {
+    if (rects[i].empty()) continue;
+    const QString idx = part_index_text(static_cast<int>(i) + 1, parts);
+    EncodedTile tile;
+    tile.folder = settings.subfolders ? QStringLiteral("part_") + idx : QString();
+    tile.name = tile_file_name(base, idx, ext);
+    tile.encoded = encode_image(decoded.image(rects[i]), ext);
+    tiles.push_back(std::move(tile));
+  }
+  return tiles;
+}
+
+}  // namespace
+
+SplitOutcome split_images(const QStringList& files, const SplitSettings& settings) {
+  SplitOutcome outcome;
+  outcome.images = static_cast<int>(files.size());
+  const QDir out(settings.out_dir);
+  if (!QDir().mkpath(settings.out_dir)) {
+    outcome.folder_error = QStringLiteral("The output folder %1 could not be created.")
+                               .arg(QDir::toNativeSeparators(settings.out_dir));
+    return outcome;
+  }
+  QSet<QString> made;  // subfolders known to exist
+  ordered_parallel(
+      static_cast<int>(files.size()), [&](int i) { return cut_image(files[i], settings); },
+      [&](int, std::vector<EncodedTile> tiles) {
+        for (EncodedTile& tile : tiles) {
+          QString error = tile.encoded.error;
+          const QString folder = tile.folder.isEmpty() ? out.path() : out.filePath(tile.folder);
+          const QString path = QDir(folder).filePath(tile.name);
+          if (error.isEmpty() && !made.contains(folder)) {
+            if (QDir().mkpath(folder)) {
+              made.insert(folder);
+            } else {
+              error = QStringLiteral("the folder could not be created");
+            }
+          }
+          if (error.isEmpty()) error = write_bytes(path, tile.encoded.bytes);
+          if (error.isEmpty()) {
+            ++outcome.tiles;
+          } else {
+            outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
+          }
+        }
+      },
+      0, kImageWindow);
+  return outcome;
+}
+
+}  // namespace orvane

@@ -1,0 +1,62 @@
+// The tile splitter's logic: grid modes from a number of parts, tile
+// rectangles with the remainder in the last row and column, zero-padded part
+// indices and tile names, the folder's image files, and the batch that cuts
+// and writes the tiles.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <opencv2/core.hpp>
+#include <optional>
+#include <vector>
+
+namespace orvane {
+
+struct GridSize {
+  int rows = 1;
+  int cols = 1;
+};
+
+// "{R} Rows x {C} Cols" for every divisor R of `parts`, from one row upwards.
+QStringList grid_modes(int parts);
+// R and C of a grid-mode text; nothing when the text is not a grid mode.
+std::optional<GridSize> parse_grid_mode(const QString& mode);
+
+// The tiles of a width x height image, row by row from the top left. Every
+// tile is (height / rows) x (width / cols); the last row and column take the
+// remainder. Tiles of an image smaller than the grid may be empty.
+std::vector<cv::Rect> tile_rects(int width, int height, GridSize grid);
+
+// Number of decimal digits of `parts`: the width part indices are padded to.
+int part_pad_width(int parts);
+// The part index as text, zero-filled on the left to part_pad_width(parts).
+QString part_index_text(int index, int parts);
+// base + "_part_" + idx + ext.
+QString tile_file_name(const QString& base, const QString& idx, const QString& ext);
+
+// The image files directly in `folder` (".jpg", ".jpeg", ".png", ".bmp",
+// ".webp" in any case), gathered extension by extension in that order, each in
+// name order, every file once.
+QStringList gather_split_images(const QString& folder);
+
+struct SplitSettings {
+  QString out_dir;
+  GridSize grid;
+  bool subfolders = true;
+};
+
+struct SplitOutcome {
+  int images = 0;        // image files given, unreadable ones included
+  int tiles = 0;         // tiles written
+  QStringList failures;  // "<file>: <reason>" for each tile that was not written
+  QString folder_error;  // the output folder could not be created: nothing was written
+};
+
+// Cuts every image into the grid and writes its tiles to settings.out_dir
+// (created with its parents), as <base>_part_<idx><ext>, in "part_<idx>"
+// folders when settings.subfolders. Unreadable images are skipped; empty tiles
+// are neither written nor counted. Several images are decoded and encoded at
+// once; files are written in order on the calling thread.
+SplitOutcome split_images(const QStringList& files, const SplitSettings& settings);
+
+}  // namespace orvane

@@ -1,0 +1,196 @@
+// The enricher tab driven through its widgets, with scripted dialogs and real
+// files in a temporary folder.
+#include "enricher/enricher_tab.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <opencv2/imgcodecs.hpp>
+
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+namespace orvane {
+namespace {
+
+class EnricherTabTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    in = dir.filePath("in");
+    out = dir.filePath("out");
+    write_image(in + "/B.png", 200, 100, 10, 20, 30);
+    write_image(in + "/a.JPG", 40, 30);
+    write_file(in + "/c.txt", "notes");
+  }
+
+  void load_folder() {
+    dialogs.directories.push_back(in);
+    tab.btn_aug_in->click();
+  }
+
+  void click(const QString& mode, std::initializer_list<QPointF> points) {
+    tab.aug_combo_mode->setCurrentText(mode);
+    for (const QPointF& p : points) Q_EMIT tab.aug_canvas->point_clicked(p);
+  }
+
+  // Every range at its identity value.
+  void neutral_ranges() {
+    for (QDoubleSpinBox* box :
+         {tab.aug_b_min, tab.aug_b_max, tab.aug_r_min, tab.aug_r_max, tab.aug_w_min, tab.aug_w_max})
+      box->setValue(0);
+    for (QDoubleSpinBox* box : {tab.aug_c_min, tab.aug_c_max, tab.aug_l_min, tab.aug_l_max})
+      box->setValue(1);
+  }
+
+  DialogCall last_message() const { return dialogs.messages().back(); }
+
+  QTemporaryDir dir;
+  QString in, out;
+  ScriptedDialogs dialogs;
+  EnricherTab tab{dialogs};
+};
+
+TEST_F(EnricherTabTest, LoadsTheFolderInStringOrderAndWrapsAround) {
+  load_folder();
+  ASSERT_EQ(tab.aug_image_paths.size(), 2);
+  EXPECT_TRUE(tab.aug_image_paths[0].endsWith("/B.png"));
+  EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 0");
+  EXPECT_EQ(tab.aug_lbl_counter->text(), "1 / 2 - B.png");
+  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(200, 100));
+  tab.btn_aug_next->click();
+  EXPECT_EQ(tab.aug_lbl_counter->text(), "2 / 2 - a.JPG");
+  tab.btn_aug_next->click();
+  EXPECT_EQ(tab.aug_lbl_counter->text(), "1 / 2 - B.png");
+  tab.btn_aug_prev->click();
+  EXPECT_EQ(tab.aug_lbl_counter->text(), "2 / 2 - a.JPG");
+}
+
+TEST_F(EnricherTabTest, CropAndRotateChangeDisplayAndBaseButNotTheOriginal) {
+  click("Crop", {{50, 50}, {10, 10}});  // no image yet: ignored
+  EXPECT_TRUE(tab.aug_crop_points.isEmpty());
+  load_folder();
+  click("Crop", {{120.7, 40.2}, {20.3, 90.9}});
+  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(100, 50));
+  EXPECT_EQ(tab.aug_active_base_img.size(), cv::Size(100, 50));
+  EXPECT_EQ(tab.aug_combo_mode->currentText(), "Select/Move");
+  EXPECT_EQ(tab.aug_canvas->sceneRect(), QRectF(0, 0, 100, 50));
+
+  tab.btn_aug_cw->click();
+  EXPECT_EQ(tab.aug_active_base_img.size(), cv::Size(50, 100));
+  tab.aug_entry_angle->setText("abc");
+  tab.btn_aug_rotate->click();
+  EXPECT_EQ(last_message().title, "Error");
+  EXPECT_EQ(last_message().text, "Enter a valid numeric angle.");
+  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(50, 100));
+  tab.aug_entry_angle->setText("90");
+  tab.btn_aug_rotate->click();
+  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(100, 50));
+
+  // A degenerate crop leaves the image, clears its points and leaves the mode.
+  click("Crop", {{10.2, 5}, {10.8, 40}});
+  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(100, 50));
+  EXPECT_TRUE(tab.aug_crop_points.isEmpty());
+  EXPECT_EQ(tab.aug_combo_mode->currentText(), "Select/Move");
+
+  tab.btn_aug_reset->click();
+  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(200, 100));
+  EXPECT_EQ(cv::norm(tab.aug_active_base_img, tab.aug_original_cv_img, cv::NORM_INF), 0.0);
+}
+
+TEST_F(EnricherTabTest, WarpStraightensOrRefusesWithTheImageUnchanged) {
+  load_folder();
+  click("Warp", {{10, 10}, {50, 50}, {90, 90}});  // three on a line...
+  EXPECT_EQ(tab.aug_warp_points.size(), 3);
+  Q_EMIT tab.aug_canvas->point_clicked(QPointF(10, 90));
+  EXPECT_EQ(last_message().kind, "warning");
+  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(200, 100));
+  EXPECT_TRUE(tab.aug_warp_points.isEmpty());
+
+  // Points beyond the image are clamped to its corners: the whole image.
+  click("Warp", {{-20, -20}, {260, -5}, {260, 130}, {-9, 140}});
+  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(200, 100));
+  EXPECT_EQ(tab.aug_combo_mode->currentText(), "Select/Move");
+  click("Warp", {{0, 0}, {100, 0}, {100, 50}, {0, 50}});
+  EXPECT_EQ(tab.aug_active_base_img.size(), cv::Size(100, 50));
+}
+
+TEST_F(EnricherTabTest, PreviewAugmentsTheBaseAndCropWorksOnTheSample) {
+  tab.btn_aug_preview->click();
+  EXPECT_EQ(last_message().title, "Preview");
+  EXPECT_EQ(last_message().text, "Load an input dataset folder first.");
+  load_folder();
+  neutral_ranges();
+  tab.aug_b_min->setValue(100);  // brightness +100, nothing else
+  tab.aug_b_max->setValue(100);
+  tab.btn_aug_preview->click();
+  EXPECT_EQ(tab.aug_display_cv_img.at<cv::Vec3b>(50, 100), cv::Vec3b(110, 120, 130));
+  EXPECT_EQ(tab.aug_active_base_img.at<cv::Vec3b>(50, 100), cv::Vec3b(10, 20, 30));
+  click("Crop", {{0, 0}, {20, 20}});
+  EXPECT_EQ(tab.aug_active_base_img.at<cv::Vec3b>(10, 10), cv::Vec3b(110, 120, 130));
+  tab.btn_aug_reset->click();
+  EXPECT_EQ(tab.aug_display_cv_img.at<cv::Vec3b>(50, 100), cv::Vec3b(10, 20, 30));
+}
+
+TEST_F(EnricherTabTest, BatchWritesNamedVariantsAndCountsEnrichedSources) {
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(last_message().text, "Select a valid output directory first.");
+  tab.aug_entry_out->setText(" " + out + " ");
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(last_message().text, "No image is currently loaded on the canvas.");
+
+  load_folder();
+  neutral_ranges();
+  tab.spin_aug_gen_count->setValue(3);
+  const qint64 before = QDateTime::currentSecsSinceEpoch();
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(last_message().title, "Success");
+  EXPECT_EQ(last_message().text,
+            "Enrichment complete! Saved 3 variant(s) of the manipulated image.");
+  const QStringList files = folder_entries(out);
+  ASSERT_EQ(files.size(), 3);
+  const QString ts = files[0].section('_', 2, 2);
+  EXPECT_GE(ts.toLongLong(), before);
+  EXPECT_EQ(files, QStringList({"warped_enriched_" + ts + "_var_1.jpg",
+                                "warped_enriched_" + ts + "_var_2.jpg",
+                                "warped_enriched_" + ts + "_var_3.jpg"}));
+  const cv::Mat variant = cv::imread((out + "/" + files[0]).toStdString());
+  EXPECT_LE(cv::norm(variant, tab.aug_active_base_img, cv::NORM_INF), 2.0);  // JPEG of the base
+  EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 1");
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 1");  // the same source
+  tab.btn_aug_next->click();
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 2");
+}
+
+TEST_F(EnricherTabTest, FailedWritesAreNotCounted) {
+  load_folder();
+  tab.aug_entry_out->setText(out);
+  tab.spin_aug_gen_count->setValue(3);
+  // A folder stands where variant 2 goes, whichever second the batch starts in.
+  const qint64 now = QDateTime::currentSecsSinceEpoch();
+  for (qint64 t = now; t < now + 30; ++t)
+    QDir(out).mkpath(QStringLiteral("warped_enriched_%1_var_2.jpg").arg(t));
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(last_message().kind, "critical");
+  EXPECT_TRUE(last_message().text.startsWith(
+      "Enrichment complete! Saved 2 variant(s) of the manipulated image.\n\n"
+      "1 variant(s) could not be written:\n"));
+
+  write_file(dir.filePath("blocked"), "a file, not a folder");
+  tab.aug_entry_out->setText(dir.filePath("blocked/out"));
+  tab.btn_aug_enrich->click();
+  EXPECT_TRUE(last_message().text.contains("could not be created"));
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,158 @@
+// The splitter tab driven through its widgets, with scripted dialogs and real
+// files in a temporary folder.
+#include "splitter/splitter_tab.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <opencv2/imgcodecs.hpp>
+
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+namespace orvane {
+namespace {
+
+class SplitterTabTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    in = dir.filePath("in");
+    out = dir.filePath("out");
+    QDir().mkpath(in);
+    tab.entry_split_in->setText(in);
+    tab.entry_split_out->setText(out);
+  }
+
+  void split(int parts, int mode_index) {
+    tab.spin_split_parts->setValue(parts);
+    tab.combo_grid_mode->setCurrentIndex(mode_index);
+    tab.btn_split->click();
+  }
+
+  DialogCall last_message() const { return dialogs.messages().back(); }
+
+  QTemporaryDir dir;
+  QString in, out;
+  ScriptedDialogs dialogs;
+  SplitterTab tab{dialogs};
+};
+
+TEST_F(SplitterTabTest, PartsOfferTheirGridModesFirstSelected) {
+  EXPECT_EQ(tab.combo_grid_mode->count(), 3);  // 4 parts at start
+  tab.spin_split_parts->setValue(6);
+  QStringList modes;
+  for (int i = 0; i < tab.combo_grid_mode->count(); ++i) modes << tab.combo_grid_mode->itemText(i);
+  EXPECT_EQ(modes, QStringList({"1 Rows x 6 Cols", "2 Rows x 3 Cols", "3 Rows x 2 Cols",
+                                "6 Rows x 1 Cols"}));
+  EXPECT_EQ(tab.combo_grid_mode->currentIndex(), 0);
+}
+
+TEST_F(SplitterTabTest, RefusedInputWritesNothing) {
+  const struct {
+    QString in, out, title, text;
+  } cases[] = {
+      {"", out, "Error", "Specify valid Input and Output directories."},
+      {dir.filePath("missing"), out, "Error", "Specify valid Input and Output directories."},
+      {in, "  ", "Error", "Specify valid Input and Output directories."},
+      {in, out, "No Images", "No images found in input folder."},
+  };
+  write_file(in + "/notes.txt", "not an image");
+  for (const auto& c : cases) {
+    tab.entry_split_in->setText(c.in);
+    tab.entry_split_out->setText(c.out);
+    tab.btn_split->click();
+    EXPECT_EQ(last_message().kind, "warning");
+    EXPECT_EQ(last_message().title, c.title);
+    EXPECT_EQ(last_message().text, c.text);
+  }
+  EXPECT_FALSE(QFileInfo::exists(out));
+}
+
+TEST_F(SplitterTabTest, TilesHaveTheGridGeometryAndPaddedNames) {
+  write_image(in + "/photo.png", 1000, 750);
+  tab.entry_split_in->setText("  " + in + " ");  // trimmed
+  split(6, 1);                                   // 2 Rows x 3 Cols, subfolders on
+  EXPECT_EQ(last_message().title, "Splitting Success");
+  EXPECT_EQ(last_message().text, "Split 1 images into 6 tile parts.");
+  const int widths[] = {333, 333, 334, 333, 333, 334};
+  for (int i = 1; i <= 6; ++i) {
+    const cv::Mat tile =
+        cv::imread(QString("%1/part_%2/photo_part_%2.png").arg(out).arg(i).toStdString());
+    ASSERT_FALSE(tile.empty()) << i;
+    EXPECT_EQ(tile.cols, widths[i - 1]);
+    EXPECT_EQ(tile.rows, 375);
+  }
+
+  QDir(out).removeRecursively();
+  split(12, 0);
+  EXPECT_EQ(folder_entries(out).first(), "part_01");
+  EXPECT_EQ(folder_entries(out + "/part_12"), QStringList({"photo_part_12.png"}));
+
+  QDir(out).removeRecursively();
+  tab.chk_subfolders->setChecked(false);
+  split(4, 1);
+  EXPECT_EQ(folder_entries(out), QStringList({"photo_part_1.png", "photo_part_2.png",
+                                              "photo_part_3.png", "photo_part_4.png"}));
+}
+
+TEST_F(SplitterTabTest, BadImagesGiveHonestCounts) {
+  write_file(in + "/zero.jpg", "");
+  write_file(in + "/broken.JPG", "not a jpeg at all");
+  split(4, 0);
+  EXPECT_EQ(last_message().text, "Split 2 images into 0 tile parts.");
+
+  // Transparent, grey and 16-bit images all give 8-bit colour tiles; an
+  // image narrower than the grid gives only its non-empty tiles.
+  cv::Mat alpha(40, 40, CV_8UC4, cv::Scalar(10, 20, 30, 0));
+  cv::imwrite((in + "/alpha.png").toStdString(), alpha);
+  cv::imwrite((in + "/grey.png").toStdString(), cv::Mat(40, 40, CV_8UC1, cv::Scalar(99)));
+  cv::imwrite((in + "/deep.png").toStdString(), cv::Mat(40, 40, CV_16UC3, cv::Scalar(60000)));
+  cv::imwrite((in + "/thin.png").toStdString(), cv::Mat(10, 3, CV_8UC3, cv::Scalar(1)));
+  QDir(in).remove("zero.jpg");
+  QDir(in).remove("broken.JPG");
+  tab.chk_subfolders->setChecked(false);
+  split(4, 0);  // 1 Rows x 4 Cols: the 3-pixel-wide image has one non-empty tile
+  EXPECT_EQ(last_message().text, "Split 4 images into 13 tile parts.");
+  for (const char* name : {"alpha_part_1.png", "grey_part_2.png", "deep_part_3.png"}) {
+    const cv::Mat tile = cv::imread((out + "/" + name).toStdString(), cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(tile.type(), CV_8UC3) << name;
+  }
+  EXPECT_EQ(folder_entries(out).filter("thin"), QStringList({"thin_part_4.png"}));
+}
+
+// The output folder is created with its parents, and a tile that cannot be
+// written is reported and not counted.
+TEST_F(SplitterTabTest, CreatesTheOutputFolderAndReportsFailedWrites) {
+  write_image(in + "/photo.png", 20, 20);
+  out = dir.filePath("new/deeper/out");
+  tab.entry_split_out->setText(out);
+  tab.chk_subfolders->setChecked(false);
+  split(4, 1);
+  EXPECT_EQ(last_message().text, "Split 1 images into 4 tile parts.");
+  EXPECT_EQ(folder_entries(out).size(), 4);
+
+  ASSERT_TRUE(QFile::remove(out + "/photo_part_2.png"));
+  ASSERT_TRUE(QDir(out).mkpath("photo_part_2.png"));  // a folder where a tile should go
+  split(4, 1);
+  EXPECT_EQ(last_message().kind, "critical");
+  EXPECT_TRUE(
+      last_message().text.startsWith("Split 1 images into 3 tile parts.\n\n"
+                                     "1 tile(s) could not be written:\n"));
+  EXPECT_TRUE(last_message().text.contains("photo_part_2.png: "));
+
+  write_file(dir.filePath("blocked"), "a file, not a folder");
+  tab.entry_split_out->setText(dir.filePath("blocked/out"));
+  split(4, 1);
+  EXPECT_EQ(last_message().kind, "critical");
+  EXPECT_TRUE(last_message().text.contains("could not be created"));
+}
+
+}  // namespace
+}  // namespace orvane
