@@ -181,7 +181,7 @@ void ConfigTab::start_automl_tuning() {
     return;
   }
   auto* worker = new YoloTunerThread(engine_, tuning_params(), this);
-  progress_.console_log->clear();
+  progress_.clear_log();
   Q_EMIT switch_tab_requested(5);
   tuner_thread = worker;
   std::erase_if(workers_, [](const auto& w) { return w.isNull(); });
@@ -196,6 +196,7 @@ void ConfigTab::start_automl_tuning() {
 }
 
 void ConfigTab::apply_automl_results(const QVariantMap& results) {
+  progress_.flush_log();
   // Both values are checked before either is set, so a bad file changes nothing.
   std::optional<double> lr0, lrf;
   for (const auto& [key, value] :
@@ -216,6 +217,7 @@ void ConfigTab::apply_automl_results(const QVariantMap& results) {
 }
 
 void ConfigTab::show_automl_error(const QString& text) {
+  progress_.flush_log();
   dialogs_.critical(this, QStringLiteral("AutoML Error"), text);
 }
 

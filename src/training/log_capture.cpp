@@ -49,4 +49,32 @@ void EngineOutput::finish() {
   stream_.write(text);
 }
 
+QString split_long_lines(const QString& text, int line_length, int limit) {
+  QString result;
+  result.reserve(text.size() + text.size() / std::max(limit, 1) + 1);
+  qsizetype length = line_length;
+  qsizetype from = 0;
+  while (from < text.size()) {
+    const qsizetype newline = text.indexOf(QLatin1Char('\n'), from);
+    const qsizetype end = newline < 0 ? text.size() : newline;
+    if (length + (end - from) <= limit) {
+      result += QStringView(text).mid(from, end - from);
+      length += end - from;
+      from = end;
+      if (newline >= 0) {
+        result += QLatin1Char('\n');
+        length = 0;
+        ++from;
+      }
+      continue;
+    }
+    const qsizetype room = std::max<qsizetype>(0, limit - length);
+    result += QStringView(text).mid(from, room);
+    result += QLatin1Char('\n');
+    from += room;
+    length = 0;
+  }
+  return result;
+}
+
 }  // namespace orvane

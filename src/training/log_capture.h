@@ -49,4 +49,8 @@ class EngineOutput {
 // of a bare colour code, still unfinished.
 qsizetype unfinished_escape_length(const QString& text);
 
+// `text` with a line break inserted wherever a line would grow past `limit` characters; the
+// text's first line continues a line already `line_length` characters long.
+QString split_long_lines(const QString& text, int line_length, int limit);
+
 }  // namespace orvane

@@ -13,16 +13,27 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "training/log_capture.h"
 #include "training/result_plots.h"
 
 namespace orvane {
+namespace {
+// The console lays out a whole paragraph again on every append; progress redraws joined into
+// one line would make that paragraph megabytes long and the window slow.
+constexpr int kConsoleLineLimit = 2000;
+// Characters put into the console per turn of the event loop (about 15 ms of layout).
+constexpr qsizetype kConsoleSlice = 32768;
+}  // namespace
 
 ProgressTab::ProgressTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), engine_(engine) {
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(build_log_column(), 4);
   layout->addWidget(build_metrics_group(), 5);
+  log_timer_.setSingleShot(true);
+  log_timer_.setInterval(1);
   connect(btn_stop_train, &QPushButton::clicked, this, &ProgressTab::stop_training);
+  connect(&log_timer_, &QTimer::timeout, this, [this] { show_pending_log(false); });
 }
 
 ProgressTab::~ProgressTab() { stop_workers(); }
@@ -75,8 +86,13 @@ QWidget* ProgressTab::build_metrics_group() {
   return group;
 }
 
-void ProgressTab::begin_training(const QVariantMap& params) {
+void ProgressTab::clear_log() {
+  pending_log_.clear();
   console_log->clear();
+}
+
+void ProgressTab::begin_training(const QVariantMap& params) {
+  clear_log();
   lbl_train_status->setText(QStringLiteral("Status: Initializing YOLO Session..."));
   bar_train_progress->setValue(0);
   btn_stop_train->setEnabled(true);
@@ -112,11 +128,13 @@ void ProgressTab::update_train_progress(int value, const QString& text, const QS
 }
 
 void ProgressTab::training_stopped() {
+  flush_log();
   lbl_train_status->setText(QStringLiteral("Status: Training Stopped"));
   btn_stop_train->setEnabled(false);
 }
 
 void ProgressTab::training_finished(const QVariantMap& result) {
+  flush_log();
   lbl_train_status->setText(QStringLiteral("Status: Training Complete"));
   bar_train_progress->setValue(100);
   btn_stop_train->setEnabled(false);
@@ -134,13 +152,38 @@ void ProgressTab::training_finished(const QVariantMap& result) {
 }
 
 void ProgressTab::append_log(const QString& text) {
-  QTextCursor cursor = console_log->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(text);
-  console_log->setTextCursor(cursor);
+  // A flood of output is shown a slice per turn of the event loop, so the window keeps
+  // answering; text already waiting goes first.
+  if (pending_log_.isEmpty() && appended_this_turn_ + text.size() <= kConsoleSlice) {
+    insert_log(text);
+  } else {
+    pending_log_ += text;
+  }
+  if (!log_timer_.isActive()) log_timer_.start();
 }
 
+void ProgressTab::insert_log(const QString& text) {
+  QTextCursor cursor = console_log->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  const int line_length = cursor.positionInBlock();
+  cursor.insertText(split_long_lines(text, line_length, kConsoleLineLimit));
+  console_log->setTextCursor(cursor);
+  appended_this_turn_ += text.size();
+}
+
+void ProgressTab::show_pending_log(bool all) {
+  appended_this_turn_ = 0;
+  if (pending_log_.isEmpty()) return;
+  const qsizetype take = all ? pending_log_.size() : std::min(pending_log_.size(), kConsoleSlice);
+  insert_log(pending_log_.left(take));
+  pending_log_.remove(0, take);
+  if (!pending_log_.isEmpty()) log_timer_.start();
+}
+
+void ProgressTab::flush_log() { show_pending_log(true); }
+
 void ProgressTab::show_training_error(const QString& text) {
+  flush_log();
   dialogs_.critical(this, QStringLiteral("Training Error"), text);
 }
 

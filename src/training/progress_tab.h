@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QVariantMap>
 #include <QWidget>
 #include <vector>
@@ -50,15 +51,25 @@ class ProgressTab : public QWidget {
   // The last training worker started; empty before the first.
   YoloTrainerThread* trainer_thread = nullptr;
 
+  // Our additions: console text still waiting to be shown goes in now; clearing the console
+  // also drops it.
+  void flush_log();
+  void clear_log();
+
  private:
   QWidget* build_log_column();
   QWidget* build_metrics_group();
   void show_training_error(const QString& text);
+  void insert_log(const QString& text);
+  void show_pending_log(bool all);
 
   Dialogs& dialogs_;
   Engine& engine_;
   // Every worker started here that may still run (a new training does not end the last one).
   std::vector<QPointer<YoloTrainerThread>> workers_;
+  QString pending_log_;
+  qsizetype appended_this_turn_ = 0;
+  QTimer log_timer_;
 };
 
 }  // namespace orvane

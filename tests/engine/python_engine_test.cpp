@@ -18,7 +18,8 @@ class EngineBridge : public ::testing::Test {
   void SetUp() override { model_path = dir.filePath("model.pt"); }
   std::unique_ptr<Model> load(QJsonObject settings = {}, OutputSink sink = {}) {
     write_standin_model(model_path, settings);
-    return engine->load(model_path, sink ? sink : [this](const QByteArray& b) { output += b; });
+    return engine->load(
+        model_path, sink ? sink : [this](const QByteArray& b) { output += b; });
   }
   QString data_yaml() {
     const QString path = dir.filePath("data.yaml");
@@ -78,7 +79,8 @@ TEST_F(EngineBridge, ReportsModelFilesTheEngineCannotLoad) {
     engine->load(model_path);
     FAIL() << "a text file loaded as a model";
   } catch (const EngineError& e) {
-    EXPECT_TRUE(e.message().contains("invalid or corrupted model file")) << e.message().toStdString();
+    EXPECT_TRUE(e.message().contains("invalid or corrupted model file"))
+        << e.message().toStdString();
   }
   try {
     engine->load("yolov8s.pt");
@@ -129,9 +131,11 @@ TEST_F(EngineBridge, TrainingCallbacksAndStopAcrossReleases) {
       EXPECT_EQ(t.epochs, 3);
       epochs_seen.push_back(t.epoch);
     });
-    const TrainResult result =
-        model->train({{"data", data}, {"epochs", 3}, {"project", dir.filePath("runs")},
-                      {"name", c.release}, {"exist_ok", true}});
+    const TrainResult result = model->train({{"data", data},
+                                             {"epochs", 3},
+                                             {"project", dir.filePath("runs")},
+                                             {"name", c.release},
+                                             {"exist_ok", true}});
     EXPECT_EQ(batch_calls, c.batch_calls);
     EXPECT_EQ(epochs_seen, c.epochs_seen);
     EXPECT_TRUE(QFileInfo::exists(result.save_dir + "/weights/best.pt"));

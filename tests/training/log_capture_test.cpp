@@ -1,9 +1,10 @@
 // The console's text path: escape filtering, carriage returns, pieces read from a pipe, and
 // the progress report.
+#include "training/log_capture.h"
+
 #include <gtest/gtest.h>
 
 #include "training/eta.h"
-#include "training/log_capture.h"
 
 using namespace orvane;
 
@@ -95,6 +96,26 @@ TEST(EpochReport, PercentAndEstimate) {
     EXPECT_EQ(report.text, c.text);
   }
   EXPECT_EQ(format_eta(59.999), "00:00:59");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ConsoleLines, LongLinesContinueOnTheNextLine) {
+  const struct {
+    QString text;
+    int line_length, limit;
+    QString shown;
+  } cases[] = {
+      {"abc", 0, 5, "abc"},
+      {"abcdefgh", 0, 5, "abcde\nfgh"},
+      {"abc", 4, 5, "a\nbc"},
+      {"ab\ncdefg\nh", 3, 5, "ab\ncdefg\nh"},
+      {"abcdefghijk", 5, 5, "\nabcde\nfghij\nk"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(split_long_lines(c.text, c.line_length, c.limit), c.shown) << c.text.toStdString();
 }
 
 }  // namespace

@@ -16,7 +16,9 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QTextEdit>
+#include <algorithm>
 
 #include "engine/standin.h"
 #include "support/scripted_dialogs.h"
@@ -84,11 +86,19 @@ TEST_F(TrainingTabs, FreshTabsAndTheParameterMaps) {
 
   config.run_name_input->setText("  exp ");
   config.model_combo->setEditText(" my weights.pt ");
-  const QVariantMap expected{
-      {"model_path", "my weights.pt"}, {"data_yaml", "data.yaml"}, {"project", "runs/detect"},
-      {"name", "exp"}, {"epochs", 3}, {"imgsz", 640}, {"batch", 16}, {"workers", 4},
-      {"optimizer", "auto"}, {"lr0", 0.01}, {"lrf", 0.01}, {"close_mosaic", 10},
-      {"device", "cpu"}};
+  const QVariantMap expected{{"model_path", "my weights.pt"},
+                             {"data_yaml", "data.yaml"},
+                             {"project", "runs/detect"},
+                             {"name", "exp"},
+                             {"epochs", 3},
+                             {"imgsz", 640},
+                             {"batch", 16},
+                             {"workers", 4},
+                             {"optimizer", "auto"},
+                             {"lr0", 0.01},
+                             {"lrf", 0.01},
+                             {"close_mosaic", 10},
+                             {"device", "cpu"}};
   EXPECT_EQ(config.training_params(), expected);
   EXPECT_EQ(config.tuning_params().value("name"), "exp_tune");
   EXPECT_EQ(config.tuning_params().size(), 6);
@@ -99,6 +109,24 @@ TEST_F(TrainingTabs, FreshTabsAndTheParameterMaps) {
   EXPECT_DOUBLE_EQ(config.lrf_input->value(), 1.01);
   EXPECT_DOUBLE_EQ(config.lr0_input->value(), 0.0101);
   EXPECT_EQ(config.batch_input->value(), -1);
+}
+
+TEST_F(TrainingTabs, TheConsoleAppendsAtTheEndAndKeepsUpWithAFlood) {
+  progress.append_log("first ");
+  progress.console_log->moveCursor(QTextCursor::Start);
+  progress.append_log("second\n");
+  EXPECT_EQ(progress.console_log->toPlainText(), "first second\n");
+  EXPECT_TRUE(progress.console_log->textCursor().atEnd());
+
+  // A flood is shown in slices: none of it is lost, and lines stay bounded.
+  QString flood;
+  for (int i = 0; i < 20000; ++i) flood += QStringLiteral("%1/20000 ").arg(i);
+  progress.append_log(flood);
+  progress.append_log("tail\n");
+  progress.flush_log();
+  const QString shown = progress.console_log->toPlainText();
+  EXPECT_EQ(QString(shown).remove('\n'), "first second" + flood + "tail");
+  EXPECT_LE(std::ranges::max(shown.split('\n'), {}, &QString::size).size(), 2000);
 }
 
 TEST_F(TrainingTabs, ManifestPickerAndMissingManifests) {
@@ -130,7 +158,7 @@ TEST_F(TrainingTabs, TrainingRunsToTheEndAndShowsTheRunFolder) {
     EXPECT_EQ(tabs.currentIndex(), 5);
     QStringList statuses;
     QObject::connect(progress.trainer_thread, &YoloTrainerThread::progress_signal, &progress,
-            [&](int, const QString& text) { statuses << text; });
+                     [&](int, const QString& text) { statuses << text; });
     ASSERT_TRUE(wait_done(progress.trainer_thread));
 
     EXPECT_EQ(statuses.size(), 4);
@@ -150,8 +178,9 @@ TEST_F(TrainingTabs, TrainingRunsToTheEndAndShowsTheRunFolder) {
     EXPECT_EQ(console.count("Results saved to"), 1) << "each logger line once";
     EXPECT_FALSE(console.contains(QChar(0x1b)));
     EXPECT_FALSE(console.contains('\r'));
-    for (ZoomableView* view : {progress.view_loss_plot, progress.view_f1_plot, progress.view_pr_plot,
-                               progress.view_confusion_plot, progress.view_val_batch})
+    for (ZoomableView* view :
+         {progress.view_loss_plot, progress.view_f1_plot, progress.view_pr_plot,
+          progress.view_confusion_plot, progress.view_val_batch})
       EXPECT_TRUE(has_image(view));
   }
 }

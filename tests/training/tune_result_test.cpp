@@ -1,4 +1,6 @@
 // Choosing and reading the AutoML search's result file.
+#include "training/tune_result.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -6,7 +8,6 @@
 #include <QTemporaryDir>
 
 #include "support/test_files.h"
-#include "training/tune_result.h"
 
 using namespace orvane;
 
@@ -45,8 +46,8 @@ TEST(TuneResult, ReadsTheTopLevelMapAndRefusesAnythingElse) {
   EXPECT_EQ(values.value("lrf").toString(), "0.5");
   EXPECT_EQ(values.size(), 3);
 
-  for (const QByteArray& bad : {QByteArray(""), QByteArray("- 1\n- 2\n"),
-                                QByteArray("just text\n"), QByteArray("lr0: [1, 2\n")}) {
+  for (const QByteArray& bad : {QByteArray(""), QByteArray("- 1\n- 2\n"), QByteArray("just text\n"),
+                                QByteArray("lr0: [1, 2\n")}) {
     write_file(path, bad);
     EXPECT_THROW(read_tune_result(path), std::runtime_error) << bad.toStdString();
   }
