@@ -58,7 +58,7 @@ ConfigTab::ConfigTab(Dialogs& dialogs, Engine& engine, ProgressTab& progress, QW
 ConfigTab::~ConfigTab() { stop_workers(); }
 
 QGroupBox* ConfigTab::build_dataset_group() {
-  auto* group = new QGroupBox(QStringLiteral("Model Backbone & Dataset Mapping"));
+  auto* group = new QGroupBox(QStringLiteral("Model Backbone && Dataset Mapping"));
   auto* grid = new QGridLayout(group);
   model_combo = new QComboBox;
   model_combo->setEditable(true);

@@ -69,7 +69,8 @@ QWidget* ProgressTab::build_log_column() {
 }
 
 QWidget* ProgressTab::build_metrics_group() {
-  auto* group = new QGroupBox(QStringLiteral("Performance Metrics & Diagnostics"));
+  // "&&" shows one "&" (a single one would mark a shortcut key).
+  auto* group = new QGroupBox(QStringLiteral("Performance Metrics && Diagnostics"));
   auto* layout = new QVBoxLayout(group);
   tabs_analytics = new QTabWidget;
   view_loss_plot = new ZoomableView;

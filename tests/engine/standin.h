@@ -13,7 +13,8 @@
 inline orvane::PythonEngineOptions standin_options() {
   orvane::PythonEngineOptions options;
   options.environment = {QStringLiteral("PYTHONPATH=" ORVANE_FIXTURES_DIR),
-                         QStringLiteral("YOLO_OFFLINE=true")};
+                         QStringLiteral("YOLO_OFFLINE=true"),
+                         QStringLiteral("PYTHONDONTWRITEBYTECODE=1")};
   return options;
 }
 
