@@ -1,6 +1,7 @@
 list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bridge_process.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine.h
+  ${CMAKE_CURRENT_LIST_DIR}/engine_job.cpp
   ${CMAKE_CURRENT_LIST_DIR}/python_engine.cpp
 )
 # Running from the build tree, the bridge script is found in the source tree; installed, it

@@ -8,30 +8,6 @@
 
 namespace orvane {
 
-void EngineJob::abort() {
-  std::lock_guard lock(mutex_);
-  aborted_ = true;
-  if (model_) model_->kill();
-}
-
-std::unique_ptr<Model> EngineJob::load_job_model(Engine& engine, const QString& path,
-                                                 OutputSink output) {
-  {
-    std::lock_guard lock(mutex_);
-    if (aborted_) throw EngineError(QStringLiteral("The job was cancelled."));
-  }
-  std::unique_ptr<Model> model = engine.load(path, std::move(output));
-  std::lock_guard lock(mutex_);
-  if (aborted_) throw EngineError(QStringLiteral("The job was cancelled."));
-  model_ = model.get();
-  return model;
-}
-
-void EngineJob::release_job_model() {
-  std::lock_guard lock(mutex_);
-  model_ = nullptr;
-}
-
 YoloTrainerThread::YoloTrainerThread(Engine& engine, QVariantMap params, QObject* parent)
     : QThread(parent), params(std::move(params)), engine_(engine) {}
 

@@ -5,28 +5,11 @@
 #include <QThread>
 #include <QVariantMap>
 #include <atomic>
-#include <mutex>
 
 #include "engine/engine.h"
+#include "engine/engine_job.h"
 
 namespace orvane {
-
-// Runs a model job on its own engine process and can end that process from another thread.
-class EngineJob {
- public:
-  // Ends the job's engine process now (closing the window). Any thread.
-  void abort();
-
- protected:
-  // Loads the model for this job; throws EngineError when aborted before.
-  std::unique_ptr<Model> load_job_model(Engine& engine, const QString& path, OutputSink output);
-  void release_job_model();
-
- private:
-  std::mutex mutex_;
-  Model* model_ = nullptr;
-  bool aborted_ = false;
-};
 
 class YoloTrainerThread : public QThread, public EngineJob {
   Q_OBJECT

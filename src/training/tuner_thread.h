@@ -5,7 +5,7 @@
 #include <QVariantMap>
 
 #include "engine/engine.h"
-#include "training/trainer_thread.h"
+#include "engine/engine_job.h"
 
 namespace orvane {
 
