@@ -22,3 +22,4 @@ void snapshot_shell(const SnapshotContext& context);
 void snapshot_annotator(const SnapshotContext& context);
 void snapshot_dataset_tools(const SnapshotContext& context);
 void snapshot_training(const SnapshotContext& context);
+void snapshot_inference(const SnapshotContext& context);

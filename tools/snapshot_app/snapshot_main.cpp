@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   QDir().mkpath(context.out_dir);
 
   const SnapshotScene scenes[] = {snapshot_shell, snapshot_annotator, snapshot_dataset_tools,
-                                  snapshot_training};
+                                  snapshot_training, snapshot_inference};
   for (SnapshotScene scene : scenes) scene(context);
   return 0;
 }
