@@ -196,7 +196,6 @@ void ConfigTab::start_automl_tuning() {
 }
 
 void ConfigTab::apply_automl_results(const QVariantMap& results) {
-  progress_.flush_log();
   // Both values are checked before either is set, so a bad file changes nothing.
   std::optional<double> lr0, lrf;
   for (const auto& [key, value] :
@@ -217,7 +216,6 @@ void ConfigTab::apply_automl_results(const QVariantMap& results) {
 }
 
 void ConfigTab::show_automl_error(const QString& text) {
-  progress_.flush_log();
   dialogs_.critical(this, QStringLiteral("AutoML Error"), text);
 }
 

@@ -1,6 +1,7 @@
 #include "training/progress_tab.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,8 +22,11 @@ namespace {
 // The console lays out a whole paragraph again on every append; progress redraws joined into
 // one line would make that paragraph megabytes long and the window slow.
 constexpr int kConsoleLineLimit = 2000;
-// Characters put into the console per turn of the event loop (about 15 ms of layout).
+// Text put into the console at once when nothing waits, and the time the console may take per
+// turn of the event loop to catch up with a flood, a piece at a time.
 constexpr qsizetype kConsoleSlice = 32768;
+constexpr qsizetype kConsolePiece = 8192;
+constexpr qint64 kConsoleTurnMs = 40;
 }  // namespace
 
 ProgressTab::ProgressTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
@@ -129,13 +133,11 @@ void ProgressTab::update_train_progress(int value, const QString& text, const QS
 }
 
 void ProgressTab::training_stopped() {
-  flush_log();
   lbl_train_status->setText(QStringLiteral("Status: Training Stopped"));
   btn_stop_train->setEnabled(false);
 }
 
 void ProgressTab::training_finished(const QVariantMap& result) {
-  flush_log();
   lbl_train_status->setText(QStringLiteral("Status: Training Complete"));
   bar_train_progress->setValue(100);
   btn_stop_train->setEnabled(false);
@@ -174,17 +176,22 @@ void ProgressTab::insert_log(const QString& text) {
 
 void ProgressTab::show_pending_log(bool all) {
   appended_this_turn_ = 0;
-  if (pending_log_.isEmpty()) return;
-  const qsizetype take = all ? pending_log_.size() : std::min(pending_log_.size(), kConsoleSlice);
-  insert_log(pending_log_.left(take));
-  pending_log_.remove(0, take);
-  if (!pending_log_.isEmpty()) log_timer_.start();
+  QElapsedTimer spent;
+  spent.start();
+  while (!pending_log_.isEmpty() && (all || spent.elapsed() < kConsoleTurnMs)) {
+    const qsizetype take = std::min(pending_log_.size(), kConsolePiece);
+    insert_log(pending_log_.left(take));
+    pending_log_.remove(0, take);
+  }
+  if (!pending_log_.isEmpty()) {
+    appended_this_turn_ = kConsoleSlice;  // the rest of this turn belongs to the window
+    log_timer_.start();
+  }
 }
 
 void ProgressTab::flush_log() { show_pending_log(true); }
 
 void ProgressTab::show_training_error(const QString& text) {
-  flush_log();
   dialogs_.critical(this, QStringLiteral("Training Error"), text);
 }
 

@@ -55,6 +55,7 @@ class ProgressTab : public QWidget {
   // also drops it.
   void flush_log();
   void clear_log();
+  qsizetype pending_log_size() const { return pending_log_.size(); }
 
  private:
   QWidget* build_log_column();

@@ -30,6 +30,7 @@ TEST(TuneResult, OnlyAFileThisSearchWroteCounts) {
   QFile f(old_file);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write("lr0: 0.7\n");
+  f.flush();  // written before the time is set, so the write does not reset it
   f.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
   f.close();
   ASSERT_TRUE(QFile::remove(first));
