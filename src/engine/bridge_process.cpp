@@ -216,7 +216,15 @@ BridgeProcess::Reply BridgeProcess::request(const QJsonObject& request,
         return result;
       }
     } else if (const qsizetype nl = replies_.indexOf('\n'); nl >= 0) {
-      const QJsonObject message = QJsonDocument::fromJson(replies_.left(nl)).object();
+      QJsonParseError parse_error;
+      const QJsonDocument document = QJsonDocument::fromJson(replies_.left(nl), &parse_error);
+      if (!document.isObject()) {
+        const QString line = QString::fromUtf8(replies_.left(std::min<qsizetype>(nl, 200)));
+        kill();
+        throw EngineError(
+            QStringLiteral("The YOLO engine bridge sent an unreadable reply: %1").arg(line));
+      }
+      const QJsonObject message = document.object();
       replies_.remove(0, nl + 1);
       if (message.contains(QLatin1String("event"))) {
         flush_log();
