@@ -23,3 +23,5 @@ void snapshot_annotator(const SnapshotContext& context);
 void snapshot_dataset_tools(const SnapshotContext& context);
 void snapshot_splitter(const SnapshotContext& context);
 void snapshot_enricher(const SnapshotContext& context);
+void snapshot_training(const SnapshotContext& context);
+void snapshot_inference(const SnapshotContext& context);

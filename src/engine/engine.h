@@ -1,0 +1,113 @@
+// The C++ face of the YOLO engine. Callers (annotator, training, inference) know only this
+// header; python_engine implements it with one bridge process per loaded model or job.
+// Every call blocks until the engine answers. An engine failure, or a bridge process that
+// dies, is thrown as EngineError with a message for the user.
+#pragma once
+
+#include <QByteArray>
+#include <QPolygonF>
+#include <QString>
+#include <QVariantMap>
+#include <functional>
+#include <map>
+#include <memory>
+#include <opencv2/core.hpp>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace orvane {
+
+class EngineError : public std::runtime_error {
+ public:
+  explicit EngineError(const QString& message)
+      : std::runtime_error(message.toStdString()), message_(message) {}
+  const QString& message() const { return message_; }
+
+ private:
+  QString message_;
+};
+
+// What a training callback sees of the engine's trainer: epoch counts from 0, epochs is the
+// total; setting stop ends training early (train then returns normally).
+struct Trainer {
+  int epoch = 0;
+  int epochs = 0;
+  bool stop = false;
+};
+using TrainerCallback = std::function<void(Trainer&)>;
+
+// Receives the engine's printed output and log, raw bytes as they arrive (colour codes and
+// carriage returns included). Runs on the thread that made the engine call.
+using OutputSink = std::function<void(const QByteArray&)>;
+
+struct Box {
+  int cls = 0;
+  float conf = 0;
+  float x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // image pixels
+};
+
+struct Prediction {
+  std::vector<Box> boxes;
+  // One outline per box (image pixels) for segmentation models; empty optional when the
+  // engine gives no masks (detection models, or nothing found).
+  std::optional<std::vector<QPolygonF>> masks;
+  cv::Mat plot;  // the image with the detections drawn, 8-bit BGR
+};
+
+struct TrainResult {
+  QString save_dir;     // the run folder, as the engine reports it
+  QVariantMap metrics;  // the final metrics, not interpreted here
+};
+
+// A loaded model. Not shared between threads, except kill().
+class Model {
+ public:
+  virtual ~Model() = default;
+
+  virtual const std::map<int, QString>& names() const = 0;
+  virtual QString task() const = 0;
+  // Replaces the model by the one at `path`, keeping the same engine process.
+  virtual void load(const QString& path) = 0;
+
+  // Events "on_train_batch_end" and "on_fit_epoch_end". The epoch-end event comes once per
+  // epoch: the engine's repeat of it for the final validation is not passed on.
+  virtual void add_callback(const QString& event, TrainerCallback callback) = 0;
+  // Named training arguments; a relative "project" is made absolute against the working
+  // directory so the run lands where the program expects it.
+  virtual TrainResult train(const QVariantMap& args) = 0;
+  virtual QVariantMap val(const QVariantMap& args) = 0;
+  // Relied on for the files it writes below args["project"] (also made absolute).
+  virtual void tune(const QVariantMap& args) = 0;
+  virtual Prediction predict(const QString& source, double conf,
+                             std::optional<int> imgsz = std::nullopt) = 0;
+  // Writes the converted model and returns the path of the file or folder made.
+  virtual QString export_model(const QString& format) = 0;
+
+  // Ends the model's engine process at once; a call in progress on another thread then fails
+  // with EngineError. Safe from any thread.
+  virtual void kill() = 0;
+};
+
+class Engine {
+ public:
+  virtual ~Engine() = default;
+
+  // HAS_YOLO: whether the engine can be loaded. The answer is looked up in the background
+  // from construction; this waits for it.
+  virtual bool has_yolo() = 0;
+  // Whether a CUDA device is usable ("cuda:0" rather than "cpu"); false without the engine.
+  virtual bool cuda_available() = 0;
+  // Loads a model in a new engine process. While the model works, the engine's output goes to
+  // `output`; without a sink it goes to the program's standard error.
+  virtual std::unique_ptr<Model> load(const QString& path, OutputSink output = {}) = 0;
+  // Ends every engine process still running (closing the window).
+  virtual void end_all() = 0;
+};
+
+// The device text for training: "cuda:0" when a CUDA device is usable, else "cpu".
+inline QString engine_device(Engine& engine) {
+  return engine.cuda_available() ? QStringLiteral("cuda:0") : QStringLiteral("cpu");
+}
+
+}  // namespace orvane

@@ -1,0 +1,201 @@
+"""Bridge between Orvane Studio and the YOLO engine (the `ultralytics` package).
+
+One bridge process serves one loaded model or one job. Requests arrive as JSON lines on stdin;
+replies and training events leave as JSON lines on a private descriptor (the original stdout).
+File descriptor 1 is pointed at the log stream (stderr) before the engine is imported, so
+everything the engine prints or logs, and everything its child processes print, reaches the
+workstation's console as one stream and never mixes with the protocol.
+
+A reply is {"ok": true, ...} or {"ok": false, "error": message}. A reply with "binary": n is
+followed by n raw bytes (the drawn prediction image). During training, each registered callback
+sends {"event": name, "epoch": e, "epochs": t} and waits for {"stop": bool}.
+"""
+
+import io
+import json
+import os
+import sys
+import traceback
+
+# The protocol channel: a private, non-inheritable copy of the original stdout.
+_proto = os.fdopen(os.dup(1), "wb", buffering=0)
+os.dup2(2, 1)
+sys.stdout = io.TextIOWrapper(io.FileIO(1, "w", closefd=False), encoding="utf-8",
+                              errors="replace", write_through=True)
+sys.stderr = io.TextIOWrapper(io.FileIO(2, "w", closefd=False), encoding="utf-8",
+                              errors="replace", write_through=True)
+_requests = sys.stdin.buffer
+
+
+def send(message, binary=None):
+    if binary is not None:
+        message["binary"] = len(binary)
+    data = json.dumps(message, ensure_ascii=True, default=str).encode("ascii") + b"\n"
+    _proto.write(data + binary if binary is not None else data)
+
+
+def read_request():
+    line = _requests.readline()
+    if not line:
+        raise EOFError
+    return json.loads(line)
+
+
+def plain(value):
+    """Tensors, numpy arrays and plain objects alike as nested lists of numbers."""
+    if value is None:
+        return None
+    if hasattr(value, "detach"):
+        value = value.detach()
+    if hasattr(value, "cpu"):
+        value = value.cpu()
+    if hasattr(value, "tolist"):
+        return value.tolist()
+    if isinstance(value, (list, tuple)):
+        return [plain(v) for v in value]
+    return value
+
+
+def metrics_map(metrics):
+    if metrics is None:
+        return {}
+    result = {}
+    values = getattr(metrics, "results_dict", None)
+    if isinstance(values, dict):
+        for key, value in values.items():
+            try:
+                result[str(key)] = float(value)
+            except (TypeError, ValueError):
+                pass
+    save_dir = getattr(metrics, "save_dir", None)
+    if save_dir is not None:
+        result["save_dir"] = str(save_dir)
+    return result
+
+
+def cuda_available():
+    try:
+        import torch
+        return bool(torch.cuda.is_available())
+    except Exception:
+        return False
+
+
+class Bridge:
+    def __init__(self):
+        self.model = None
+        self.yolo = None
+
+    def engine(self):
+        if self.yolo is None:
+            from ultralytics import YOLO
+            self.yolo = YOLO
+        return self.yolo
+
+    def describe(self):
+        names = getattr(self.model, "names", {}) or {}
+        if isinstance(names, (list, tuple)):
+            names = dict(enumerate(names))
+        return {"names": {str(int(k)): str(v) for k, v in names.items()},
+                "task": str(getattr(self.model, "task", "") or "")}
+
+    def op_probe(self, request):
+        try:
+            self.engine()
+        except Exception as error:  # any import failure means: no engine
+            print(f"engine import failed: {error}", file=sys.stderr)
+            return {"has_yolo": False, "cuda": False}
+        return {"has_yolo": True, "cuda": cuda_available()}
+
+    def op_load(self, request):
+        self.model = self.engine()(request["path"])
+        return self.describe()
+
+    def op_predict(self, request):
+        args = {"conf": request.get("conf", 0.25), "verbose": False}
+        if request.get("imgsz") is not None:
+            args["imgsz"] = request["imgsz"]
+        results = self.model.predict(request["source"], **args)
+        r = results[0]
+        boxes = []
+        if r.boxes is not None:
+            for cls, conf, xyxy in zip(plain(r.boxes.cls), plain(r.boxes.conf),
+                                       plain(r.boxes.xyxy)):
+                boxes.append({"cls": int(cls), "conf": float(conf),
+                              "xyxy": [float(v) for v in xyxy]})
+        masks = None
+        if getattr(r, "masks", None) is not None:
+            masks = [[[float(p[0]), float(p[1])] for p in plain(outline)] for outline in r.masks.xy]
+        image = r.plot()
+        shape = [int(n) for n in image.shape]
+        if len(shape) == 2:
+            shape.append(1)
+        return {"boxes": boxes, "masks": masks, "plot": shape}, image.tobytes()
+
+    def op_train(self, request):
+        wanted = request.get("callbacks", [])
+        reported = set()
+
+        def hook(event):
+            def callback(trainer):
+                epoch, epochs = int(trainer.epoch), int(trainer.epochs)
+                if event == "on_fit_epoch_end":
+                    # After the last epoch the final validation fires this event again (with
+                    # the last epoch's number, or with `epochs` in newer releases).
+                    if epoch in reported or epoch >= epochs:
+                        return
+                    reported.add(epoch)
+                send({"event": event, "epoch": epoch, "epochs": epochs})
+                if read_request().get("stop"):
+                    trainer.stop = True
+            return callback
+
+        for event in wanted:
+            self.model.add_callback(event, hook(event))
+        metrics = self.model.train(**request["args"])
+        trainer = getattr(self.model, "trainer", None)
+        save_dir = getattr(trainer, "save_dir", None) or getattr(metrics, "save_dir", None)
+        return {"save_dir": str(save_dir) if save_dir is not None else "",
+                "metrics": metrics_map(metrics)}
+
+    def op_val(self, request):
+        return {"metrics": metrics_map(self.model.val(**request["args"]))}
+
+    def op_tune(self, request):
+        self.model.tune(**request["args"])
+        return {}
+
+    def op_export(self, request):
+        return {"path": str(self.model.export(format=request["format"]))}
+
+    def op_cuda(self, request):
+        return {"cuda": cuda_available()}
+
+    def serve(self):
+        while True:
+            try:
+                request = read_request()
+            except EOFError:
+                return
+            handler = getattr(self, "op_" + str(request.get("op")), None)
+            binary = None
+            try:
+                if handler is None:
+                    raise ValueError(f"unknown request {request.get('op')!r}")
+                reply = handler(request)
+                if isinstance(reply, tuple):
+                    reply, binary = reply
+                reply["ok"] = True
+            except EOFError:
+                return
+            except BaseException as error:  # the engine may raise anything, SystemExit included
+                traceback.print_exc()
+                sys.stderr.flush()
+                message = str(error) or type(error).__name__
+                reply, binary = {"ok": False, "error": message}, None
+            sys.stdout.flush()
+            send(reply, binary)
+
+
+if __name__ == "__main__":
+    Bridge().serve()

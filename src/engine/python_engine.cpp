@@ -1,0 +1,199 @@
+#include "engine/python_engine.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QStandardPaths>
+
+#include "engine/bridge_process.h"
+
+namespace orvane {
+namespace {
+
+QString require_string(const QJsonObject& reply, const char* key) {
+  return reply.value(QLatin1String(key)).toString();
+}
+
+QVariantMap with_absolute_project(QVariantMap args) {
+  if (args.contains(QStringLiteral("project"))) {
+    const QString project = args.value(QStringLiteral("project")).toString();
+    args[QStringLiteral("project")] = QDir::cleanPath(QDir::current().absoluteFilePath(project));
+  }
+  return args;
+}
+
+class PythonModel : public Model {
+ public:
+  explicit PythonModel(std::shared_ptr<BridgeProcess> process) : process_(std::move(process)) {}
+
+  const std::map<int, QString>& names() const override { return names_; }
+  QString task() const override { return task_; }
+
+  void load(const QString& path) override {
+    const QJsonObject reply = call({{"op", "load"}, {"path", path}});
+    names_.clear();
+    const QJsonObject names = reply.value(QLatin1String("names")).toObject();
+    for (auto it = names.begin(); it != names.end(); ++it)
+      names_[it.key().toInt()] = it.value().toString();
+    task_ = require_string(reply, "task");
+  }
+
+  void add_callback(const QString& event, TrainerCallback callback) override {
+    callbacks_[event].push_back(std::move(callback));
+  }
+
+  TrainResult train(const QVariantMap& args) override {
+    QJsonArray events;
+    for (const auto& [event, list] : callbacks_) events.append(event);
+    const QJsonObject request{{"op", "train"},
+                              {"args", QJsonObject::fromVariantMap(with_absolute_project(args))},
+                              {"callbacks", events}};
+    const QJsonObject reply = call(request, [this](const QJsonObject& event) {
+      Trainer trainer{event.value(QLatin1String("epoch")).toInt(),
+                      event.value(QLatin1String("epochs")).toInt(), false};
+      for (auto& callback : callbacks_[event.value(QLatin1String("event")).toString()])
+        callback(trainer);
+      return QJsonObject{{"stop", trainer.stop}};
+    });
+    return {require_string(reply, "save_dir"),
+            reply.value(QLatin1String("metrics")).toObject().toVariantMap()};
+  }
+
+  QVariantMap val(const QVariantMap& args) override {
+    const QJsonObject reply = call({{"op", "val"}, {"args", QJsonObject::fromVariantMap(args)}});
+    return reply.value(QLatin1String("metrics")).toObject().toVariantMap();
+  }
+
+  void tune(const QVariantMap& args) override {
+    call({{"op", "tune"}, {"args", QJsonObject::fromVariantMap(with_absolute_project(args))}});
+  }
+
+  Prediction predict(const QString& source, double conf, std::optional<int> imgsz) override {
+    QJsonObject request{{"op", "predict"}, {"source", source}, {"conf", conf}};
+    if (imgsz) request[QLatin1String("imgsz")] = *imgsz;
+    BridgeProcess::Reply reply = checked(process_->request(request));
+    Prediction result;
+    for (const QJsonValue& b : reply.json.value(QLatin1String("boxes")).toArray()) {
+      const QJsonObject box = b.toObject();
+      const QJsonArray xyxy = box.value(QLatin1String("xyxy")).toArray();
+      result.boxes.push_back({box.value(QLatin1String("cls")).toInt(),
+                              float(box.value(QLatin1String("conf")).toDouble()),
+                              float(xyxy.at(0).toDouble()), float(xyxy.at(1).toDouble()),
+                              float(xyxy.at(2).toDouble()), float(xyxy.at(3).toDouble())});
+    }
+    const QJsonValue masks = reply.json.value(QLatin1String("masks"));
+    if (masks.isArray()) {
+      result.masks.emplace();
+      for (const QJsonValue& outline : masks.toArray()) {
+        QPolygonF polygon;
+        for (const QJsonValue& p : outline.toArray())
+          polygon << QPointF(p.toArray().at(0).toDouble(), p.toArray().at(1).toDouble());
+        result.masks->push_back(polygon);
+      }
+    }
+    const QJsonArray shape = reply.json.value(QLatin1String("plot")).toArray();
+    const int h = shape.at(0).toInt(), w = shape.at(1).toInt(), c = shape.at(2).toInt();
+    if (h > 0 && w > 0 && (c == 3 || c == 1) && reply.binary.size() == qsizetype(h) * w * c) {
+      result.plot = cv::Mat(h, w, c == 3 ? CV_8UC3 : CV_8UC1);
+      std::memcpy(result.plot.data, reply.binary.constData(), reply.binary.size());
+    }
+    return result;
+  }
+
+  QString export_model(const QString& format) override {
+    return require_string(call({{"op", "export"}, {"format", format}}), "path");
+  }
+
+  void kill() override { process_->kill(); }
+
+ private:
+  static BridgeProcess::Reply checked(BridgeProcess::Reply reply) {
+    if (!reply.json.value(QLatin1String("ok")).toBool())
+      throw EngineError(reply.json.value(QLatin1String("error")).toString());
+    return reply;
+  }
+  QJsonObject call(const QJsonObject& request, const BridgeProcess::EventHandler& on_event = {}) {
+    return checked(process_->request(request, on_event)).json;
+  }
+
+  std::shared_ptr<BridgeProcess> process_;
+  std::map<int, QString> names_;
+  QString task_;
+  std::map<QString, std::vector<TrainerCallback>> callbacks_;
+};
+
+}  // namespace
+
+QString find_bridge_script() {
+  const QString name = QStringLiteral("engine_bridge.py");
+  if (QCoreApplication::instance()) {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    if (QFileInfo::exists(beside)) return beside;
+  }
+#ifdef ORVANE_BRIDGE_SOURCE_PATH
+  if (QFileInfo::exists(QStringLiteral(ORVANE_BRIDGE_SOURCE_PATH)))
+    return QStringLiteral(ORVANE_BRIDGE_SOURCE_PATH);
+#endif
+  return {};
+}
+
+PythonEngine::PythonEngine(PythonEngineOptions options) : options_(std::move(options)) {
+  if (options_.python.isEmpty())
+    options_.python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+  if (options_.bridge_script.isEmpty()) options_.bridge_script = find_bridge_script();
+  // The child processes must write their output as they go, not when their buffers fill.
+  options_.environment << QStringLiteral("PYTHONUNBUFFERED=1");
+  probe_ = std::async(std::launch::async, [this] { return probe(); }).share();
+}
+
+PythonEngine::~PythonEngine() {
+  end_all();
+  probe_.wait();
+}
+
+PythonEngine::Probe PythonEngine::probe() {
+  if (options_.python.isEmpty() || options_.bridge_script.isEmpty()) return {};
+  try {
+    std::shared_ptr<BridgeProcess> process = spawn();
+    process->set_output([](const QByteArray&) {});  // the import's notices are not shown
+    const QJsonObject reply = process->request({{"op", "probe"}}).json;
+    return {reply.value(QLatin1String("has_yolo")).toBool(),
+            reply.value(QLatin1String("cuda")).toBool()};
+  } catch (const EngineError&) {
+    return {};
+  }
+}
+
+std::shared_ptr<BridgeProcess> PythonEngine::spawn() {
+  if (options_.python.isEmpty()) throw EngineError(QStringLiteral("python3 was not found."));
+  if (options_.bridge_script.isEmpty())
+    throw EngineError(QStringLiteral("The engine bridge script engine_bridge.py was not found."));
+  auto process = std::make_shared<BridgeProcess>(
+      options_.python, QStringList{QStringLiteral("-u"), options_.bridge_script},
+      options_.environment);
+  std::lock_guard lock(mutex_);
+  std::erase_if(processes_, [](const auto& p) { return p.expired(); });
+  processes_.push_back(process);
+  return process;
+}
+
+bool PythonEngine::has_yolo() { return probe_.get().has_yolo; }
+
+bool PythonEngine::cuda_available() { return probe_.get().cuda; }
+
+std::unique_ptr<Model> PythonEngine::load(const QString& path, OutputSink output) {
+  std::shared_ptr<BridgeProcess> process = spawn();
+  process->set_output(std::move(output));
+  auto model = std::make_unique<PythonModel>(std::move(process));
+  model->load(path);
+  return model;
+}
+
+void PythonEngine::end_all() {
+  std::lock_guard lock(mutex_);
+  for (const auto& weak : processes_)
+    if (auto process = weak.lock()) process->kill();
+}
+
+}  // namespace orvane

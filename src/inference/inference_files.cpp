@@ -1,0 +1,72 @@
+#include "inference/inference_files.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <filesystem>
+#include <system_error>
+
+namespace orvane {
+namespace {
+
+QString absolute(const QString& path) {
+  return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+std::filesystem::path fs_path(const QString& path) {
+  return std::filesystem::path(path.toStdU16String());
+}
+
+}  // namespace
+
+QStringList list_inference_images(const QString& folder) {
+  static const QStringList extensions{"jpg", "jpeg", "png", "bmp", "webp"};
+  QStringList images;
+  const QDir dir(folder);
+  for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Unsorted)) {
+    if (extensions.contains(QFileInfo(name).suffix().toLower()))
+      images << QDir::cleanPath(dir.filePath(name));
+  }
+  return images;
+}
+
+ExportDestination export_destination(const QString& exported, const QString& export_dir) {
+  const QStringList parts = QDir::fromNativeSeparators(exported).split('/', Qt::SkipEmptyParts);
+  if (parts.isEmpty() || parts.last() == QLatin1String("..") || parts.last() == QLatin1String("."))
+    return {{}, QStringLiteral("The engine returned no usable export path: %1").arg(exported)};
+  const QString destination = QDir(export_dir).filePath(parts.last());
+  const QString dest_abs = absolute(destination);
+  const QString dir_abs = absolute(export_dir);
+  if (dest_abs == dir_abs || dir_abs.startsWith(dest_abs + '/'))
+    return {{},
+            QStringLiteral("Refusing to replace %1: it is the export folder or holds it.")
+                .arg(destination)};
+  const QString exported_abs = absolute(exported);
+  if (dir_abs == exported_abs || dir_abs.startsWith(exported_abs + '/'))
+    return {{}, QStringLiteral("Refusing to move %1 into itself.").arg(exported)};
+  return {destination, {}};
+}
+
+QString move_export(const QString& exported, const QString& destination) {
+  if (absolute(exported) == absolute(destination)) return {};
+  std::error_code error;
+  const std::filesystem::path from = fs_path(absolute(exported));
+  const std::filesystem::path to = fs_path(absolute(destination));
+  if (std::filesystem::exists(std::filesystem::symlink_status(to))) {
+    std::filesystem::remove_all(to, error);
+    if (error)
+      return QStringLiteral("Cannot replace %1: %2")
+          .arg(destination, QString::fromStdString(error.message()));
+  }
+  std::filesystem::rename(from, to, error);
+  if (error) {  // another file system: copy, then remove the original
+    error.clear();
+    std::filesystem::copy(from, to, std::filesystem::copy_options::recursive, error);
+    if (!error) std::filesystem::remove_all(from, error);
+  }
+  if (error)
+    return QStringLiteral("Cannot move %1 to %2: %3")
+        .arg(exported, destination, QString::fromStdString(error.message()));
+  return {};
+}
+
+}  // namespace orvane

@@ -1,0 +1,246 @@
+#include "inference/inference_tab.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/info_label.h"
+#include "imaging/image_io.h"
+#include "inference/inference_files.h"
+
+namespace orvane {
+
+InferenceTab::InferenceTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), engine_(engine) {
+  auto* layout = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
+  top->addWidget(build_parameters_group(), 2);
+  top->addWidget(build_export_group(), 1);
+  layout->addLayout(top);
+  inf_view = new ZoomableView;
+  layout->addWidget(inf_view, 1);
+  layout->addWidget(build_stepping_row());
+
+  connect(spin_inf_conf, &QDoubleSpinBox::valueChanged, this,
+          &InferenceTab::update_inference_display);
+  connect(spin_inf_imgsz, &QSpinBox::valueChanged, this, &InferenceTab::update_inference_display);
+  connect(btn_inf_prev, &QPushButton::clicked, this, &InferenceTab::inf_prev_image);
+  connect(btn_inf_next, &QPushButton::clicked, this, &InferenceTab::inf_next_image);
+}
+
+InferenceTab::~InferenceTab() { stop_workers(); }
+
+QGroupBox* InferenceTab::build_parameters_group() {
+  auto* group = new QGroupBox(QStringLiteral("Inference Engine Parameters"));
+  auto* grid = new QGridLayout(group);
+  entry_inf_weights = new QLineEdit(QStringLiteral("runs/detect/kelvane_yolo_run/weights/best.pt"));
+  entry_inf_folder = new QLineEdit;
+  entry_inf_folder->setPlaceholderText(
+      QStringLiteral("Select directory containing images to predict..."));
+  auto* browse_weights = new QPushButton(QStringLiteral("Browse..."));
+  auto* browse_folder = new QPushButton(QStringLiteral("Browse..."));
+  spin_inf_conf = new QDoubleSpinBox;
+  spin_inf_conf->setRange(0.01, 1.0);
+  spin_inf_conf->setSingleStep(0.05);
+  spin_inf_conf->setValue(0.25);
+  spin_inf_imgsz = new QSpinBox;
+  spin_inf_imgsz->setRange(32, 4096);
+  spin_inf_imgsz->setSingleStep(32);
+  spin_inf_imgsz->setValue(640);
+  auto* run = new QPushButton(QStringLiteral("⚡ LOAD MODEL && INFER QUEUE"));
+  run->setObjectName(QStringLiteral("primaryBtn"));
+
+  grid->addWidget(create_info_label("Model Weights (.pt):", "Path to best.pt"), 0, 0);
+  grid->addWidget(entry_inf_weights, 0, 1);
+  grid->addWidget(browse_weights, 0, 2);
+  grid->addWidget(create_info_label("Inference Directory:", "Test image directory"), 1, 0);
+  grid->addWidget(entry_inf_folder, 1, 1);
+  grid->addWidget(browse_folder, 1, 2);
+  grid->addWidget(create_info_label("Conf Threshold:", "Minimum prediction score"), 2, 0);
+  grid->addWidget(spin_inf_conf, 2, 1);
+  grid->addWidget(create_info_label("Inference Res:", "Image resolution"), 3, 0);
+  grid->addWidget(spin_inf_imgsz, 3, 1);
+  grid->addWidget(run, 4, 0, 1, 3);
+
+  connect(browse_weights, &QPushButton::clicked, this, &InferenceTab::browse_inf_weights);
+  connect(browse_folder, &QPushButton::clicked, this, &InferenceTab::browse_inf_folder);
+  connect(run, &QPushButton::clicked, this, &InferenceTab::init_inference);
+  return group;
+}
+
+QGroupBox* InferenceTab::build_export_group() {
+  auto* group = new QGroupBox(QStringLiteral("One-Click Production Export"));
+  auto* form = new QFormLayout(group);
+  entry_export_dir = new QLineEdit(QStringLiteral("exports"));
+  auto* browse = new QPushButton(QStringLiteral("Browse..."));
+  auto* dir_row = new QHBoxLayout;
+  dir_row->addWidget(entry_export_dir);
+  dir_row->addWidget(browse);
+  combo_export_format = new QComboBox;
+  combo_export_format->addItems({"onnx", "engine", "openvino", "torchscript", "coreml"});
+  auto* run = new QPushButton(QStringLiteral("🚀 EXPORT MODEL BACKBONE"));
+  run->setObjectName(QStringLiteral("primaryBtn"));
+  form->addRow(QStringLiteral("Export Target Dir:"), dir_row);
+  form->addRow(QStringLiteral("Format Engine:"), combo_export_format);
+  form->addRow(run);
+
+  connect(browse, &QPushButton::clicked, this, &InferenceTab::browse_export_dir);
+  connect(run, &QPushButton::clicked, this, &InferenceTab::run_model_export);
+  return group;
+}
+
+QWidget* InferenceTab::build_stepping_row() {
+  auto* row = new QWidget;
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  btn_inf_prev = new QPushButton(QStringLiteral("◄ Previous Image"));
+  lbl_inf_counter = new QLabel(QStringLiteral("0 / 0"));
+  lbl_inf_counter->setAlignment(Qt::AlignCenter);
+  btn_inf_next = new QPushButton(QStringLiteral("Next Image ►"));
+  layout->addWidget(btn_inf_prev);
+  layout->addWidget(lbl_inf_counter, 1);
+  layout->addWidget(btn_inf_next);
+  return row;
+}
+
+void InferenceTab::browse_inf_weights() {
+  const QString path = dialogs_.get_open_file_name(
+      this, QStringLiteral("Select Weights"), QString(), QStringLiteral("PyTorch Weights (*.pt)"));
+  if (!path.isEmpty()) entry_inf_weights->setText(path);
+}
+
+void InferenceTab::browse_inf_folder() {
+  const QString path = dialogs_.get_existing_directory(this, QStringLiteral("Select Test Folder"));
+  if (!path.isEmpty()) entry_inf_folder->setText(path);
+}
+
+void InferenceTab::browse_export_dir() {
+  const QString path =
+      dialogs_.get_existing_directory(this, QStringLiteral("Select Export Directory"));
+  if (!path.isEmpty()) entry_export_dir->setText(path);
+}
+
+void InferenceTab::init_inference() {
+  if (!engine_.has_yolo()) {
+    dialogs_.critical(this, QStringLiteral("Error"),
+                      QStringLiteral("Ultralytics is not installed."));
+    return;
+  }
+  const QString weights = entry_inf_weights->text().trimmed();
+  const QString folder = entry_inf_folder->text().trimmed();
+  if (!QFileInfo::exists(weights) || !QFileInfo::exists(folder)) {
+    dialogs_.critical(this, QStringLiteral("Error"),
+                      QStringLiteral("Ensure weights and inference folder paths are valid."));
+    return;
+  }
+  try {
+    // Loaded once and kept in its engine process: stepping predicts without reloading.
+    std::unique_ptr<Model> model = engine_.load(weights);
+    inf_model = std::move(model);
+  } catch (const EngineError& e) {
+    dialogs_.critical(this, QStringLiteral("Error"), e.message());
+    return;
+  }
+  inf_image_paths = list_inference_images(folder);
+  inf_current_idx = 0;
+  update_inference_display();
+}
+
+void InferenceTab::update_inference_display() {
+  if (!inf_model || inf_image_paths.isEmpty()) return;
+  const QString path = inf_image_paths.at(inf_current_idx);
+  lbl_inf_counter->setText(QStringLiteral("%1 / %2 - %3")
+                               .arg(inf_current_idx + 1)
+                               .arg(inf_image_paths.size())
+                               .arg(QFileInfo(path).fileName()));
+  try {
+    const Prediction prediction =
+        inf_model->predict(path, spin_inf_conf->value(), spin_inf_imgsz->value());
+    if (prediction.plot.empty()) {
+      show_prediction_failure(path, QStringLiteral("The engine returned no image."));
+      return;
+    }
+    inf_view->set_image(bgr_to_pixmap(prediction.plot));
+    inf_view->setToolTip(QString());
+  } catch (const EngineError& e) {
+    show_prediction_failure(path, e.message());
+  }
+}
+
+void InferenceTab::show_prediction_failure(const QString& path, const QString& reason) {
+  // Shown in place of the drawn image, so an earlier prediction is never taken for this one.
+  const QString text =
+      QStringLiteral("Prediction failed for %1:\n%2").arg(QFileInfo(path).fileName(), reason);
+  QImage image(900, 300, QImage::Format_RGB32);
+  image.fill(QColor(40, 40, 46));
+  QPainter painter(&image);
+  painter.setPen(QColor(255, 120, 120));
+  QFont font = painter.font();
+  font.setPixelSize(18);
+  painter.setFont(font);
+  painter.drawText(image.rect().adjusted(20, 20, -20, -20), Qt::TextWordWrap, text);
+  painter.end();
+  inf_view->set_image(QPixmap::fromImage(image));
+  inf_view->setToolTip(text);
+}
+
+void InferenceTab::inf_next_image() {
+  if (!inf_image_paths.isEmpty()) inf_current_idx = (inf_current_idx + 1) % inf_image_paths.size();
+  update_inference_display();
+}
+
+void InferenceTab::inf_prev_image() {
+  if (!inf_image_paths.isEmpty()) {
+    const int n = inf_image_paths.size();
+    inf_current_idx = ((inf_current_idx - 1) % n + n) % n;
+  }
+  update_inference_display();
+}
+
+void InferenceTab::run_model_export() {
+  const QString weights = entry_inf_weights->text().trimmed();
+  const QString export_dir = entry_export_dir->text().trimmed();
+  const QString format = combo_export_format->currentText();
+  if (!QFileInfo::exists(weights)) {
+    dialogs_.critical(this, QStringLiteral("Error"),
+                      QStringLiteral("Select a valid weights file first."));
+    return;
+  }
+  auto* worker = new ExportThread(engine_, weights, format, export_dir, this);
+  export_thread = worker;
+  std::erase_if(workers_, [](const auto& w) { return w.isNull(); });
+  workers_.emplace_back(worker);
+  connect(worker, &ExportThread::finished_signal, this, [this](const QString& path) {
+    dialogs_.information(this, QStringLiteral("Export Success"),
+                         QStringLiteral("Model exported to:\n") + path);
+  });
+  connect(worker, &ExportThread::error_signal, this, [this](const QString& text) {
+    dialogs_.critical(this, QStringLiteral("Export Error"), text);
+  });
+  connect(worker, &QThread::finished, this, [this, worker] {
+    if (worker != export_thread) worker->deleteLater();
+  });
+  worker->start();
+}
+
+void InferenceTab::stop_workers() {
+  for (const QPointer<ExportThread>& worker : workers_) {
+    if (!worker) continue;
+    worker->disconnect(this);
+    worker->abort();
+    worker->wait();
+  }
+}
+
+}  // namespace orvane

@@ -1,0 +1,76 @@
+// The "YOLO Configuration & AutoML" tab: model, dataset manifest, output location and
+// hyperparameters; starts training (shown on the progress tab) or the AutoML search.
+#pragma once
+
+#include <QPointer>
+#include <QVariantMap>
+#include <QWidget>
+#include <vector>
+
+#include "app/dialogs.h"
+#include "engine/engine.h"
+#include "training/tuner_thread.h"
+
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLineEdit;
+class QSpinBox;
+class QTabWidget;
+
+namespace orvane {
+
+class ProgressTab;
+
+class ConfigTab : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `progress` shows the runs started here (console, status, plots).
+  ConfigTab(Dialogs& dialogs, Engine& engine, ProgressTab& progress, QWidget* parent = nullptr);
+  ~ConfigTab() override;
+
+  void browse_data_yaml();
+  void start_training();
+  void start_automl_tuning();
+  void apply_automl_results(const QVariantMap& results);
+  // The 13-entry training map and the 6-entry tuning map, read from the fields.
+  QVariantMap training_params();
+  QVariantMap tuning_params() const;
+  // Stops waiting for the AutoML workers: ends their engine processes and waits for them.
+  void stop_workers();
+
+  QComboBox* model_combo = nullptr;
+  QLineEdit* data_yaml_input = nullptr;
+  QLineEdit* project_dir_input = nullptr;
+  QLineEdit* run_name_input = nullptr;
+  QSpinBox* epochs_input = nullptr;
+  QSpinBox* imgsz_input = nullptr;
+  QSpinBox* batch_input = nullptr;
+  QSpinBox* workers_input = nullptr;
+  QComboBox* optimizer_combo = nullptr;
+  QDoubleSpinBox* lr0_input = nullptr;
+  QDoubleSpinBox* lrf_input = nullptr;
+  QSpinBox* close_mosaic_input = nullptr;
+  YoloTunerThread* tuner_thread = nullptr;
+
+ Q_SIGNALS:
+  // Asks the window to show its tab number `index` (5: progress, 4: configuration).
+  void switch_tab_requested(int index);
+
+ private:
+  QGroupBox* build_dataset_group();
+  QGroupBox* build_hyperparameter_group();
+  QWidget* build_button_row();
+  void show_automl_error(const QString& text);
+
+  Dialogs& dialogs_;
+  Engine& engine_;
+  ProgressTab& progress_;
+  std::vector<QPointer<YoloTunerThread>> workers_;
+};
+
+// Connects the training tabs to the window's tab widget (called once by the window).
+void connect_training_tabs(ConfigTab& config, QTabWidget& tabs);
+
+}  // namespace orvane

@@ -1,0 +1,209 @@
+#include "training/progress_tab.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include "training/log_capture.h"
+#include "training/result_plots.h"
+
+namespace orvane {
+namespace {
+// The console lays out a whole paragraph again on every append; progress redraws joined into
+// one line would make that paragraph megabytes long and the window slow.
+constexpr int kConsoleLineLimit = 2000;
+// Text put into the console at once when nothing waits, and the time the console may take per
+// turn of the event loop to catch up with a flood, a piece at a time.
+constexpr qsizetype kConsoleSlice = 32768;
+constexpr qsizetype kConsolePiece = 8192;
+constexpr qint64 kConsoleTurnMs = 40;
+}  // namespace
+
+ProgressTab::ProgressTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), engine_(engine) {
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(build_log_column(), 4);
+  layout->addWidget(build_metrics_group(), 5);
+  log_timer_.setSingleShot(true);
+  log_timer_.setInterval(1);
+  connect(btn_stop_train, &QPushButton::clicked, this, &ProgressTab::stop_training);
+  connect(&log_timer_, &QTimer::timeout, this, [this] { show_pending_log(false); });
+}
+
+ProgressTab::~ProgressTab() { stop_workers(); }
+
+QWidget* ProgressTab::build_log_column() {
+  auto* column = new QWidget;
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+
+  lbl_train_status = new QLabel(QStringLiteral("Status: Idle Workstation"));
+  QFont font(QStringLiteral("Segoe UI"), 11, QFont::Bold);
+  lbl_train_status->setFont(font);
+  // The application style sheet would override a font set with setFont alone.
+  lbl_train_status->setStyleSheet(
+      QStringLiteral("font-family: 'Segoe UI'; font-size: 11pt; font-weight: bold;"));
+  btn_stop_train = new QPushButton(QStringLiteral("⏹️ STOP TRAINING"));
+  btn_stop_train->setObjectName(QStringLiteral("dangerBtn"));
+  btn_stop_train->setEnabled(false);
+  auto* status_row = new QHBoxLayout;
+  status_row->addWidget(lbl_train_status);
+  status_row->addStretch();
+  status_row->addWidget(btn_stop_train);
+
+  bar_train_progress = new QProgressBar;
+  console_log = new QTextEdit;
+  console_log->setReadOnly(true);
+
+  layout->addLayout(status_row);
+  layout->addWidget(bar_train_progress);
+  layout->addWidget(new QLabel(QStringLiteral("Real-Time Execution Logs:")));
+  layout->addWidget(console_log);
+  return column;
+}
+
+QWidget* ProgressTab::build_metrics_group() {
+  // "&&" shows one "&" (a single one would mark a shortcut key).
+  auto* group = new QGroupBox(QStringLiteral("Performance Metrics && Diagnostics"));
+  auto* layout = new QVBoxLayout(group);
+  tabs_analytics = new QTabWidget;
+  view_loss_plot = new ZoomableView;
+  view_f1_plot = new ZoomableView;
+  view_pr_plot = new ZoomableView;
+  view_confusion_plot = new ZoomableView;
+  view_val_batch = new ZoomableView;
+  tabs_analytics->addTab(view_loss_plot, QStringLiteral("Live Loss Curves"));
+  tabs_analytics->addTab(view_f1_plot, QStringLiteral("F1-Score"));
+  tabs_analytics->addTab(view_pr_plot, QStringLiteral("Precision-Recall"));
+  tabs_analytics->addTab(view_confusion_plot, QStringLiteral("Confusion Matrix"));
+  tabs_analytics->addTab(view_val_batch, QStringLiteral("Validation Batch Predictions"));
+  layout->addWidget(tabs_analytics);
+  return group;
+}
+
+void ProgressTab::clear_log() {
+  pending_log_.clear();
+  console_log->clear();
+}
+
+void ProgressTab::begin_training(const QVariantMap& params) {
+  clear_log();
+  lbl_train_status->setText(QStringLiteral("Status: Initializing YOLO Session..."));
+  bar_train_progress->setValue(0);
+  btn_stop_train->setEnabled(true);
+
+  auto* worker = new YoloTrainerThread(engine_, params, this);
+  trainer_thread = worker;
+  std::erase_if(workers_, [](const auto& w) { return w.isNull(); });
+  workers_.emplace_back(worker);
+  connect(worker, &YoloTrainerThread::log_signal, this, &ProgressTab::append_log);
+  connect(worker, &YoloTrainerThread::progress_signal, this, &ProgressTab::update_train_progress);
+  connect(worker, &YoloTrainerThread::finished_signal, this, &ProgressTab::training_finished);
+  connect(worker, &YoloTrainerThread::stopped_signal, this, &ProgressTab::training_stopped);
+  connect(worker, &YoloTrainerThread::error_signal, this, &ProgressTab::show_training_error);
+  // A worker that has ended and been replaced is no longer needed.
+  connect(worker, &QThread::finished, this, [this, worker] {
+    if (worker != trainer_thread) worker->deleteLater();
+  });
+  worker->start();
+}
+
+void ProgressTab::stop_training() {
+  if (!trainer_thread || !trainer_thread->isRunning()) return;
+  lbl_train_status->setText(QStringLiteral("Status: Halting Training..."));
+  btn_stop_train->setEnabled(false);
+  trainer_thread->stop();
+}
+
+void ProgressTab::update_train_progress(int value, const QString& text, const QString& plot_path) {
+  bar_train_progress->setValue(value);
+  lbl_train_status->setText(QStringLiteral("Status: ") + text);
+  if (!plot_path.isEmpty() && QFileInfo::exists(plot_path))
+    view_loss_plot->set_image(QPixmap(plot_path));
+}
+
+void ProgressTab::training_stopped() {
+  lbl_train_status->setText(QStringLiteral("Status: Training Stopped"));
+  btn_stop_train->setEnabled(false);
+}
+
+void ProgressTab::training_finished(const QVariantMap& result) {
+  lbl_train_status->setText(QStringLiteral("Status: Training Complete"));
+  bar_train_progress->setValue(100);
+  btn_stop_train->setEnabled(false);
+  const QString save_dir = result.value(QStringLiteral("save_dir")).toString();
+  const std::pair<ZoomableView*, ResultView> views[] = {
+      {view_loss_plot, ResultView::Loss},
+      {view_confusion_plot, ResultView::Confusion},
+      {view_f1_plot, ResultView::F1},
+      {view_pr_plot, ResultView::PR},
+      {view_val_batch, ResultView::ValBatch}};
+  for (const auto& [view, kind] : views) {
+    const QString file = find_result_image(save_dir, kind);
+    if (!file.isEmpty()) view->set_image(QPixmap(file));
+  }
+}
+
+void ProgressTab::append_log(const QString& text) {
+  // A flood of output is shown a slice per turn of the event loop, so the window keeps
+  // answering; text already waiting goes first.
+  if (pending_log_.isEmpty() && appended_this_turn_ + text.size() <= kConsoleSlice) {
+    insert_log(text);
+  } else {
+    pending_log_ += text;
+  }
+  if (!log_timer_.isActive()) log_timer_.start();
+}
+
+void ProgressTab::insert_log(const QString& text) {
+  QTextCursor cursor = console_log->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  const int line_length = cursor.positionInBlock();
+  cursor.insertText(split_long_lines(text, line_length, kConsoleLineLimit));
+  console_log->setTextCursor(cursor);
+  appended_this_turn_ += text.size();
+}
+
+void ProgressTab::show_pending_log(bool all) {
+  appended_this_turn_ = 0;
+  QElapsedTimer spent;
+  spent.start();
+  while (!pending_log_.isEmpty() && (all || spent.elapsed() < kConsoleTurnMs)) {
+    const qsizetype take = std::min(pending_log_.size(), kConsolePiece);
+    insert_log(pending_log_.left(take));
+    pending_log_.remove(0, take);
+  }
+  if (!pending_log_.isEmpty()) {
+    appended_this_turn_ = kConsoleSlice;  // the rest of this turn belongs to the window
+    log_timer_.start();
+  }
+}
+
+void ProgressTab::flush_log() { show_pending_log(true); }
+
+void ProgressTab::show_training_error(const QString& text) {
+  dialogs_.critical(this, QStringLiteral("Training Error"), text);
+}
+
+void ProgressTab::stop_workers() {
+  for (const QPointer<YoloTrainerThread>& worker : workers_) {
+    if (!worker) continue;
+    // Nothing more from it reaches this tab: closing must not show its error.
+    worker->disconnect(this);
+    worker->stop();
+    worker->abort();
+    worker->wait();
+  }
+}
+
+}  // namespace orvane

@@ -1,0 +1,76 @@
+// The "Training Analytics & Live Logs" tab: status line, stop button, progress bar, the live
+// console and the five result views, and the training worker that feeds them.
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QVariantMap>
+#include <QWidget>
+#include <vector>
+
+#include "app/dialogs.h"
+#include "canvas/zoomable_view.h"
+#include "engine/engine.h"
+#include "training/trainer_thread.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTextEdit;
+
+namespace orvane {
+
+class ProgressTab : public QWidget {
+  Q_OBJECT
+
+ public:
+  ProgressTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
+  ~ProgressTab() override;
+
+  // Prepares the tab and starts a training worker with `params` (the 13-entry map).
+  void begin_training(const QVariantMap& params);
+  void stop_training();
+  void update_train_progress(int value, const QString& text, const QString& plot_path);
+  void training_stopped();
+  void training_finished(const QVariantMap& result);
+  void append_log(const QString& text);
+  // Stops every worker of this tab, ends their engine processes and waits for them.
+  void stop_workers();
+
+  QLabel* lbl_train_status = nullptr;
+  QPushButton* btn_stop_train = nullptr;
+  QProgressBar* bar_train_progress = nullptr;
+  QTextEdit* console_log = nullptr;
+  QTabWidget* tabs_analytics = nullptr;
+  ZoomableView* view_loss_plot = nullptr;
+  ZoomableView* view_f1_plot = nullptr;
+  ZoomableView* view_pr_plot = nullptr;
+  ZoomableView* view_confusion_plot = nullptr;
+  ZoomableView* view_val_batch = nullptr;
+  // The last training worker started; empty before the first.
+  YoloTrainerThread* trainer_thread = nullptr;
+
+  // Our additions: console text still waiting to be shown goes in now; clearing the console
+  // also drops it.
+  void flush_log();
+  void clear_log();
+  qsizetype pending_log_size() const { return pending_log_.size(); }
+
+ private:
+  QWidget* build_log_column();
+  QWidget* build_metrics_group();
+  void show_training_error(const QString& text);
+  void insert_log(const QString& text);
+  void show_pending_log(bool all);
+
+  Dialogs& dialogs_;
+  Engine& engine_;
+  // Every worker started here that may still run (a new training does not end the last one).
+  std::vector<QPointer<YoloTrainerThread>> workers_;
+  QString pending_log_;
+  qsizetype appended_this_turn_ = 0;
+  QTimer log_timer_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,80 @@
+#include "training/trainer_thread.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include "training/eta.h"
+#include "training/log_capture.h"
+
+namespace orvane {
+
+YoloTrainerThread::YoloTrainerThread(Engine& engine, QVariantMap params, QObject* parent)
+    : QThread(parent), params(std::move(params)), engine_(engine) {}
+
+YoloTrainerThread::~YoloTrainerThread() {
+  is_stopped = true;
+  abort();
+  wait();
+}
+
+void YoloTrainerThread::stop() { is_stopped = true; }
+
+void YoloTrainerThread::run() {
+  if (!engine_.has_yolo()) {
+    Q_EMIT error_signal(QStringLiteral("Ultralytics library is not installed."));
+    return;
+  }
+  StreamToSignal stream([this](const QString& text) { Q_EMIT log_signal(text); });
+  EngineOutput output(stream);
+  const double start = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+
+  auto batch_end = [this](Trainer& trainer) {
+    if (is_stopped) trainer.stop = true;
+  };
+  auto epoch_end = [this, start](Trainer& trainer) {
+    if (is_stopped) trainer.stop = true;
+    const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    const EpochReport report = epoch_report(trainer.epoch + 1, trainer.epochs, now - start);
+    Q_EMIT progress_signal(report.percent, report.text, QString());
+  };
+
+  // Signals after the output's last piece, so the console is complete when they arrive.
+  std::function<void()> outcome;
+  std::unique_ptr<Model> model;  // outlives the catch blocks: abort() may still reach it
+  try {
+    QVariantMap args = params;
+    const QString model_path = args.take(QStringLiteral("model_path")).toString();
+    const QVariant data = args.take(QStringLiteral("data_yaml"));
+    args[QStringLiteral("data")] = data;
+    model = load_job_model(engine_, model_path,
+                           [&output](const QByteArray& bytes) { output.feed(bytes); });
+    model->add_callback(QStringLiteral("on_train_batch_end"), batch_end);
+    model->add_callback(QStringLiteral("on_fit_epoch_end"), epoch_end);
+    args[QStringLiteral("exist_ok")] = true;
+    args[QStringLiteral("verbose")] = true;
+    const TrainResult result = model->train(args);
+    if (is_stopped) {
+      outcome = [this] { Q_EMIT stopped_signal(); };
+    } else {
+      const QString save_dir = result.save_dir;
+      output.finish();
+      Q_EMIT progress_signal(100, QStringLiteral("Evaluating Validation Metrics..."), QString());
+      model->load(QDir(save_dir).filePath(QStringLiteral("weights/best.pt")));
+      const QVariantMap metrics = model->val({{QStringLiteral("data"), data},
+                                              {QStringLiteral("imgsz"), params["imgsz"]},
+                                              {QStringLiteral("device"), params["device"]}});
+      const QVariantMap finished{{QStringLiteral("metrics"), metrics},
+                                 {QStringLiteral("save_dir"), save_dir}};
+      outcome = [this, finished] { Q_EMIT finished_signal(finished); };
+    }
+  } catch (const EngineError& e) {
+    const QString message = e.message();
+    outcome = [this, message] { Q_EMIT error_signal(message); };
+  }
+  release_job_model();
+  model.reset();
+  output.finish();
+  outcome();
+}
+
+}  // namespace orvane

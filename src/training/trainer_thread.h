@@ -1,0 +1,42 @@
+// The training worker: one engine training run with live output, per-epoch progress and a
+// stop flag, then the validation of the best weights.
+#pragma once
+
+#include <QThread>
+#include <QVariantMap>
+#include <atomic>
+
+#include "engine/engine.h"
+#include "engine/engine_job.h"
+
+namespace orvane {
+
+class YoloTrainerThread : public QThread, public EngineJob {
+  Q_OBJECT
+
+ public:
+  YoloTrainerThread(Engine& engine, QVariantMap params, QObject* parent = nullptr);
+  ~YoloTrainerThread() override;
+
+  // Asks training to stop at the next batch or epoch end. Returns at once; any thread.
+  void stop();
+
+  const QVariantMap params;
+  std::atomic<bool> is_stopped{false};
+
+ Q_SIGNALS:
+  void log_signal(const QString& text);
+  void progress_signal(int value, const QString& text, const QString& plot_path);
+  void finished_signal(const QVariantMap& result);
+  void stopped_signal();
+  void error_signal(const QString& text);
+
+ protected:
+  // Worker thread.
+  void run() override;
+
+ private:
+  Engine& engine_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,68 @@
+#include "training/tuner_thread.h"
+
+#include <QDir>
+
+#include "training/log_capture.h"
+#include "training/tune_result.h"
+
+namespace orvane {
+
+YoloTunerThread::YoloTunerThread(Engine& engine, QVariantMap params, QObject* parent)
+    : QThread(parent), params(std::move(params)), engine_(engine) {}
+
+YoloTunerThread::~YoloTunerThread() {
+  abort();
+  wait();
+}
+
+void YoloTunerThread::run() {
+  if (!engine_.has_yolo()) {
+    Q_EMIT error_signal(QStringLiteral("Ultralytics library is not installed."));
+    return;
+  }
+  StreamToSignal stream([this](const QString& text) { Q_EMIT log_signal(text); });
+  EngineOutput output(stream);
+  const QString project =
+      QDir::current().absoluteFilePath(params.value(QStringLiteral("project")).toString());
+  // Only a file this search writes counts: an older search's result must not be applied.
+  const TuneFiles before = list_tune_results(project);
+
+  std::function<void()> outcome;
+  std::unique_ptr<Model> model;  // outlives the catch blocks: abort() may still reach it
+  try {
+    model = load_job_model(engine_, params.value(QStringLiteral("model_path")).toString(),
+                           [&output](const QByteArray& bytes) { output.feed(bytes); });
+    model->tune({{QStringLiteral("data"), params.value(QStringLiteral("data_yaml"))},
+                 {QStringLiteral("epochs"), params.value(QStringLiteral("epochs"))},
+                 {QStringLiteral("iterations"), 5},
+                 {QStringLiteral("optimizer"),
+                  params.value(QStringLiteral("optimizer"), QStringLiteral("auto"))},
+                 {QStringLiteral("project"), params.value(QStringLiteral("project"))},
+                 {QStringLiteral("name"), params.value(QStringLiteral("name"))},
+                 {QStringLiteral("plots"), false},
+                 {QStringLiteral("save"), false},
+                 {QStringLiteral("exist_ok"), true}});
+    const QString file = newest_tune_result(project, before);
+    if (file.isEmpty()) {
+      outcome = [this] {
+        Q_EMIT error_signal(
+            QStringLiteral("AutoML tuning failed to generate hyperparameter manifest."));
+      };
+    } else {
+      const QVariantMap values = read_tune_result(file);
+      outcome = [this, values] { Q_EMIT finished_signal(values); };
+    }
+  } catch (const EngineError& e) {
+    const QString message = e.message();
+    outcome = [this, message] { Q_EMIT error_signal(message); };
+  } catch (const std::exception& e) {
+    const QString message = QString::fromStdString(e.what());
+    outcome = [this, message] { Q_EMIT error_signal(message); };
+  }
+  release_job_model();
+  model.reset();
+  output.finish();
+  outcome();
+}
+
+}  // namespace orvane

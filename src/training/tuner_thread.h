@@ -1,0 +1,34 @@
+// The AutoML worker: the engine's hyperparameter search, then the search's result file.
+#pragma once
+
+#include <QThread>
+#include <QVariantMap>
+
+#include "engine/engine.h"
+#include "engine/engine_job.h"
+
+namespace orvane {
+
+class YoloTunerThread : public QThread, public EngineJob {
+  Q_OBJECT
+
+ public:
+  YoloTunerThread(Engine& engine, QVariantMap params, QObject* parent = nullptr);
+  ~YoloTunerThread() override;
+
+  const QVariantMap params;
+
+ Q_SIGNALS:
+  void log_signal(const QString& text);
+  void finished_signal(const QVariantMap& result);
+  void error_signal(const QString& text);
+
+ protected:
+  // Worker thread.
+  void run() override;
+
+ private:
+  Engine& engine_;
+};
+
+}  // namespace orvane

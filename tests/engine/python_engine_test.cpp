@@ -1,0 +1,195 @@
+// The engine face through the real bridge process and the stand-in engine.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <atomic>
+#include <thread>
+
+#include "engine/standin.h"
+
+using namespace orvane;
+
+namespace {
+
+class EngineBridge : public ::testing::Test {
+ protected:
+  void SetUp() override { model_path = dir.filePath("model.pt"); }
+  std::unique_ptr<Model> load(QJsonObject settings = {}, OutputSink sink = {}) {
+    write_standin_model(model_path, settings);
+    return engine->load(
+        model_path, sink ? sink : [this](const QByteArray& b) { output += b; });
+  }
+  QString data_yaml() {
+    const QString path = dir.filePath("data.yaml");
+    write_file(path, "names: [a]\n");
+    return path;
+  }
+
+  QTemporaryDir dir;
+  QString model_path;
+  QByteArray output;
+  std::unique_ptr<PythonEngine> engine = make_standin_engine();
+};
+
+TEST(EngineProbe, FindsTheEngineOnlyWhenPythonCanImportIt) {
+  QTemporaryDir empty;
+  PythonEngineOptions without_engine = standin_options();
+  without_engine.environment[0] = "PYTHONPATH=" + empty.path();
+  PythonEngineOptions without_python = standin_options();
+  without_python.python = empty.filePath("python3");
+  EXPECT_TRUE(PythonEngine(standin_options()).has_yolo());
+  EXPECT_FALSE(PythonEngine(without_engine).has_yolo());
+  EXPECT_FALSE(PythonEngine(without_python).has_yolo());
+  EXPECT_FALSE(PythonEngine(without_python).cuda_available());
+}
+
+TEST_F(EngineBridge, LoadsNamesAndPredictsBoxesMasksAndTheDrawnImage) {
+  const QString image = dir.filePath("scene ü.png");
+  write_image(image, 1000, 800);
+  auto model = load({{"names", QJsonObject{{"0", "cat"}, {"5", "dog"}}}, {"task", "segment"}});
+  EXPECT_EQ(model->names(), (std::map<int, QString>{{0, "cat"}, {5, "dog"}}));
+  EXPECT_EQ(model->task(), "segment");
+
+  const Prediction p = model->predict(image, 0.25);
+  ASSERT_EQ(p.boxes.size(), 2u);
+  EXPECT_EQ(p.boxes[1].cls, 1);
+  EXPECT_FLOAT_EQ(p.boxes[0].x1, 100);
+  EXPECT_FLOAT_EQ(p.boxes[0].y2, 400);
+  ASSERT_TRUE(p.masks.has_value());
+  ASSERT_EQ(p.masks->size(), 2u);
+  EXPECT_EQ(p.masks->at(1).size(), 3);
+  EXPECT_EQ(p.masks->at(1).at(1), QPointF(900, 480));
+  ASSERT_EQ(p.plot.type(), CV_8UC3);
+  EXPECT_EQ(p.plot.cols, 1000);
+  EXPECT_EQ(p.plot.rows, 800);
+  EXPECT_EQ(p.plot.at<cv::Vec3b>(80, 100), cv::Vec3b(0, 255, 0));  // a drawn box edge
+
+  const Prediction none = model->predict(image, 0.95);
+  EXPECT_TRUE(none.boxes.empty());
+  EXPECT_FALSE(none.masks.has_value());
+  EXPECT_THROW(model->predict(dir.filePath("missing.jpg"), 0.25), EngineError);
+  EXPECT_EQ(model->predict(image, 0.25).boxes.size(), 2u);  // the process is still usable
+}
+
+TEST_F(EngineBridge, ReportsModelFilesTheEngineCannotLoad) {
+  write_file(model_path, "not a model");
+  try {
+    engine->load(model_path);
+    FAIL() << "a text file loaded as a model";
+  } catch (const EngineError& e) {
+    EXPECT_TRUE(e.message().contains("invalid or corrupted model file"))
+        << e.message().toStdString();
+  }
+  try {
+    engine->load("yolov8s.pt");
+    FAIL() << "an absent release asset loaded offline";
+  } catch (const EngineError& e) {
+    EXPECT_TRUE(e.message().contains("offline")) << e.message().toStdString();
+  }
+}
+
+TEST_F(EngineBridge, ExportsFilesAndFoldersAndRejectsUnknownFormats) {
+  auto model = load();
+  EXPECT_EQ(model->export_model("onnx"), dir.filePath("model.onnx"));
+  EXPECT_TRUE(QFileInfo(dir.filePath("model.onnx")).isFile());
+  EXPECT_TRUE(QFileInfo(model->export_model("openvino")).isDir());
+  try {
+    model->export_model("pickle");
+    FAIL() << "an unknown format was accepted";
+  } catch (const EngineError& e) {
+    EXPECT_TRUE(e.message().startsWith("Invalid export format='pickle'"));
+  }
+}
+
+// Each release line: the epoch-end callback comes once per epoch, a stop set in a batch-end
+// callback ends training early, and train returns normally with the run folder.
+TEST_F(EngineBridge, TrainingCallbacksAndStopAcrossReleases) {
+  const struct {
+    const char* release;
+    bool stop;
+    int batch_calls;
+    std::vector<int> epochs_seen;
+  } cases[] = {
+      {"8.4.51", false, 9, {0, 1, 2}},
+      {"8.4.52", false, 9, {0, 1, 2}},
+      {"8.4.13", true, 3, {0}},  // stop read only at the epoch's end
+      {"8.4.14", true, 1, {0}},  // stop cuts the epoch short
+  };
+  const QString data = data_yaml();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.release);
+    auto model = load({{"release", c.release}, {"batches", 3}});
+    int batch_calls = 0;
+    std::vector<int> epochs_seen;
+    model->add_callback("on_train_batch_end", [&](Trainer& t) {
+      ++batch_calls;
+      t.stop = c.stop;
+    });
+    model->add_callback("on_fit_epoch_end", [&](Trainer& t) {
+      EXPECT_EQ(t.epochs, 3);
+      epochs_seen.push_back(t.epoch);
+    });
+    const TrainResult result = model->train({{"data", data},
+                                             {"epochs", 3},
+                                             {"project", dir.filePath("runs")},
+                                             {"name", c.release},
+                                             {"exist_ok", true}});
+    EXPECT_EQ(batch_calls, c.batch_calls);
+    EXPECT_EQ(epochs_seen, c.epochs_seen);
+    EXPECT_TRUE(QFileInfo::exists(result.save_dir + "/weights/best.pt"));
+  }
+}
+
+TEST_F(EngineBridge, RelativeProjectLandsBelowTheWorkingDirectory) {
+  const QString data = data_yaml();
+  const QString before = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  auto model = load();
+  const TrainResult result =
+      model->train({{"data", data}, {"epochs", 1}, {"project", "runs/detect"}, {"name", "r"}});
+  QDir::setCurrent(before);
+  EXPECT_EQ(result.save_dir, QDir(dir.path()).filePath("runs/detect/r"));
+  EXPECT_TRUE(output.contains("\x1b[1m")) << "the engine's colour codes reach the sink raw";
+}
+
+TEST_F(EngineBridge, ADeadBridgeBecomesAnErrorWithItsLastOutput) {
+  const QString data = data_yaml();
+  auto crashing = load({{"crash_at_epoch", 2}});
+  try {
+    crashing->train({{"data", data}, {"epochs", 3}, {"project", dir.filePath("runs")}});
+    FAIL() << "training survived its engine process";
+  } catch (const EngineError& e) {
+    EXPECT_TRUE(e.message().contains("stopped unexpectedly (exit code 139)"));
+    EXPECT_TRUE(e.message().contains("2/3 crashing now")) << e.message().toStdString();
+  }
+
+  auto killed = load({{"batch_delay", 0.01}});
+  killed->add_callback("on_train_batch_end", [&](Trainer&) { killed->kill(); });
+  EXPECT_THROW(killed->train({{"data", data}, {"epochs", 50}, {"project", dir.filePath("runs")}}),
+               EngineError);
+
+  auto failing = load({{"fail_at_epoch", 2}, {"fail_message", "boom in epoch two"}});
+  try {
+    failing->train({{"data", data}, {"epochs", 3}, {"project", dir.filePath("runs")}});
+    FAIL() << "the engine's exception was lost";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.message(), "boom in epoch two");
+  }
+}
+
+TEST_F(EngineBridge, EndAllStopsAModelThatIsStillWorking) {
+  const QString image = dir.filePath("a.png");
+  write_image(image, 64, 48);
+  auto model = load({{"predict_delay", 60}});
+  std::atomic<bool> done = false;
+  std::thread ender([&] {
+    while (!done) engine->end_all();
+  });
+  EXPECT_THROW(model->predict(image, 0.25), EngineError);
+  done = true;
+  ender.join();
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+// The inference tab driven through its widgets, with scripted dialogs and the stand-in engine.
+#include "inference/inference_tab.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include "engine/standin.h"
+#include "inference/inference_files.h"
+#include "support/scripted_dialogs.h"
+
+using namespace orvane;
+
+namespace {
+
+QImage shown_image(ZoomableView* view) {
+  if (!view->scene()) return {};
+  for (QGraphicsItem* item : view->scene()->items()) {
+    if (auto* pixmap = dynamic_cast<QGraphicsPixmapItem*>(item)) {
+      return pixmap->pixmap().toImage();
+    }
+  }
+  return {};
+}
+
+class InferenceTabTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_dir = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    write_standin_model("best.pt");
+    QDir().mkpath("images");
+    write_image("images/A.JPG", 200, 100);
+    write_image("images/b.Png", 120, 80);
+    write_image("images/c.jpeg", 90, 60);
+    write_file("images/scan.tiff", "x");
+    write_file("images/icon.gif", "x");
+    tab.entry_inf_weights->setText("best.pt");
+    tab.entry_inf_folder->setText(" images ");
+  }
+  void TearDown() override {
+    tab.stop_workers();
+    QDir::setCurrent(previous_dir);
+  }
+  QString counter() const { return tab.lbl_inf_counter->text(); }
+  // Runs an export and returns the message shown for it.
+  DialogCall export_model(const QString& format) {
+    tab.combo_export_format->setCurrentText(format);
+    const size_t before = dialogs.calls.size();
+    tab.run_model_export();
+    if (dialogs.calls.size() == before) {
+      QPointer<ExportThread> worker = tab.export_thread;
+      QSignalSpy spy(worker.data(), &QThread::finished);
+      if (!worker->isFinished()) {
+        EXPECT_TRUE(spy.wait(60000));
+      }
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
+    return dialogs.calls.size() > before ? dialogs.calls.back() : DialogCall{};
+  }
+
+  QTemporaryDir dir;
+  QString previous_dir;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<PythonEngine> engine = make_standin_engine();
+  InferenceTab tab{dialogs, *engine};
+};
+
+TEST_F(InferenceTabTest, StepsThroughTheFoldersImagesWithWrapAround) {
+  tab.btn_inf_next->click();  // nothing loaded yet
+  EXPECT_EQ(counter(), "0 / 0");
+  tab.init_inference();
+  ASSERT_EQ(tab.inf_image_paths.size(), 3);
+  for (const QString& path : tab.inf_image_paths)
+    EXPECT_FALSE(path.endsWith(".tiff") || path.endsWith(".gif")) << path.toStdString();
+  const QString first = QFileInfo(tab.inf_image_paths[0]).fileName();
+  const QString last = QFileInfo(tab.inf_image_paths[2]).fileName();
+  EXPECT_EQ(counter(), "1 / 3 - " + first);
+  tab.btn_inf_prev->click();
+  EXPECT_EQ(counter(), "3 / 3 - " + last);
+  tab.btn_inf_next->click();
+  EXPECT_EQ(counter(), "1 / 3 - " + first);
+  EXPECT_EQ(shown_image(tab.inf_view).size(), QImageReader(tab.inf_image_paths[0]).size());
+
+  // A confidence above every detection predicts the same image again: no boxes drawn.
+  const QImage with_boxes = shown_image(tab.inf_view);
+  tab.spin_inf_conf->setValue(0.95);
+  EXPECT_EQ(counter(), "1 / 3 - " + first);
+  EXPECT_NE(shown_image(tab.inf_view), with_boxes);
+
+  // A folder without images leaves the last prediction and the counter.
+  QDir().mkpath("empty");
+  tab.entry_inf_folder->setText("empty");
+  tab.init_inference();
+  EXPECT_EQ(counter(), "1 / 3 - " + first);
+  EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(InferenceTabTest, AnImageTheEngineCannotReadIsNamedInTheView) {
+  tab.init_inference();
+  const QString second = tab.inf_image_paths[1];
+  ASSERT_TRUE(QFile::remove(second));
+  tab.inf_next_image();
+  EXPECT_EQ(counter(), "2 / 3 - " + QFileInfo(second).fileName());
+  EXPECT_TRUE(
+      tab.inf_view->toolTip().startsWith("Prediction failed for " + QFileInfo(second).fileName()));
+  tab.inf_next_image();
+  EXPECT_TRUE(tab.inf_view->toolTip().isEmpty());
+}
+
+TEST_F(InferenceTabTest, RefusedStartsChangeNothing) {
+  tab.init_inference();
+  Model* model = tab.inf_model.get();
+  const QStringList images = tab.inf_image_paths;
+  write_file("broken.pt", "not a model");
+  tab.entry_inf_weights->setText("broken.pt");
+  tab.init_inference();
+  tab.entry_inf_weights->setText("missing.pt");
+  tab.init_inference();
+  ASSERT_EQ(dialogs.messages().size(), 2u);
+  EXPECT_TRUE(dialogs.messages()[0].text.contains("invalid or corrupted model file"));
+  EXPECT_EQ(dialogs.messages()[1].text, "Ensure weights and inference folder paths are valid.");
+  EXPECT_EQ(tab.inf_model.get(), model);
+  EXPECT_EQ(tab.inf_image_paths, images);
+
+  tab.browse_inf_weights();  // cancelled
+  EXPECT_EQ(tab.entry_inf_weights->text(), "missing.pt");
+}
+
+TEST_F(InferenceTabTest, ExportsMoveIntoTheExportFolderAndReplaceEarlierOnes) {
+  DialogCall shown = export_model("onnx");
+  EXPECT_EQ(shown.title, "Export Success");
+  EXPECT_EQ(shown.text, "Model exported to:\nexports/best.onnx");
+  EXPECT_TRUE(QFileInfo("exports/best.onnx").isFile());
+  EXPECT_FALSE(QFileInfo::exists("best.onnx"));
+
+  write_file("exports/best_openvino_model/stale.txt", "old");
+  shown = export_model("openvino");
+  EXPECT_EQ(shown.text, "Model exported to:\nexports/best_openvino_model");
+  EXPECT_FALSE(QFileInfo::exists("exports/best_openvino_model/stale.txt"));
+  EXPECT_TRUE(QFileInfo::exists("exports/best_openvino_model/model.bin"));
+
+  // Weights inside the export folder: the engine already wrote there, nothing moves.
+  write_standin_model("exports/inner.pt");
+  tab.entry_inf_weights->setText("exports/inner.pt");
+  EXPECT_EQ(export_model("torchscript").text, "Model exported to:\nexports/inner.torchscript");
+  EXPECT_TRUE(QFileInfo("exports/inner.torchscript").isFile());
+
+  write_file("not_a_folder", "x");
+  tab.entry_export_dir->setText("not_a_folder/sub");
+  shown = export_model("onnx");
+  EXPECT_EQ(shown.title, "Export Error");
+  EXPECT_TRUE(shown.text.startsWith("Cannot create the export folder")) << shown.text.toStdString();
+
+  write_file("broken.pt", "not a model");
+  tab.entry_inf_weights->setText("broken.pt");
+  EXPECT_EQ(export_model("onnx").title, "Export Error");
+  tab.entry_inf_weights->setText("missing.pt");
+  EXPECT_EQ(export_model("onnx").text, "Select a valid weights file first.");
+}
+
+TEST(ExportDestination, NeverTheExportFolderOrAFolderHoldingIt) {
+  const struct {
+    QString exported, export_dir, destination;
+    bool refused;
+  } cases[] = {
+      {"/w/best.onnx", "exports", "exports/best.onnx", false},
+      {"/w/best_openvino_model/", "exports", "exports/best_openvino_model", false},
+      {"/w/exports/", "/w/exports", "", true},  // the engine's result is the folder itself
+      {"/w/exports", "/w/exports/sub", "", true},
+      {"/w/model/..", "exports", "", true},
+      {"/w/.", "/w", "", true},
+      {"/", "exports", "", true},
+  };
+  for (const auto& c : cases) {
+    const ExportDestination d = export_destination(c.exported, c.export_dir);
+    EXPECT_EQ(d.path, c.destination) << c.exported.toStdString();
+    EXPECT_EQ(!d.error.isEmpty(), c.refused) << c.exported.toStdString();
+  }
+}
+
+TEST(InferenceWithoutEngine, SaysTheEngineIsNotInstalled) {
+  QTemporaryDir empty;
+  PythonEngineOptions options = standin_options();
+  options.environment[0] = "PYTHONPATH=" + empty.path();
+  PythonEngine engine(options);
+  ScriptedDialogs dialogs;
+  InferenceTab tab(dialogs, engine);
+  tab.init_inference();
+  write_file(empty.filePath("w.pt"), "{}");
+  tab.entry_inf_weights->setText(empty.filePath("w.pt"));
+  tab.run_model_export();
+  QSignalSpy spy(tab.export_thread, &ExportThread::error_signal);
+  ASSERT_TRUE(!spy.isEmpty() || spy.wait(60000));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(dialogs.messages().size(), 2u);
+  EXPECT_EQ(dialogs.messages()[0].text, "Ultralytics is not installed.");
+  EXPECT_EQ(dialogs.messages()[1].title, "Export Error");
+  EXPECT_EQ(dialogs.messages()[1].text, "Ultralytics library is not installed.");
+}
+
+}  // namespace

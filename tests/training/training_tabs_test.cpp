@@ -1,0 +1,330 @@
+// The configuration and progress tabs driven through their widgets, with scripted dialogs and
+// the stand-in engine behind the real bridge.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QGraphicsScene>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <algorithm>
+
+#include "engine/standin.h"
+#include "support/scripted_dialogs.h"
+#include "training/config_tab.h"
+#include "training/progress_tab.h"
+
+using namespace orvane;
+
+namespace {
+
+constexpr int kWaitMs = 60000;
+
+// Waits until the worker has ended and everything it sent has been handled. A replaced
+// worker deletes itself once it has ended.
+bool wait_done(QPointer<QThread> worker) {
+  if (!worker) return true;
+  QSignalSpy spy(worker.data(), &QThread::finished);
+  const bool done = worker->isFinished() || spy.wait(kWaitMs);
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
+  return done;
+}
+
+bool has_image(ZoomableView* view) { return view->scene() && !view->scene()->items().isEmpty(); }
+
+class TrainingTabs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_dir = QDir::currentPath();
+    QDir::setCurrent(dir.path());  // the default relative paths land in the scratch folder
+    write_file("data.yaml", "path: .\ntrain: images\nval: images\nnames: [cat]\n");
+    for (int i = 0; i < 6; ++i) tabs.addTab(new QWidget, QString::number(i));
+    connect_training_tabs(config, tabs);
+    config.epochs_input->setValue(3);
+  }
+  void TearDown() override {
+    config.stop_workers();
+    progress.stop_workers();
+    QDir::setCurrent(previous_dir);
+  }
+  // The default model name, answered by a stand-in model file in the working folder.
+  void use_model(QJsonObject settings = {}) { write_standin_model("yolov8s.pt", settings); }
+  QStringList errors(const QString& title) {
+    QStringList texts;
+    for (const DialogCall& call : dialogs.messages())
+      if (call.kind == "critical" && call.title == title) texts << call.text;
+    return texts;
+  }
+
+  QTemporaryDir dir;
+  QString previous_dir;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<PythonEngine> engine = make_standin_engine();
+  ProgressTab progress{dialogs, *engine};
+  ConfigTab config{dialogs, *engine, progress};
+  QTabWidget tabs;
+};
+
+TEST_F(TrainingTabs, FreshTabsAndTheParameterMaps) {
+  EXPECT_EQ(progress.lbl_train_status->text(), "Status: Idle Workstation");
+  EXPECT_FALSE(progress.btn_stop_train->isEnabled());
+  EXPECT_EQ(progress.bar_train_progress->value(), -1);
+  EXPECT_TRUE(progress.console_log->toPlainText().isEmpty());
+  EXPECT_FALSE(has_image(progress.view_loss_plot));
+
+  config.run_name_input->setText("  exp ");
+  config.model_combo->setEditText(" my weights.pt ");
+  const QVariantMap expected{{"model_path", "my weights.pt"},
+                             {"data_yaml", "data.yaml"},
+                             {"project", "runs/detect"},
+                             {"name", "exp"},
+                             {"epochs", 3},
+                             {"imgsz", 640},
+                             {"batch", 16},
+                             {"workers", 4},
+                             {"optimizer", "auto"},
+                             {"lr0", 0.01},
+                             {"lrf", 0.01},
+                             {"close_mosaic", 10},
+                             {"device", "cpu"}};
+  EXPECT_EQ(config.training_params(), expected);
+  EXPECT_EQ(config.tuning_params().value("name"), "exp_tune");
+  EXPECT_EQ(config.tuning_params().size(), 6);
+
+  config.lrf_input->stepUp();
+  config.lr0_input->stepUp();
+  config.batch_input->setValue(-5);
+  EXPECT_DOUBLE_EQ(config.lrf_input->value(), 1.01);
+  EXPECT_DOUBLE_EQ(config.lr0_input->value(), 0.0101);
+  EXPECT_EQ(config.batch_input->value(), -1);
+}
+
+TEST_F(TrainingTabs, TheConsoleAppendsAtTheEndAndKeepsUpWithAFlood) {
+  progress.append_log("first ");
+  progress.console_log->moveCursor(QTextCursor::Start);
+  progress.append_log("second\n");
+  EXPECT_EQ(progress.console_log->toPlainText(), "first second\n");
+  EXPECT_TRUE(progress.console_log->textCursor().atEnd());
+
+  // A flood is shown in slices: none of it is lost, and lines stay bounded.
+  QString flood;
+  for (int i = 0; i < 20000; ++i) flood += QStringLiteral("%1/20000 ").arg(i);
+  progress.append_log(flood);
+  progress.append_log("tail\n");
+  progress.flush_log();
+  const QString shown = progress.console_log->toPlainText();
+  EXPECT_EQ(QString(shown).remove('\n'), "first second" + flood + "tail");
+  EXPECT_LE(std::ranges::max(shown.split('\n'), {}, &QString::size).size(), 2000);
+}
+
+TEST_F(TrainingTabs, ManifestPickerAndMissingManifests) {
+  config.browse_data_yaml();  // cancelled
+  EXPECT_EQ(config.data_yaml_input->text(), "data.yaml");
+  dialogs.open_files.push_back("/data/set/data.yaml");
+  config.browse_data_yaml();
+  EXPECT_EQ(config.data_yaml_input->text(), "/data/set/data.yaml");
+  EXPECT_EQ(dialogs.last("open_file")->title, "Select Data YAML");
+
+  config.start_training();
+  config.start_automl_tuning();
+  EXPECT_EQ(errors("Error"), (QStringList{"YAML file path does not exist:\n/data/set/data.yaml",
+                                          "Data YAML file path does not exist."}));
+  EXPECT_EQ(progress.trainer_thread, nullptr);
+  EXPECT_EQ(config.tuner_thread, nullptr);
+  EXPECT_EQ(tabs.currentIndex(), 0);
+}
+
+// A full run for each release line of curve file names.
+TEST_F(TrainingTabs, TrainingRunsToTheEndAndShowsTheRunFolder) {
+  for (const char* release : {"8.4.52", "8.3.100"}) {
+    SCOPED_TRACE(release);
+    use_model({{"release", release}});
+    QSignalSpy bar(progress.bar_train_progress, &QProgressBar::valueChanged);
+    config.start_training();
+    EXPECT_EQ(progress.lbl_train_status->text(), "Status: Initializing YOLO Session...");
+    EXPECT_TRUE(progress.btn_stop_train->isEnabled());
+    EXPECT_EQ(tabs.currentIndex(), 5);
+    QStringList statuses;
+    QObject::connect(progress.trainer_thread, &YoloTrainerThread::progress_signal, &progress,
+                     [&](int, const QString& text) { statuses << text; });
+    ASSERT_TRUE(wait_done(progress.trainer_thread));
+
+    EXPECT_EQ(statuses.size(), 4);
+    EXPECT_TRUE(statuses.value(0).startsWith("Epoch 1/3 (33%) | ETA: 00:00:0"));
+    EXPECT_TRUE(statuses.value(2).startsWith("Epoch 3/3 (100%) | ETA: 00:00:00"));
+    EXPECT_EQ(statuses.value(3), "Evaluating Validation Metrics...");
+    QList<int> values;
+    for (const auto& args : bar) values << args.at(0).toInt();
+    EXPECT_EQ(values.mid(values.indexOf(33)), (QList<int>{33, 66, 100}));
+    EXPECT_EQ(progress.lbl_train_status->text(), "Status: Training Complete");
+    EXPECT_FALSE(progress.btn_stop_train->isEnabled());
+    EXPECT_TRUE(dialogs.messages().empty());
+
+    const QString console = progress.console_log->toPlainText();
+    EXPECT_TRUE(console.contains("3/3  1.2G  33% 1/3")) << console.toStdString();
+    EXPECT_TRUE(console.contains(dir.filePath("runs/detect/kelvane_yolo_run")));
+    EXPECT_EQ(console.count("Results saved to"), 1) << "each logger line once";
+    EXPECT_FALSE(console.contains(QChar(0x1b)));
+    EXPECT_FALSE(console.contains('\r'));
+    for (ZoomableView* view :
+         {progress.view_loss_plot, progress.view_f1_plot, progress.view_pr_plot,
+          progress.view_confusion_plot, progress.view_val_batch})
+      EXPECT_TRUE(has_image(view));
+  }
+}
+
+TEST_F(TrainingTabs, StopEndsTheRunWithoutValidation) {
+  use_model({{"batch_delay", 0.02}, {"batches", 5}});
+  config.epochs_input->setValue(200);
+  config.start_training();
+  YoloTrainerThread* worker = progress.trainer_thread;
+  QSignalSpy reports(worker, &YoloTrainerThread::progress_signal);
+  ASSERT_TRUE(reports.wait(kWaitMs));
+  progress.btn_stop_train->click();
+  EXPECT_EQ(progress.lbl_train_status->text(), "Status: Halting Training...");
+  EXPECT_FALSE(progress.btn_stop_train->isEnabled());
+  ASSERT_TRUE(wait_done(worker));
+
+  EXPECT_EQ(progress.lbl_train_status->text(), "Status: Training Stopped");
+  EXPECT_LT(progress.bar_train_progress->value(), 100);
+  EXPECT_FALSE(has_image(progress.view_loss_plot));
+  EXPECT_FALSE(progress.console_log->toPlainText().contains("val: "));
+  EXPECT_TRUE(dialogs.messages().empty());
+  progress.btn_stop_train->setEnabled(true);
+  progress.btn_stop_train->click();  // the worker has ended: nothing happens
+  EXPECT_EQ(progress.lbl_train_status->text(), "Status: Training Stopped");
+}
+
+TEST_F(TrainingTabs, EngineFailuresShowTheTrainingErrorBox) {
+  const struct {
+    QJsonObject model;
+    QString message_start;
+  } cases[] = {
+      {{{"fail_at_epoch", 2}, {"fail_message", "CUDA out of memory"}}, "CUDA out of memory"},
+      {{{"crash_at_epoch", 2}}, "The YOLO engine process stopped unexpectedly (exit code 139)"},
+  };
+  for (const auto& c : cases) {
+    dialogs.calls.clear();
+    use_model(c.model);
+    config.start_training();
+    ASSERT_TRUE(wait_done(progress.trainer_thread));
+    const QStringList shown = errors("Training Error");
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(c.message_start)) << shown[0].toStdString();
+    EXPECT_TRUE(progress.lbl_train_status->text().startsWith("Status: Epoch 1/3"));
+    EXPECT_TRUE(progress.btn_stop_train->isEnabled());
+  }
+  write_file("yolov8s.pt", "not a model");
+  dialogs.calls.clear();
+  config.start_training();
+  ASSERT_TRUE(wait_done(progress.trainer_thread));
+  EXPECT_EQ(errors("Training Error").size(), 1);
+}
+
+TEST_F(TrainingTabs, AutoMLAppliesThisSearchsLearningRates) {
+  use_model({{"tune_values", QJsonObject{{"lr0", 0.0123456}, {"lrf", 150.0}}}});
+  config.run_name_input->clear();
+  config.start_automl_tuning();
+  EXPECT_EQ(tabs.currentIndex(), 5);
+  ASSERT_TRUE(wait_done(config.tuner_thread));
+  EXPECT_DOUBLE_EQ(config.lr0_input->value(), 0.01235);
+  EXPECT_DOUBLE_EQ(config.lrf_input->value(), 99.99);
+  ASSERT_NE(dialogs.last("information"), nullptr);
+  EXPECT_EQ(dialogs.last("information")->text, "Optimal hyperparameters applied to controls.");
+  EXPECT_EQ(tabs.currentIndex(), 4);
+  EXPECT_TRUE(QFile::exists("runs/detect/_tune/best_hyperparameters.yaml"));
+  EXPECT_TRUE(progress.console_log->toPlainText().contains("trial saved to"));
+}
+
+TEST_F(TrainingTabs, AutoMLFailuresShowTheAutoMLErrorBox) {
+  const QString no_manifest = "AutoML tuning failed to generate hyperparameter manifest.";
+  const struct {
+    QJsonObject model;
+    QString message_start;
+  } cases[] = {
+      // No metrics: no result file, and an older search's file must not be applied.
+      {{{"tune_metrics", false}}, no_manifest},
+      {{{"tune_file_text", ""}}, "Invalid hyperparameter file"},
+      {{{"tune_file_text", "lr0: abc\nlrf: 0.5\n"}}, "Invalid value for lr0"},
+  };
+  write_file("runs/detect/older_tune/best_hyperparameters.yaml", "lr0: 0.5\nlrf: 0.5\n");
+  for (const auto& c : cases) {
+    dialogs.calls.clear();
+    use_model(c.model);
+    config.start_automl_tuning();
+    ASSERT_TRUE(wait_done(config.tuner_thread));
+    const QStringList shown = errors("AutoML Error");
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(c.message_start)) << shown[0].toStdString();
+    EXPECT_DOUBLE_EQ(config.lr0_input->value(), 0.01);
+    EXPECT_DOUBLE_EQ(config.lrf_input->value(), 0.01);
+    EXPECT_EQ(dialogs.count("information"), 0);
+  }
+}
+
+TEST_F(TrainingTabs, WithoutTheEngineEveryJobSaysSo) {
+  QTemporaryDir empty;
+  PythonEngineOptions options = standin_options();
+  options.environment[0] = "PYTHONPATH=" + empty.path();
+  PythonEngine no_engine(options);
+  ProgressTab bare_progress(dialogs, no_engine);
+  ConfigTab bare_config(dialogs, no_engine, bare_progress);
+  bare_config.start_training();
+  ASSERT_TRUE(wait_done(bare_progress.trainer_thread));
+  bare_config.start_automl_tuning();
+  ASSERT_TRUE(wait_done(bare_config.tuner_thread));
+  EXPECT_EQ(errors("Training Error"), QStringList{"Ultralytics library is not installed."});
+  EXPECT_EQ(errors("AutoML Error"), QStringList{"Ultralytics library is not installed."});
+  EXPECT_EQ(bare_config.training_params().value("device"), "cpu");
+}
+
+// Each job has its own engine process and signals: a later job leaves an earlier one alone.
+TEST_F(TrainingTabs, ASecondJobDoesNotDisturbTheFirst) {
+  use_model({{"batch_delay", 0.01}});
+  config.start_training();
+  YoloTrainerThread* first = progress.trainer_thread;
+  QSignalSpy first_finished(first, &YoloTrainerThread::finished_signal);
+  QSignalSpy first_stopped(first, &YoloTrainerThread::stopped_signal);
+  config.start_training();
+  YoloTrainerThread* second = progress.trainer_thread;
+  QSignalSpy second_stopped(second, &YoloTrainerThread::stopped_signal);
+  config.start_automl_tuning();
+  progress.stop_training();  // stops the newest training only
+  ASSERT_TRUE(wait_done(second));
+  ASSERT_TRUE(wait_done(first));  // ended, and now deleted: only the spies remain
+  ASSERT_TRUE(wait_done(config.tuner_thread));
+  EXPECT_EQ(first_finished.size(), 1);
+  EXPECT_EQ(second_stopped.size(), 1);
+  EXPECT_EQ(first_stopped.size(), 0);
+  EXPECT_EQ(dialogs.count("information"), 1);  // AutoML Complete
+  EXPECT_TRUE(errors("Training Error").isEmpty());
+}
+
+TEST_F(TrainingTabs, StoppingTheWorkersEndsARunningJobQuietly) {
+  use_model({{"batch_delay", 0.05}});
+  config.epochs_input->setValue(500);
+  config.start_training();
+  config.start_automl_tuning();
+  QSignalSpy reports(progress.trainer_thread, &YoloTrainerThread::progress_signal);
+  ASSERT_TRUE(reports.wait(kWaitMs));
+  progress.stop_workers();
+  config.stop_workers();
+  EXPECT_TRUE(progress.trainer_thread->isFinished());
+  EXPECT_TRUE(config.tuner_thread->isFinished());
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(dialogs.messages().empty());
+}
+
+}  // namespace

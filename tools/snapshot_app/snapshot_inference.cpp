@@ -1,0 +1,58 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTabWidget>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "app/dialogs.h"
+#include "engine/python_engine.h"
+#include "inference/inference_tab.h"
+#include "snapshot.h"
+#include "theme/stylesheet.h"
+
+using namespace orvane;
+
+// The inference tab in the dark theme showing a drawn prediction of the stand-in engine.
+void snapshot_inference(const SnapshotContext& context) {
+  const QString previous_style = qApp->styleSheet();
+  qApp->setStyleSheet(get_stylesheet(true));
+  const QDir work(context.work_dir);
+  work.mkpath(QStringLiteral("inference_images"));
+  cv::Mat scene(720, 1080, CV_8UC3, cv::Scalar(70, 60, 50));
+  cv::circle(scene, {300, 250}, 120, cv::Scalar(60, 140, 200), cv::FILLED);
+  cv::rectangle(scene, {600, 300}, {950, 620}, cv::Scalar(160, 120, 60), cv::FILLED);
+  for (int i = 1; i <= 3; ++i)
+    cv::imwrite(
+        work.filePath(QStringLiteral("inference_images/img_%1.jpg").arg(i, 3, 10, QChar('0')))
+            .toStdString(),
+        scene);
+  QFile model(work.filePath(QStringLiteral("snapshot_best.pt")));
+  model.open(QIODevice::WriteOnly);
+  model.write(R"({"standin_model": 1, "names": {"0": "person", "1": "car"}})");
+  model.close();
+
+  PythonEngineOptions options;
+  options.environment = {QStringLiteral("PYTHONPATH=" ORVANE_FIXTURES_DIR),
+                         QStringLiteral("YOLO_OFFLINE=true"),
+                         QStringLiteral("PYTHONDONTWRITEBYTECODE=1")};
+  PythonEngine engine(options);
+  Dialogs dialogs;
+  QMainWindow host;
+  auto* tabs = new QTabWidget;
+  host.setCentralWidget(tabs);
+  host.resize(1300, 860);
+  auto* tab = new InferenceTab(dialogs, engine);
+  tabs->addTab(tab, QStringLiteral("Inference && Model Export"));
+  save_snapshot(context, &host, QStringLiteral("inference_tab_empty_dark"));
+
+  tab->entry_inf_weights->setText(model.fileName());
+  tab->entry_inf_folder->setText(work.filePath(QStringLiteral("inference_images")));
+  tab->init_inference();
+  save_snapshot(context, &host, QStringLiteral("inference_tab_prediction_dark"));
+
+  tab->stop_workers();
+  qApp->setStyleSheet(previous_style);
+}

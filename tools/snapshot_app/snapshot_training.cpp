@@ -1,0 +1,95 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/dialogs.h"
+#include "engine/python_engine.h"
+#include "snapshot.h"
+#include "theme/stylesheet.h"
+#include "training/config_tab.h"
+#include "training/progress_tab.h"
+
+using namespace orvane;
+
+namespace {
+
+// Runs the event loop until `signal` of `sender` fires or `timeout_ms` passes.
+template <typename Sender, typename Signal>
+void wait_for(Sender* sender, Signal signal, int timeout_ms) {
+  QEventLoop loop;
+  QObject::connect(sender, signal, &loop, &QEventLoop::quit);
+  QTimer::singleShot(timeout_ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace
+
+// Both training tabs in the dark theme: the configuration, the progress tab during a run of
+// the stand-in engine (console text, epoch status), and after it with the run's plots.
+void snapshot_training(const SnapshotContext& context) {
+  const QString previous_style = qApp->styleSheet();
+  const QString previous_dir = QDir::currentPath();
+  qApp->setStyleSheet(get_stylesheet(true));
+  QDir::setCurrent(context.work_dir);
+
+  QFile data("data.yaml");
+  data.open(QIODevice::WriteOnly);
+  data.write("path: .\ntrain: images\nval: images\nnames: [person, car]\n");
+  data.close();
+  QFile model("snapshot_model.pt");
+  model.open(QIODevice::WriteOnly);
+  model.write(
+      QJsonDocument(
+          QJsonObject{{"standin_model", 1}, {"batch_delay", 0.05}, {"batches", 6}, {"redraws", 3}})
+          .toJson());
+  model.close();
+
+  PythonEngineOptions options;
+  options.environment = {QStringLiteral("PYTHONPATH=" ORVANE_FIXTURES_DIR),
+                         QStringLiteral("YOLO_OFFLINE=true"),
+                         QStringLiteral("PYTHONDONTWRITEBYTECODE=1")};
+  PythonEngine engine(options);
+  Dialogs dialogs;
+  // Hosted as the window hosts them: pages of a tab widget in a main window.
+  QMainWindow host;
+  auto* tabs = new QTabWidget;
+  host.setCentralWidget(tabs);
+  host.resize(1300, 800);
+  auto* progress_page = new ProgressTab(dialogs, engine);
+  auto* config_page = new ConfigTab(dialogs, engine, *progress_page);
+  ProgressTab& progress = *progress_page;
+  ConfigTab& config = *config_page;
+  tabs->addTab(config_page, QStringLiteral("YOLO Configuration && AutoML"));
+  tabs->addTab(progress_page, QStringLiteral("Training Analytics && Live Logs"));
+  QObject::connect(&config, &ConfigTab::switch_tab_requested, tabs,
+                   [tabs](int index) { tabs->setCurrentIndex(index == 5 ? 1 : 0); });
+  save_snapshot(context, &host, QStringLiteral("training_config_tab_dark"));
+
+  config.model_combo->setEditText(QStringLiteral("snapshot_model.pt"));
+  config.epochs_input->setValue(4);
+  config.start_training();
+  YoloTrainerThread* worker = progress.trainer_thread;
+  wait_for(worker, &YoloTrainerThread::progress_signal, 60000);
+  wait_for(worker, &YoloTrainerThread::progress_signal, 60000);
+  save_snapshot(context, &host, QStringLiteral("training_progress_running_dark"));
+  if (!worker->isFinished()) wait_for(worker, &QThread::finished, 120000);
+  QCoreApplication::processEvents();
+  progress.flush_log();
+  save_snapshot(context, &host, QStringLiteral("training_progress_finished_dark"));
+  progress.tabs_analytics->setCurrentWidget(progress.view_val_batch);
+  save_snapshot(context, &host, QStringLiteral("training_progress_val_batch_dark"));
+
+  config.stop_workers();
+  progress.stop_workers();
+  QDir::setCurrent(previous_dir);
+  qApp->setStyleSheet(previous_style);
+}
