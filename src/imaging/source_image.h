@@ -1,0 +1,34 @@
+// Decoding of source images for jobs that write images again (the resizer):
+// unlike decode_image_bytes, alpha and grey are kept and 16-bit samples become
+// 8-bit, so a PNG with transparency stays transparent. The image is upright
+// (EXIF orientation applied), and the same header-size limit and truncation
+// check apply. JPEG goes through libjpeg-turbo's TurboJPEG interface.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <opencv2/core.hpp>
+
+namespace orvane {
+
+enum class ImageFormat { Unknown, Jpeg, Png, Webp, Bmp };
+
+// The format the bytes are in, from their signature.
+ImageFormat sniff_format(const QByteArray& bytes);
+
+struct SourceImage {
+  cv::Mat image;  // CV_8UC1 (grey), CV_8UC3 (BGR) or CV_8UC4 (BGRA); empty on failure
+  ImageFormat format = ImageFormat::Unknown;
+  QString error;  // why the image could not be decoded
+};
+
+SourceImage decode_source_bytes(const QByteArray& bytes);
+SourceImage read_source_file(const QString& path);
+
+// The EXIF orientation (1 to 8) of JPEG bytes; 1 when absent or unreadable.
+int jpeg_exif_orientation(const QByteArray& bytes);
+
+// `image` turned by an EXIF orientation value so it stands upright.
+cv::Mat apply_exif_orientation(const cv::Mat& image, int orientation);
+
+}  // namespace orvane
