@@ -80,16 +80,34 @@ __attribute__((target_clones("avx2", "default"))) void vertical_row(
   for (int i = 0; i < length; ++i) out[i] = clip8(acc[i]);
 }
 
-cv::Mat vertical_pass(const cv::Mat& src, int height) {
-  const Coefficients c = coefficients(src.rows, height);
+// Rows of `src` combined by `c` into the rows of `out` (out.rows == c.first.size()).
+void vertical_pass(const cv::Mat& src, const Coefficients& c, cv::Mat& out,
+                   std::vector<int32_t>& acc) {
   const int length = src.cols * src.channels();
-  cv::Mat out(height, src.cols, src.type());
-  std::vector<int32_t> acc(length);
+  acc.resize(length);
   std::vector<const uint8_t*> rows(c.taps);
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < out.rows; ++y) {
     for (int t = 0; t < c.count[y]; ++t) rows[t] = src.ptr<uint8_t>(c.first[y] + t);
     vertical_row(rows.data(), &c.weights[size_t(y) * c.taps], c.count[y], length, acc.data(),
                  out.ptr<uint8_t>(y));
+  }
+}
+
+// The horizontal pass as a vertical pass over transposed strips of rows: both
+// passes then read whole rows and vectorise, and a strip stays in cache.
+cv::Mat horizontal_pass(const cv::Mat& src, int width) {
+  constexpr int kStrip = 64;
+  const Coefficients c = coefficients(src.cols, width);
+  cv::Mat out(src.rows, width, src.type());
+  cv::Mat turned, filtered;
+  std::vector<int32_t> acc;
+  for (int y = 0; y < src.rows; y += kStrip) {
+    const int rows = std::min(kStrip, src.rows - y);
+    cv::transpose(src.rowRange(y, y + rows), turned);
+    filtered.create(width, rows, src.type());
+    vertical_pass(turned, c, filtered, acc);
+    cv::Mat target = out.rowRange(y, y + rows);
+    cv::transpose(filtered, target);
   }
   return out;
 }
@@ -101,15 +119,15 @@ cv::Mat lanczos_resize(const cv::Mat& src, int width, int height) {
   CV_Assert(width > 0 && height > 0 && !src.empty());
   cv::Mat result = src;
   // Horizontal first, with the intermediate rounded to 8 bits, as Pillow
-  // does: where the filter overshoots at hard edges the order matters. The
-  // horizontal pass runs as a vertical pass over the transposed image, so
-  // both passes read whole rows and vectorise.
-  if (width != src.cols) {
-    cv::Mat turned;
-    cv::transpose(src, turned);
-    cv::transpose(vertical_pass(turned, width), result);
+  // does: where the filter overshoots at hard edges the order matters.
+  if (width != src.cols) result = horizontal_pass(src, width);
+  if (height != src.rows) {
+    const Coefficients c = coefficients(result.rows, height);
+    cv::Mat out(height, result.cols, result.type());
+    std::vector<int32_t> acc;
+    vertical_pass(result, c, out, acc);
+    result = out;
   }
-  if (height != src.rows) result = vertical_pass(result, height);
   if (result.data == src.data) result = src.clone();
   return result;
 }

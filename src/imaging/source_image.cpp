@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -78,7 +79,7 @@ int tiff_orientation(const unsigned char* t, size_t n) {
   return 1;
 }
 
-SourceImage decode_jpeg(const QByteArray& bytes) {
+SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch) {
   SourceImage result;
   result.format = ImageFormat::Jpeg;
   tjhandle tj = decompressor();
@@ -106,7 +107,14 @@ SourceImage decode_jpeg(const QByteArray& bytes) {
     return result;
   }
   const bool grey = colorspace == TJCS_GRAY;
-  result.image.create(height, width, grey ? CV_8UC1 : CV_8UC3);
+  const int type = grey ? CV_8UC1 : CV_8UC3;
+  if (scratch != nullptr) {
+    const size_t needed = size_t(width) * height * CV_ELEM_SIZE(type);
+    if (scratch->pixels.size() < needed) scratch->pixels.resize(needed);
+    result.image = cv::Mat(height, width, type, scratch->pixels.data());
+  } else {
+    result.image.create(height, width, type);
+  }
   if (tjDecompress2(tj, data, size, result.image.data, width, int(result.image.step), height,
                     grey ? TJPF_GRAY : TJPF_BGR, 0) != 0 &&
       tjGetErrorCode(tj) != TJERR_WARNING) {
@@ -121,7 +129,16 @@ SourceImage decode_jpeg(const QByteArray& bytes) {
 SourceImage decode_other(const QByteArray& bytes, ImageFormat format) {
   SourceImage result;
   result.format = format;
-  const QSize size = qt_header_size(bytes);
+  QSize size;
+  if (format == ImageFormat::Png && bytes.size() >= 24) {
+    // IHDR comes first; reading it directly also covers files whose later
+    // chunks are missing.
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    size = QSize(int(std::min<uint32_t>(read32(b + 16, true), 0x7FFFFFFF)),
+                 int(std::min<uint32_t>(read32(b + 20, true), 0x7FFFFFFF)));
+  } else {
+    size = qt_header_size(bytes);
+  }
   if (size.isValid() && qint64(size.width()) * size.height() > kMaxImagePixels) {
     result.error = too_large(size.width(), size.height());
     return result;
@@ -208,7 +225,7 @@ cv::Mat apply_exif_orientation(const cv::Mat& image, int orientation) {
   }
 }
 
-SourceImage decode_source_bytes(const QByteArray& bytes) {
+SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch) {
   SourceImage result;
   if (bytes.isEmpty()) {
     result.error = QStringLiteral("the file is empty");
@@ -221,7 +238,7 @@ SourceImage decode_source_bytes(const QByteArray& bytes) {
   const ImageFormat format = sniff_format(bytes);
   try {
     if (format == ImageFormat::Jpeg) {
-      result = decode_jpeg(bytes);
+      result = decode_jpeg(bytes, scratch);
       if (!result.image.empty()) {
         result.image = apply_exif_orientation(result.image, jpeg_exif_orientation(bytes));
       }
@@ -238,23 +255,33 @@ SourceImage decode_source_bytes(const QByteArray& bytes) {
   return result;
 }
 
-SourceImage read_source_file(const QString& path) {
+SourceImage read_source_file(const QString& path, DecodeScratch* scratch) {
   QFile file(path);
   SourceImage result;
   if (!file.open(QIODevice::ReadOnly)) {
     result.error = file.errorString();
     return result;
   }
-  if (file.size() > std::numeric_limits<int>::max()) {
+  const qint64 size = file.size();
+  if (size > std::numeric_limits<int>::max()) {
     result.error = QStringLiteral("the file is too large");
     return result;
   }
-  const QByteArray bytes = file.readAll();
+  QByteArray own;
+  QByteArray& bytes = scratch != nullptr ? scratch->file : own;
+  bytes.resize(size);
+  qint64 done = 0;
+  while (done < size) {
+    const qint64 n = file.read(bytes.data() + done, size - done);
+    if (n <= 0) break;
+    done += n;
+  }
   if (file.error() != QFileDevice::NoError) {
     result.error = file.errorString();
     return result;
   }
-  return decode_source_bytes(bytes);
+  bytes.resize(done);
+  return decode_source_bytes(bytes, scratch);
 }
 
 }  // namespace orvane

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <opencv2/core.hpp>
+#include <vector>
 
 namespace orvane {
 
@@ -22,8 +23,17 @@ struct SourceImage {
   QString error;  // why the image could not be decoded
 };
 
-SourceImage decode_source_bytes(const QByteArray& bytes);
-SourceImage read_source_file(const QString& path);
+// Buffers a thread can keep from one image to the next, so a batch does not
+// ask the system for fresh memory (and page faults) for every file.
+struct DecodeScratch {
+  QByteArray file;
+  std::vector<uchar> pixels;
+};
+
+// With `scratch`, the image may live in scratch->pixels: it is valid until
+// the scratch is used again or destroyed.
+SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch = nullptr);
+SourceImage read_source_file(const QString& path, DecodeScratch* scratch = nullptr);
 
 // The EXIF orientation (1 to 8) of JPEG bytes; 1 when absent or unreadable.
 int jpeg_exif_orientation(const QByteArray& bytes);

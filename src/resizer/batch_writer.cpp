@@ -59,7 +59,8 @@ cv::Mat for_encoder(const cv::Mat& image, ImageFormat format) {
 }
 
 void prepare(const QString& source_path, const BatchSettings& settings, PreparedOutput& out) {
-  SourceImage source = read_source_file(source_path);
+  thread_local DecodeScratch scratch;
+  SourceImage source = read_source_file(source_path, &scratch);
   if (source.image.empty()) {
     out.error = source.error;
     return;
