@@ -82,9 +82,10 @@ int main(int argc, char** argv) {
   const orvane::BatchReport report =
       orvane::run_resize_batch(queue, settings, positional[1], {}, threads);
   const double seconds = timer.nsecsElapsed() / 1e9;
-  std::printf("files\t%d\nwritten\t%d\nfailed\t%lld\nabove ceiling\t%d\nseconds\t%.3f\n"
-              "images/s\t%.2f\n",
-              report.total, report.written, static_cast<long long>(report.failures.size()),
-              report.over_limit, seconds, report.total / seconds);
+  std::printf(
+      "files\t%d\nwritten\t%d\nfailed\t%lld\nabove ceiling\t%d\nseconds\t%.3f\n"
+      "images/s\t%.2f\n",
+      report.total, report.written, static_cast<long long>(report.failures.size()),
+      report.over_limit, seconds, report.total / seconds);
   return report.failures.isEmpty() ? 0 : 1;
 }

@@ -106,9 +106,9 @@ EncodedImage encode_with_opencv(const cv::Mat& image, const char* ext,
 
 EncodedImage encode_png(const cv::Mat& image, double dpi) {
   // Level 6 with the default strategy: zlib's usual balance.
-  EncodedImage result =
-      encode_with_opencv(image, ".png", {cv::IMWRITE_PNG_COMPRESSION, 6, cv::IMWRITE_PNG_STRATEGY,
-                                         cv::IMWRITE_PNG_STRATEGY_DEFAULT});
+  EncodedImage result = encode_with_opencv(
+      image, ".png",
+      {cv::IMWRITE_PNG_COMPRESSION, 6, cv::IMWRITE_PNG_STRATEGY, cv::IMWRITE_PNG_STRATEGY_DEFAULT});
   const long per_metre = std::lround(dpi / 0.0254);
   if (result.bytes.size() < 33 || per_metre <= 0 || per_metre > 0x7FFFFFFF) return result;
   // pHYs right after IHDR (8-byte signature + 25-byte IHDR chunk).

@@ -68,9 +68,10 @@ inline uint8_t clip8(int32_t v) {
 
 // One output row of the vertical pass: every byte of the row is independent,
 // so the loops vectorise (AVX2 where the processor has it).
-__attribute__((target_clones("avx2", "default"))) void vertical_row(
-    const uint8_t* const* rows, const int32_t* weights, int count, int length, int32_t* acc,
-    uint8_t* out) {
+__attribute__((target_clones("avx2", "default"))) void vertical_row(const uint8_t* const* rows,
+                                                                    const int32_t* weights,
+                                                                    int count, int length,
+                                                                    int32_t* acc, uint8_t* out) {
   std::fill(acc, acc + length, 1 << (kPrecisionBits - 1));
   for (int t = 0; t < count; ++t) {
     const uint8_t* row = rows[t];

@@ -86,8 +86,8 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
   const auto size = static_cast<unsigned long>(bytes.size());
   int width = 0, height = 0, subsampling = 0, colorspace = 0;
-  if (tj == nullptr || tjDecompressHeader3(tj, data, size, &width, &height, &subsampling,
-                                           &colorspace) != 0) {
+  if (tj == nullptr ||
+      tjDecompressHeader3(tj, data, size, &width, &height, &subsampling, &colorspace) != 0) {
     result.error = tj ? QString::fromUtf8(tjGetErrorStr2(tj)) : QStringLiteral("no JPEG decoder");
     return result;
   }

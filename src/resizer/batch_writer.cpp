@@ -133,8 +133,7 @@ ImageFormat output_format(ImageFormat source_format, const QString& format_choic
 PreparedOutput prepare_output(const QString& source_path, const BatchSettings& settings,
                               const QString& out_dir) {
   PreparedOutput out;
-  out.output_path =
-      QDir(out_dir).filePath(output_file_name(source_path, settings.format_choice));
+  out.output_path = QDir(out_dir).filePath(output_file_name(source_path, settings.format_choice));
   try {
     prepare(source_path, settings, out);
   } catch (const ResizeInputError& e) {
@@ -164,7 +163,8 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
           QSaveFile file(out.output_path);
           if (!file.open(QIODevice::WriteOnly) || file.write(out.bytes) != out.bytes.size() ||
               !file.commit()) {
-            out.error = QStringLiteral("cannot write %1: %2").arg(out.output_path, file.errorString());
+            out.error =
+                QStringLiteral("cannot write %1: %2").arg(out.output_path, file.errorString());
           }
         }
         if (out.error.isEmpty()) {
@@ -185,7 +185,8 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
 QString batch_summary(const BatchReport& report, const BatchSettings& settings) {
   QString text = QStringLiteral("Batch process finished. Exported %1 images.").arg(report.written);
   if (!report.failures.isEmpty()) {
-    text += QStringLiteral("\n\n%1 of %2 files failed:").arg(report.failures.size()).arg(report.total);
+    text +=
+        QStringLiteral("\n\n%1 of %2 files failed:").arg(report.failures.size()).arg(report.total);
     for (qsizetype i = 0; i < report.failures.size() && i < 5; ++i) {
       text += QStringLiteral("\n") + report.failures[i];
     }

@@ -18,9 +18,9 @@ namespace orvane {
 struct BatchSettings {
   SizeFields size;
   double dpi = 300.0;
-  int rotation = 0;                                   // 0, 90, 180 or 270, clockwise
+  int rotation = 0;                                          // 0, 90, 180 or 270, clockwise
   QString format_choice = QStringLiteral("Match Original");  // or "JPEG", "PNG", "WEBP"
-  bool limit_size = false;                            // "Enable Target Size Constraint"
+  bool limit_size = false;                                   // "Enable Target Size Constraint"
   QString target_kb_text = QStringLiteral("500");
 };
 
@@ -36,8 +36,8 @@ ImageFormat output_format(ImageFormat source_format, const QString& format_choic
 // One entry's output, computed without touching the output folder.
 struct PreparedOutput {
   QString output_path;
-  QByteArray bytes;       // the file's content; empty when `error` is set
-  QString error;          // why the entry cannot be written
+  QByteArray bytes;         // the file's content; empty when `error` is set
+  QString error;            // why the entry cannot be written
   bool over_limit = false;  // even quality 5 is above the size ceiling
 };
 
@@ -60,8 +60,7 @@ struct BatchReport {
 // thread.
 BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
                              const QString& out_dir,
-                             const std::function<void(int done)>& progress = {},
-                             int threads = 0);
+                             const std::function<void(int done)>& progress = {}, int threads = 0);
 
 // The closing message: the files written, up to five failures with their
 // reasons, and how many stayed above the ceiling.

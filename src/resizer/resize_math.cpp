@@ -27,9 +27,7 @@ double parse_number(const QString& text) {
   return v;
 }
 
-double parse_dpi(const QString& text) {
-  return text.isEmpty() ? 300.0 : parse_number(text);
-}
+double parse_dpi(const QString& text) { return text.isEmpty() ? 300.0 : parse_number(text); }
 
 std::optional<int> to_px(const QString& text, const QString& unit, double dpi) {
   const QString t = text.trimmed();

@@ -39,14 +39,14 @@ bool is_image_name(const QString& name) {
 // Top-down: a folder's files first, then each subfolder in turn.
 void walk_folder(const QString& folder, bool recursive, QStringList& found) {
   const QDir dir(folder);
-  const QDir::Filters files = recursive ? QDir::Files | QDir::System | QDir::Hidden
-                                        : QDir::Files | QDir::Hidden;
+  const QDir::Filters files =
+      recursive ? QDir::Files | QDir::System | QDir::Hidden : QDir::Files | QDir::Hidden;
   for (const QString& name : dir.entryList(files, QDir::Name)) {
     if (is_image_name(name)) found.append(dir.filePath(name));
   }
   if (!recursive) return;
-  for (const QString& sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                          QDir::Name)) {
+  for (const QString& sub :
+       dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
     walk_folder(dir.filePath(sub), true, found);
   }
 }
@@ -94,14 +94,14 @@ QGroupBox* ResizerTab::build_dimension_group() {
   chk_aspect_ratio->setChecked(true);
 
   grid->addWidget(chk_enable_dim, 0, 0, 1, 2);
-  grid->addWidget(create_info_label(QStringLiteral("Width:"), QStringLiteral("Target export width")),
-                  1, 0);
+  grid->addWidget(
+      create_info_label(QStringLiteral("Width:"), QStringLiteral("Target export width")), 1, 0);
   grid->addWidget(entry_resize_w, 1, 1);
   grid->addWidget(
       create_info_label(QStringLiteral("Height:"), QStringLiteral("Target export height")), 2, 0);
   grid->addWidget(entry_resize_h, 2, 1);
-  grid->addWidget(create_info_label(QStringLiteral("Unit:"), QStringLiteral("Measurement unit")),
-                  3, 0);
+  grid->addWidget(create_info_label(QStringLiteral("Unit:"), QStringLiteral("Measurement unit")), 3,
+                  0);
   grid->addWidget(combo_unit, 3, 1);
   grid->addWidget(
       create_info_label(QStringLiteral("Target DPI:"), QStringLiteral("Resolution target DPI")), 4,
@@ -111,8 +111,9 @@ QGroupBox* ResizerTab::build_dimension_group() {
   return group;
 }
 
+// In group titles "&&" shows one "&"; a single one would mark a shortcut key.
 QGroupBox* ResizerTab::build_compression_group() {
-  auto* group = new QGroupBox(QStringLiteral("Quality & Compression Engine"));
+  auto* group = new QGroupBox(QStringLiteral("Quality && Compression Engine"));
   auto* form = new QFormLayout(group);
   chk_enable_comp = new QCheckBox(QStringLiteral("Enable Target Size Constraint"));
   entry_target_kb = new QLineEdit(QStringLiteral("500"));
@@ -122,7 +123,7 @@ QGroupBox* ResizerTab::build_compression_group() {
 }
 
 QGroupBox* ResizerTab::build_format_group() {
-  auto* group = new QGroupBox(QStringLiteral("Format & Rotation"));
+  auto* group = new QGroupBox(QStringLiteral("Format && Rotation"));
   auto* form = new QFormLayout(group);
   combo_resizer_format = new QComboBox;
   combo_resizer_format->addItems({QStringLiteral("Match Original"), QStringLiteral("JPEG"),
@@ -136,7 +137,7 @@ QGroupBox* ResizerTab::build_format_group() {
 }
 
 QWidget* ResizerTab::build_parameters_panel() {
-  auto* panel = new QGroupBox(QStringLiteral("Scaling & Quality Parameters"));
+  auto* panel = new QGroupBox(QStringLiteral("Scaling && Quality Parameters"));
   panel->setFixedWidth(350);
   auto* layout = new QVBoxLayout(panel);
   layout->addWidget(build_dimension_group());
@@ -147,7 +148,7 @@ QWidget* ResizerTab::build_parameters_panel() {
 }
 
 QWidget* ResizerTab::build_queue_panel() {
-  auto* panel = new QGroupBox(QStringLiteral("Processing Queue & Live Analytics"));
+  auto* panel = new QGroupBox(QStringLiteral("Processing Queue && Live Analytics"));
   auto* layout = new QVBoxLayout(panel);
   auto* buttons = new QHBoxLayout;
   btn_add_files = new QPushButton(QStringLiteral("+ Add Files"));
@@ -196,9 +197,9 @@ void ResizerTab::append_to_queue(const QStringList& paths) {
 }
 
 void ResizerTab::resizer_add_files() {
-  append_to_queue(dialogs_.get_open_file_names(
-      this, QStringLiteral("Select Images"), QString(),
-      QStringLiteral("Images (*.jpg *.jpeg *.png *.webp *.bmp)")));
+  append_to_queue(
+      dialogs_.get_open_file_names(this, QStringLiteral("Select Images"), QString(),
+                                   QStringLiteral("Images (*.jpg *.jpeg *.png *.webp *.bmp)")));
   resizer_update_queue_ui();
 }
 

@@ -1,6 +1,7 @@
 // Lanczos resampling, encoding with quality and DPI, and decoding of sources
 // that keep alpha and grey.
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 
 #include <QBuffer>
 #include <QImage>
@@ -12,7 +13,6 @@
 #include "imaging/lanczos.h"
 #include "imaging/png_writer.h"
 #include "imaging/source_image.h"
-#include <turbojpeg.h>
 
 namespace orvane {
 namespace {
@@ -53,8 +53,9 @@ TEST(LanczosResize, MatchesPillowExactly) {
     int w, h;
     std::vector<int> pillow;
   } cases[] = {
-      {4, 3, {37,  5,   122, 149, 112, 128, 161, 161, 128, 50,  114, 122, 154, 15,  128, 121, 122, 128,
-              87,  171, 128, 157, 124, 128, 75,  24,  133, 82,  131, 127, 189, 180, 127, 111, 133, 133}},
+      {4, 3, {37,  5,  122, 149, 112, 128, 161, 161, 128, 50,  114, 122,
+              154, 15, 128, 121, 122, 128, 87,  171, 128, 157, 124, 128,
+              75,  24, 133, 82,  131, 127, 189, 180, 127, 111, 133, 133}},
       {2, 5, {78,  70,  119, 128, 141, 119, 137, 74,  132, 108, 145, 132, 134, 81,  128,
               118, 152, 128, 89,  87,  123, 144, 158, 123, 101, 91,  136, 143, 162, 136}},
   };
@@ -181,9 +182,8 @@ TEST(DecodeSource, CmykJpegDecodesAsColour) {
   ASSERT_TRUE(source.error.isEmpty()) << source.error.toStdString();
   ASSERT_EQ(source.image.type(), CV_8UC3);
   // The same colours as the program's other reader gives.
-  const cv::Mat reference =
-      cv::imdecode(cv::Mat(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.data())),
-                   cv::IMREAD_COLOR);
+  const cv::Mat reference = cv::imdecode(
+      cv::Mat(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.data())), cv::IMREAD_COLOR);
   EXPECT_EQ(cv::norm(source.image, reference, cv::NORM_INF), 0);
 }
 
@@ -208,9 +208,10 @@ TEST(DecodeSource, RefusesDamagedAndHugeFiles) {
   bad_crc[29] = char(bad_crc[29] ^ 0x55);  // the IHDR checksum
   // A 30000 x 30000 RGB header: the size must be refused before any pixel is
   // decoded, so no data need follow.
-  const QByteArray huge = QByteArray("\x89PNG\r\n\x1A\n", 8) +
-                          png_chunk("IHDR", QByteArray("\0\0\x75\x30\0\0\x75\x30\x08\x02\0\0\0", 13)) +
-                          png_chunk("IEND", {});
+  const QByteArray huge =
+      QByteArray("\x89PNG\r\n\x1A\n", 8) +
+      png_chunk("IHDR", QByteArray("\0\0\x75\x30\0\0\x75\x30\x08\x02\0\0\0", 13)) +
+      png_chunk("IEND", {});
   const struct {
     const char* name;
     QByteArray bytes;
@@ -225,8 +226,8 @@ TEST(DecodeSource, RefusesDamagedAndHugeFiles) {
   for (const auto& c : cases) {
     const SourceImage source = decode_source_bytes(c.bytes);
     EXPECT_TRUE(source.image.empty()) << c.name;
-    EXPECT_TRUE(source.error.contains(QLatin1String(c.error))) << c.name << ": "
-                                                               << source.error.toStdString();
+    EXPECT_TRUE(source.error.contains(QLatin1String(c.error)))
+        << c.name << ": " << source.error.toStdString();
     EXPECT_FALSE(source.error.isEmpty()) << c.name;
   }
 }

@@ -18,9 +18,9 @@ TEST(ToPx, ConvertsUnitsAndRoundsHalfToEven) {
     double dpi;
     std::optional<int> px;
   } cases[] = {
-      {"10", "cm", 300, 1181}, {"2.5", "px", 300, 2},    {"3.5", "px", 300, 4},
-      {" 12 ", "px", 300, 12}, {"", "cm", 300, {}},     {"1", "in", 72, 72},
-      {"72", "pt", 300, 300},  {"25.4", "mm", 96, 96},  {"-4", "px", 300, -4},
+      {"10", "cm", 300, 1181}, {"2.5", "px", 300, 2},  {"3.5", "px", 300, 4},
+      {" 12 ", "px", 300, 12}, {"", "cm", 300, {}},    {"1", "in", 72, 72},
+      {"72", "pt", 300, 300},  {"25.4", "mm", 96, 96}, {"-4", "px", 300, -4},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(to_px(c.text, c.unit, c.dpi), c.px) << c.text << " " << c.unit;
@@ -62,13 +62,14 @@ TEST(Texts, NumbersPrintAsThePredictionShowsThem) {
   const struct {
     double value;
     const char* text;
-  } reals[] = {{300.0, "300.0"}, {72.5, "72.5"}, {123.4, "123.4"}, {0.1, "0.1"},
+  } reals[] = {{300.0, "300.0"},       {72.5, "72.5"},  {123.4, "123.4"}, {0.1, "0.1"},
                {100000.0, "100000.0"}, {1e16, "1e+16"}, {0.0, "0.0"}};
   for (const auto& r : reals) EXPECT_EQ(format_real(r.value), r.text);
 
   EXPECT_EQ(prediction_text({800, 600}, 300.0, 251187),
             "Predicted Output: 800x600 px | 300.0 DPI | Orig: 245.3 KB");
-  EXPECT_EQ(prediction_text({1, 2}, 72.5, 1024), "Predicted Output: 1x2 px | 72.5 DPI | Orig: 1.0 KB");
+  EXPECT_EQ(prediction_text({1, 2}, 72.5, 1024),
+            "Predicted Output: 1x2 px | 72.5 DPI | Orig: 1.0 KB");
   EXPECT_EQ(rotation_degrees(QStringLiteral("270°")), 270);
 }
 
@@ -96,9 +97,7 @@ TEST(OutputNaming, KeepsOrChangesTheExtension) {
 }
 
 TEST(QualitySearch, ProbesInTheDocumentedOrder) {
-  const auto linear = [](qint64 per_step) {
-    return [per_step](int q) { return q * per_step; };
-  };
+  const auto linear = [](qint64 per_step) { return [per_step](int q) { return q * per_step; }; };
   const struct {
     const char* name;
     std::function<qint64(int)> size_at;

@@ -1,5 +1,7 @@
 // The resizer tab through its real widgets, with scripted dialogs and real
 // files in a temporary folder.
+#include "resizer/resizer_tab.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -22,7 +24,6 @@
 #include "imaging/lanczos.h"
 #include "imaging/png_writer.h"
 #include "imaging/source_image.h"
-#include "resizer/resizer_tab.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -125,7 +126,8 @@ TEST_F(ResizerTabTest, QueueTakesEachPathOnce) {
 }
 
 TEST_F(ResizerTabTest, PredictionFollowsUnitsRotationAndOrientation) {
-  const QString path = add("wide.png", encoded(cv::Mat(1000, 2000, CV_8UC3, cv::Scalar(9)), ".png"));
+  const QString path =
+      add("wide.png", encoded(cv::Mat(1000, 2000, CV_8UC3, cv::Scalar(9)), ".png"));
   const QString kb = QString::number(QFileInfo(path).size() / 1024.0, 'f', 1);
   tab.entry_resize_w->setText("10");
   tab.combo_unit->setCurrentText("cm");
@@ -151,9 +153,10 @@ TEST_F(ResizerTabTest, PredictionFollowsUnitsRotationAndOrientation) {
   // A phone picture stored sideways: the prediction uses the upright size.
   cv::Mat sideways(20, 40, CV_8UC3, cv::Scalar(50, 60, 70));
   QByteArray jpeg = encoded(sideways, ".jpg");
-  const QByteArray exif("\xFF\xE1\x00\x22"
-                        "Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0",
-                        36);
+  const QByteArray exif(
+      "\xFF\xE1\x00\x22"
+      "Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0",
+      36);
   add("sideways.jpg", jpeg.left(2) + exif + jpeg.mid(2));
   tab.chk_enable_dim->setChecked(false);
   EXPECT_TRUE(predict(1).startsWith("Predicted Output: 20x40 px")) << predict(1).toStdString();

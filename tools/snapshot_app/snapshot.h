@@ -21,3 +21,4 @@ using SnapshotScene = void (*)(const SnapshotContext&);
 void snapshot_shell(const SnapshotContext& context);
 void snapshot_annotator(const SnapshotContext& context);
 void snapshot_dataset_tools(const SnapshotContext& context);
+void snapshot_resizer(const SnapshotContext& context);

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   SnapshotContext context{QDir(QString::fromLocal8Bit(argv[1])).absolutePath(), work.path()};
   QDir().mkpath(context.out_dir);
 
-  const SnapshotScene scenes[] = {snapshot_shell, snapshot_annotator, snapshot_dataset_tools};
+  const SnapshotScene scenes[] = {snapshot_shell, snapshot_annotator, snapshot_dataset_tools,
+                                  snapshot_resizer};
   for (SnapshotScene scene : scenes) scene(context);
   return 0;
 }
