@@ -79,7 +79,21 @@ int tiff_orientation(const unsigned char* t, size_t n) {
   return 1;
 }
 
-SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch) {
+// The decoded size for a JPEG of width x height (as stored) when the caller
+// will resample it to `target` (upright; invalid for none).
+QSize jpeg_decode_size(int width, int height, bool turned, QSize target) {
+  if (!target.isValid() || target.isEmpty()) return {width, height};
+  if (turned) target.transpose();
+  for (int denom : {8, 4, 2}) {
+    const int w = (width + denom - 1) / denom;
+    const int h = (height + denom - 1) / denom;
+    if (w >= 2 * target.width() && h >= 2 * target.height()) return {w, h};
+  }
+  return {width, height};
+}
+
+SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
+                        const TargetForSize& target_for) {
   SourceImage result;
   result.format = ImageFormat::Jpeg;
   tjhandle tj = decompressor();
@@ -106,6 +120,12 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch) {
     if (result.image.empty()) result.error = QStringLiteral("not a readable JPEG");
     return result;
   }
+  const bool turned = jpeg_exif_orientation(bytes) >= 5;
+  result.full_size = turned ? QSize(height, width) : QSize(width, height);
+  const QSize decoded =
+      jpeg_decode_size(width, height, turned, target_for ? target_for(result.full_size) : QSize());
+  width = decoded.width();
+  height = decoded.height();
   const bool grey = colorspace == TJCS_GRAY;
   const int type = grey ? CV_8UC1 : CV_8UC3;
   if (scratch != nullptr) {
@@ -225,7 +245,8 @@ cv::Mat apply_exif_orientation(const cv::Mat& image, int orientation) {
   }
 }
 
-SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch) {
+SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch,
+                                const TargetForSize& target_for) {
   SourceImage result;
   if (bytes.isEmpty()) {
     result.error = QStringLiteral("the file is empty");
@@ -238,7 +259,7 @@ SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch)
   const ImageFormat format = sniff_format(bytes);
   try {
     if (format == ImageFormat::Jpeg) {
-      result = decode_jpeg(bytes, scratch);
+      result = decode_jpeg(bytes, scratch, target_for);
       if (!result.image.empty()) {
         result.image = apply_exif_orientation(result.image, jpeg_exif_orientation(bytes));
       }
@@ -252,10 +273,14 @@ SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch)
     result.image.release();
     result.error = QStringLiteral("not enough memory to decode it");
   }
+  if (!result.image.empty() && !result.full_size.isValid()) {
+    result.full_size = QSize(result.image.cols, result.image.rows);
+  }
   return result;
 }
 
-SourceImage read_source_file(const QString& path, DecodeScratch* scratch) {
+SourceImage read_source_file(const QString& path, DecodeScratch* scratch,
+                             const TargetForSize& target_for) {
   QFile file(path);
   SourceImage result;
   if (!file.open(QIODevice::ReadOnly)) {
@@ -281,7 +306,7 @@ SourceImage read_source_file(const QString& path, DecodeScratch* scratch) {
     return result;
   }
   bytes.resize(done);
-  return decode_source_bytes(bytes, scratch);
+  return decode_source_bytes(bytes, scratch, target_for);
 }
 
 }  // namespace orvane

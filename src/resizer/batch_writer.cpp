@@ -60,14 +60,23 @@ cv::Mat for_encoder(const cv::Mat& image, ImageFormat format) {
 
 void prepare(const QString& source_path, const BatchSettings& settings, PreparedOutput& out) {
   thread_local DecodeScratch scratch;
-  SourceImage source = read_source_file(source_path, &scratch);
+  const auto target_for = [&](QSize full) -> QSize {
+    if (!settings.size.enabled) return {};
+    try {
+      return target_size(full.width(), full.height(), settings.size, settings.dpi);
+    } catch (const ResizeInputError&) {
+      return {};  // reported below, once the picture is read
+    }
+  };
+  SourceImage source = read_source_file(source_path, &scratch, target_for);
   if (source.image.empty()) {
     out.error = source.error;
     return;
   }
   cv::Mat work = source.image;
   if (settings.size.enabled) {
-    const QSize size = target_size(work.cols, work.rows, settings.size, settings.dpi);
+    const QSize full = source.full_size;
+    const QSize size = target_size(full.width(), full.height(), settings.size, settings.dpi);
     if (size.width() <= 0 || size.height() <= 0) {
       out.error = QStringLiteral("width and height must be greater than 0 (%1 x %2)")
                       .arg(size.width())

@@ -202,6 +202,34 @@ TEST(DecodeSource, AppliesTheExifOrientation) {
   }
 }
 
+// A JPEG far larger than the target is decoded at a reduced scale, only while
+// at least twice the target remains; the resampled result barely changes.
+TEST(DecodeSource, ShrinksLargeJpegsOnLoad) {
+  cv::Mat picture(600, 800, CV_8UC3);
+  cv::randu(picture, 0, 255);
+  cv::GaussianBlur(picture, picture, {0, 0}, 1.5);
+  const QByteArray bytes = jpeg_of(picture, 95);
+  const struct {
+    QSize target;
+    cv::Size decoded;
+  } cases[] = {{{200, 150}, {400, 300}},
+               {{100, 75}, {200, 150}},
+               {{201, 150}, {800, 600}},
+               {{}, {800, 600}}};
+  for (const auto& c : cases) {
+    const SourceImage source = decode_source_bytes(bytes, nullptr, [&](QSize full) {
+      EXPECT_EQ(full, QSize(800, 600));
+      return c.target;
+    });
+    EXPECT_EQ(source.image.size(), c.decoded) << c.target.width();
+    EXPECT_EQ(source.full_size, QSize(800, 600));
+  }
+  const cv::Mat full = lanczos_resize(decode_source_bytes(bytes).image, 200, 150);
+  const cv::Mat shrunk = lanczos_resize(
+      decode_source_bytes(bytes, nullptr, [](QSize) { return QSize(200, 150); }).image, 200, 150);
+  EXPECT_GT(cv::PSNR(full, shrunk), 40.0);
+}
+
 TEST(DecodeSource, RefusesDamagedAndHugeFiles) {
   const QByteArray jpeg = jpeg_of(cv::Mat(64, 64, CV_8UC3, cv::Scalar(1, 2, 3)));
   QByteArray bad_crc = make_png(8, 8, 8, 0, [](int) { return QByteArray(8, 'x'); });
