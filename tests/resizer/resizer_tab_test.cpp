@@ -53,6 +53,14 @@ QByteArray grey_alpha_png(int w, int h) {
   });
 }
 
+// A 30000 x 30000 PNG header of one colour: refused before decoding, so the
+// memory it would take is never asked for.
+QByteArray vast_png() {
+  return QByteArray("\x89PNG\r\n\x1A\n", 8) +
+         png_chunk("IHDR", QByteArray("\0\0\x75\x30\0\0\x75\x30\x08\x02\0\0\0", 13)) +
+         png_chunk("IDAT", QByteArray("\x78\x01", 2)) + png_chunk("IEND", {});
+}
+
 class ResizerTabTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -163,6 +171,8 @@ TEST_F(ResizerTabTest, PredictionFollowsUnitsRotationAndOrientation) {
 
   add("notes.jpg", "not a picture");
   EXPECT_TRUE(predict(2).startsWith("Preview Error: "));
+  add("vast.png", vast_png());
+  EXPECT_TRUE(predict(3).startsWith("Preview Error: ")) << predict(3).toStdString();
 }
 
 // Mended: Qt's reader refuses images above its allocation limit; a WEBP
@@ -247,6 +257,8 @@ TEST_F(ResizerTabTest, FailuresAreCountedAndNamed) {
   add("notes.jpg", "just words");
   add("cut.jpg", good.left(good.size() - 30));
   add("empty.png", "");
+  add("vast.png", vast_png());
+  add("words.webp", "more words");
   const std::string printed = run(out);
   EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"good_scaled.jpg"});
   const QString text = message();
@@ -255,10 +267,13 @@ TEST_F(ResizerTabTest, FailuresAreCountedAndNamed) {
     EXPECT_TRUE(text.contains(name)) << name;
   }
   // One line per failure, in queue order.
-  EXPECT_EQ(QString::fromStdString(printed).count("Resizer Error: "), 4);
+  EXPECT_TRUE(text.contains("... and 1 more.")) << text.toStdString();  // five named at most
+  EXPECT_TRUE(text.contains("6 of 7 files failed:")) << text.toStdString();
+  EXPECT_FALSE(text.contains("words.webp")) << text.toStdString();
+  EXPECT_EQ(QString::fromStdString(printed).count("Resizer Error: "), 6);
   EXPECT_LT(printed.find("gone.png"), printed.find("notes.jpg"));
   EXPECT_LT(printed.find("cut.jpg"), printed.find("empty.png"));
-  EXPECT_EQ(tab.progress_resizer->value(), 5);
+  EXPECT_EQ(tab.progress_resizer->value(), 7);
 
   // A folder nothing can be written into.
   run(QStringLiteral("/proc"));
