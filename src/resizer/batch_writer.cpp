@@ -58,8 +58,10 @@ cv::Mat for_encoder(const cv::Mat& image, ImageFormat format) {
   return image;
 }
 
+// Each thread's buffers, kept from one file to the next.
+thread_local DecodeScratch scratch;
+
 void prepare(const QString& source_path, const BatchSettings& settings, PreparedOutput& out) {
-  thread_local DecodeScratch scratch;
   const auto target_for = [&](QSize full) -> QSize {
     if (!settings.size.enabled) return {};
     try {
@@ -188,6 +190,9 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
         if (progress) progress(i + 1);
       },
       threads);
+  // Worker threads took theirs with them; the calling thread (which does the
+  // work itself on a one-core machine) lets its buffers go too.
+  scratch = DecodeScratch();
   return report;
 }
 

@@ -55,6 +55,7 @@ class ResizerTab : public QWidget {
   QProgressBar* progress_resizer = nullptr;
   QPushButton* btn_run_resizer = nullptr;
 
+  // The queue's three buttons (the layout gives them no names).
   QPushButton* btn_add_files = nullptr;
   QPushButton* btn_add_folder = nullptr;
   QPushButton* btn_clear_queue = nullptr;

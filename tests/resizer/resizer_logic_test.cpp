@@ -96,7 +96,7 @@ TEST(OutputNaming, KeepsOrChangesTheExtension) {
   EXPECT_EQ(output_format(ImageFormat::Png, "WEBP"), ImageFormat::Webp);
 }
 
-TEST(QualitySearch, ProbesInTheDocumentedOrder) {
+TEST(QualitySearch, BinarySearchFromFifty) {
   const auto linear = [](qint64 per_step) { return [per_step](int q) { return q * per_step; }; };
   const struct {
     const char* name;

@@ -187,7 +187,7 @@ TEST_F(ResizerTabTest, PreviewShowsPhotosOfMoreThanAHundredMegapixels) {
   EXPECT_EQ(tab.preview_resizer_view->scene()->items().size(), 1);
 }
 
-TEST_F(ResizerTabTest, PhotoAsThePartsExpect) {
+TEST_F(ResizerTabTest, PhotoShrinksWithItsNameAndDpi) {
   add("photo.JPG", encoded(photo(4000, 3000), ".jpg"));
   tab.entry_resize_w->setText("1000");
   run(out);
