@@ -107,10 +107,16 @@ void prepare(const QString& source_path, const BatchSettings& settings, Prepared
     return;
   }
   const double limit = parse_number(settings.target_kb_text) * 1024.0;
-  // Each probe is encoded in memory; the chosen one is written once.
+  // Each probe is encoded in memory; the chosen one is written once. PNG and
+  // BMP ignore the quality, so one encoding serves every probe.
+  const bool uses_quality = format == ImageFormat::Jpeg || format == ImageFormat::Webp;
   std::map<int, EncodedImage> probes;
   const QualitySearch search = quality_search(
       [&](int quality) -> qint64 {
+        if (!uses_quality && !probes.empty()) {
+          probes[quality] = probes.begin()->second;
+          return probes[quality].bytes.size();
+        }
         EncodedImage encoded = encode_image(work, format, quality, settings.dpi);
         if (!encoded.error.isEmpty()) throw ResizeInputError(encoded.error.toStdString());
         const qint64 size = encoded.bytes.size();
