@@ -25,3 +25,4 @@ void snapshot_splitter(const SnapshotContext& context);
 void snapshot_enricher(const SnapshotContext& context);
 void snapshot_training(const SnapshotContext& context);
 void snapshot_inference(const SnapshotContext& context);
+void snapshot_resizer(const SnapshotContext& context);

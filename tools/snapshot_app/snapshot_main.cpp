@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
   SnapshotContext context{QDir(QString::fromLocal8Bit(argv[1])).absolutePath(), work.path()};
   QDir().mkpath(context.out_dir);
 
-  const SnapshotScene scenes[] = {snapshot_shell,    snapshot_annotator, snapshot_dataset_tools,
-                                  snapshot_splitter, snapshot_enricher,  snapshot_training,
-                                  snapshot_inference};
+  const SnapshotScene scenes[] = {snapshot_shell,     snapshot_annotator, snapshot_dataset_tools,
+                                  snapshot_splitter,  snapshot_enricher,  snapshot_training,
+                                  snapshot_inference, snapshot_resizer};
   for (SnapshotScene scene : scenes) scene(context);
   return 0;
 }

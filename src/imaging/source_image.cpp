@@ -1,0 +1,312 @@
+#include "imaging/source_image.h"
+
+#include <turbojpeg.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include "imaging/image_io.h"
+
+namespace orvane {
+namespace {
+
+QString too_large(qint64 width, qint64 height) {
+  return QStringLiteral("%1 x %2 pixels is more than the limit of %3 megapixels")
+      .arg(width)
+      .arg(height)
+      .arg(kMaxImagePixels / 1'000'000);
+}
+
+QSize qt_header_size(const QByteArray& bytes) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  reader.setAutoTransform(false);
+  return reader.size();
+}
+
+struct TjDeleter {
+  void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TjHandle = std::unique_ptr<void, TjDeleter>;
+
+// One decompressor per thread: batch jobs decode on several threads at once.
+tjhandle decompressor() {
+  thread_local TjHandle handle(tjInitDecompress());
+  return handle.get();
+}
+
+uint16_t read16(const unsigned char* p, bool big_endian) {
+  return big_endian ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
+}
+
+uint32_t read32(const unsigned char* p, bool big_endian) {
+  return big_endian ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
+                    : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+// The orientation tag of a TIFF block (the body of an Exif APP1 segment).
+int tiff_orientation(const unsigned char* t, size_t n) {
+  if (n < 8) return 1;
+  bool big;
+  if (t[0] == 'M' && t[1] == 'M') {
+    big = true;
+  } else if (t[0] == 'I' && t[1] == 'I') {
+    big = false;
+  } else {
+    return 1;
+  }
+  const uint32_t ifd = read32(t + 4, big);
+  if (ifd > n - 2) return 1;
+  const int entries = read16(t + ifd, big);
+  for (int i = 0; i < entries; ++i) {
+    const size_t e = ifd + 2 + size_t(i) * 12;
+    if (e + 12 > n) return 1;
+    if (read16(t + e, big) == 0x0112) {
+      const int value = read16(t + e + 8, big);
+      return value >= 1 && value <= 8 ? value : 1;
+    }
+  }
+  return 1;
+}
+
+// The decoded size for a JPEG of width x height (as stored) when the caller
+// will resample it to `target` (upright; invalid for none).
+QSize jpeg_decode_size(int width, int height, bool turned, QSize target) {
+  if (!target.isValid() || target.isEmpty()) return {width, height};
+  if (turned) target.transpose();
+  for (int denom : {8, 4, 2}) {
+    const int w = (width + denom - 1) / denom;
+    const int h = (height + denom - 1) / denom;
+    if (w >= 2 * target.width() && h >= 2 * target.height()) return {w, h};
+  }
+  return {width, height};
+}
+
+SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
+                        const TargetForSize& target_for) {
+  SourceImage result;
+  result.format = ImageFormat::Jpeg;
+  tjhandle tj = decompressor();
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+  const auto size = static_cast<unsigned long>(bytes.size());
+  int width = 0, height = 0, subsampling = 0, colorspace = 0;
+  if (tj == nullptr ||
+      tjDecompressHeader3(tj, data, size, &width, &height, &subsampling, &colorspace) != 0) {
+    result.error = tj ? QString::fromUtf8(tjGetErrorStr2(tj)) : QStringLiteral("no JPEG decoder");
+    return result;
+  }
+  if (qint64(width) * height > kMaxImagePixels) {
+    result.error = too_large(width, height);
+    return result;
+  }
+  if (!jpeg_is_complete(bytes)) {
+    result.error = QStringLiteral("the file is truncated");
+    return result;
+  }
+  if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK) {
+    // TurboJPEG gives no BGR for these; libjpeg through OpenCV converts them.
+    const cv::Mat encoded(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.constData()));
+    result.image = cv::imdecode(encoded, cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION);
+    if (result.image.empty()) result.error = QStringLiteral("not a readable JPEG");
+    return result;
+  }
+  const bool turned = jpeg_exif_orientation(bytes) >= 5;
+  result.full_size = turned ? QSize(height, width) : QSize(width, height);
+  const QSize decoded =
+      jpeg_decode_size(width, height, turned, target_for ? target_for(result.full_size) : QSize());
+  width = decoded.width();
+  height = decoded.height();
+  const bool grey = colorspace == TJCS_GRAY;
+  const int type = grey ? CV_8UC1 : CV_8UC3;
+  if (scratch != nullptr) {
+    const size_t needed = size_t(width) * height * CV_ELEM_SIZE(type);
+    if (scratch->pixels.size() < needed) scratch->pixels.resize(needed);
+    result.image = cv::Mat(height, width, type, scratch->pixels.data());
+  } else {
+    result.image.create(height, width, type);
+  }
+  if (tjDecompress2(tj, data, size, result.image.data, width, int(result.image.step), height,
+                    grey ? TJPF_GRAY : TJPF_BGR, 0) != 0 &&
+      tjGetErrorCode(tj) != TJERR_WARNING) {
+    // Warnings (stray bytes between markers) leave a usable image, as in
+    // every other libjpeg reader.
+    result.error = QString::fromUtf8(tjGetErrorStr2(tj));
+    result.image.release();
+  }
+  return result;
+}
+
+SourceImage decode_other(const QByteArray& bytes, ImageFormat format) {
+  SourceImage result;
+  result.format = format;
+  QSize size;
+  if (format == ImageFormat::Png && bytes.size() >= 24) {
+    // IHDR comes first; reading it directly also covers files whose later
+    // chunks are missing.
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    size = QSize(int(std::min<uint32_t>(read32(b + 16, true), 0x7FFFFFFF)),
+                 int(std::min<uint32_t>(read32(b + 20, true), 0x7FFFFFFF)));
+  } else {
+    size = qt_header_size(bytes);
+  }
+  if (size.isValid() && qint64(size.width()) * size.height() > kMaxImagePixels) {
+    result.error = too_large(size.width(), size.height());
+    return result;
+  }
+  const cv::Mat encoded(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.constData()));
+  cv::Mat image = cv::imdecode(encoded, cv::IMREAD_UNCHANGED);
+  if (image.empty()) {
+    result.error = QStringLiteral("not a readable image, or the file is damaged");
+    return result;
+  }
+  if (image.depth() == CV_16U) {
+    image.convertTo(image, CV_8U, 1.0 / 257.0);
+  } else if (image.depth() != CV_8U) {
+    result.error = QStringLiteral("unsupported sample type");
+    return result;
+  }
+  if (image.channels() == 2) {
+    // Grey with alpha: OpenCV does not hand these out, but keep the rule plain.
+    std::vector<cv::Mat> planes;
+    cv::split(image, planes);
+    cv::merge(std::vector<cv::Mat>{planes[0], planes[0], planes[0], planes[1]}, image);
+  }
+  result.image = image;
+  return result;
+}
+
+}  // namespace
+
+ImageFormat sniff_format(const QByteArray& bytes) {
+  if (bytes.startsWith("\xFF\xD8\xFF")) return ImageFormat::Jpeg;
+  if (bytes.startsWith("\x89PNG\r\n\x1A\n")) return ImageFormat::Png;
+  if (bytes.size() >= 12 && bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP")
+    return ImageFormat::Webp;
+  if (bytes.startsWith("BM")) return ImageFormat::Bmp;
+  return ImageFormat::Unknown;
+}
+
+int jpeg_exif_orientation(const QByteArray& bytes) {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+  const size_t n = size_t(bytes.size());
+  if (n < 4 || b[0] != 0xFF || b[1] != 0xD8) return 1;
+  size_t pos = 2;
+  while (pos + 4 <= n && b[pos] == 0xFF) {
+    const unsigned char marker = b[pos + 1];
+    if (marker == 0xDA || marker == 0xD9) break;  // image data: no more metadata
+    const size_t length = size_t(b[pos + 2]) << 8 | b[pos + 3];
+    if (length < 2 || pos + 2 + length > n) break;
+    const unsigned char* body = b + pos + 4;
+    if (marker == 0xE1 && length >= 8 && std::memcmp(body, "Exif\0\0", 6) == 0) {
+      return tiff_orientation(body + 6, length - 8);
+    }
+    pos += 2 + length;
+  }
+  return 1;
+}
+
+cv::Mat apply_exif_orientation(const cv::Mat& image, int orientation) {
+  cv::Mat out;
+  switch (orientation) {
+    case 2:
+      cv::flip(image, out, 1);
+      return out;
+    case 3:
+      cv::rotate(image, out, cv::ROTATE_180);
+      return out;
+    case 4:
+      cv::flip(image, out, 0);
+      return out;
+    case 5:
+      cv::transpose(image, out);
+      return out;
+    case 6:
+      cv::rotate(image, out, cv::ROTATE_90_CLOCKWISE);
+      return out;
+    case 7:
+      cv::rotate(image, out, cv::ROTATE_90_COUNTERCLOCKWISE);
+      cv::flip(out, out, 1);
+      return out;
+    case 8:
+      cv::rotate(image, out, cv::ROTATE_90_COUNTERCLOCKWISE);
+      return out;
+    default:
+      return image;
+  }
+}
+
+SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch,
+                                const TargetForSize& target_for) {
+  SourceImage result;
+  if (bytes.isEmpty()) {
+    result.error = QStringLiteral("the file is empty");
+    return result;
+  }
+  if (bytes.size() > std::numeric_limits<int>::max()) {
+    result.error = QStringLiteral("the file is too large");
+    return result;
+  }
+  const ImageFormat format = sniff_format(bytes);
+  try {
+    if (format == ImageFormat::Jpeg) {
+      result = decode_jpeg(bytes, scratch, target_for);
+      if (!result.image.empty()) {
+        result.image = apply_exif_orientation(result.image, jpeg_exif_orientation(bytes));
+      }
+    } else {
+      result = decode_other(bytes, format);
+    }
+  } catch (const cv::Exception& e) {
+    result.image.release();
+    result.error = QString::fromStdString(e.err);
+  } catch (const std::bad_alloc&) {
+    result.image.release();
+    result.error = QStringLiteral("not enough memory to decode it");
+  }
+  if (!result.image.empty() && !result.full_size.isValid()) {
+    result.full_size = QSize(result.image.cols, result.image.rows);
+  }
+  return result;
+}
+
+SourceImage read_source_file(const QString& path, DecodeScratch* scratch,
+                             const TargetForSize& target_for) {
+  QFile file(path);
+  SourceImage result;
+  if (!file.open(QIODevice::ReadOnly)) {
+    result.error = file.errorString();
+    return result;
+  }
+  const qint64 size = file.size();
+  if (size > std::numeric_limits<int>::max()) {
+    result.error = QStringLiteral("the file is too large");
+    return result;
+  }
+  QByteArray own;
+  QByteArray& bytes = scratch != nullptr ? scratch->file : own;
+  bytes.resize(size);
+  qint64 done = 0;
+  while (done < size) {
+    const qint64 n = file.read(bytes.data() + done, size - done);
+    if (n <= 0) break;
+    done += n;
+  }
+  if (file.error() != QFileDevice::NoError) {
+    result.error = file.errorString();
+    return result;
+  }
+  bytes.resize(done);
+  return decode_source_bytes(bytes, scratch, target_for);
+}
+
+}  // namespace orvane

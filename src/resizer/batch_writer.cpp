@@ -1,0 +1,225 @@
+#include "resizer/batch_writer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstdio>
+#include <map>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "common/ordered_parallel.h"
+#include "imaging/image_encode.h"
+#include "imaging/image_io.h"
+#include "imaging/lanczos.h"
+#include "resizer/quality_search.h"
+
+namespace orvane {
+namespace {
+
+// Python's os.path.splitext on a base name: a leading dot does not start an
+// extension.
+std::pair<QString, QString> split_extension(const QString& file_name) {
+  const qsizetype dot = file_name.lastIndexOf(QLatin1Char('.'));
+  qsizetype first = 0;
+  while (first < file_name.size() && file_name[first] == QLatin1Char('.')) ++first;
+  if (dot <= 0 || dot < first) return {file_name, QString()};
+  return {file_name.left(dot), file_name.mid(dot)};
+}
+
+cv::Mat rotate_clockwise(const cv::Mat& image, int degrees) {
+  cv::Mat out;
+  switch (((degrees % 360) + 360) % 360) {
+    case 90:
+      cv::rotate(image, out, cv::ROTATE_90_CLOCKWISE);
+      return out;
+    case 180:
+      cv::rotate(image, out, cv::ROTATE_180);
+      return out;
+    case 270:
+      cv::rotate(image, out, cv::ROTATE_90_COUNTERCLOCKWISE);
+      return out;
+    default:
+      return image;
+  }
+}
+
+// The working image in a shape the encoder takes: JPEG has no alpha, WEBP no grey.
+cv::Mat for_encoder(const cv::Mat& image, ImageFormat format) {
+  cv::Mat out;
+  if (format == ImageFormat::Jpeg && image.channels() == 4) {
+    cv::cvtColor(image, out, cv::COLOR_BGRA2BGR);
+    return out;
+  }
+  if (format == ImageFormat::Webp && image.channels() == 1) {
+    cv::cvtColor(image, out, cv::COLOR_GRAY2BGR);
+    return out;
+  }
+  return image;
+}
+
+// Each thread's buffers, kept from one file to the next.
+thread_local DecodeScratch scratch;
+
+void prepare(const QString& source_path, const BatchSettings& settings, PreparedOutput& out) {
+  const auto target_for = [&](QSize full) -> QSize {
+    if (!settings.size.enabled) return {};
+    try {
+      return target_size(full.width(), full.height(), settings.size, settings.dpi);
+    } catch (const ResizeInputError&) {
+      return {};  // reported below, once the picture is read
+    }
+  };
+  SourceImage source = read_source_file(source_path, &scratch, target_for);
+  if (source.image.empty()) {
+    out.error = source.error;
+    return;
+  }
+  cv::Mat work = source.image;
+  if (settings.size.enabled) {
+    const QSize full = source.full_size;
+    const QSize size = target_size(full.width(), full.height(), settings.size, settings.dpi);
+    if (size.width() <= 0 || size.height() <= 0) {
+      out.error = QStringLiteral("width and height must be greater than 0 (%1 x %2)")
+                      .arg(size.width())
+                      .arg(size.height());
+      return;
+    }
+    if (qint64(size.width()) * size.height() > kMaxImagePixels) {
+      out.error = QStringLiteral("%1 x %2 pixels is more than the limit of %3 megapixels")
+                      .arg(size.width())
+                      .arg(size.height())
+                      .arg(kMaxImagePixels / 1'000'000);
+      return;
+    }
+    if (size != QSize(work.cols, work.rows)) {
+      work = lanczos_resize(work, size.width(), size.height());
+    }
+  }
+  work = rotate_clockwise(work, settings.rotation);
+  const ImageFormat format = output_format(source.format, settings.format_choice);
+  work = for_encoder(work, format);
+
+  if (!settings.limit_size) {
+    EncodedImage encoded = encode_image(work, format, kDefaultQuality, settings.dpi);
+    out.bytes = std::move(encoded.bytes);
+    out.error = encoded.error;
+    return;
+  }
+  const double limit = parse_number(settings.target_kb_text) * 1024.0;
+  // Each probe is encoded in memory; the chosen one is written once. PNG and
+  // BMP ignore the quality, so one encoding serves every probe.
+  const bool uses_quality = format == ImageFormat::Jpeg || format == ImageFormat::Webp;
+  std::map<int, EncodedImage> probes;
+  const QualitySearch search = quality_search(
+      [&](int quality) -> qint64 {
+        if (!uses_quality && !probes.empty()) {
+          probes[quality] = probes.begin()->second;
+          return probes[quality].bytes.size();
+        }
+        EncodedImage encoded = encode_image(work, format, quality, settings.dpi);
+        if (!encoded.error.isEmpty()) throw ResizeInputError(encoded.error.toStdString());
+        const qint64 size = encoded.bytes.size();
+        probes[quality] = std::move(encoded);
+        return size;
+      },
+      limit);
+  out.bytes = std::move(probes[search.best].bytes);
+  out.over_limit = !search.fits;
+}
+
+QString file_name_of(const QString& path) { return QFileInfo(path).fileName(); }
+
+}  // namespace
+
+QString output_file_name(const QString& source_path, const QString& format_choice) {
+  const auto [name, ext] = split_extension(QFileInfo(source_path).fileName());
+  const QString out_ext = format_choice == QStringLiteral("Match Original")
+                              ? ext
+                              : QStringLiteral(".") + format_choice.toLower();
+  return name + QStringLiteral("_scaled") + out_ext;
+}
+
+ImageFormat output_format(ImageFormat source_format, const QString& format_choice) {
+  if (format_choice == QStringLiteral("PNG")) return ImageFormat::Png;
+  if (format_choice == QStringLiteral("WEBP")) return ImageFormat::Webp;
+  if (format_choice == QStringLiteral("JPEG")) return ImageFormat::Jpeg;
+  return source_format == ImageFormat::Unknown ? ImageFormat::Jpeg : source_format;
+}
+
+PreparedOutput prepare_output(const QString& source_path, const BatchSettings& settings,
+                              const QString& out_dir) {
+  PreparedOutput out;
+  out.output_path = QDir(out_dir).filePath(output_file_name(source_path, settings.format_choice));
+  try {
+    prepare(source_path, settings, out);
+  } catch (const ResizeInputError& e) {
+    out.error = QString::fromStdString(e.what());
+  } catch (const cv::Exception& e) {
+    out.error = QString::fromStdString(e.err);
+  } catch (const std::bad_alloc&) {
+    out.error = QStringLiteral("not enough memory");
+  } catch (const std::exception& e) {
+    out.error = QString::fromLocal8Bit(e.what());
+  }
+  if (!out.error.isEmpty()) out.bytes.clear();
+  return out;
+}
+
+BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
+                             const QString& out_dir, const std::function<void(int)>& progress,
+                             int threads) {
+  BatchReport report;
+  report.total = int(queue.size());
+  ordered_parallel(
+      report.total,
+      // Worker threads: decoding and encoding only; nothing is written here.
+      [&](int i) { return prepare_output(queue[i], settings, out_dir); },
+      [&](int i, PreparedOutput out) {
+        if (out.error.isEmpty()) {
+          QSaveFile file(out.output_path);
+          if (!file.open(QIODevice::WriteOnly) || file.write(out.bytes) != out.bytes.size() ||
+              !file.commit()) {
+            out.error =
+                QStringLiteral("cannot write %1: %2").arg(out.output_path, file.errorString());
+          }
+        }
+        if (out.error.isEmpty()) {
+          ++report.written;
+          if (out.over_limit) ++report.over_limit;
+        } else {
+          const QString line = file_name_of(queue[i]) + QStringLiteral(": ") + out.error;
+          report.failures.append(line);
+          std::printf("Resizer Error: %s\n", line.toLocal8Bit().constData());
+          std::fflush(stdout);
+        }
+        if (progress) progress(i + 1);
+      },
+      threads);
+  // Worker threads took theirs with them; the calling thread (which does the
+  // work itself on a one-core machine) lets its buffers go too.
+  scratch = DecodeScratch();
+  return report;
+}
+
+QString batch_summary(const BatchReport& report, const BatchSettings& settings) {
+  QString text = QStringLiteral("Batch process finished. Exported %1 images.").arg(report.written);
+  if (!report.failures.isEmpty()) {
+    text +=
+        QStringLiteral("\n\n%1 of %2 files failed:").arg(report.failures.size()).arg(report.total);
+    for (qsizetype i = 0; i < report.failures.size() && i < 5; ++i) {
+      text += QStringLiteral("\n") + report.failures[i];
+    }
+    if (report.failures.size() > 5) {
+      text += QStringLiteral("\n... and %1 more.").arg(report.failures.size() - 5);
+    }
+  }
+  if (report.over_limit > 0) {
+    text += QStringLiteral("\n\n%1 images are larger than %2 KB even at quality 5.")
+                .arg(report.over_limit)
+                .arg(settings.target_kb_text.trimmed());
+  }
+  return text;
+}
+
+}  // namespace orvane

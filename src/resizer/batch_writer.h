@@ -1,0 +1,69 @@
+// The resizer's batch: each queue entry decoded upright, resized (Lanczos),
+// turned clockwise, encoded in the chosen format at the chosen DPI (under a
+// size ceiling when asked) and written as "<name>_scaled<ext>".
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+#include "imaging/source_image.h"
+#include "resizer/resize_math.h"
+
+namespace orvane {
+
+// What the tab's widgets say, read once before the run.
+struct BatchSettings {
+  SizeFields size;
+  double dpi = 300.0;
+  int rotation = 0;                                          // 0, 90, 180 or 270, clockwise
+  QString format_choice = QStringLiteral("Match Original");  // or "JPEG", "PNG", "WEBP"
+  bool limit_size = false;                                   // "Enable Target Size Constraint"
+  QString target_kb_text = QStringLiteral("500");
+};
+
+// The output file name for a source: base name + "_scaled" + the source's
+// extension as written for "Match Original", else "." + the choice in lower
+// case (".jpeg", ".png", ".webp").
+QString output_file_name(const QString& source_path, const QString& format_choice);
+
+// The encoder for a source: its own format for "Match Original" (JPEG when
+// its format is unknown), else the choice.
+ImageFormat output_format(ImageFormat source_format, const QString& format_choice);
+
+// One entry's output, computed without touching the output folder.
+struct PreparedOutput {
+  QString output_path;
+  QByteArray bytes;         // the file's content; empty when `error` is set
+  QString error;            // why the entry cannot be written
+  bool over_limit = false;  // even quality 5 is above the size ceiling
+};
+
+// Decodes, resizes, rotates and encodes one source (any thread).
+PreparedOutput prepare_output(const QString& source_path, const BatchSettings& settings,
+                              const QString& out_dir);
+
+struct BatchReport {
+  int total = 0;
+  int written = 0;
+  QStringList failures;  // "<file name>: <reason>", in queue order
+  int over_limit = 0;    // written, but above the ceiling even at quality 5
+};
+
+// Runs the batch over `queue` into `out_dir`, several entries at once, with
+// the outcome of doing them in order: files are written in queue order (the
+// later of two entries with one output name wins), each failure prints one
+// "Resizer Error: " line on standard output in queue order, and `progress`
+// receives the number of finished entries after each one, on the calling
+// thread.
+BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
+                             const QString& out_dir,
+                             const std::function<void(int done)>& progress = {}, int threads = 0);
+
+// The closing message: the files written, up to five failures with their
+// reasons, and how many stayed above the ceiling.
+QString batch_summary(const BatchReport& report, const BatchSettings& settings);
+
+}  // namespace orvane

@@ -1,0 +1,254 @@
+// Lanczos resampling, encoding with quality and DPI, and decoding of sources
+// that keep alpha and grey.
+#include <gtest/gtest.h>
+#include <turbojpeg.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "imaging/image_encode.h"
+#include "imaging/lanczos.h"
+#include "imaging/png_writer.h"
+#include "imaging/source_image.h"
+
+namespace orvane {
+namespace {
+
+QByteArray to_bytes(const std::vector<uchar>& v) {
+  return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
+QByteArray jpeg_of(const cv::Mat& image, int quality = 90) {
+  std::vector<uchar> out;
+  cv::imencode(".jpg", image, out, {cv::IMWRITE_JPEG_QUALITY, quality});
+  return to_bytes(out);
+}
+
+// A JPEG with an Exif block saying "rotate 90° clockwise to view".
+QByteArray with_exif_orientation(const QByteArray& jpeg, int orientation) {
+  QByteArray tiff("MM\0*\0\0\0\x08\0\x01", 10);
+  tiff += QByteArray("\x01\x12\0\x03\0\0\0\x01", 8);
+  tiff += QByteArray(1, '\0') + char(orientation) + QByteArray(2, '\0');
+  tiff += QByteArray(4, '\0');
+  const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+  QByteArray segment("\xFF\xE1", 2);
+  segment.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 0xFF));
+  return jpeg.left(2) + segment + body + jpeg.mid(2);
+}
+
+// Pillow 9.4's Image.resize(size, LANCZOS) on the 9 x 4 RGB pattern below.
+TEST(LanczosResize, MatchesPillowExactly) {
+  cv::Mat pattern(4, 9, CV_8UC3);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 9; ++x) {
+      pattern.at<cv::Vec3b>(y, x) = {uchar((x * 37 + y * 91) % 256),
+                                     uchar((x * x * 13 + y * 7) % 256),
+                                     uchar((x + y) % 2 ? 255 : 0)};
+    }
+  }
+  const struct {
+    int w, h;
+    std::vector<int> pillow;
+  } cases[] = {
+      {4, 3, {37,  5,  122, 149, 112, 128, 161, 161, 128, 50,  114, 122,
+              154, 15, 128, 121, 122, 128, 87,  171, 128, 157, 124, 128,
+              75,  24, 133, 82,  131, 127, 189, 180, 127, 111, 133, 133}},
+      {2, 5, {78,  70,  119, 128, 141, 119, 137, 74,  132, 108, 145, 132, 134, 81,  128,
+              118, 152, 128, 89,  87,  123, 144, 158, 123, 101, 91,  136, 143, 162, 136}},
+  };
+  for (const auto& c : cases) {
+    const cv::Mat out = lanczos_resize(pattern, c.w, c.h);
+    ASSERT_EQ(out.size(), cv::Size(c.w, c.h));
+    const std::vector<int> got(out.data, out.data + out.total() * 3);
+    EXPECT_EQ(got, c.pillow) << c.w << "x" << c.h;
+  }
+}
+
+// One-pixel stripes shrunk 4.3 times must turn grey, not into a new pattern
+// (a fixed 8 x 8 Lanczos kernel aliases them).
+TEST(LanczosResize, ShrinkingFineDetailDoesNotAlias) {
+  for (int channels : {1, 3, 4}) {
+    cv::Mat stripes(400, 430, CV_8UC(channels));
+    for (int x = 0; x < stripes.cols; ++x) {
+      stripes.col(x).setTo(cv::Scalar::all(x % 2 ? 255 : 0));
+    }
+    const cv::Mat out = lanczos_resize(stripes, 100, 93);
+    double lo = 0, hi = 0;
+    cv::minMaxLoc(out.reshape(1), &lo, &hi);
+    EXPECT_GE(lo, 112) << channels;
+    EXPECT_LE(hi, 143) << channels;
+
+    cv::Mat fixed_kernel;
+    cv::resize(stripes, fixed_kernel, {100, 93}, 0, 0, cv::INTER_LANCZOS4);
+    cv::minMaxLoc(fixed_kernel.reshape(1), &lo, &hi);
+    EXPECT_GT(hi - lo, 60) << "the stripes no longer alias with the fixed kernel";
+  }
+}
+
+TEST(EncodeImage, StoresTheResolutionWhereReadersLookForIt) {
+  cv::Mat image(30, 40, CV_8UC3, cv::Scalar(20, 90, 200));
+  for (ImageFormat format : {ImageFormat::Jpeg, ImageFormat::Png, ImageFormat::Bmp}) {
+    const EncodedImage encoded = encode_image(image, format, 80, 300.0);
+    ASSERT_TRUE(encoded.error.isEmpty()) << encoded.error.toStdString();
+    const QImage read = QImage::fromData(encoded.bytes);
+    ASSERT_EQ(read.size(), QSize(40, 30)) << format_name(format).toStdString();
+    EXPECT_EQ(read.dotsPerMeterX(), 11811) << format_name(format).toStdString();
+    EXPECT_EQ(read.dotsPerMeterY(), 11811) << format_name(format).toStdString();
+  }
+  const QByteArray jpeg = encode_image(image, ImageFormat::Jpeg, 80, 300.0).bytes;
+  EXPECT_EQ(jpeg[13], 1);  // dots per inch
+  EXPECT_EQ((uchar(jpeg[14]) << 8) | uchar(jpeg[15]), 300);
+  EXPECT_TRUE(encode_image(image, ImageFormat::Png, 80, 72.0).bytes.contains("pHYs"));
+}
+
+TEST(EncodeImage, QualityChangesJpegAndWebpButNotPng) {
+  cv::Mat noise(64, 64, CV_8UC3);
+  cv::randu(noise, 0, 255);
+  for (ImageFormat format : {ImageFormat::Jpeg, ImageFormat::Webp}) {
+    EXPECT_LT(encode_image(noise, format, 10, 300).bytes.size(),
+              encode_image(noise, format, 90, 300).bytes.size());
+  }
+  EXPECT_EQ(encode_image(noise, ImageFormat::Png, 10, 300).bytes,
+            encode_image(noise, ImageFormat::Png, 90, 300).bytes);
+}
+
+TEST(EncodeImage, AlphaSurvivesPngAndWebpAndJpegRefusesIt) {
+  cv::Mat bgra(20, 20, CV_8UC4, cv::Scalar(0, 0, 255, 0));
+  bgra(cv::Rect(0, 0, 10, 20)).setTo(cv::Scalar(255, 0, 0, 255));
+  for (ImageFormat format : {ImageFormat::Png, ImageFormat::Webp}) {
+    const SourceImage back = decode_source_bytes(encode_image(bgra, format, 90, 300).bytes);
+    ASSERT_EQ(back.image.channels(), 4) << format_name(format).toStdString();
+    EXPECT_EQ(back.image.at<cv::Vec4b>(5, 15)[3], 0);
+    EXPECT_EQ(back.image.at<cv::Vec4b>(5, 2)[3], 255);
+  }
+  EXPECT_FALSE(encode_image(bgra, ImageFormat::Jpeg, 90, 300).error.isEmpty());
+}
+
+TEST(DecodeSource, KeepsGreyAlphaAndDepthAndFindsTheFormat) {
+  const auto grey_rows = [](int) { return QByteArray(8, char(200)); };
+  const auto grey_alpha_rows = [](int) { return QByteArray("\xC8\x00\xC8\xFF", 4).repeated(4); };
+  const auto deep_rows = [](int) { return QByteArray("\xFF\xFF\x80\x00\x00\x00", 6).repeated(8); };
+  const auto palette_rows = [](int) { return QByteArray("\x00\x01", 2).repeated(4); };
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    int channels;
+    ImageFormat format;
+  } cases[] = {
+      {"grey JPEG", jpeg_of(cv::Mat(8, 8, CV_8UC1, cv::Scalar(200))), 1, ImageFormat::Jpeg},
+      {"grey PNG", make_png(8, 8, 8, 0, grey_rows), 1, ImageFormat::Png},
+      {"grey with alpha", make_png(8, 8, 8, 4, grey_alpha_rows), 4, ImageFormat::Png},
+      {"16-bit RGB", make_png(8, 8, 16, 2, deep_rows), 3, ImageFormat::Png},
+      {"palette with transparency",
+       make_png(8, 8, 8, 3, palette_rows, QByteArray("\xFF\x00\x00\x00\x00\xFF", 6),
+                QByteArray("\x00", 1)),
+       4, ImageFormat::Png},
+  };
+  for (const auto& c : cases) {
+    const SourceImage source = decode_source_bytes(c.bytes);
+    ASSERT_TRUE(source.error.isEmpty()) << c.name << ": " << source.error.toStdString();
+    EXPECT_EQ(source.image.depth(), CV_8U) << c.name;
+    EXPECT_EQ(source.image.channels(), c.channels) << c.name;
+    EXPECT_EQ(source.format, c.format) << c.name;
+  }
+  // 16-bit samples scale to 8 bits: 0xFFFF is white, 0x8000 about half.
+  const SourceImage deep = decode_source_bytes(make_png(8, 8, 16, 2, deep_rows));
+  EXPECT_EQ(deep.image.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 128, 255));
+}
+
+TEST(DecodeSource, CmykJpegDecodesAsColour) {
+  cv::Mat cmyk(16, 24, CV_8UC4, cv::Scalar(0, 255, 255, 0));
+  tjhandle tj = tjInitCompress();
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  ASSERT_EQ(tjCompress2(tj, cmyk.data, 24, 0, 16, TJPF_CMYK, &out, &size, TJSAMP_444, 95, 0), 0);
+  const QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+  tjFree(out);
+  tjDestroy(tj);
+  const SourceImage source = decode_source_bytes(bytes);
+  ASSERT_TRUE(source.error.isEmpty()) << source.error.toStdString();
+  ASSERT_EQ(source.image.type(), CV_8UC3);
+  // The same colours as the program's other reader gives.
+  const cv::Mat reference = cv::imdecode(
+      cv::Mat(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.data())), cv::IMREAD_COLOR);
+  EXPECT_EQ(cv::norm(source.image, reference, cv::NORM_INF), 0);
+}
+
+TEST(DecodeSource, AppliesTheExifOrientation) {
+  cv::Mat wide(20, 40, CV_8UC3, cv::Scalar(0, 0, 0));
+  wide(cv::Rect(0, 0, 10, 20)).setTo(cv::Scalar(255, 255, 255));  // white on the left
+  const QByteArray bytes = with_exif_orientation(jpeg_of(wide, 95), 6);
+  EXPECT_EQ(jpeg_exif_orientation(bytes), 6);
+  DecodeScratch scratch;
+  for (DecodeScratch* s : {static_cast<DecodeScratch*>(nullptr), &scratch}) {
+    const SourceImage source = decode_source_bytes(bytes, s);
+    ASSERT_EQ(source.image.size(), cv::Size(20, 40));
+    // Turned clockwise: the left edge is now at the top.
+    EXPECT_GT(source.image.at<cv::Vec3b>(2, 10)[0], 200);
+    EXPECT_LT(source.image.at<cv::Vec3b>(37, 10)[0], 50);
+  }
+}
+
+// A JPEG far larger than the target is decoded at a reduced scale, only while
+// at least twice the target remains; the resampled result barely changes.
+TEST(DecodeSource, ShrinksLargeJpegsOnLoad) {
+  cv::Mat picture(600, 800, CV_8UC3);
+  cv::randu(picture, 0, 255);
+  cv::GaussianBlur(picture, picture, {0, 0}, 1.5);
+  const QByteArray bytes = jpeg_of(picture, 95);
+  const struct {
+    QSize target;
+    cv::Size decoded;
+  } cases[] = {{{200, 150}, {400, 300}},
+               {{100, 75}, {200, 150}},
+               {{201, 150}, {800, 600}},
+               {{}, {800, 600}}};
+  for (const auto& c : cases) {
+    const SourceImage source = decode_source_bytes(bytes, nullptr, [&](QSize full) {
+      EXPECT_EQ(full, QSize(800, 600));
+      return c.target;
+    });
+    EXPECT_EQ(source.image.size(), c.decoded) << c.target.width();
+    EXPECT_EQ(source.full_size, QSize(800, 600));
+  }
+  const cv::Mat full = lanczos_resize(decode_source_bytes(bytes).image, 200, 150);
+  const cv::Mat shrunk = lanczos_resize(
+      decode_source_bytes(bytes, nullptr, [](QSize) { return QSize(200, 150); }).image, 200, 150);
+  EXPECT_GT(cv::PSNR(full, shrunk), 40.0);
+}
+
+TEST(DecodeSource, RefusesDamagedAndHugeFiles) {
+  const QByteArray jpeg = jpeg_of(cv::Mat(64, 64, CV_8UC3, cv::Scalar(1, 2, 3)));
+  QByteArray bad_crc = make_png(8, 8, 8, 0, [](int) { return QByteArray(8, 'x'); });
+  bad_crc[29] = char(bad_crc[29] ^ 0x55);  // the IHDR checksum
+  // A 30000 x 30000 RGB header: the size must be refused before any pixel is
+  // decoded, so no data need follow.
+  const QByteArray huge =
+      QByteArray("\x89PNG\r\n\x1A\n", 8) +
+      png_chunk("IHDR", QByteArray("\0\0\x75\x30\0\0\x75\x30\x08\x02\0\0\0", 13)) +
+      png_chunk("IEND", {});
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    const char* error;
+  } cases[] = {
+      {"truncated JPEG", jpeg.left(jpeg.size() - 20), "truncated"},
+      {"PNG with a bad CRC", bad_crc, ""},
+      {"empty", QByteArray(), "empty"},
+      {"text", QByteArray("just some words, not a picture\n"), ""},
+      {"30000 x 30000 PNG", huge, "megapixels"},
+  };
+  for (const auto& c : cases) {
+    const SourceImage source = decode_source_bytes(c.bytes);
+    EXPECT_TRUE(source.image.empty()) << c.name;
+    EXPECT_TRUE(source.error.contains(QLatin1String(c.error)))
+        << c.name << ": " << source.error.toStdString();
+    EXPECT_FALSE(source.error.isEmpty()) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace orvane

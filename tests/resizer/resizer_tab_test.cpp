@@ -1,0 +1,329 @@
+// The resizer tab through its real widgets, with scripted dialogs and real
+// files in a temporary folder.
+#include "resizer/resizer_tab.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "imaging/image_encode.h"
+#include "imaging/lanczos.h"
+#include "imaging/png_writer.h"
+#include "imaging/source_image.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+namespace orvane {
+namespace {
+
+QByteArray encoded(const cv::Mat& image, const char* ext) {
+  std::vector<uchar> out;
+  EXPECT_TRUE(cv::imencode(ext, image, out));
+  return QByteArray(reinterpret_cast<const char*>(out.data()), qsizetype(out.size()));
+}
+
+// A picture with detail, so JPEG sizes depend on the quality.
+cv::Mat photo(int w, int h) {
+  cv::Mat image(h, w, CV_8UC3);
+  cv::randu(image, 0, 255);
+  cv::GaussianBlur(image, image, {0, 0}, 2.0);
+  return image;
+}
+
+// Grey with alpha, left half transparent.
+QByteArray grey_alpha_png(int w, int h) {
+  return make_png(w, h, 8, 4, [w](int) {
+    QByteArray row;
+    for (int x = 0; x < w; ++x) row.append(char(x * 7)).append(x < w / 2 ? '\0' : '\xFF');
+    return row;
+  });
+}
+
+// A 30000 x 30000 PNG header of one colour: refused before decoding, so the
+// memory it would take is never asked for.
+QByteArray vast_png() {
+  return QByteArray("\x89PNG\r\n\x1A\n", 8) +
+         png_chunk("IHDR", QByteArray("\0\0\x75\x30\0\0\x75\x30\x08\x02\0\0\0", 13)) +
+         png_chunk("IDAT", QByteArray("\x78\x01", 2)) + png_chunk("IEND", {});
+}
+
+class ResizerTabTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    in = dir.path() + QStringLiteral("/in ü");
+    out = dir.path() + QStringLiteral("/out");
+    QDir().mkpath(in);
+    QDir().mkpath(out);
+  }
+
+  QString add(const QString& name, const QByteArray& bytes) {
+    const QString path = in + QLatin1Char('/') + name;
+    write_file(path, bytes);
+    dialogs.open_file_lists.push_back({path});
+    tab.btn_add_files->click();
+    return path;
+  }
+
+  // Selects `row` anew, so the prediction is recomputed.
+  QString predict(int row) {
+    tab.list_resizer_queue->setCurrentRow(-1);
+    tab.list_resizer_queue->setCurrentRow(row);
+    return tab.lbl_resizer_details->text();
+  }
+
+  // Runs the batch into `folder`; returns what it printed.
+  std::string run(const QString& folder) {
+    dialogs.directories.push_back(folder);
+    testing::internal::CaptureStdout();
+    tab.btn_run_resizer->click();
+    return testing::internal::GetCapturedStdout();
+  }
+
+  QString message() const {
+    const DialogCall* call = dialogs.last(QStringLiteral("information"));
+    return call ? call->title + QStringLiteral(": ") + call->text : QString();
+  }
+
+  QTemporaryDir dir;
+  QString in, out;
+  ScriptedDialogs dialogs;
+  ResizerTab tab{dialogs};
+};
+
+TEST_F(ResizerTabTest, QueueTakesEachPathOnce) {
+  const QStringList files = {in + "/a.jpg", in + "/b.png", in + "/a.jpg", in + "/c d.webp"};
+  dialogs.open_file_lists.push_back(files);
+  tab.btn_add_files->click();
+  EXPECT_EQ(tab.lbl_queue_count->text(), "3 files in queue");
+  EXPECT_EQ(tab.list_resizer_queue->item(2)->text(), "c d.webp");
+
+  tab.btn_clear_queue->click();
+  EXPECT_EQ(tab.lbl_queue_count->text(), "0 files in queue");
+  EXPECT_EQ(tab.list_resizer_queue->count(), 0);
+
+  const QString folder = dir.path() + "/folder";
+  write_file(folder + "/A.JPG", "x");
+  write_file(folder + "/b.txt", "x");
+  write_file(folder + "/sub/c.png", "x");
+  dialogs.directories.push_back(folder);
+  tab.btn_add_folder->click();
+  EXPECT_EQ(tab.lbl_queue_count->text(), "1 files in queue");
+  EXPECT_EQ(tab.resizer_queue, QStringList{folder + "/A.JPG"});
+
+  tab.chk_recursive->setChecked(true);
+  dialogs.directories.push_back(folder);
+  tab.btn_add_folder->click();
+  EXPECT_EQ(tab.resizer_queue, (QStringList{folder + "/A.JPG", folder + "/sub/c.png"}));
+
+  tab.btn_add_folder->click();  // cancelled
+  EXPECT_EQ(tab.resizer_queue.size(), 2);
+}
+
+TEST_F(ResizerTabTest, PredictionFollowsUnitsRotationAndOrientation) {
+  const QString path =
+      add("wide.png", encoded(cv::Mat(1000, 2000, CV_8UC3, cv::Scalar(9)), ".png"));
+  const QString kb = QString::number(QFileInfo(path).size() / 1024.0, 'f', 1);
+  tab.entry_resize_w->setText("10");
+  tab.combo_unit->setCurrentText("cm");
+  EXPECT_EQ(predict(0), "Predicted Output: 1181x590 px | 300.0 DPI | Orig: " + kb + " KB");
+  EXPECT_EQ(tab.preview_resizer_view->scene()->items().size(), 1);
+
+  tab.combo_unit->setCurrentText("px");
+  tab.entry_resize_w->setText("800");
+  tab.entry_resize_h->setText("600");
+  tab.combo_resizer_rotate->setCurrentText("90°");
+  tab.entry_dpi->setText("");
+  EXPECT_TRUE(predict(0).startsWith("Predicted Output: 600x800 px | 300.0 DPI"));
+
+  tab.chk_enable_dim->setChecked(false);
+  tab.combo_resizer_rotate->setCurrentText("0°");
+  EXPECT_TRUE(predict(0).startsWith("Predicted Output: 2000x1000 px"));
+
+  tab.chk_enable_dim->setChecked(true);
+  tab.entry_resize_w->setText("abc");
+  EXPECT_EQ(predict(0), "Preview Error: could not convert string to float: 'abc'");
+  EXPECT_EQ(tab.preview_resizer_view->scene()->items().size(), 1);  // picture kept
+
+  // A phone picture stored sideways: the prediction uses the upright size.
+  cv::Mat sideways(20, 40, CV_8UC3, cv::Scalar(50, 60, 70));
+  QByteArray jpeg = encoded(sideways, ".jpg");
+  const QByteArray exif(
+      "\xFF\xE1\x00\x22"
+      "Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0",
+      36);
+  add("sideways.jpg", jpeg.left(2) + exif + jpeg.mid(2));
+  tab.chk_enable_dim->setChecked(false);
+  EXPECT_TRUE(predict(1).startsWith("Predicted Output: 20x40 px")) << predict(1).toStdString();
+
+  add("notes.jpg", "not a picture");
+  EXPECT_TRUE(predict(2).startsWith("Preview Error: "));
+  add("vast.png", vast_png());
+  EXPECT_TRUE(predict(3).startsWith("Preview Error: ")) << predict(3).toStdString();
+}
+
+// Mended: Qt's reader refuses images above its allocation limit; a WEBP
+// cannot be decoded at a reduced size, so it needs the raised limit.
+TEST_F(ResizerTabTest, PreviewShowsPhotosOfMoreThanAHundredMegapixels) {
+  std::vector<uchar> webp;
+  ASSERT_TRUE(cv::imencode(".webp", cv::Mat(10240, 10240, CV_8UC3, cv::Scalar(40, 50, 60)), webp,
+                           {cv::IMWRITE_WEBP_QUALITY, 101}));  // lossless: a few KB
+  add("huge.webp", QByteArray(reinterpret_cast<const char*>(webp.data()), qsizetype(webp.size())));
+  const QString text = predict(0);
+  EXPECT_TRUE(text.startsWith("Predicted Output: 10240x10240 px")) << text.toStdString();
+  EXPECT_EQ(tab.preview_resizer_view->scene()->items().size(), 1);
+}
+
+TEST_F(ResizerTabTest, PhotoShrinksWithItsNameAndDpi) {
+  add("photo.JPG", encoded(photo(4000, 3000), ".jpg"));
+  tab.entry_resize_w->setText("1000");
+  run(out);
+  const QString written = out + "/photo_scaled.JPG";
+  const QByteArray bytes = read_file(written);
+  ASSERT_EQ(sniff_format(bytes), ImageFormat::Jpeg);
+  const QImage image = QImage::fromData(bytes);
+  EXPECT_EQ(image.size(), QSize(1000, 750));
+  EXPECT_EQ(image.dotsPerMeterX(), 11811);  // 300 DPI
+  EXPECT_EQ(tab.progress_resizer->value(), 1);
+  EXPECT_EQ(message(), "Export Complete: Batch process finished. Exported 1 images.");
+}
+
+// Mended: "Match Original" keeps the source's format when the picture
+// changes, and alpha is dropped for JPEG only (grey with alpha included).
+TEST_F(ResizerTabTest, FormatsAndAlpha) {
+  cv::Mat logo(40, 60, CV_8UC4, cv::Scalar(0, 0, 255, 0));
+  add("logo.png", encoded(logo, ".png"));
+  add("grey alpha.png", grey_alpha_png(30, 20));
+  tab.entry_resize_w->setText("30");
+  tab.combo_resizer_rotate->setCurrentText("90°");
+  run(out);
+  const SourceImage kept = read_source_file(out + "/logo_scaled.png");
+  EXPECT_EQ(kept.format, ImageFormat::Png);
+  EXPECT_EQ(kept.image.channels(), 4);
+  EXPECT_EQ(kept.image.size(), cv::Size(20, 30));  // 30 x 20, turned
+
+  for (const char* choice : {"JPEG", "WEBP"}) {
+    tab.combo_resizer_format->setCurrentText(choice);
+    const std::string printed = run(out);
+    EXPECT_EQ(printed, "") << choice;
+    EXPECT_TRUE(message().contains("Exported 2 images.")) << choice;
+  }
+  const SourceImage logo_jpeg = read_source_file(out + "/logo_scaled.jpeg");
+  EXPECT_EQ(logo_jpeg.format, ImageFormat::Jpeg);
+  EXPECT_EQ(logo_jpeg.image.channels(), 3);
+  EXPECT_EQ(read_source_file(out + "/grey alpha_scaled.jpeg").image.channels(), 3);
+  EXPECT_EQ(read_source_file(out + "/grey alpha_scaled.webp").image.channels(), 4);
+}
+
+TEST_F(ResizerTabTest, LaterOfTwoSameNamedEntriesWins) {
+  const QString second = dir.path() + "/other/x.png";
+  add("x.png", encoded(cv::Mat(10, 10, CV_8UC3, cv::Scalar(0, 0, 255)), ".png"));
+  write_file(second, encoded(cv::Mat(10, 10, CV_8UC3, cv::Scalar(255, 0, 0)), ".png"));
+  dialogs.open_file_lists.push_back({second});
+  tab.btn_add_files->click();
+  run(out);
+  const cv::Mat result = read_source_file(out + "/x_scaled.png").image;
+  ASSERT_FALSE(result.empty());
+  EXPECT_EQ(result.at<cv::Vec3b>(5, 5), cv::Vec3b(255, 0, 0));
+}
+
+// Mended: the message counts what was written and names what failed.
+TEST_F(ResizerTabTest, FailuresAreCountedAndNamed) {
+  const QByteArray good = encoded(photo(64, 48), ".jpg");
+  add("good.jpg", good);
+  const QString gone = add("gone.png", good);
+  QFile::remove(gone);
+  add("notes.jpg", "just words");
+  add("cut.jpg", good.left(good.size() - 30));
+  add("empty.png", "");
+  add("vast.png", vast_png());
+  add("words.webp", "more words");
+  const std::string printed = run(out);
+  EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"good_scaled.jpg"});
+  const QString text = message();
+  EXPECT_TRUE(text.contains("Exported 1 images.")) << text.toStdString();
+  for (const char* name : {"gone.png: ", "notes.jpg: ", "cut.jpg: ", "empty.png: "}) {
+    EXPECT_TRUE(text.contains(name)) << name;
+  }
+  // One line per failure, in queue order.
+  EXPECT_TRUE(text.contains("... and 1 more.")) << text.toStdString();  // five named at most
+  EXPECT_TRUE(text.contains("6 of 7 files failed:")) << text.toStdString();
+  EXPECT_FALSE(text.contains("words.webp")) << text.toStdString();
+  EXPECT_EQ(QString::fromStdString(printed).count("Resizer Error: "), 6);
+  EXPECT_LT(printed.find("gone.png"), printed.find("notes.jpg"));
+  EXPECT_LT(printed.find("cut.jpg"), printed.find("empty.png"));
+  EXPECT_EQ(tab.progress_resizer->value(), 7);
+
+  // A folder nothing can be written into.
+  run(QStringLiteral("/proc"));
+  EXPECT_TRUE(message().contains("Exported 0 images.")) << message().toStdString();
+  EXPECT_TRUE(message().contains("good.jpg: ")) << message().toStdString();
+}
+
+TEST_F(ResizerTabTest, BadDpiStopsBeforeAnythingIsWritten) {
+  add("a.png", encoded(cv::Mat(10, 10, CV_8UC3, cv::Scalar(1)), ".png"));
+  tab.entry_dpi->setText("abc");
+  dialogs.directories.push_back(out);
+  tab.btn_run_resizer->click();
+  const DialogCall* warning = dialogs.last("warning");
+  ASSERT_NE(warning, nullptr);
+  EXPECT_EQ(warning->title, "Error");
+  EXPECT_TRUE(warning->text.contains("\"abc\""));
+  EXPECT_EQ(dialogs.count("information"), 0);
+  EXPECT_TRUE(QDir(out).isEmpty());
+
+  tab.entry_dpi->setText("300");
+  tab.entry_resize_w->setText("abc");
+  const std::string printed = run(out);
+  EXPECT_NE(printed.find("Resizer Error: a.png: could not convert string to float: 'abc'"),
+            std::string::npos);
+}
+
+// The chosen file is the highest quality that fits, byte for byte what a
+// direct encode at that quality gives; what cannot fit is said.
+TEST_F(ResizerTabTest, SizeCeiling) {
+  const cv::Mat picture = photo(400, 300);
+  add("p.jpg", encoded(picture, ".jpg"));
+  tab.chk_enable_comp->setChecked(true);
+  tab.entry_target_kb->setText("12.5");
+  tab.combo_resizer_format->setCurrentText("JPEG");
+  run(out);
+  const QByteArray written = read_file(out + "/p_scaled.jpeg");
+  ASSERT_FALSE(written.isEmpty());
+  EXPECT_LE(written.size(), 12.5 * 1024);
+  const cv::Mat source = read_source_file(in + "/p.jpg").image;
+  int best = 5;
+  for (int q = 5; q <= 95; ++q) {
+    if (encode_image(source, ImageFormat::Jpeg, q, 300).bytes.size() <= 12.5 * 1024) best = q;
+  }
+  EXPECT_EQ(written, encode_image(source, ImageFormat::Jpeg, best, 300).bytes);
+  EXPECT_FALSE(message().contains("quality 5"));
+
+  tab.entry_target_kb->setText("0");
+  run(out);
+  EXPECT_EQ(read_file(out + "/p_scaled.jpeg"),
+            encode_image(source, ImageFormat::Jpeg, 5, 300).bytes);
+  EXPECT_TRUE(message().contains("Exported 1 images.")) << message().toStdString();
+  EXPECT_TRUE(message().contains("1 images are larger than 0 KB even at quality 5."));
+}
+
+TEST_F(ResizerTabTest, EmptyQueueAsksNothing) {
+  tab.btn_run_resizer->click();
+  EXPECT_TRUE(dialogs.calls.empty());
+}
+
+}  // namespace
+}  // namespace orvane

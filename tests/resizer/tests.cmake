@@ -1,0 +1,3 @@
+orvane_add_test(resizer_logic_test ${CMAKE_CURRENT_LIST_DIR}/resizer_logic_test.cpp)
+orvane_add_test(resizer_tab_test ${CMAKE_CURRENT_LIST_DIR}/resizer_tab_test.cpp)
+target_link_libraries(resizer_tab_test PRIVATE orvane_test_png)
