@@ -28,6 +28,8 @@
 #include "app/app_core.h"
 #include "app/dialogs.h"
 
+using namespace orvane;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -17,9 +18,10 @@
 #include <vector>
 
 #include "dataset_tools/analytics.h"
-#include "dataset_tools/file_copy.h"
 #include "dataset_tools/health.h"
 #include "dataset_tools/split_export.h"
+
+using namespace orvane;
 
 namespace {
 
@@ -54,9 +56,11 @@ std::string label_text(std::mt19937& random) {
 }
 
 void write_or_die(const QString& path, std::string_view bytes) {
-  QString error;
-  if (!write_file_replacing(path, bytes, error)) {
-    std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(error));
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+          static_cast<qint64>(bytes.size())) {
+    std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
     std::exit(1);
   }
 }

@@ -12,6 +12,8 @@
 
 #include "app/app_core.h"
 
+using namespace orvane;
+
 namespace {
 
 int run_child(int argc, char** argv, const std::chrono::steady_clock::time_point start) {

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QStringView>
 
+namespace orvane {
+
 // Whether `file_name` ends in .jpg, .jpeg, .png, .bmp or .webp (any case).
 bool is_annotator_image_name(QStringView file_name);
 
@@ -28,3 +30,5 @@ QSet<QString> txt_names_in(const QString& folder);
 
 // "[✓] name" when the image has a label file, "[  ] name" otherwise.
 QString image_list_entry(const QString& image_path, bool has_label);
+
+}  // namespace orvane

@@ -7,12 +7,14 @@
 #include <iostream>
 
 #include "annotator/annotation_items.h"
-#include "annotator/atomic_file.h"
-#include "annotator/class_list.h"
-#include "annotator/label_file.h"
 #include "app/app_core.h"
 #include "app/dialogs.h"
 #include "canvas/interactive_canvas.h"
+#include "labels/class_list.h"
+#include "labels/label_file.h"
+#include "labels/label_paths.h"
+
+namespace orvane {
 
 void OrvaneStudio::load_existing_annotations(const QString& image_path) {
   annotations.clear();
@@ -48,13 +50,11 @@ void OrvaneStudio::save_current_annotations() {
   if (display_cv_img.empty() || shown_image_path.isEmpty()) return;
   const QString label_path = label_path_for_image(shown_image_path);
 
-  QHash<QString, int> ids;
-  // A name listed twice keeps its first position.
-  for (int id = static_cast<int>(classes.size()) - 1; id >= 0; --id) ids[classes[id]] = id;
+  const ClassIds ids(classes);
   std::vector<LabelShape> shapes(annotations.size());
   for (std::size_t i = 0; i < annotations.size(); ++i) {
     const AnnotationRecord& record = annotations[i];
-    shapes[i].class_id = ids.value(record.label, 0);
+    shapes[i].class_id = std::max(ids.id_of(record.label), 0);
     shapes[i].points = record.item->mapToScene(record.item->polygon());
   }
   const QByteArray content =
@@ -72,9 +72,11 @@ void OrvaneStudio::save_current_annotations() {
 void OrvaneStudio::save_classes_file() {
   if (image_folder.isEmpty()) return;
   const QString path = QDir(image_folder).filePath(QStringLiteral("classes.txt"));
-  const QString error = write_file_atomically(path, format_class_list(classes));
+  const QString error = write_class_list_file(path, classes);
   if (!error.isEmpty()) {
     dialogs().critical(this, QStringLiteral("Error"),
                        QStringLiteral("Could not save %1:\n%2").arg(path, error));
   }
 }
+
+}  // namespace orvane

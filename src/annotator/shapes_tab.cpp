@@ -10,12 +10,15 @@
 #include <array>
 
 #include "annotator/annotation_items.h"
-#include "annotator/class_colors.h"
 #include "annotator/label_dialog.h"
 #include "app/app_core.h"
 #include "app/dialogs.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
+#include "labels/class_colors.h"
+#include "labels/class_list.h"
+
+namespace orvane {
 
 namespace {
 
@@ -64,12 +67,11 @@ void OrvaneStudio::handle_new_poly(const QPolygonF& poly) {
 
 void OrvaneStudio::update_annotation_colors() {
   if (annotations.empty()) return;
-  QHash<QString, int> ids;
-  for (int id = static_cast<int>(classes.size()) - 1; id >= 0; --id) ids[classes[id]] = id;
+  const ClassIds ids(classes);
   std::array<QColor, CLASS_COLORS.size()> colors;
   for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = class_color(static_cast<int>(i));
   for (const AnnotationRecord& record : annotations) {
-    const int id = ids.value(record.label, 0);
+    const int id = std::max(ids.id_of(record.label), 0);
     apply_annotation_look(record.item, colors[static_cast<std::size_t>(id) % colors.size()],
                           record.item->isSelected());
   }
@@ -149,3 +151,5 @@ void OrvaneStudio::copy_previous_frame_shapes() {
   kept_label_lines = std::move(own_kept_lines);
   save_current_annotations();
 }
+
+}  // namespace orvane

@@ -18,15 +18,19 @@
 #include <QVBoxLayout>
 
 #include "annotator/annotation_items.h"
-#include "annotator/class_list.h"
 #include "annotator/image_folder.h"
-#include "annotator/label_file.h"
 #include "annotator/scene_release_watcher.h"
 #include "app/app_core.h"
 #include "app/dialogs.h"
-#include "imaging/image_io.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
+#include "dataset_tools/dataset_actions.h"
+#include "imaging/image_io.h"
+#include "labels/class_list.h"
+#include "labels/label_file.h"
+#include "labels/label_paths.h"
+
+namespace orvane {
 
 namespace {
 
@@ -371,3 +375,17 @@ void OrvaneStudio::update_single_list_status() {
     if (label_path_for_image(image_paths[row]) == label) refresh(row);
   }
 }
+
+void OrvaneStudio::run_health_check() {
+  DatasetTools(dialogs(), this).check_health({image_folder, image_paths, classes});
+}
+
+void OrvaneStudio::show_dataset_analytics() {
+  DatasetTools(dialogs(), this).show_class_distribution({image_folder, image_paths, classes});
+}
+
+void OrvaneStudio::export_and_split_dataset() {
+  DatasetTools(dialogs(), this).export_split({image_folder, image_paths, classes});
+}
+
+}  // namespace orvane

@@ -27,6 +27,8 @@ class QTableWidget;
 class QTabWidget;
 class QWidget;
 
+namespace orvane {
+
 class Dialogs;
 class InteractiveCanvas;
 class ThemeToggle;
@@ -174,3 +176,5 @@ class OrvaneStudio : public QMainWindow {
  private:
   std::unique_ptr<Dialogs> dialogs_;
 };
+
+}  // namespace orvane

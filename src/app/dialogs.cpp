@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+namespace orvane {
+
 Dialogs::~Dialogs() = default;
 
 void Dialogs::information(QWidget* parent, const QString& title, const QString& text) {
@@ -33,3 +35,5 @@ QStringList Dialogs::get_open_file_names(QWidget* parent, const QString& title, 
 }
 
 int Dialogs::exec(QDialog& dialog) { return dialog.exec(); }
+
+}  // namespace orvane

@@ -9,6 +9,8 @@
 class QDialog;
 class QWidget;
 
+namespace orvane {
+
 class Dialogs {
  public:
   virtual ~Dialogs();
@@ -25,3 +27,5 @@ class Dialogs {
   // Runs any modal dialog and returns its result code.
   virtual int exec(QDialog& dialog);
 };
+
+}  // namespace orvane

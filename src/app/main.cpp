@@ -24,10 +24,10 @@ int main(int argc, char* argv[]) {
 #ifdef Q_OS_WIN
   set_windows_app_id();
 #endif
-  const QString icon = app_icon_path();
+  const QString icon = orvane::app_icon_path();
   if (!icon.isEmpty()) QApplication::setWindowIcon(QIcon(icon));
 
-  OrvaneStudio window;
+  orvane::OrvaneStudio window;
   window.show();
   return app.exec();
 }

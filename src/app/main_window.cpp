@@ -20,6 +20,8 @@
 #include "theme/stylesheet.h"
 #include "theme/theme_toggle.h"
 
+namespace orvane {
+
 OrvaneStudio::OrvaneStudio(QWidget* parent)
     : QMainWindow(parent), dialogs_(std::make_unique<Dialogs>()) {
   setWindowTitle(QStringLiteral("Orvane Studio - Deep Learning Workstation"));
@@ -118,3 +120,5 @@ void OrvaneStudio::closeEvent(QCloseEvent* event) {
   save_current_annotations();
   event->accept();
 }
+
+}  // namespace orvane

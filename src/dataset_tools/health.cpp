@@ -4,18 +4,19 @@
 #include <QSet>
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
-#include "annotator/label_file.h"
-#include "annotator/label_text.h"
-#include "dataset_tools/dataset_files.h"
+#include "common/parallel_ranges.h"
+#include "fileio/file_read.h"
+#include "fileio/folder_listing.h"
+#include "labels/label_paths.h"
+#include "labels/label_text.h"
 
-using namespace dataset_io;
+namespace orvane {
+
 using namespace label_text;
 
 namespace {
@@ -161,29 +162,15 @@ bool is_health_label_name(const QString& file_name) {
 
 bool list_dataset_folder(const QString& folder, DatasetListing& listing, QString& error) {
   listing = {};
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path root(QFile::encodeName(folder).toStdString());
-  fs::directory_iterator it(root, ec);
-  if (ec) {
-    error = QString::fromStdString(ec.message());
-    return false;
-  }
-  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) break;
-    std::error_code type_ec;
-    if (it->is_directory(type_ec)) continue;
-    const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename()));
-    if (is_health_image_name(name)) {
-      listing.images.append(name);
-    } else if (is_health_label_name(name)) {
-      listing.labels.append(name);
+  std::vector<FolderEntry> entries;
+  if (!list_folder(folder, entries, error)) return false;
+  for (const FolderEntry& entry : entries) {
+    if (entry.is_dir) continue;
+    if (is_health_image_name(entry.name)) {
+      listing.images.append(entry.name);
+    } else if (is_health_label_name(entry.name)) {
+      listing.labels.append(entry.name);
     }
-  }
-  if (ec) {
-    error = QString::fromStdString(ec.message());
-    listing = {};
-    return false;
   }
   std::sort(listing.images.begin(), listing.images.end());
   std::sort(listing.labels.begin(), listing.labels.end());
@@ -301,3 +288,5 @@ QString health_report_text(const HealthReport& report) {
   }
   return text;
 }
+
+}  // namespace orvane

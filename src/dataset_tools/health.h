@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <string_view>
 
+namespace orvane {
+
 // The top level of a dataset folder, split by kind. Names are sorted so that
 // the report's samples do not depend on the file system's listing order.
 struct DatasetListing {
@@ -46,3 +48,5 @@ QString python_list(const QStringList& items);
 
 // The message of the "Health Check" box.
 QString health_report_text(const HealthReport& report);
+
+}  // namespace orvane

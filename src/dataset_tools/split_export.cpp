@@ -13,12 +13,16 @@
 #include <random>
 #include <system_error>
 
-#include "annotator/label_file.h"
-#include "annotator/label_text.h"
-#include "dataset_tools/dataset_files.h"
-#include "dataset_tools/file_copy.h"
+#include "common/parallel_ranges.h"
+#include "fileio/atomic_write.h"
+#include "fileio/file_copy.h"
+#include "fileio/file_read.h"
+#include "fileio/folder_listing.h"
+#include "labels/label_paths.h"
+#include "labels/label_text.h"
 
-using namespace dataset_io;
+namespace orvane {
+
 using namespace label_text;
 
 // --- the split ---
@@ -216,12 +220,11 @@ std::filesystem::path native_path(const QString& path) {
 
 // Names of the entries of `folder` (nothing when it cannot be listed).
 QSet<QString> folder_names(const QString& folder) {
+  std::vector<FolderEntry> entries;
+  QString error;
+  list_folder(folder, entries, error);
   QSet<QString> names;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(native_path(folder), ec), end; !ec && it != end;
-       it.increment(ec)) {
-    names.insert(QFile::decodeName(QByteArray::fromStdString(it->path().filename())));
-  }
+  for (const FolderEntry& entry : entries) names.insert(entry.name);
   return names;
 }
 
@@ -351,7 +354,8 @@ class Exporter {
     }
     if (status == ReadStatus::Missing) return true;  // vanished since it was found
     const BoxConversion boxes = convert_label_to_boxes(bytes);
-    if (!write_file_replacing(label_target, boxes.text, reason)) {
+    reason = write_file_atomically(label_target, boxes.text);
+    if (!reason.isEmpty()) {
       error = failure_text(QStringLiteral("write"), label_target, reason);
       return false;
     }
@@ -403,10 +407,8 @@ class Exporter {
     const QString path = root_ + QStringLiteral("/data.yaml");
     const QByteArray text =
         data_yaml_text(QDir::cleanPath(QFileInfo(root_).absoluteFilePath()), classes).toUtf8();
-    QString error;
-    if (!write_file_replacing(path, std::string_view(text.constData(), text.size()), error)) {
-      return fail(QStringLiteral("write"), path, error);
-    }
+    const QString error = write_file_atomically(path, text);
+    if (!error.isEmpty()) return fail(QStringLiteral("write"), path, error);
     return true;
   }
 
@@ -421,3 +423,5 @@ ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssi
                                    LabelFormat format, const QStringList& classes) {
   return Exporter(output_folder, format).run(assignment, classes);
 }
+
+}  // namespace orvane

@@ -6,6 +6,8 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 
+namespace orvane {
+
 AppStyle::AppStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
 
 void AppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
@@ -41,3 +43,5 @@ void install_app_style() {
   if (!app || qobject_cast<AppStyle*>(QApplication::style())) return;
   QApplication::setStyle(new AppStyle);
 }
+
+}  // namespace orvane

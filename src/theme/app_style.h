@@ -5,6 +5,8 @@
 
 #include <QProxyStyle>
 
+namespace orvane {
+
 class AppStyle : public QProxyStyle {
   Q_OBJECT
 
@@ -17,3 +19,5 @@ class AppStyle : public QProxyStyle {
 
 // Makes AppStyle the application's style, once; later calls do nothing.
 void install_app_style();
+
+}  // namespace orvane

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <span>
 
+namespace orvane {
+
 namespace {
 
 struct RoleColour {
@@ -110,3 +112,5 @@ QString get_stylesheet(bool is_dark) {
   }
   return sheet;
 }
+
+}  // namespace orvane

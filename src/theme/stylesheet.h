@@ -4,4 +4,8 @@
 
 #include <QString>
 
+namespace orvane {
+
 QString get_stylesheet(bool is_dark = true);
+
+}  // namespace orvane

@@ -29,6 +29,8 @@ inline std::ostream& operator<<(std::ostream& os, const QString& text) {
   return os << '"' << text.toStdString() << '"';
 }
 
+namespace orvane {
+
 class AnnotatorTest : public ::testing::Test {
  protected:
   // A triangle, and its line as class 0 of a 100 x 100 image.
@@ -158,3 +160,5 @@ class AnnotatorTest : public ::testing::Test {
   std::unique_ptr<OrvaneStudio> window;
   ScriptedDialogs* dialogs = nullptr;
 };
+
+}  // namespace orvane

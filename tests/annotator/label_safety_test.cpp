@@ -7,7 +7,10 @@
 #include <QFile>
 
 #include "annotator/annotator_fixture.h"
-#include "annotator/label_file.h"
+#include "labels/label_file.h"
+#include "labels/label_paths.h"
+
+using namespace orvane;
 
 namespace {
 

@@ -5,7 +5,9 @@
 #include <tuple>
 
 #include "annotator/annotator_fixture.h"
-#include "annotator/label_file.h"
+#include "labels/label_file.h"
+
+using namespace orvane;
 
 namespace {
 

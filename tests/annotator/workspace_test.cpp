@@ -8,6 +8,8 @@
 
 #include "annotator/annotator_fixture.h"
 
+using namespace orvane;
+
 namespace {
 
 using WorkspaceTest = AnnotatorTest;

@@ -13,6 +13,8 @@
 #include "theme/stylesheet.h"
 #include "theme/theme_toggle.h"
 
+using namespace orvane;
+
 namespace {
 
 struct ShellFixture : ::testing::Test {

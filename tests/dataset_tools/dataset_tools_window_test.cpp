@@ -22,6 +22,8 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
+using namespace orvane;
+
 namespace {
 
 const QByteArray kPolygon = "0 0.1 0.2 0.3 0.4 0.2 0.6\n";

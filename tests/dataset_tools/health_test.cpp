@@ -14,6 +14,8 @@
 
 #include "support/test_files.h"
 
+using namespace orvane;
+
 TEST(Health, DuplicatePairs) {
   struct Case {
     const char* name;

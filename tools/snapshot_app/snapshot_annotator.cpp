@@ -14,6 +14,8 @@
 #include "snapshot.h"
 #include "theme/theme_toggle.h"
 
+using namespace orvane;
+
 namespace {
 
 // Answers the folder dialog with the prepared folder.

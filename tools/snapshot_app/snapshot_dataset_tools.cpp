@@ -6,6 +6,8 @@
 #include "dataset_tools/split_config_dialog.h"
 #include "snapshot.h"
 
+using namespace orvane;
+
 // The split dialog and the class distribution dialog, in the dark theme that
 // the window applies when it is built.
 void snapshot_dataset_tools(const SnapshotContext& context) {

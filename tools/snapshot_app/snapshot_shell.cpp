@@ -5,6 +5,8 @@
 #include "snapshot.h"
 #include "theme/theme_toggle.h"
 
+using namespace orvane;
+
 void snapshot_shell(const SnapshotContext& context) {
   static const char* const kTabNames[] = {"resizer", "splitter", "enricher", "annotator",
                                           "config",  "progress", "inference"};

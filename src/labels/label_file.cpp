@@ -1,15 +1,16 @@
-#include "annotator/label_file.h"
+#include "labels/label_file.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <system_error>
 
-#include "annotator/atomic_file.h"
-#include "annotator/label_text.h"
+#include "fileio/atomic_write.h"
+#include "fileio/file_read.h"
+#include "labels/label_text.h"
+
+namespace orvane {
 
 namespace {
 
@@ -22,26 +23,6 @@ QString quoted_line(std::string_view line) {
 }
 
 }  // namespace
-
-qsizetype extension_dot(QStringView file_name) {
-  qsizetype first = 0;
-  while (first < file_name.size() && file_name[first] == QLatin1Char('.')) ++first;
-  const qsizetype dot = file_name.lastIndexOf(QLatin1Char('.'));
-  return dot >= first ? dot : -1;
-}
-
-QString label_path_for_image(const QString& image_path) {
-  const qsizetype slash = image_path.lastIndexOf(QLatin1Char('/'));
-  const qsizetype name_start = slash + 1;
-  const qsizetype dot = extension_dot(QStringView(image_path).mid(name_start));
-  const QString stem = dot < 0 ? image_path : image_path.left(name_start + dot);
-  return stem + QStringLiteral(".txt");
-}
-
-QString name_without_extension(const QString& file_name) {
-  const qsizetype dot = extension_dot(file_name);
-  return dot < 0 ? file_name : file_name.left(dot);
-}
 
 LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int width, int height) {
   LabelFileContent content;
@@ -128,10 +109,16 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
 }
 
 LabelFileContent read_label_file(const QString& path, int class_count, int width, int height) {
-  if (!QFile::exists(path)) return {};
   QByteArray bytes;
   LabelFileContent content;
-  if (!read_file_bytes(path, bytes, content.error)) return content;
+  switch (read_whole_file(path, bytes, &content.error)) {
+    case ReadStatus::Missing:
+      return {};
+    case ReadStatus::Failed:
+      return content;
+    case ReadStatus::Ok:
+      break;
+  }
   return parse_label_file(bytes, class_count, width, height);
 }
 
@@ -175,6 +162,10 @@ QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, i
 }
 
 QString write_label_file(const QString& path, const QByteArray& content) {
-  if (content.trimmed().isEmpty()) return remove_file_if_present(path);
-  return write_file_atomically(path, content);
+  if (content.trimmed().isEmpty()) {
+    return remove_file_if_present(path, ExistingFile::kKeepIfUnreadable);
+  }
+  return write_file_atomically(path, content, ExistingFile::kKeepIfUnreadable);
 }
+
+}  // namespace orvane

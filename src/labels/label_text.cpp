@@ -1,9 +1,9 @@
-#include "annotator/label_text.h"
+#include "labels/label_text.h"
 
 #include <charconv>
 #include <system_error>
 
-namespace label_text {
+namespace orvane::label_text {
 
 namespace {
 
@@ -58,4 +58,4 @@ void append_fixed6(std::string& out, double value) {
   if (ec == std::errc()) out.append(buffer, ptr);
 }
 
-}  // namespace label_text
+}  // namespace orvane::label_text

@@ -1,11 +1,13 @@
-#include "annotator/label_text.h"
+#include "labels/label_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "annotator/label_file.h"
+#include "labels/label_paths.h"
+
+using namespace orvane;
 
 using namespace label_text;
 

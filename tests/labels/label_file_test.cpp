@@ -1,4 +1,4 @@
-#include "annotator/label_file.h"
+#include "labels/label_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,8 @@
 #include <tuple>
 
 #include "support/test_files.h"
+
+using namespace orvane;
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include <QStringView>
 #include <vector>
 
+namespace orvane {
+
 // One shape of a label file, in image pixels.
 struct LabelShape {
   int class_id = 0;
@@ -34,17 +36,6 @@ struct LabelFileContent {
 // Normalised coordinates beyond this magnitude (a thousand image sizes away)
 // could not be drawn or edited sensibly; such lines are kept as written.
 inline constexpr double kMaxNormalisedCoordinate = 1000.0;
-
-// Index of the dot that starts the extension of `file_name` (a name without
-// folder), or -1. Leading dots do not start an extension (".jpg" has none).
-qsizetype extension_dot(QStringView file_name);
-
-// The image path with its last extension replaced by ".txt".
-QString label_path_for_image(const QString& image_path);
-
-// A file name (without folder) without its last extension: "img10.jpg" ->
-// "img10"; names without an extension stay whole.
-QString name_without_extension(const QString& file_name);
 
 // Parses label-file bytes for an image of `width` x `height` pixels whose class
 // list holds `class_count` names.
@@ -72,3 +63,5 @@ QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, i
 // when `content` holds nothing but white space. Returns the reason of a
 // failure, or an empty text.
 QString write_label_file(const QString& path, const QByteArray& content);
+
+}  // namespace orvane

@@ -1,11 +1,13 @@
-#include "annotator/class_list.h"
+#include "labels/class_list.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
-#include "annotator/class_colors.h"
+#include "labels/class_colors.h"
 #include "support/test_files.h"
+
+using namespace orvane;
 
 namespace {
 

@@ -4,8 +4,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+
+namespace orvane {
 
 // The names of classes.txt bytes: UTF-8 (a byte-order mark is skipped; bytes
 // that are not UTF-8 are read as Latin-1 so no name is mangled), lines trimmed,
@@ -15,7 +18,19 @@ QStringList parse_class_list(QByteArrayView bytes);
 // The classes.txt text: each name followed by a line feed, in UTF-8.
 QByteArray format_class_list(const QStringList& classes);
 
-// The id of `name`: its first position in `classes`, or -1 when absent.
+// The id of a class name: its first position in the list, so a name listed
+// twice keeps its first id. Built once for many look-ups.
+class ClassIds {
+ public:
+  explicit ClassIds(const QStringList& classes);
+  // -1 when `name` is not in the list.
+  int id_of(const QString& name) const { return ids_.value(name, -1); }
+
+ private:
+  QHash<QString, int> ids_;
+};
+
+// The id of `name` by the same rule, for a single look-up; -1 when absent.
 int class_id_of(const QStringList& classes, const QString& name);
 
 struct ClassListFile {
@@ -26,3 +41,9 @@ struct ClassListFile {
 
 // Reads the class list file at `path`.
 ClassListFile read_class_list_file(const QString& path);
+
+// Replaces the class list file at `path` (an existing file that cannot be read
+// is left alone). Returns the reason of a failure, or an empty text.
+QString write_class_list_file(const QString& path, const QStringList& classes);
+
+}  // namespace orvane

@@ -1,10 +1,6 @@
-#include "dataset_tools/dataset_files.h"
+#include "fileio/file_read.h"
 
 #include <QFile>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
-#include <algorithm>
-#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -14,13 +10,15 @@
 #include <cstring>
 #endif
 
-namespace dataset_io {
+namespace orvane {
 
-ReadStatus read_whole_file(const QString& path, std::string& bytes, QString* error) {
+namespace {
+
+template <class Bytes>
+ReadStatus read_into(const QString& path, Bytes& bytes, QString* error) {
   bytes.clear();
 #ifdef Q_OS_UNIX
-  // Plain system calls: QFile costs several times more per file, and these
-  // tools read label files by the hundred thousand.
+  // Plain system calls: QFile costs several times more per file.
   const QByteArray native = QFile::encodeName(path);
   int fd;
   do {
@@ -35,7 +33,7 @@ ReadStatus read_whole_file(const QString& path, std::string& bytes, QString* err
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got > 0) {
-      bytes.append(buffer, static_cast<size_t>(got));
+      bytes.append(buffer, static_cast<decltype(bytes.size())>(got));
     } else if (got == 0) {
       break;
     } else if (errno != EINTR) {
@@ -63,27 +61,19 @@ ReadStatus read_whole_file(const QString& path, std::string& bytes, QString* err
     if (error) *error = file.errorString();
     return ReadStatus::Failed;
   }
-  bytes.assign(all.constData(), static_cast<size_t>(all.size()));
+  bytes.append(all.constData(), static_cast<decltype(bytes.size())>(all.size()));
   return ReadStatus::Ok;
 #endif
 }
 
-void parallel_ranges(int count, const std::function<void(int, int)>& body) {
-  if (count <= 0) return;
-  const int threads = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
-  // A few ranges per thread even out files of uneven size.
-  const int pieces = std::min(count, threads * 8);
-  if (pieces <= 1 || count < 64) {
-    body(0, count);
-    return;
-  }
-  std::vector<int> starts(static_cast<size_t>(pieces));
-  for (int i = 0; i < pieces; ++i) starts[static_cast<size_t>(i)] = i;
-  QtConcurrent::blockingMap(starts, [&](int piece) {
-    const int first = static_cast<int>(static_cast<long long>(count) * piece / pieces);
-    const int last = static_cast<int>(static_cast<long long>(count) * (piece + 1) / pieces);
-    body(first, last);
-  });
+}  // namespace
+
+ReadStatus read_whole_file(const QString& path, std::string& bytes, QString* error) {
+  return read_into(path, bytes, error);
 }
 
-}  // namespace dataset_io
+ReadStatus read_whole_file(const QString& path, QByteArray& bytes, QString* error) {
+  return read_into(path, bytes, error);
+}
+
+}  // namespace orvane

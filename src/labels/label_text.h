@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace label_text {
+namespace orvane::label_text {
 
 // Calls fn(line) for every line of `text`; lines end at "\n", "\r\n" or "\r".
 // The last line need not end with a line break.
@@ -42,4 +42,4 @@ IdParse parse_class_id(std::string_view token, long long& value);
 // Appends `value` in fixed-point notation with exactly six decimals.
 void append_fixed6(std::string& out, double value);
 
-}  // namespace label_text
+}  // namespace orvane::label_text

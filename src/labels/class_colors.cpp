@@ -1,6 +1,8 @@
-#include "annotator/class_colors.h"
+#include "labels/class_colors.h"
 
-#include "annotator/class_list.h"
+#include "labels/class_list.h"
+
+namespace orvane {
 
 QColor class_color(int class_id) {
   const int index = class_id < 0 ? 0 : class_id % static_cast<int>(CLASS_COLORS.size());
@@ -10,3 +12,5 @@ QColor class_color(int class_id) {
 QColor label_color(const QStringList& classes, const QString& label) {
   return class_color(class_id_of(classes, label));
 }
+
+}  // namespace orvane

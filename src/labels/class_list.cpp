@@ -1,9 +1,11 @@
-#include "annotator/class_list.h"
+#include "labels/class_list.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
-#include "annotator/atomic_file.h"
+#include "fileio/atomic_write.h"
+#include "fileio/file_read.h"
+
+namespace orvane {
 
 QStringList parse_class_list(QByteArrayView bytes) {
   static constexpr char kBom[] = "\xEF\xBB\xBF";
@@ -33,15 +35,31 @@ QByteArray format_class_list(const QStringList& classes) {
   return out;
 }
 
+ClassIds::ClassIds(const QStringList& classes) {
+  ids_.reserve(classes.size());
+  // Backwards, so the first position of a repeated name is the one kept.
+  for (int id = static_cast<int>(classes.size()) - 1; id >= 0; --id) ids_.insert(classes[id], id);
+}
+
 int class_id_of(const QStringList& classes, const QString& name) {
   return static_cast<int>(classes.indexOf(name));
 }
 
 ClassListFile read_class_list_file(const QString& path) {
   ClassListFile result;
-  result.exists = QFile::exists(path);
   QByteArray bytes;
-  if (!result.exists || !read_file_bytes(path, bytes, result.error)) return result;
-  result.names = parse_class_list(bytes);
+  const ReadStatus status = read_whole_file(path, bytes, &result.error);
+  result.exists = status != ReadStatus::Missing;
+  if (status == ReadStatus::Ok) {
+    result.names = parse_class_list(bytes);
+  } else if (status == ReadStatus::Missing) {
+    result.error.clear();
+  }
   return result;
 }
+
+QString write_class_list_file(const QString& path, const QStringList& classes) {
+  return write_file_atomically(path, format_class_list(classes), ExistingFile::kKeepIfUnreadable);
+}
+
+}  // namespace orvane

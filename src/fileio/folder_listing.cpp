@@ -1,0 +1,30 @@
+#include "fileio/folder_listing.h"
+
+#include <QFile>
+#include <filesystem>
+#include <system_error>
+
+namespace orvane {
+
+bool list_folder(const QString& folder, std::vector<FolderEntry>& entries, QString& error) {
+  namespace fs = std::filesystem;
+  entries.clear();
+  std::error_code ec;
+  fs::directory_iterator it(fs::path(QFile::encodeName(folder).toStdString()), ec);
+  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    FolderEntry entry;
+    entry.name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().native()));
+    entry.is_dir = it->is_directory(type_ec);
+    entry.is_file = !entry.is_dir && it->is_regular_file(type_ec);
+    entries.push_back(std::move(entry));
+  }
+  if (ec) {
+    error = QString::fromStdString(ec.message());
+    entries.clear();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace orvane

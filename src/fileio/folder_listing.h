@@ -1,0 +1,19 @@
+// Listing the direct entries of a folder, with the kind of each entry.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace orvane {
+
+struct FolderEntry {
+  QString name;
+  bool is_dir = false;   // a folder, or a link to one
+  bool is_file = false;  // a regular file, or a link to one
+};
+
+// Lists `folder` (sub-folders are not searched), in the file system's order.
+// False, with the system's reason in `error`, when it cannot be listed.
+bool list_folder(const QString& folder, std::vector<FolderEntry>& entries, QString& error);
+
+}  // namespace orvane
