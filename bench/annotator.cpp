@@ -25,8 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_core.h"
+#include "annotator/annotator_tab.h"
 #include "app/dialogs.h"
+#include "app/main_window.h"
 
 using namespace orvane;
 
@@ -128,7 +129,7 @@ struct Window {
   }
   void load(const QString& folder) {
     dialogs->folder = folder;
-    studio->load_directory();
+    studio->tab_workspace->load_directory();
   }
   // Lets the pending layout and paint events run: the image is on screen.
   static void settle() { QCoreApplication::processEvents(); }
@@ -206,7 +207,7 @@ int main(int argc, char** argv) {
   }
 
   Window window;
-  OrvaneStudio& studio = *window.studio;
+  AnnotatorTab& studio = *window.studio->tab_workspace;
   std::printf("measuring, %d runs each (medians; window offscreen, shown) ...\n", runs);
   std::fflush(stdout);
 

@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/app_core.h"
 #include "app/app_icon.h"
+#include "app/main_window.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

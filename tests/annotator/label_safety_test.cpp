@@ -39,14 +39,14 @@ TEST_F(LabelSafetyTest, UnusableLinesSurviveEverySave) {
   // Reading stops at the first unreadable line; that line and all after it
   // are kept.
   EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
-  window->next_image();  // saves a.txt
+  tab->next_image();  // saves a.txt
   EXPECT_EQ(read_file(path("a.txt")),
             "0 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n" + unused.join('\n') + '\n');
 
   // Deleting every shape keeps the file for the lines that are left.
-  window->prev_image();
-  window->table_objects->selectRow(0);
-  window->ann_delete_selected();
+  tab->prev_image();
+  tab->table_objects->selectRow(0);
+  tab->ann_delete_selected();
   EXPECT_TRUE(read_file(path("a.txt")).startsWith("cat 0.1"));
   EXPECT_EQ(list_texts().first(), "[✓] a.png");
 }
@@ -56,9 +56,9 @@ TEST_F(LabelSafetyTest, FolderWithoutClassListKeepsItsLabelFiles) {
   const QByteArray labels = "3 0.1 0.1 0.5 0.1 0.5 0.5\n0 0.5 0.5 0.2 0.2\n";
   put("a.txt", labels);
   load(dir.path());
-  EXPECT_TRUE(window->annotations.empty());
-  window->next_image();
-  window->prev_image();
+  EXPECT_TRUE(tab->annotations.empty());
+  tab->next_image();
+  tab->prev_image();
   EXPECT_EQ(read_file(path("a.txt")), labels);
   // A new shape goes before the kept lines.
   draw(kTriangle, "cat");
@@ -104,13 +104,13 @@ TEST_F(LabelSafetyTest, MovedShapeIsSavedOnClosingAndOnLoadingAnotherFolder) {
   images({"one/a.png", "two/b.png"});
   load(path("one"));
   draw(kTriangle, "cat");
-  window->annotations[0].item->setPos(10, 0);
+  tab->annotations[0].item->setPos(10, 0);
   load(path("two"));
   EXPECT_EQ(read_file(path("one/a.txt")),
             "0 0.200000 0.100000 0.700000 0.100000 0.700000 0.600000\n");
   draw(kTriangle, "cat");
-  window->annotations[0].item->setPos(0, 30);
-  window->annotations[0].item->setSelected(true);  // closing a shown window with a selection
+  tab->annotations[0].item->setPos(0, 30);
+  tab->annotations[0].item->setSelected(true);  // closing a shown window with a selection
   show_annotator();
   close_window();
   EXPECT_EQ(read_file(path("two/b.txt")),
@@ -125,21 +125,21 @@ TEST_F(LabelSafetyTest, UndecodableImageKeepsThePositionOnTheShownImage) {
   load(dir.path());
   draw(kTriangle, "cat");
   const QString unreadable = "Cannot read b.png: the file is empty";
-  EXPECT_EQ(step(window->btn_next_img), "0: " + unreadable);
+  EXPECT_EQ(step(tab->btn_next_img), "0: " + unreadable);
   EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
 
   // Later saves go to the shown image, never to b.txt.
   draw(kTriangle, "cat");
-  window->btn_save_annotations->click();
+  tab->btn_save_annotations->click();
   EXPECT_FALSE(QFile::exists(path("b.txt")));
   EXPECT_EQ(read_file(path("a.txt")), QByteArray(kTriangleLine).repeated(2));
   EXPECT_EQ(list_texts(), (QStringList{"[✓] a.png", "[  ] b.png", "[  ] c.png"}));
 
-  EXPECT_EQ(step(window->btn_next_img), "2: STATUS: PENDING");
-  EXPECT_EQ(window->display_cv_img.cols, 40);
-  EXPECT_EQ(step(window->btn_next_img), "2: STATUS: PENDING");  // the last image
-  EXPECT_EQ(step(window->btn_prev_img), "2: " + unreadable);
-  EXPECT_EQ(step(window->btn_prev_img), "0: STATUS: ANNOTATED");
+  EXPECT_EQ(step(tab->btn_next_img), "2: STATUS: PENDING");
+  EXPECT_EQ(tab->display_cv_img.cols, 40);
+  EXPECT_EQ(step(tab->btn_next_img), "2: STATUS: PENDING");  // the last image
+  EXPECT_EQ(step(tab->btn_prev_img), "2: " + unreadable);
+  EXPECT_EQ(step(tab->btn_prev_img), "0: STATUS: ANNOTATED");
   EXPECT_EQ(shapes(), (QStringList{"cat|Polygon", "cat|Polygon"}));
 }
 
@@ -151,22 +151,22 @@ TEST_F(LabelSafetyTest, AnotherFolderNeverRewritesTheShownImagesFileWithItsClass
   put("two/classes.txt", "bird\n");
   put("three/a.png", "not an image");
   load(path("one"));
-  ASSERT_EQ(window->annotations.size(), 1u);
+  ASSERT_EQ(tab->annotations.size(), 1u);
 
   for (const char* folder : {"two", "three"}) {  // no images; only an unreadable one
     SCOPED_TRACE(folder);
     load(path(folder));
-    EXPECT_EQ(window->list_images->count(), folder == std::string("two") ? 0 : 1);
+    EXPECT_EQ(tab->list_images->count(), folder == std::string("two") ? 0 : 1);
     // The picture stays, its shapes do not; nothing is saved against the
     // new class list, and nothing can be drawn onto the old image.
-    EXPECT_EQ(window->display_cv_img.cols, 100);
+    EXPECT_EQ(tab->display_cv_img.cols, 100);
     EXPECT_EQ(shapes(), QStringList());
-    window->btn_save_annotations->click();
-    window->handle_new_poly(kTriangle);
+    tab->btn_save_annotations->click();
+    tab->handle_new_poly(kTriangle);
     EXPECT_EQ(dialogs->count("exec"), 0);
     EXPECT_EQ(read_file(path("one/a.txt")), dog_line);
   }
-  EXPECT_TRUE(window->lbl_img_status->text().contains("a.png"));
+  EXPECT_TRUE(tab->lbl_img_status->text().contains("a.png"));
   close_window();
   EXPECT_EQ(read_file(path("one/a.txt")), dog_line);
   EXPECT_FALSE(QFile::exists(path("three/a.txt")));

@@ -1,6 +1,6 @@
 #include <vector>
 
-#include "app/app_core.h"
+#include "app/main_window.h"
 #include "dataset_tools/analytics.h"
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/split_config_dialog.h"

@@ -1,7 +1,7 @@
 #include <QTabWidget>
 
-#include "app/app_core.h"
 #include "app/help_dialog.h"
+#include "app/main_window.h"
 #include "snapshot.h"
 #include "theme/theme_toggle.h"
 

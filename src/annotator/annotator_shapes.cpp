@@ -10,8 +10,8 @@
 #include <array>
 
 #include "annotator/annotation_items.h"
+#include "annotator/annotator_tab.h"
 #include "annotator/label_dialog.h"
-#include "app/app_core.h"
 #include "app/dialogs.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
@@ -30,18 +30,18 @@ void clear_current_row(QTableWidget* table) {
 
 }  // namespace
 
-void OrvaneStudio::change_active_mode(const QString& mode) {
+void AnnotatorTab::change_active_mode(const QString& mode) {
   canvas->set_draw_mode(mode);
   canvas_view->set_interaction_mode(mode);
 }
 
-void OrvaneStudio::handle_canvas_point(const QPointF&) {}
+void AnnotatorTab::handle_canvas_point(const QPointF&) {}
 
-void OrvaneStudio::handle_new_poly(const QPolygonF& poly) {
+void AnnotatorTab::handle_new_poly(const QPolygonF& poly) {
   // Without an image there is no label file to keep the shape in.
-  if (display_cv_img.empty() || shown_image_path.isEmpty()) return;
+  if (display_cv_img.empty() || shown_image_path_.isEmpty()) return;
   LabelDialog dialog(classes, last_label, this);
-  if (dialogs().exec(dialog) != QDialog::Accepted) return;
+  if (dialogs_.exec(dialog) != QDialog::Accepted) return;
   const QString label = dialog.get_label();
   if (label.isEmpty()) return;
   last_label = label;
@@ -50,34 +50,14 @@ void OrvaneStudio::handle_new_poly(const QPolygonF& poly) {
     save_classes_file();
   }
 
-  QGraphicsPolygonItem* item = new_annotation_item(poly);
-  canvas->addItem(item);
-  const QString type = combo_mode->currentText();
-  annotations.push_back({item, label, type});
-  {
-    const QSignalBlocker blocker(table_objects);
-    const int row = table_objects->rowCount();
-    table_objects->insertRow(row);
-    table_objects->setItem(row, 0, new QTableWidgetItem(label));
-    table_objects->setItem(row, 1, new QTableWidgetItem(type));
-  }
+  annotations.add(poly, label, combo_mode->currentText());
   update_annotation_colors();
   save_current_annotations();
 }
 
-void OrvaneStudio::update_annotation_colors() {
-  if (annotations.empty()) return;
-  const ClassIds ids(classes);
-  std::array<QColor, CLASS_COLORS.size()> colors;
-  for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = class_color(static_cast<int>(i));
-  for (const AnnotationRecord& record : annotations) {
-    const int id = std::max(ids.id_of(record.label), 0);
-    apply_annotation_look(record.item, colors[static_cast<std::size_t>(id) % colors.size()],
-                          record.item->isSelected());
-  }
-}
+void AnnotatorTab::update_annotation_colors() { annotations.recolour(classes); }
 
-void OrvaneStudio::sync_table_selection() {
+void AnnotatorTab::sync_table_selection() {
   const QSignalBlocker blocker(canvas);
   canvas->clearSelection();
   const int row = table_objects->currentRow();
@@ -87,19 +67,11 @@ void OrvaneStudio::sync_table_selection() {
   update_annotation_colors();
 }
 
-void OrvaneStudio::sync_canvas_selection() {
+void AnnotatorTab::sync_canvas_selection() {
   const QSignalBlocker blocker(table_objects);
   table_objects->clearSelection();
-  int row = -1;
   const QList<QGraphicsItem*> selected = canvas->selectedItems();
-  if (!selected.isEmpty()) {
-    for (std::size_t i = 0; i < annotations.size(); ++i) {
-      if (annotations[i].item == selected.first()) {
-        row = static_cast<int>(i);
-        break;
-      }
-    }
-  }
+  const int row = selected.isEmpty() ? -1 : annotations.row_of(selected.first());
   if (row >= 0) {
     table_objects->selectRow(row);
     table_objects->scrollToItem(table_objects->item(row, 0));
@@ -109,17 +81,13 @@ void OrvaneStudio::sync_canvas_selection() {
   update_annotation_colors();
 }
 
-void OrvaneStudio::ann_delete_selected() {
+void AnnotatorTab::ann_delete_selected() {
   const int row = table_objects->currentRow();
   if (row < 0 || static_cast<std::size_t>(row) >= annotations.size()) return;
+  annotations.remove(row);
   {
     const QSignalBlocker scene_blocker(canvas);
     const QSignalBlocker table_blocker(table_objects);
-    QGraphicsPolygonItem* item = annotations[static_cast<std::size_t>(row)].item;
-    annotations.erase(annotations.begin() + row);
-    canvas->removeItem(item);
-    delete item;
-    table_objects->removeRow(row);
     clear_current_row(table_objects);
     canvas->clearSelection();
   }
@@ -127,28 +95,21 @@ void OrvaneStudio::ann_delete_selected() {
   save_current_annotations();
 }
 
-void OrvaneStudio::copy_previous_frame_shapes() {
+void AnnotatorTab::copy_previous_frame_shapes() {
   if (current_idx <= 0 || image_paths.isEmpty() || current_idx >= image_paths.size() ||
-      shown_image_path.isEmpty()) {
-    dialogs().warning(this, QStringLiteral("Unavailable"),
-                      QStringLiteral("No previous image available to copy annotations from."));
+      shown_image_path_.isEmpty()) {
+    dialogs_.warning(this, QStringLiteral("Unavailable"),
+                     QStringLiteral("No previous image available to copy annotations from."));
     return;
   }
-  {
-    // The copy replaces this image's shapes, on the canvas as in the file.
-    const QSignalBlocker blocker(canvas);
-    for (const AnnotationRecord& record : annotations) {
-      canvas->removeItem(record.item);
-      delete record.item;
-    }
-    annotations.clear();
-  }
+  // The copy replaces this image's shapes, on the canvas as in the file.
+  annotations.clear();
   // Lines of this image's file that were never shapes are not the user's to
   // replace by a copy: they stay, and the previous file's such lines are not
   // copied.
-  QByteArrayList own_kept_lines = std::move(kept_label_lines);
+  QByteArrayList own_kept_lines = std::move(kept_label_lines_);
   load_existing_annotations(image_paths[current_idx - 1]);
-  kept_label_lines = std::move(own_kept_lines);
+  kept_label_lines_ = std::move(own_kept_lines);
   save_current_annotations();
 }
 

@@ -1,0 +1,129 @@
+// AnnotatorTab: the "Image Annotator" tab. Loads an image folder, shows one
+// image at a time with its shapes, names drawn shapes, keeps every image's
+// label file and the folder's classes.txt written through, and hosts the
+// dataset tools' three buttons.
+#pragma once
+
+#include <QByteArrayList>
+#include <QPointF>
+#include <QPolygonF>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <opencv2/core.hpp>
+#include <optional>
+
+#include "annotator/annotation_set.h"
+
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+
+namespace orvane {
+
+class Dialogs;
+class InteractiveCanvas;
+class ZoomableView;
+class YoloModel;
+
+class AnnotatorTab : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit AnnotatorTab(Dialogs& dialogs, QWidget* parent = nullptr);
+  ~AnnotatorTab() override;
+
+  // --- label files and class list ---
+  void load_existing_annotations(const QString& image_path);
+  void save_current_annotations();
+  void save_classes_file();
+
+  // --- workspace ---
+  void load_directory();
+  void set_output_folder();
+  void populate_image_list();
+  void load_current_image();
+  void render_canvas_image(bool reset_zoom = false);
+  void fit_canvas_to_screen();
+  void jump_to_image(int row);
+  void prev_image();
+  void next_image();
+  void update_single_list_status();
+
+  // --- shapes and the object table ---
+  void change_active_mode(const QString& mode);
+  void handle_canvas_point(const QPointF& pt);
+  void handle_new_poly(const QPolygonF& poly);
+  void update_annotation_colors();
+  void sync_table_selection();
+  void sync_canvas_selection();
+  void ann_delete_selected();
+  void copy_previous_frame_shapes();
+
+  // --- dataset tools ---
+  void run_health_check();
+  void show_dataset_analytics();
+  void export_and_split_dataset();
+
+  // --- state ---
+  QString image_folder;
+  QStringList image_paths;
+  int current_idx = 0;
+  cv::Mat display_cv_img;  // empty: no image shown
+  QStringList classes;
+  AnnotationSet annotations;
+  QString last_label;
+  std::shared_ptr<YoloModel> ai_model;
+  std::optional<QString> output_folder;
+
+  // --- widgets ---
+  QPushButton* btn_load_dir = nullptr;
+  QPushButton* btn_set_output = nullptr;
+  QLabel* lbl_output_folder = nullptr;
+  QListWidget* list_images = nullptr;
+  QPushButton* btn_prev_img = nullptr;
+  QPushButton* btn_next_img = nullptr;
+  QLabel* lbl_img_status = nullptr;
+  QPushButton* btn_health_check = nullptr;
+  QPushButton* btn_analytics = nullptr;
+  QPushButton* btn_split_export = nullptr;
+  InteractiveCanvas* canvas = nullptr;
+  ZoomableView* canvas_view = nullptr;
+  QPushButton* btn_fit_screen = nullptr;
+  QComboBox* combo_mode = nullptr;
+  QPushButton* btn_copy_prev = nullptr;
+  QPushButton* btn_load_ai = nullptr;
+  QDoubleSpinBox* spin_ai_conf = nullptr;
+  QPushButton* btn_run_ai = nullptr;
+  QTableWidget* table_objects = nullptr;
+  QPushButton* btn_delete_shape = nullptr;
+  QPushButton* btn_save_annotations = nullptr;
+
+ private:
+  // Set-up, one builder per panel.
+  QGroupBox* build_queue_panel();
+  QWidget* build_canvas_panel();
+  QGroupBox* build_tools_panel();
+  QGroupBox* build_ai_group();
+  void connect_signals();
+
+  Dialogs& dialogs_;
+  // Label lines of the current image that were not turned into shapes
+  // (unknown class ids, unreadable lines, ...). They are written back
+  // unchanged after the shapes' lines so that saving never destroys them.
+  QByteArrayList kept_label_lines_;
+  // The image on the canvas ("" for none). Saves write its label file only,
+  // so an image that failed to decode never receives another image's shapes.
+  QString shown_image_path_;
+  // Position of the image that could not be read on the last move (-1 when
+  // the last move succeeded): "Next" and "Prev" step on from there, so one
+  // unreadable file does not block the way.
+  int failed_idx_ = -1;
+};
+
+}  // namespace orvane
