@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
       QString error;
       if (!list_dataset_folder(big, listing, error)) std::exit(1);
       const HealthReport report = check_dataset_health(big, listing);
-      overlaps = static_cast<int>(report.overlaps.size());
+      overlaps = static_cast<int>(report.overlap_count);
       (void)health_report_text(report);
     }));
     analytics.push_back(
@@ -192,9 +192,9 @@ int main(int argc, char** argv) {
     std::snprintf(line, sizeof line, "0 %.6f %.6f 0.010000 0.010000\n", unit(random), unit(random));
     huge += line;
   }
-  int huge_pairs = 0;
+  qint64 huge_pairs = 0;
   const double huge_seconds = seconds([&] { huge_pairs = count_duplicate_pairs(huge); });
-  std::printf("overlap check of one file of 300,000 boxes: %.3f s (%d duplicate pairs)\n",
-              huge_seconds, huge_pairs);
+  std::printf("overlap check of one file of 300,000 boxes: %.3f s (%lld duplicate pairs)\n",
+              huge_seconds, static_cast<long long>(huge_pairs));
   return 0;
 }

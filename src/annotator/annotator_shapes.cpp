@@ -2,6 +2,8 @@
 // table kept in step with the canvas selection, deleting, and copying the
 // previous image's shapes.
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGraphicsPolygonItem>
 #include <QHash>
 #include <QItemSelectionModel>
@@ -17,6 +19,8 @@
 #include "canvas/zoomable_view.h"
 #include "labels/class_colors.h"
 #include "labels/class_list.h"
+#include "labels/label_file.h"
+#include "labels/label_paths.h"
 
 namespace orvane {
 
@@ -40,6 +44,7 @@ void AnnotatorTab::handle_canvas_point(const QPointF&) {}
 void AnnotatorTab::handle_new_poly(const QPolygonF& poly) {
   // Without an image there is no label file to keep the shape in.
   if (display_cv_img.empty() || shown_image_path_.isEmpty()) return;
+  if (!read_only_reason(true).isEmpty()) return;
   LabelDialog dialog(classes, last_label, this);
   if (dialogs_.exec(dialog) != QDialog::Accepted) return;
   const QString label = dialog.get_label();
@@ -47,10 +52,21 @@ void AnnotatorTab::handle_new_poly(const QPolygonF& poly) {
   last_label = label;
   if (!classes.contains(label)) {
     classes.push_back(label);
-    save_classes_file();
+    // A shape whose class id classes.txt does not hold would change class
+    // when the file is next read.
+    const QString error = write_classes();
+    if (!error.isEmpty()) {
+      classes.pop_back();
+      dialogs_.critical(
+          this, QStringLiteral("Error"),
+          QStringLiteral("Could not save %1:\n%2\n\nThe shape was not created.")
+              .arg(QDir(image_folder).filePath(QStringLiteral("classes.txt")), error));
+      return;
+    }
   }
 
   annotations.add(poly, label, combo_mode->currentText());
+  shapes_changed_ = true;
   update_annotation_colors();
   save_current_annotations();
 }
@@ -84,7 +100,9 @@ void AnnotatorTab::sync_canvas_selection() {
 void AnnotatorTab::ann_delete_selected() {
   const int row = table_objects->currentRow();
   if (row < 0 || static_cast<std::size_t>(row) >= annotations.size()) return;
+  if (!read_only_reason(true).isEmpty()) return;
   annotations.remove(row);
+  shapes_changed_ = true;
   {
     const QSignalBlocker scene_blocker(canvas);
     const QSignalBlocker table_blocker(table_objects);
@@ -102,14 +120,25 @@ void AnnotatorTab::copy_previous_frame_shapes() {
                      QStringLiteral("No previous image available to copy annotations from."));
     return;
   }
+  if (!read_only_reason(true).isEmpty()) return;
+  const QString previous_path = label_path_for_image(image_paths[current_idx - 1]);
+  const LabelFileContent previous = read_label_file(previous_path, static_cast<int>(classes.size()),
+                                                    display_cv_img.cols, display_cv_img.rows);
+  if (previous.unreadable) {
+    // Copying nothing would empty this image's file.
+    dialogs_.warning(this, QStringLiteral("Unavailable"),
+                     QStringLiteral("Cannot read %1: %2")
+                         .arg(QFileInfo(previous_path).fileName(), previous.error));
+    return;
+  }
   // The copy replaces this image's shapes, on the canvas as in the file.
-  annotations.clear();
   // Lines of this image's file that were never shapes are not the user's to
   // replace by a copy: they stay, and the previous file's such lines are not
   // copied.
-  QByteArrayList own_kept_lines = std::move(kept_label_lines_);
-  load_existing_annotations(image_paths[current_idx - 1]);
-  kept_label_lines_ = std::move(own_kept_lines);
+  annotations.clear();
+  annotations.add_label_shapes(previous.shapes, classes);
+  shapes_changed_ = true;
+  update_annotation_colors();
   save_current_annotations();
 }
 

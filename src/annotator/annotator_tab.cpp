@@ -175,16 +175,20 @@ void AnnotatorTab::connect_signals() {
           &AnnotatorTab::save_current_annotations);
 }
 
+LoadedDataset AnnotatorTab::loaded_dataset() const {
+  return {image_folder, image_paths, classes, unreadable_names_};
+}
+
 void AnnotatorTab::run_health_check() {
-  DatasetTools(dialogs_, this).check_health({image_folder, image_paths, classes});
+  DatasetTools(dialogs_, this).check_health(loaded_dataset());
 }
 
 void AnnotatorTab::show_dataset_analytics() {
-  DatasetTools(dialogs_, this).show_class_distribution({image_folder, image_paths, classes});
+  DatasetTools(dialogs_, this).show_class_distribution(loaded_dataset());
 }
 
 void AnnotatorTab::export_and_split_dataset() {
-  DatasetTools(dialogs_, this).export_split({image_folder, image_paths, classes});
+  DatasetTools(dialogs_, this).export_split(loaded_dataset());
 }
 
 }  // namespace orvane

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "annotator/annotation_set.h"
+#include "dataset_tools/dataset_actions.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -111,6 +112,13 @@ class AnnotatorTab : public QWidget {
   QGroupBox* build_tools_panel();
   QGroupBox* build_ai_group();
   void connect_signals();
+  // Writes classes.txt; returns the reason of a failure, or an empty text.
+  QString write_classes();
+  // Why the shapes of the shown image may not change (its label file or the
+  // folder's classes.txt could not be read), or an empty text. Shows it as a
+  // warning when `tell` is set.
+  QString read_only_reason(bool tell);
+  LoadedDataset loaded_dataset() const;
 
   Dialogs& dialogs_;
   // Label lines of the current image that were not turned into shapes
@@ -124,6 +132,18 @@ class AnnotatorTab : public QWidget {
   // the last move succeeded): "Next" and "Prev" step on from there, so one
   // unreadable file does not block the way.
   int failed_idx_ = -1;
+  // Why the shown image's label file or the folder's classes.txt could not be
+  // read ("" when it could): what they hold is unknown, so neither is written
+  // or deleted, and the shapes of the image stay as they are.
+  QString label_read_error_;
+  QString classes_read_error_;
+  // The shown image's label file as last read or written (nullopt: none), and
+  // whether the shapes were changed since: a file is written only when its
+  // shapes changed, and not when it would come out byte for byte the same.
+  std::optional<QByteArray> label_on_disk_;
+  bool shapes_changed_ = false;
+  // Entries of the loaded folder left out for names that are not UTF-8.
+  int unreadable_names_ = 0;
 };
 
 }  // namespace orvane

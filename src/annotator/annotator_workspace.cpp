@@ -46,9 +46,27 @@ void AnnotatorTab::load_directory() {
   }
   image_folder = folder;
   image_paths = listing.image_paths;
-  const ClassListFile class_file =
-      read_class_list_file(QDir(folder).filePath(QStringLiteral("classes.txt")));
+  unreadable_names_ = listing.unreadable_names;
+  const QString class_path = QDir(folder).filePath(QStringLiteral("classes.txt"));
+  const ClassListFile class_file = read_class_list_file(class_path);
   if (class_file.exists) classes = class_file.names;
+  classes_read_error_.clear();
+  if (!class_file.error.isEmpty()) {
+    // Writing a class list now would give the ids of every label file of the
+    // folder new meanings.
+    classes_read_error_ = QStringLiteral("Cannot read %1: %2")
+                              .arg(QFileInfo(class_path).fileName(), class_file.error);
+    dialogs_.critical(this, QStringLiteral("Error"),
+                      QStringLiteral("Cannot read %1:\n%2\n\nNo shape, class or label file of "
+                                     "this folder is saved until the folder is loaded again.")
+                          .arg(class_path, class_file.error));
+  }
+  if (unreadable_names_ > 0) {
+    dialogs_.warning(this, QStringLiteral("Unreadable Names"),
+                     QStringLiteral("%1 file(s) of this folder have names that are not valid "
+                                    "UTF-8. They cannot be opened and are left out.")
+                         .arg(unreadable_names_));
+  }
   populate_image_list();
   failed_idx_ = -1;
   if (!image_paths.isEmpty()) {

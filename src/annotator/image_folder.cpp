@@ -21,7 +21,7 @@ char16_t code_point_key(char16_t c) {
 void scan(const QString& folder, ImageFolderListing& listing, bool want_images) {
   std::vector<FolderEntry> entries;
   QString error;
-  list_folder(folder, entries, error);
+  list_folder(folder, entries, error, &listing.unreadable_names);
   const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
   for (const FolderEntry& entry : entries) {
     if (entry.name.endsWith(QLatin1String(".txt"))) {

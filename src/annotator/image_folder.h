@@ -17,9 +17,10 @@ bool is_annotator_image_name(QStringView file_name);
 bool code_point_less(QStringView a, QStringView b);
 
 struct ImageFolderListing {
-  QStringList image_paths;  // full paths of the image files, in code point order
-  QSet<QString> txt_names;  // names of the entries ending in ".txt"
-  QString error;            // why the folder could not be listed
+  QStringList image_paths;   // full paths of the image files, in code point order
+  QSet<QString> txt_names;   // names of the entries ending in ".txt"
+  int unreadable_names = 0;  // entries left out: names not valid UTF-8
+  QString error;             // why the folder could not be listed
 };
 
 // Lists the direct entries of `folder` (sub-folders are not searched).

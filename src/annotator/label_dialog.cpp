@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "labels/class_list.h"
+
 namespace orvane {
 
 LabelDialog::LabelDialog(const QStringList& existing_classes, const QString& last_label,
@@ -29,6 +31,6 @@ LabelDialog::LabelDialog(const QStringList& existing_classes, const QString& las
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-QString LabelDialog::get_label() const { return combo->currentText().trimmed(); }
+QString LabelDialog::get_label() const { return clean_class_name(combo->currentText()); }
 
 }  // namespace orvane

@@ -95,6 +95,12 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
                 : QStringLiteral("\n\n%1 label lines could not be converted and were left out.")
                       .arg(outcome.lines_left_out);
   }
+  if (dataset.unreadable_names > 0) {
+    text += QStringLiteral(
+                "\n\n%1 file(s) of the folder with names that are not valid UTF-8 "
+                "were left out.")
+                .arg(dataset.unreadable_names);
+  }
   dialogs_.information(parent_, QStringLiteral("Export Complete"), text);
 }
 

@@ -17,6 +17,7 @@ struct LoadedDataset {
   const QString& image_folder;
   const QStringList& image_paths;
   const QStringList& classes;
+  int unreadable_names = 0;  // folder entries left out: names not valid UTF-8
 };
 
 // Runs the tools for one window: messages and dialogs go through `dialogs`,

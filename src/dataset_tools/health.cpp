@@ -76,8 +76,8 @@ PairResult compare_boxes(const Box& a, const Box& b) {
 }
 
 // Every pair i < j in line order; a zero union ends the file's checks.
-int count_duplicates_all_pairs(const std::vector<Box>& boxes) {
-  int pairs = 0;
+qint64 count_duplicates_all_pairs(const std::vector<Box>& boxes) {
+  qint64 pairs = 0;
   for (size_t i = 0; i < boxes.size(); ++i) {
     for (size_t j = i + 1; j < boxes.size(); ++j) {
       const PairResult result = compare_boxes(boxes[i], boxes[j]);
@@ -108,7 +108,7 @@ void for_each_x_overlapping_pair(const std::vector<Box>& boxes, std::vector<size
 // moments rather than minutes. A zero union needs two boxes of zero area;
 // the first such pair in line order is found first, and only duplicates
 // before it are counted, as the pass in line order would.
-int count_duplicate_boxes(const std::vector<Box>& boxes) {
+qint64 count_duplicate_boxes(const std::vector<Box>& boxes) {
   constexpr size_t kSmall = 64;
   bool finite = true;
   for (const Box& box : boxes) {
@@ -132,7 +132,7 @@ int count_duplicate_boxes(const std::vector<Box>& boxes) {
       stop = {i, j};
     }
   });
-  int pairs = 0;
+  qint64 pairs = 0;
   for_each_x_overlapping_pair(boxes, all, [&](size_t i, size_t j) {
     if (Pair{i, j} < stop) pairs += compare_boxes(boxes[i], boxes[j]) == PairResult::kDuplicate;
   });
@@ -163,7 +163,7 @@ bool is_health_label_name(const QString& file_name) {
 bool list_dataset_folder(const QString& folder, DatasetListing& listing, QString& error) {
   listing = {};
   std::vector<FolderEntry> entries;
-  if (!list_folder(folder, entries, error)) return false;
+  if (!list_folder(folder, entries, error, &listing.unreadable_names)) return false;
   for (const FolderEntry& entry : entries) {
     if (entry.is_dir) continue;
     if (is_health_image_name(entry.name)) {
@@ -177,7 +177,7 @@ bool list_dataset_folder(const QString& folder, DatasetListing& listing, QString
   return true;
 }
 
-int count_duplicate_pairs(std::string_view label_text) {
+qint64 count_duplicate_pairs(std::string_view label_text) {
   std::vector<Box> boxes;
   std::vector<std::string_view> fields;
   bool readable = true;
@@ -215,7 +215,7 @@ HealthReport check_dataset_health(const QString& folder, const DatasetListing& l
   }
 
   const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-  std::vector<int> pairs(static_cast<size_t>(listing.labels.size()), 0);
+  std::vector<qint64> pairs(static_cast<size_t>(listing.labels.size()), 0);
   // Pool threads: each reads only its own range of files and writes only its
   // own slots of `pairs`; the entries are then made in listing order.
   parallel_ranges(static_cast<int>(listing.labels.size()), [&](int first, int last) {
@@ -226,9 +226,14 @@ HealthReport check_dataset_health(const QString& folder, const DatasetListing& l
     }
   });
   for (qsizetype i = 0; i < listing.labels.size(); ++i) {
-    const QString entry = listing.labels[i] + QStringLiteral(" (IoU > 90%)");
-    for (int k = 0; k < pairs[static_cast<size_t>(i)]; ++k) report.overlaps.append(entry);
+    const qint64 found = pairs[static_cast<size_t>(i)];
+    if (found == 0) continue;
+    report.overlap_count += found;
+    if (report.overlap_samples.size() < kOverlapSamples) {
+      report.overlap_samples.append(listing.labels[i] + QStringLiteral(" (IoU > 90%)"));
+    }
   }
+  report.unreadable_names = listing.unreadable_names;
   return report;
 }
 
@@ -272,19 +277,19 @@ QString health_report_text(const HealthReport& report) {
                      "Files: %2\nOverlapping Polygons/Boxes (Duplicates): %3\n")
                      .arg(report.missing.size())
                      .arg(report.orphaned)
-                     .arg(report.overlaps.size());
+                     .arg(report.overlap_count);
+  if (report.unreadable_names > 0) {
+    text +=
+        QStringLiteral("File Names Not Valid UTF-8 (left out): %1\n").arg(report.unreadable_names);
+  }
   if (!report.missing.isEmpty()) {
     text += QStringLiteral("\nMissing Annotations (Sample):\n") +
             python_list(report.missing.mid(0, 3)) + QLatin1Char('\n');
   }
-  if (!report.overlaps.isEmpty()) {
+  if (!report.overlap_samples.isEmpty()) {
     // One entry per label file, in the order the files were examined.
-    QStringList distinct;
-    for (const QString& entry : report.overlaps) {
-      if (!distinct.contains(entry)) distinct.append(entry);
-      if (distinct.size() == 3) break;
-    }
-    text += QStringLiteral("\nHigh IoU Overlaps:\n") + python_list(distinct);
+    text += QStringLiteral("\nHigh IoU Overlaps:\n") +
+            python_list(report.overlap_samples.mid(0, kOverlapSamples));
   }
   return text;
 }

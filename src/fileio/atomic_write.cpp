@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "fileio/file_read.h"
+
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,8 +28,6 @@ bool unreadable_file(const QString& path) {
 
 #ifdef Q_OS_UNIX
 
-QString reason(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
-
 int open_retrying(const char* path, int flags, mode_t mode) {
   int fd;
   do {
@@ -36,15 +36,15 @@ int open_retrying(const char* path, int flags, mode_t mode) {
   return fd;
 }
 
-// A name beside `target` for the file being written, unique within the
-// process: two images sharing one label file (a.jpg, a.png) may write the same
-// target from two threads at once.
+// A short name for the file being written beside its target: the target's
+// own name may already be near the 255-byte limit of a name. Unique within
+// the process (two images sharing one label file, a.jpg and a.png, may write
+// the same target from two threads at once) and across processes.
 QByteArray temporary_name(const QByteArray& target) {
   static std::atomic<unsigned> counter{0};
   const qsizetype slash = target.lastIndexOf('/');
-  return target.left(slash + 1) + ".~" + target.mid(slash + 1) + '.' +
-         QByteArray::number(static_cast<qint64>(::getpid())) + '.' +
-         QByteArray::number(counter.fetch_add(1)) + ".part";
+  return target.left(slash + 1) + ".orvane-" + QByteArray::number(static_cast<qint64>(::getpid())) +
+         '-' + QByteArray::number(counter.fetch_add(1)) + ".tmp";
 }
 
 #endif
@@ -62,17 +62,18 @@ AtomicOutput::~AtomicOutput() {
 
 bool AtomicOutput::open(const QString& target, unsigned mode) {
   target_ = QFile::encodeName(target);
-  path_ = target_;
-  fd_ = open_retrying(target_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd_ < 0 && errno == EEXIST) {
-    struct stat existing;
-    if (::stat(target_.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-      mode = existing.st_mode & 07777;
-    }
+  // A replaced file keeps its permission bits.
+  struct stat existing;
+  const bool replacing = ::stat(target_.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
+  if (replacing) mode = existing.st_mode & 07777;
+  // Always a new file beside the target: the target's name only ever holds a
+  // complete file, even when the process is killed while writing.
+  do {
     path_ = temporary_name(target_);
-    fd_ = open_retrying(path_.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd_ >= 0) ::fchmod(fd_, mode);
-  }
+    fd_ = open_retrying(path_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  } while (fd_ < 0 && errno == EEXIST);
+  if (fd_ >= 0 && replacing) ::fchmod(fd_, mode);
+  written_ = 0;
   return fd_ >= 0;
 }
 
@@ -87,20 +88,56 @@ bool AtomicOutput::write_all(QByteArrayView bytes) {
     }
     data += done;
     size -= static_cast<size_t>(done);
+    written_ += done;
   }
   return true;
 }
 
+bool AtomicOutput::copy_from(int in) {
+  bool kernel_copy = true;
+  for (;;) {
+    if (kernel_copy) {
+      const ssize_t done = ::copy_file_range(in, nullptr, fd_, nullptr, size_t{1} << 30, 0);
+      if (done > 0) {
+        written_ += done;
+        continue;
+      }
+      if (done == 0) return true;
+      if (errno == EINTR) continue;
+      if (errno != ENOSYS && errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP) {
+        return false;
+      }
+      kernel_copy = false;
+    }
+    char buffer[65536];
+    const ssize_t got = ::read(in, buffer, sizeof buffer);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (!write_all(QByteArrayView(buffer, got))) return false;
+  }
+}
+
 bool AtomicOutput::commit(QString& error) {
+  // Some file systems report a full disk only when the data is flushed, and
+  // some not even then: the size that reached the disk is checked too.
+  struct stat info;
+  if (::fsync(fd_) != 0) {
+    error = system_reason(errno);
+  } else if (::fstat(fd_, &info) != 0) {
+    error = system_reason(errno);
+  } else if (info.st_size != written_) {
+    error = QStringLiteral("only %1 of %2 bytes reached the disk").arg(info.st_size).arg(written_);
+  }
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) {
-    error = reason(errno);
-    ::unlink(path_.constData());
-    return false;
+  if (::close(fd) != 0 && error.isEmpty()) error = system_reason(errno);
+  if (error.isEmpty() && ::rename(path_.constData(), target_.constData()) != 0) {
+    error = system_reason(errno);
   }
-  if (path_ != target_ && ::rename(path_.constData(), target_.constData()) != 0) {
-    error = reason(errno);
+  if (!error.isEmpty()) {
     ::unlink(path_.constData());
     return false;
   }
@@ -112,7 +149,7 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes, Existin
     return QStringLiteral("the existing file cannot be read, so it was not replaced");
   }
   AtomicOutput out;
-  if (!out.open(path, 0666) || !out.write_all(bytes)) return reason(errno);
+  if (!out.open(path, 0666) || !out.write_all(bytes)) return system_reason(errno);
   QString error;
   out.commit(error);
   return error;

@@ -26,9 +26,9 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes,
 QString remove_file_if_present(const QString& path, ExistingFile existing = ExistingFile::kReplace);
 
 #ifdef Q_OS_UNIX
-// The file being written to become `target`: the target itself when nothing
-// is there yet (one directory update instead of two), else a temporary file
-// beside it. A replaced file's permission bits are kept.
+// The file being written to become `target`: a temporary file beside it that
+// is renamed over the target once it is complete and on the disk. A replaced
+// file's permission bits are kept.
 class AtomicOutput {
  public:
   AtomicOutput() = default;
@@ -42,14 +42,19 @@ class AtomicOutput {
   int fd() const { return fd_; }
   // False, with errno set, when a write fails.
   bool write_all(QByteArrayView bytes);
-  // Completes the file and moves it to the target; on failure removes it and
-  // puts the reason into `error`.
+  // Copies the rest of the file open as `in`: in the kernel when it can, else
+  // through a buffer. False, with errno set, on failure.
+  bool copy_from(int in);
+  // Flushes the file to the disk, checks that all of it got there, and moves
+  // it to the target; on failure removes it and puts the reason into
+  // `error`, leaving the target as it was.
   bool commit(QString& error);
 
  private:
   int fd_ = -1;
   QByteArray target_;
   QByteArray path_;
+  qint64 written_ = 0;
 };
 #endif
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "fileio/atomic_write.h"
+#include "fileio/file_read.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -18,69 +19,44 @@ namespace orvane {
 
 #ifdef Q_OS_UNIX
 
-namespace {
-
-QString reason(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
-
-// Copies the rest of `in` to `out`: in the kernel when it can, else through a
-// buffer. False with errno set on failure.
-bool copy_contents(int in, AtomicOutput& out) {
-  bool kernel_copy = true;
-  for (;;) {
-    if (kernel_copy) {
-      const ssize_t done = ::copy_file_range(in, nullptr, out.fd(), nullptr, size_t{1} << 30, 0);
-      if (done > 0) continue;
-      if (done == 0) return true;
-      if (errno == EINTR) continue;
-      if (errno != ENOSYS && errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP) {
-        return false;
-      }
-      kernel_copy = false;
-    }
-    char buffer[65536];
-    const ssize_t got = ::read(in, buffer, sizeof buffer);
-    if (got == 0) return true;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (!out.write_all(QByteArrayView(buffer, got))) return false;
-  }
-}
-
-}  // namespace
-
 CopyStatus copy_file_with_metadata(const QString& source, const QString& target, QString& error) {
+  error.clear();
   const QByteArray source_name = QFile::encodeName(source);
   int in;
   do {
-    in = ::open(source_name.constData(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a FIFO without a writer must not hang the open.
+    in = ::open(source_name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (in < 0 && errno == EINTR);
   if (in < 0) {
     const int code = errno;
-    error = reason(code);
+    error = system_reason(code);
     return code == ENOENT ? CopyStatus::SourceMissing : CopyStatus::Failed;
   }
   struct stat info;
-  const bool listed = ::fstat(in, &info) == 0;
-  if (!listed || S_ISDIR(info.st_mode)) {
-    error = reason(listed ? EISDIR : errno);
+  if (::fstat(in, &info) != 0) {
+    error = system_reason(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    error = system_reason(EISDIR);
+  } else if (!S_ISREG(info.st_mode)) {
+    error = not_regular_file_reason();
+  }
+  if (!error.isEmpty()) {
     ::close(in);
     return CopyStatus::Failed;
   }
   AtomicOutput out;
   if (!out.open(target, 0600)) {
-    error = reason(errno);
+    error = system_reason(errno);
     ::close(in);
     return CopyStatus::Failed;
   }
   const timespec times[2] = {info.st_atim, info.st_mtim};
-  const bool copied = copy_contents(in, out) && ::fchmod(out.fd(), info.st_mode & 07777) == 0 &&
+  const bool copied = out.copy_from(in) && ::fchmod(out.fd(), info.st_mode & 07777) == 0 &&
                       ::futimens(out.fd(), times) == 0;
   const int code = errno;
   ::close(in);
   if (!copied) {
-    error = reason(code);
+    error = system_reason(code);
     return CopyStatus::Failed;
   }
   return out.commit(error) ? CopyStatus::Ok : CopyStatus::Failed;

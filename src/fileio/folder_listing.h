@@ -14,6 +14,10 @@ struct FolderEntry {
 
 // Lists `folder` (sub-folders are not searched), in the file system's order.
 // False, with the system's reason in `error`, when it cannot be listed.
-bool list_folder(const QString& folder, std::vector<FolderEntry>& entries, QString& error);
+// Names that cannot be told to the file system again (bytes that are not
+// valid in the file-name encoding, UTF-8) are left out and counted in
+// `unreadable_names` when given: no file could be opened by them.
+bool list_folder(const QString& folder, std::vector<FolderEntry>& entries, QString& error,
+                 int* unreadable_names = nullptr);
 
 }  // namespace orvane

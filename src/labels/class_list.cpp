@@ -7,6 +7,20 @@
 
 namespace orvane {
 
+QString clean_class_name(QStringView name) {
+  constexpr char16_t kZeroWidthNoBreakSpace = 0xFEFF;
+  qsizetype first = 0, last = name.size();
+  while (first < last &&
+         (name[first].isSpace() || name[first].unicode() == kZeroWidthNoBreakSpace)) {
+    ++first;
+  }
+  while (last > first &&
+         (name[last - 1].isSpace() || name[last - 1].unicode() == kZeroWidthNoBreakSpace)) {
+    --last;
+  }
+  return name.mid(first, last - first).toString();
+}
+
 QStringList parse_class_list(QByteArrayView bytes) {
   static constexpr char kBom[] = "\xEF\xBB\xBF";
   if (bytes.startsWith(QByteArrayView(kBom, 3))) bytes = bytes.sliced(3);
@@ -19,8 +33,8 @@ QStringList parse_class_list(QByteArrayView bytes) {
   // Lines may end in LF, CRLF or a lone CR.
   for (QStringView line : QStringView(text).tokenize(u'\n')) {
     for (QStringView part : line.tokenize(u'\r')) {
-      const QStringView name = part.trimmed();
-      if (!name.isEmpty()) names.push_back(name.toString());
+      QString name = clean_class_name(part);
+      if (!name.isEmpty()) names.push_back(std::move(name));
     }
   }
   return names;

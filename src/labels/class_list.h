@@ -10,9 +10,14 @@
 
 namespace orvane {
 
+// A class name as kept: without white space and U+FEFF at either end. A name
+// starting with U+FEFF would be written at the start of classes.txt and read
+// back as a byte-order mark.
+QString clean_class_name(QStringView name);
+
 // The names of classes.txt bytes: UTF-8 (a byte-order mark is skipped; bytes
-// that are not UTF-8 are read as Latin-1 so no name is mangled), lines trimmed,
-// empty lines dropped, repeated names kept.
+// that are not UTF-8 are read as Latin-1 so no name is mangled), each line
+// cleaned by clean_class_name, empty lines dropped, repeated names kept.
 QStringList parse_class_list(QByteArrayView bytes);
 
 // The classes.txt text: each name followed by a line feed, in UTF-8.

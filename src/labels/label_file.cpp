@@ -110,16 +110,24 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
 
 LabelFileContent read_label_file(const QString& path, int class_count, int width, int height) {
   QByteArray bytes;
-  LabelFileContent content;
-  switch (read_whole_file(path, bytes, &content.error)) {
+  QString error;
+  switch (read_whole_file(path, bytes, &error)) {
     case ReadStatus::Missing:
       return {};
-    case ReadStatus::Failed:
+    case ReadStatus::Failed: {
+      LabelFileContent content;
+      content.error = error;
+      content.exists = true;
+      content.unreadable = true;
       return content;
+    }
     case ReadStatus::Ok:
       break;
   }
-  return parse_label_file(bytes, class_count, width, height);
+  LabelFileContent content = parse_label_file(bytes, class_count, width, height);
+  content.exists = true;
+  content.file_bytes = std::move(bytes);
+  return content;
 }
 
 QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, int height,

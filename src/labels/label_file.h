@@ -31,6 +31,12 @@ struct LabelFileContent {
   // Why a line could not be read (the first such line), or why the file could
   // not be read; empty when all went well.
   QString error;
+  // Set by read_label_file only: whether the file exists, whether it exists
+  // but could not be read (its content is unknown: it must be neither
+  // replaced nor deleted), and its bytes as read.
+  bool exists = false;
+  bool unreadable = false;
+  QByteArray file_bytes;
 };
 
 // Normalised coordinates beyond this magnitude (a thousand image sizes away)
@@ -51,6 +57,7 @@ inline constexpr double kMaxNormalisedCoordinate = 1000.0;
 LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int width, int height);
 
 // Reads and parses the label file at `path`; a missing file is simply empty.
+// Only regular files up to kMaxTextFileBytes are read.
 LabelFileContent read_label_file(const QString& path, int class_count, int width, int height);
 
 // The label-file text: one line per shape (class id, then " %.6f %.6f" per

@@ -39,9 +39,15 @@ TEST_F(LabelSafetyTest, UnusableLinesSurviveEverySave) {
   // Reading stops at the first unreadable line; that line and all after it
   // are kept.
   EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
+  // Moving on and back without a change leaves the file as it was written.
+  const QByteArray original = read_file(path("a.txt"));
+  tab->next_image();
+  tab->prev_image();
+  EXPECT_EQ(read_file(path("a.txt")), original);
+  tab->annotations[0].item->setPos(10, 0);
   tab->next_image();  // saves a.txt
   EXPECT_EQ(read_file(path("a.txt")),
-            "0 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n" + unused.join('\n') + '\n');
+            "0 0.200000 0.100000 0.600000 0.100000 0.600000 0.500000\n" + unused.join('\n') + '\n');
 
   // Deleting every shape keeps the file for the lines that are left.
   tab->prev_image();
@@ -68,18 +74,25 @@ TEST_F(LabelSafetyTest, FolderWithoutClassListKeepsItsLabelFiles) {
 
 TEST_F(LabelSafetyTest, FailedWritesAreReportedInWriteOrderAndTheMarkFollowsTheDisk) {
   images({"set/a.png"});
+  put("set/classes.txt", "cat\n");
   load(path("set"));
   // The folder disappears behind the window's back.
   ASSERT_TRUE(QDir().rename(path("set"), path("moved")));
   draw(kTriangle, "cat");
+  // A new class the class list cannot hold: no shape with an id it lacks.
+  draw(kTriangle, "dog");
   const QStringList boxes = messages();
-  ASSERT_EQ(boxes.size(), 2);  // the class list is written before the shape
-  EXPECT_TRUE(boxes[0].startsWith("critical|Error|") && boxes[0].contains("classes.txt"));
-  EXPECT_TRUE(boxes[1].startsWith("critical|Error|")) << boxes[1];
-  EXPECT_TRUE(boxes[1].contains(path("set/a.txt")) && boxes[1].contains("No such file"))
+  ASSERT_EQ(boxes.size(), 2);
+  EXPECT_TRUE(boxes[0].startsWith("critical|Error|")) << boxes[0];
+  EXPECT_TRUE(boxes[0].contains(path("set/a.txt")) && boxes[0].contains("No such file"))
+      << boxes[0];
+  EXPECT_TRUE(boxes[1].startsWith("critical|Error|") && boxes[1].contains("classes.txt") &&
+              boxes[1].endsWith("The shape was not created."))
       << boxes[1];
+  EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
+  EXPECT_EQ(tab->classes, QStringList{"cat"});
   EXPECT_EQ(list_texts(), QStringList{"[  ] a.png"});
-  EXPECT_EQ(folder_entries(path("moved")), QStringList{"a.png"});
+  EXPECT_EQ(folder_entries(path("moved")), (QStringList{"a.png", "classes.txt"}));
 }
 
 TEST_F(LabelSafetyTest, ReadOnlyFolder) {

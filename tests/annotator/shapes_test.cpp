@@ -182,15 +182,13 @@ TEST_F(ShapesTest, CopyOfThePreviousFrameReplacesTheCurrentShapes) {
   // Proportional to the current image: x doubles.
   EXPECT_EQ(tab->annotations[0].item->polygon().at(1), QPointF(100, 10));
   // The image's own line of an unknown class stays; the previous image's
-  // stays in its own file only.
+  // stays in its own file only, which was not changed and is not rewritten.
   EXPECT_EQ(read_file(path("2.txt")),
             "1 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n"
             "0 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n"
             "5 0.5 0.5 0.6 0.6 0.7 0.7\n");
   EXPECT_EQ(read_file(path("1.txt")),
-            "1 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n"
-            "0 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n"
-            "7 0.1 0.1 0.2 0.2 0.3 0.3\n");
+            "1 0.1 0.1 0.5 0.1 0.5 0.5\n0 0.5 0.5 0.2 0.2\n7 0.1 0.1 0.2 0.2 0.3 0.3\n");
 }
 
 TEST(LabelDialogTest, LayoutOfferedLabelAndTrimmedAnswer) {

@@ -116,8 +116,9 @@ TEST(Health, ReportText) {
             "Overlapping Polygons/Boxes (Duplicates): 0\n");
   report.missing = QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
   report.orphaned = 2;
-  report.overlaps = QStringList{"x.txt (IoU > 90%)", "x.txt (IoU > 90%)", "y.txt (IoU > 90%)",
-                                "z.txt (IoU > 90%)", "w.txt (IoU > 90%)"};
+  report.overlap_count = 5;
+  report.overlap_samples =
+      QStringList{"x.txt (IoU > 90%)", "y.txt (IoU > 90%)", "z.txt (IoU > 90%)"};
   EXPECT_EQ(
       health_report_text(report),
       "🩺 Dataset QA Health Report:\n\nUnannotated Images: 4\nOrphaned Label Files: 2\n"
