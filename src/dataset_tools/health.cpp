@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -103,6 +104,37 @@ void for_each_x_overlapping_pair(const std::vector<Box>& boxes, std::vector<size
   }
 }
 
+// The count when no pair has a zero union, so the order of the pairs does not
+// matter: equal boxes are taken together, so a file of thousands of copies of
+// one box costs no more than one box. Equal boxes of some area are duplicates
+// of each other; two equal boxes without area would have a zero union.
+qint64 count_duplicates_of_equal_groups(const std::vector<Box>& boxes) {
+  auto key = [](const Box& b) { return std::tie(b.x_min, b.y_min, b.x_max, b.y_max); };
+  std::vector<Box> sorted = boxes;
+  std::sort(sorted.begin(), sorted.end(),
+            [&](const Box& l, const Box& r) { return key(l) < key(r); });
+  std::vector<Box> distinct;
+  std::vector<qint64> copies;
+  for (const Box& box : sorted) {
+    if (!distinct.empty() && key(distinct.back()) == key(box)) {
+      ++copies.back();
+    } else {
+      distinct.push_back(box);
+      copies.push_back(1);
+    }
+  }
+  qint64 pairs = 0;
+  for (const qint64 n : copies) pairs += n * (n - 1) / 2;
+  std::vector<size_t> all(distinct.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  for_each_x_overlapping_pair(distinct, all, [&](size_t i, size_t j) {
+    if (compare_boxes(distinct[i], distinct[j]) == PairResult::kDuplicate) {
+      pairs += copies[i] * copies[j];
+    }
+  });
+  return pairs;
+}
+
 // The same count as count_duplicates_all_pairs, without visiting pairs that
 // are apart in x, so a label file of many thousands of shapes is checked in
 // moments rather than minutes. A zero union needs two boxes of zero area;
@@ -133,6 +165,7 @@ qint64 count_duplicate_boxes(const std::vector<Box>& boxes) {
     }
   });
   qint64 pairs = 0;
+  if (stop.first == boxes.size()) return count_duplicates_of_equal_groups(boxes);
   for_each_x_overlapping_pair(boxes, all, [&](size_t i, size_t j) {
     if (Pair{i, j} < stop) pairs += compare_boxes(boxes[i], boxes[j]) == PairResult::kDuplicate;
   });

@@ -1,6 +1,7 @@
 // Labels are never lost: lines the reader cannot use survive every save,
 // failed writes are reported, moved shapes are saved, and an unreadable image
 // never receives another image's shapes.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -183,6 +184,123 @@ TEST_F(LabelSafetyTest, AnotherFolderNeverRewritesTheShownImagesFileWithItsClass
   close_window();
   EXPECT_EQ(read_file(path("one/a.txt")), dog_line);
   EXPECT_FALSE(QFile::exists(path("three/a.txt")));
+}
+
+// A label file that exists but cannot be read (here a folder or a FIFO in its
+// place) is never written or deleted, and the image's shapes are read-only.
+TEST_F(LabelSafetyTest, UnreadableLabelFileMakesTheShapesReadOnly) {
+  images({"a.png", "b.png", "c.png"});
+  put("classes.txt", "cat\n");
+  ASSERT_TRUE(QDir().mkpath(path("a.txt")));
+  ASSERT_EQ(mkfifo(QFile::encodeName(path("b.txt")).constData(), 0600), 0);
+  load(dir.path());
+  EXPECT_EQ(position(), "0: Cannot read a.txt: Is a directory");
+  draw(kTriangle, "cat");
+  EXPECT_EQ(shapes(), QStringList());
+  EXPECT_EQ(dialogs->count("exec"), 0);  // not even asked for a class
+  EXPECT_EQ(messages(),
+            QStringList{"warning|Read-Only|The shapes of this image cannot be changed.\n\n"
+                        "Cannot read a.txt: Is a directory"});
+  EXPECT_EQ(step(tab->btn_next_img), "1: Cannot read b.txt: Not a regular file");
+  tab->btn_copy_prev->click();
+  tab->btn_save_annotations->click();
+  EXPECT_EQ(step(tab->btn_next_img), "2: STATUS: PENDING");
+  EXPECT_EQ(messages().size(), 2);
+  close_window();
+  EXPECT_TRUE(QFileInfo(path("a.txt")).isDir());
+  EXPECT_EQ(QFileInfo(path("b.txt")).isFile(), false);
+  EXPECT_TRUE(QFileInfo::exists(path("b.txt")));
+}
+
+// A class list that cannot be read is reported once per load, and nothing of
+// the folder is written until it is loaded again.
+TEST_F(LabelSafetyTest, UnreadableClassListStopsEveryWriteOfTheFolder) {
+  images({"a.png", "b.png"});
+  ASSERT_TRUE(QDir().mkpath(path("classes.txt")));
+  put("a.txt", "0 0.5 0.5 0.2 0.2\n");
+  load(dir.path());
+  ASSERT_EQ(messages().size(), 1);
+  EXPECT_TRUE(messages()[0].startsWith("critical|Error|Cannot read " + path("classes.txt") +
+                                       ":\nIs a directory\n\n"))
+      << messages()[0];
+  draw(kTriangle, "cat");
+  tab->next_image();
+  tab->prev_image();
+  tab->btn_save_annotations->click();
+  EXPECT_EQ(tab->classes, QStringList());
+  EXPECT_EQ(messages().size(), 2);  // the read-only warning for the drawing
+  EXPECT_EQ(read_file(path("a.txt")), "0 0.5 0.5 0.2 0.2\n");
+  EXPECT_FALSE(QFileInfo::exists(path("b.txt")));
+  // Once it can be read, loading the folder again lifts the stop.
+  ASSERT_TRUE(QDir().rmdir(path("classes.txt")));
+  put("classes.txt", "cat\n");
+  load(dir.path());
+  EXPECT_EQ(messages().size(), 2);
+  EXPECT_EQ(shapes(), QStringList{"cat|Rectangle"});
+  draw(kTriangle, "cat");
+  EXPECT_EQ(read_file(path("a.txt")).count('\n'), 2);
+}
+
+// Moving away from an image whose shapes did not change leaves its file as it
+// was written, box lines and CRLF included; a change that comes out byte for
+// byte the same writes nothing either.
+TEST_F(LabelSafetyTest, UnchangedLabelFilesAreNotRewritten) {
+  images({"a.png", "b.png"});
+  put("classes.txt", "cat\n");
+  const QByteArray box = "0 0.5 0.5 0.2 0.2\r\n";
+  put("a.txt", box);
+  put("b.txt", kTriangleLine);
+  load(dir.path());
+  tab->next_image();
+  tab->btn_save_annotations->click();
+  tab->prev_image();
+  close_window();
+  EXPECT_EQ(read_file(path("a.txt")), box);
+
+  put("a.txt", kTriangleLine);
+  window = std::make_unique<OrvaneStudio>();
+  tab = window->tab_workspace;
+  auto scripted = std::make_unique<ScriptedDialogs>();
+  dialogs = scripted.get();
+  window->set_dialogs(std::move(scripted));
+  load(dir.path());
+  const auto inode = [&](const char* name) {
+    struct stat info {};
+    ::stat(QFile::encodeName(path(name)).constData(), &info);
+    return info.st_ino;
+  };
+  const auto before = inode("b.txt");
+  tab->next_image();
+  tab->copy_previous_frame_shapes();  // the same triangle
+  EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
+  EXPECT_EQ(inode("b.txt"), before);
+  EXPECT_EQ(messages(), QStringList());
+}
+
+// Names that are not UTF-8 cannot be opened: the user is told how many were
+// left out, here and in the health report.
+TEST_F(LabelSafetyTest, NamesThatAreNotUtf8AreCountedAndReported) {
+  images({"a.png"});
+  const QByteArray bad = QFile::encodeName(dir.path()) + "/\xff.png";
+  QFile::copy(path("a.png"), path("copy.png"));
+  ASSERT_EQ(::rename(QFile::encodeName(path("copy.png")).constData(), bad.constData()), 0);
+  load(dir.path());
+  EXPECT_EQ(list_texts(), QStringList{"[  ] a.png"});
+  EXPECT_EQ(messages(), QStringList{"warning|Unreadable Names|1 file(s) of this folder have names "
+                                    "that are not valid UTF-8. They cannot be opened and are "
+                                    "left out."});
+  tab->run_health_check();
+  EXPECT_TRUE(messages().last().contains("File Names Not Valid UTF-8 (left out): 1\n"))
+      << messages().last();
+  draw(kTriangle, "cat");
+  dialogs->exec_answers.push_back([](QDialog&) { return QDialog::Accepted; });
+  dialogs->directories.push_back(path("out"));
+  tab->export_and_split_dataset();
+  EXPECT_TRUE(messages().last().startsWith("information|Export Complete|"));
+  EXPECT_TRUE(messages().last().endsWith(
+      "\n\n1 file(s) of the folder with names that are not valid UTF-8 were left out."))
+      << messages().last();
+  ::unlink(bad.constData());  // beyond the reach of QTemporaryDir
 }
 
 }  // namespace

@@ -24,9 +24,27 @@ TEST(ClassList, ParsesLinesTrimmedWithoutEmpties) {
        {"猫", "Kätzchen", "кот 🐈"}},
       {"caf\xE9\n", {"café"}},  // not UTF-8: read as Latin-1
       {"traffic light\n", {"traffic light"}},
+      // U+FEFF starting (or ending) a name would be read back as a byte-order
+      // mark once the name leads the file, shifting every id after it.
+      {"\xEF\xBB\xBF\xEF\xBB\xBF"
+       "car\n\xEF\xBB\xBF\n\xEF\xBB\xBF"
+       "dog\xEF\xBB\xBF\n",
+       {"car", "dog"}},
+      {"c\xEF\xBB\xBFt\n", {"c\uFEFFt"}},  // inside a name it is part of the name
   };
   for (const auto& [bytes, names] : cases)
     EXPECT_EQ(parse_class_list(bytes), names) << bytes.toStdString();
+}
+
+TEST(ClassList, WrittenNamesReadBackWithTheSameIds) {
+  const QStringList typed = {"\uFEFFcar", " dog\uFEFF", "\uFEFF"};
+  QStringList kept;
+  for (const QString& name : typed) {
+    const QString clean = clean_class_name(name);
+    if (!clean.isEmpty()) kept << clean;
+  }
+  EXPECT_EQ(kept, (QStringList{"car", "dog"}));
+  EXPECT_EQ(parse_class_list(format_class_list(kept)), kept);
 }
 
 TEST(ClassList, FormatIdsAndFile) {
