@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGraphicsPolygonItem>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -273,6 +274,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (int i = 0; i < runs + 1; ++i) {
+    // An unchanged file is not written: one shape is moved a pixel each time.
+    studio.annotations[0].item->setPos(i % 2, 0);
     const auto start = Clock::now();
     studio.save_current_annotations();
     if (i > 0) save_times.push_back(ms_since(start));

@@ -29,7 +29,7 @@ void AnnotatorTab::load_existing_annotations(const QString& image_path) {
       label_read_error_ =
           QStringLiteral("Cannot read %1: %2").arg(QFileInfo(label_path).fileName(), content.error);
       lbl_img_status->setText(label_read_error_);
-      lbl_img_status->setStyleSheet(QStringLiteral("color: #D3112E;"));
+      lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
     } else {
       if (!content.error.isEmpty()) {
         std::cout << "Error loading annotations: " << content.error.toStdString() << std::endl;

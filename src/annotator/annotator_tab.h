@@ -106,6 +106,10 @@ class AnnotatorTab : public QWidget {
   QPushButton* btn_save_annotations = nullptr;
 
  private:
+  // Colours of the status line.
+  static constexpr const char* kPendingStyle = "color: #D3112E;";
+  static constexpr const char* kAnnotatedStyle = "color: #10B981;";
+
   // Set-up, one builder per panel.
   QGroupBox* build_queue_panel();
   QWidget* build_canvas_panel();

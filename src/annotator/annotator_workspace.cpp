@@ -14,22 +14,12 @@
 #include "app/dialogs.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
+#include "fileio/folder_listing.h"
 #include "imaging/image_io.h"
 #include "labels/class_list.h"
 #include "labels/label_paths.h"
 
 namespace orvane {
-
-namespace {
-
-const char* const kPendingStyle = "color: #D3112E;";
-const char* const kAnnotatedStyle = "color: #10B981;";
-
-QString file_name_of(const QString& path) {
-  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-}  // namespace
 
 void AnnotatorTab::load_directory() {
   const QString folder =

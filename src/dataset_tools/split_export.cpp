@@ -210,10 +210,6 @@ QString data_yaml_text(const QString& absolute_output_folder, const QStringList&
 
 namespace {
 
-QString file_name_of(const QString& path) {
-  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 std::filesystem::path native_path(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
@@ -234,7 +230,7 @@ class Exporter {
       : root_(QDir::cleanPath(output_folder)), format_(format) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
-    make_folders() && remove_stale_copies(assignment) && copy_parts(assignment) &&
+    make_folders() && remove_stale_copies(assignment) && copy_parts(assignment) && sync_tree() &&
         write_manifest(classes);
     return outcome_;
   }
@@ -332,7 +328,8 @@ class Exporter {
     QString reason;
     const QString image_target =
         folder(item.part, "images") + QLatin1Char('/') + file_name_of(pair.image_path);
-    if (copy_file_with_metadata(pair.image_path, image_target, reason) != CopyStatus::Ok) {
+    if (copy_file_with_metadata(pair.image_path, image_target, reason, Sync::kLater) !=
+        CopyStatus::Ok) {
       error = failure_text(QStringLiteral("copy"),
                            pair.image_path + QStringLiteral("\nto ") + image_target, reason);
       return false;
@@ -340,7 +337,8 @@ class Exporter {
     const QString label_target =
         folder(item.part, "labels") + QLatin1Char('/') + file_name_of(pair.label_path);
     if (format_ == LabelFormat::Segmentation) {
-      if (copy_file_with_metadata(pair.label_path, label_target, reason) == CopyStatus::Failed) {
+      if (copy_file_with_metadata(pair.label_path, label_target, reason, Sync::kLater) ==
+          CopyStatus::Failed) {
         error = failure_text(QStringLiteral("copy"),
                              pair.label_path + QStringLiteral("\nto ") + label_target, reason);
         return false;
@@ -354,7 +352,7 @@ class Exporter {
     }
     if (status == ReadStatus::Missing) return true;  // vanished since it was found
     const BoxConversion boxes = convert_label_to_boxes(bytes);
-    reason = write_file_atomically(label_target, boxes.text);
+    reason = write_file_atomically(label_target, boxes.text, ExistingFile::kReplace, Sync::kLater);
     if (!reason.isEmpty()) {
       error = failure_text(QStringLiteral("write"), label_target, reason);
       return false;
@@ -400,6 +398,15 @@ class Exporter {
       outcome_.error = failure;
       return false;
     }
+    return true;
+  }
+
+  // The pairs were written without a flush each (thousands of flushes take
+  // many times the copying): one flush of the file system finds a full disk
+  // that the writes did not report, before the export is called complete.
+  bool sync_tree() {
+    const QString error = sync_file_system(root_);
+    if (!error.isEmpty()) return fail(QStringLiteral("write"), root_, error);
     return true;
   }
 

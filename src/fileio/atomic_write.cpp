@@ -120,11 +120,11 @@ bool AtomicOutput::copy_from(int in) {
   }
 }
 
-bool AtomicOutput::commit(QString& error) {
+bool AtomicOutput::commit(QString& error, Sync sync) {
   // Some file systems report a full disk only when the data is flushed, and
   // some not even then: the size that reached the disk is checked too.
   struct stat info;
-  if (::fsync(fd_) != 0) {
+  if (sync == Sync::kEachFile && ::fsync(fd_) != 0) {
     error = system_reason(errno);
   } else if (::fstat(fd_, &info) != 0) {
     error = system_reason(errno);
@@ -144,20 +144,31 @@ bool AtomicOutput::commit(QString& error) {
   return true;
 }
 
-QString write_file_atomically(const QString& path, QByteArrayView bytes, ExistingFile existing) {
+QString write_file_atomically(const QString& path, QByteArrayView bytes, ExistingFile existing,
+                              Sync sync) {
   if (existing == ExistingFile::kKeepIfUnreadable && unreadable_file(path)) {
     return QStringLiteral("the existing file cannot be read, so it was not replaced");
   }
   AtomicOutput out;
   if (!out.open(path, 0666) || !out.write_all(bytes)) return system_reason(errno);
   QString error;
-  out.commit(error);
+  out.commit(error, sync);
   return error;
+}
+
+QString sync_file_system(const QString& path) {
+  const int fd = open_retrying(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) return system_reason(errno);
+  const bool synced = ::syncfs(fd) == 0;
+  const int code = errno;
+  ::close(fd);
+  return synced ? QString() : system_reason(code);
 }
 
 #else
 
-QString write_file_atomically(const QString& path, QByteArrayView bytes, ExistingFile existing) {
+QString write_file_atomically(const QString& path, QByteArrayView bytes, ExistingFile existing,
+                              Sync) {
   if (existing == ExistingFile::kKeepIfUnreadable && unreadable_file(path)) {
     return QStringLiteral("the existing file cannot be read, so it was not replaced");
   }
@@ -171,6 +182,8 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes, Existin
   if (!file.commit()) return file.errorString();
   return {};
 }
+
+QString sync_file_system(const QString&) { return {}; }
 
 #endif
 

@@ -16,10 +16,22 @@ enum class ExistingFile {
   kKeepIfUnreadable,
 };
 
+enum class Sync {
+  kEachFile,  // each file is flushed to the disk before it replaces its target
+  // Batches of many new files (an export): the caller flushes the whole file
+  // system once at the end with sync_file_system().
+  kLater,
+};
+
 // Writes `bytes` to `path` atomically. Returns the reason of a failure, or an
 // empty text.
 QString write_file_atomically(const QString& path, QByteArrayView bytes,
-                              ExistingFile existing = ExistingFile::kReplace);
+                              ExistingFile existing = ExistingFile::kReplace,
+                              Sync sync = Sync::kEachFile);
+
+// Flushes the file system that holds `path` to the disk. Returns the reason of
+// a failure (a full disk found only now, for one), or an empty text.
+QString sync_file_system(const QString& path);
 
 // Deletes `path` if it exists. Returns the reason of a failure, or an empty
 // text.
@@ -48,7 +60,7 @@ class AtomicOutput {
   // Flushes the file to the disk, checks that all of it got there, and moves
   // it to the target; on failure removes it and puts the reason into
   // `error`, leaving the target as it was.
-  bool commit(QString& error);
+  bool commit(QString& error, Sync sync = Sync::kEachFile);
 
  private:
   int fd_ = -1;

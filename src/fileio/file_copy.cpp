@@ -19,7 +19,8 @@ namespace orvane {
 
 #ifdef Q_OS_UNIX
 
-CopyStatus copy_file_with_metadata(const QString& source, const QString& target, QString& error) {
+CopyStatus copy_file_with_metadata(const QString& source, const QString& target, QString& error,
+                                   Sync sync) {
   error.clear();
   const QByteArray source_name = QFile::encodeName(source);
   int in;
@@ -59,12 +60,13 @@ CopyStatus copy_file_with_metadata(const QString& source, const QString& target,
     error = system_reason(code);
     return CopyStatus::Failed;
   }
-  return out.commit(error) ? CopyStatus::Ok : CopyStatus::Failed;
+  return out.commit(error, sync) ? CopyStatus::Ok : CopyStatus::Failed;
 }
 
 #else
 
-CopyStatus copy_file_with_metadata(const QString& source, const QString& target, QString& error) {
+CopyStatus copy_file_with_metadata(const QString& source, const QString& target, QString& error,
+                                   Sync) {
   if (!QFileInfo::exists(source)) {
     error = QStringLiteral("No such file or directory");
     return CopyStatus::SourceMissing;

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "fileio/atomic_write.h"
+
 namespace orvane {
 
 enum class CopyStatus {
@@ -15,6 +17,7 @@ enum class CopyStatus {
 
 // Copies `source` to `target` (replacing a file there) with its access and
 // modification times and its permission bits.
-CopyStatus copy_file_with_metadata(const QString& source, const QString& target, QString& error);
+CopyStatus copy_file_with_metadata(const QString& source, const QString& target, QString& error,
+                                   Sync sync = Sync::kEachFile);
 
 }  // namespace orvane

@@ -6,6 +6,10 @@
 
 namespace orvane {
 
+QString file_name_of(const QString& path) {
+  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 bool list_folder(const QString& folder, std::vector<FolderEntry>& entries, QString& error,
                  int* unreadable_names) {
   namespace fs = std::filesystem;

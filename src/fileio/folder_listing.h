@@ -12,6 +12,9 @@ struct FolderEntry {
   bool is_file = false;  // a regular file, or a link to one
 };
 
+// The last part of `path` (after its last '/').
+QString file_name_of(const QString& path);
+
 // Lists `folder` (sub-folders are not searched), in the file system's order.
 // False, with the system's reason in `error`, when it cannot be listed.
 // Names that cannot be told to the file system again (bytes that are not
