@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -17,9 +18,10 @@
 #include <vector>
 
 #include "dataset_tools/analytics.h"
-#include "dataset_tools/file_copy.h"
 #include "dataset_tools/health.h"
 #include "dataset_tools/split_export.h"
+
+using namespace orvane;
 
 namespace {
 
@@ -54,9 +56,11 @@ std::string label_text(std::mt19937& random) {
 }
 
 void write_or_die(const QString& path, std::string_view bytes) {
-  QString error;
-  if (!write_file_replacing(path, bytes, error)) {
-    std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(error));
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+          static_cast<qint64>(bytes.size())) {
+    std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
     std::exit(1);
   }
 }
@@ -125,7 +129,7 @@ int main(int argc, char** argv) {
       QString error;
       if (!list_dataset_folder(big, listing, error)) std::exit(1);
       const HealthReport report = check_dataset_health(big, listing);
-      overlaps = static_cast<int>(report.overlaps.size());
+      overlaps = static_cast<int>(report.overlap_count);
       (void)health_report_text(report);
     }));
     analytics.push_back(
@@ -188,9 +192,9 @@ int main(int argc, char** argv) {
     std::snprintf(line, sizeof line, "0 %.6f %.6f 0.010000 0.010000\n", unit(random), unit(random));
     huge += line;
   }
-  int huge_pairs = 0;
+  qint64 huge_pairs = 0;
   const double huge_seconds = seconds([&] { huge_pairs = count_duplicate_pairs(huge); });
-  std::printf("overlap check of one file of 300,000 boxes: %.3f s (%d duplicate pairs)\n",
-              huge_seconds, huge_pairs);
+  std::printf("overlap check of one file of 300,000 boxes: %.3f s (%lld duplicate pairs)\n",
+              huge_seconds, static_cast<long long>(huge_pairs));
   return 0;
 }

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/app_core.h"
+#include "app/main_window.h"
+
+using namespace orvane;
 
 namespace {
 

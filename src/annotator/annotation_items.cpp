@@ -7,6 +7,8 @@
 #include <QStyle>
 #include <QStyleOptionGraphicsItem>
 
+namespace orvane {
+
 namespace {
 
 // Item data slot holding the position last written to the label file.
@@ -74,3 +76,5 @@ void mark_position_saved(QGraphicsPolygonItem* item) {
 bool moved_since_save(const QGraphicsPolygonItem* item) {
   return item->pos() != item->data(kSavedPositionKey).toPointF();
 }
+
+}  // namespace orvane

@@ -7,6 +7,8 @@
 
 class QGraphicsPolygonItem;
 
+namespace orvane {
+
 // A movable, selectable polygon item for `points` (image pixels), placed at
 // the scene origin.
 QGraphicsPolygonItem* new_annotation_item(const QPolygonF& points);
@@ -22,3 +24,5 @@ void mark_position_saved(QGraphicsPolygonItem* item);
 // Whether the item was dragged since mark_position_saved (items never saved
 // count as saved at the origin, where they are made).
 bool moved_since_save(const QGraphicsPolygonItem* item);
+
+}  // namespace orvane

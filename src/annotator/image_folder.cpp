@@ -1,10 +1,13 @@
 #include "annotator/image_folder.h"
 
-#include <QDirIterator>
 #include <QFileInfo>
 #include <algorithm>
+#include <vector>
 
-#include "annotator/label_file.h"
+#include "fileio/folder_listing.h"
+#include "labels/label_paths.h"
+
+namespace orvane {
 
 namespace {
 
@@ -16,15 +19,15 @@ char16_t code_point_key(char16_t c) {
 }
 
 void scan(const QString& folder, ImageFolderListing& listing, bool want_images) {
-  QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  std::vector<FolderEntry> entries;
+  QString error;
+  list_folder(folder, entries, error, &listing.unreadable_names);
   const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-  while (it.hasNext()) {
-    it.next();
-    const QString name = it.fileName();
-    if (name.endsWith(QLatin1String(".txt"))) {
-      listing.txt_names.insert(name);
-    } else if (want_images && is_annotator_image_name(name) && it.fileInfo().isFile()) {
-      listing.image_paths.push_back(prefix + name);
+  for (const FolderEntry& entry : entries) {
+    if (entry.name.endsWith(QLatin1String(".txt"))) {
+      listing.txt_names.insert(entry.name);
+    } else if (want_images && entry.is_file && is_annotator_image_name(entry.name)) {
+      listing.image_paths.push_back(prefix + entry.name);
     }
   }
 }
@@ -81,3 +84,5 @@ QString image_list_entry(const QString& image_path, bool has_label) {
   const QString name = image_path.mid(image_path.lastIndexOf(QLatin1Char('/')) + 1);
   return (has_label ? QStringLiteral("[\u2713] ") : QStringLiteral("[  ] ")) + name;
 }
+
+}  // namespace orvane

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QStringView>
 
+namespace orvane {
+
 // Whether `file_name` ends in .jpg, .jpeg, .png, .bmp or .webp (any case).
 bool is_annotator_image_name(QStringView file_name);
 
@@ -15,9 +17,10 @@ bool is_annotator_image_name(QStringView file_name);
 bool code_point_less(QStringView a, QStringView b);
 
 struct ImageFolderListing {
-  QStringList image_paths;  // full paths of the image files, in code point order
-  QSet<QString> txt_names;  // names of the entries ending in ".txt"
-  QString error;            // why the folder could not be listed
+  QStringList image_paths;   // full paths of the image files, in code point order
+  QSet<QString> txt_names;   // names of the entries ending in ".txt"
+  int unreadable_names = 0;  // entries left out: names not valid UTF-8
+  QString error;             // why the folder could not be listed
 };
 
 // Lists the direct entries of `folder` (sub-folders are not searched).
@@ -28,3 +31,5 @@ QSet<QString> txt_names_in(const QString& folder);
 
 // "[✓] name" when the image has a label file, "[  ] name" otherwise.
 QString image_list_entry(const QString& image_path, bool has_label);
+
+}  // namespace orvane

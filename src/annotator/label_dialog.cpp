@@ -5,6 +5,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "labels/class_list.h"
+
+namespace orvane {
+
 LabelDialog::LabelDialog(const QStringList& existing_classes, const QString& last_label,
                          QWidget* parent)
     : QDialog(parent) {
@@ -27,4 +31,6 @@ LabelDialog::LabelDialog(const QStringList& existing_classes, const QString& las
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-QString LabelDialog::get_label() const { return combo->currentText().trimmed(); }
+QString LabelDialog::get_label() const { return clean_class_name(combo->currentText()); }
+
+}  // namespace orvane

@@ -8,6 +8,8 @@
 
 class QComboBox;
 
+namespace orvane {
+
 class LabelDialog : public QDialog {
   Q_OBJECT
 
@@ -20,3 +22,5 @@ class LabelDialog : public QDialog {
 
   QComboBox* combo = nullptr;  // editable
 };
+
+}  // namespace orvane

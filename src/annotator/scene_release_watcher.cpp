@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QGraphicsScene>
 
+namespace orvane {
+
 SceneReleaseWatcher::SceneReleaseWatcher(QGraphicsScene* scene, std::function<void()> on_release)
     : QObject(scene), on_release_(std::move(on_release)) {
   scene->installEventFilter(this);
@@ -16,3 +18,5 @@ bool SceneReleaseWatcher::eventFilter(QObject* watched, QEvent* event) {
   on_release_();
   return true;
 }
+
+}  // namespace orvane

@@ -7,6 +7,8 @@
 
 class QGraphicsScene;
 
+namespace orvane {
+
 class SceneReleaseWatcher : public QObject {
  public:
   // Watches `scene` and is owned by it.
@@ -18,3 +20,5 @@ class SceneReleaseWatcher : public QObject {
  private:
   std::function<void()> on_release_;
 };
+
+}  // namespace orvane

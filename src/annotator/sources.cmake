@@ -1,16 +1,13 @@
 list(APPEND ORVANE_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/atomic_file.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/class_colors.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/class_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_folder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/label_file.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/label_text.cpp
 )
 list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/annotation_items.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/annotation_set.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/annotator_label_io.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/annotator_shapes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/annotator_tab.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/annotator_workspace.cpp
   ${CMAKE_CURRENT_LIST_DIR}/label_dialog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/label_io_tab.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scene_release_watcher.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/shapes_tab.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/workspace_tab.cpp
 )

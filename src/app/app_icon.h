@@ -3,5 +3,9 @@
 
 #include <QString>
 
+namespace orvane {
+
 // Full path of "Orvane-Studio-icon.png" beside the program, or "" when absent.
 QString app_icon_path();
+
+}  // namespace orvane

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+namespace orvane {
+
 Dialogs::~Dialogs() = default;
 
 void Dialogs::information(QWidget* parent, const QString& title, const QString& text) {
@@ -33,3 +35,42 @@ QStringList Dialogs::get_open_file_names(QWidget* parent, const QString& title, 
 }
 
 int Dialogs::exec(QDialog& dialog) { return dialog.exec(); }
+
+DialogsRelay::DialogsRelay() : target_(std::make_unique<Dialogs>()) {}
+
+DialogsRelay::~DialogsRelay() = default;
+
+void DialogsRelay::set_target(std::unique_ptr<Dialogs> target) {
+  target_ = target ? std::move(target) : std::make_unique<Dialogs>();
+}
+
+void DialogsRelay::information(QWidget* parent, const QString& title, const QString& text) {
+  target_->information(parent, title, text);
+}
+
+void DialogsRelay::warning(QWidget* parent, const QString& title, const QString& text) {
+  target_->warning(parent, title, text);
+}
+
+void DialogsRelay::critical(QWidget* parent, const QString& title, const QString& text) {
+  target_->critical(parent, title, text);
+}
+
+QString DialogsRelay::get_existing_directory(QWidget* parent, const QString& title,
+                                             const QString& dir) {
+  return target_->get_existing_directory(parent, title, dir);
+}
+
+QString DialogsRelay::get_open_file_name(QWidget* parent, const QString& title, const QString& dir,
+                                         const QString& filter) {
+  return target_->get_open_file_name(parent, title, dir, filter);
+}
+
+QStringList DialogsRelay::get_open_file_names(QWidget* parent, const QString& title,
+                                              const QString& dir, const QString& filter) {
+  return target_->get_open_file_names(parent, title, dir, filter);
+}
+
+int DialogsRelay::exec(QDialog& dialog) { return target_->exec(dialog); }
+
+}  // namespace orvane

@@ -5,9 +5,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QDialog;
 class QWidget;
+
+namespace orvane {
 
 class Dialogs {
  public:
@@ -25,3 +28,30 @@ class Dialogs {
   // Runs any modal dialog and returns its result code.
   virtual int exec(QDialog& dialog);
 };
+
+// Passes every call on to a replaceable Dialogs (the real one until set). The
+// window hands this one to its tabs, so tests can script the seam after the
+// tabs exist.
+class DialogsRelay : public Dialogs {
+ public:
+  DialogsRelay();
+  ~DialogsRelay() override;
+  // nullptr: the real dialogs again.
+  void set_target(std::unique_ptr<Dialogs> target);
+
+  void information(QWidget* parent, const QString& title, const QString& text) override;
+  void warning(QWidget* parent, const QString& title, const QString& text) override;
+  void critical(QWidget* parent, const QString& title, const QString& text) override;
+  QString get_existing_directory(QWidget* parent, const QString& title,
+                                 const QString& dir = {}) override;
+  QString get_open_file_name(QWidget* parent, const QString& title, const QString& dir,
+                             const QString& filter) override;
+  QStringList get_open_file_names(QWidget* parent, const QString& title, const QString& dir,
+                                  const QString& filter) override;
+  int exec(QDialog& dialog) override;
+
+ private:
+  std::unique_ptr<Dialogs> target_;
+};
+
+}  // namespace orvane

@@ -8,6 +8,8 @@
 #include <initializer_list>
 #include <utility>
 
+namespace orvane {
+
 namespace {
 
 struct GuideSection {
@@ -119,3 +121,5 @@ HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
 
   connect(btn_close, &QPushButton::clicked, this, &QDialog::accept);
 }
+
+}  // namespace orvane

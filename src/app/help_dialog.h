@@ -7,6 +7,8 @@
 class QLabel;
 class QPushButton;
 
+namespace orvane {
+
 class HelpDialog : public QDialog {
   Q_OBJECT
 
@@ -20,3 +22,5 @@ class HelpDialog : public QDialog {
 
 // The guide as rich text.
 QString help_guide_text();
+
+}  // namespace orvane

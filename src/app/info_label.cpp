@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QWidget>
 
+namespace orvane {
+
 QWidget* create_info_label(const QString& text, const QString& tooltip_text) {
   auto* widget = new QWidget;
   auto* layout = new QHBoxLayout(widget);
@@ -20,3 +22,5 @@ QWidget* create_info_label(const QString& text, const QString& tooltip_text) {
   layout->addStretch();
   return widget;
 }
+
+}  // namespace orvane

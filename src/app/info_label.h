@@ -6,4 +6,8 @@
 
 class QWidget;
 
+namespace orvane {
+
 QWidget* create_info_label(const QString& text, const QString& tooltip_text);
+
+}  // namespace orvane

@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/app_core.h"
 #include "app/app_icon.h"
+#include "app/main_window.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -24,10 +24,10 @@ int main(int argc, char* argv[]) {
 #ifdef Q_OS_WIN
   set_windows_app_id();
 #endif
-  const QString icon = app_icon_path();
+  const QString icon = orvane::app_icon_path();
   if (!icon.isEmpty()) QApplication::setWindowIcon(QIcon(icon));
 
-  OrvaneStudio window;
+  orvane::OrvaneStudio window;
   window.show();
   return app.exec();
 }

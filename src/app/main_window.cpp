@@ -1,77 +1,88 @@
+// The main window: the shell around the tabs, and the one place where what
+// passes between tabs is wired.
+#include "app/main_window.h"
+
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
-#include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeySequence>
-#include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <tuple>
 
-#include "app/app_core.h"
+#include "annotator/annotator_tab.h"
 #include "app/app_icon.h"
-#include "app/dialogs.h"
 #include "app/help_dialog.h"
-#include "canvas/interactive_canvas.h"
 #include "theme/app_style.h"
 #include "theme/stylesheet.h"
 #include "theme/theme_toggle.h"
 
-OrvaneStudio::OrvaneStudio(QWidget* parent)
-    : QMainWindow(parent), dialogs_(std::make_unique<Dialogs>()) {
+namespace orvane {
+
+namespace {
+
+// Stops the workers of a tab that runs any (it has stop_workers()).
+template <class Tab>
+void stop_workers_of(Tab* tab) {
+  if constexpr (requires { tab->stop_workers(); }) {
+    if (tab) tab->stop_workers();
+  }
+}
+
+}  // namespace
+
+OrvaneStudio::OrvaneStudio(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(QStringLiteral("Orvane Studio - Deep Learning Workstation"));
   const QString icon = app_icon_path();
   if (!icon.isEmpty()) setWindowIcon(QIcon(icon));
   resize(1500, 950);
-  // The data members start at their declared initial values.
   init_ui();
   apply_theme(is_dark_mode);
   setup_shortcuts();
 }
 
 OrvaneStudio::~OrvaneStudio() {
-  // The scene and the table emit selection changes while they are torn down;
-  // those must not reach this half-destroyed window.
-  if (canvas) canvas->disconnect(this);
-  if (table_objects) table_objects->disconnect(this);
-  if (list_images) list_images->disconnect(this);
+  stop_workers();
+  // The tabs hold the dialog seam, a member: they go first.
+  delete tabs;
+  tabs = nullptr;
 }
 
-Dialogs& OrvaneStudio::dialogs() { return *dialogs_; }
+Dialogs& OrvaneStudio::dialogs() { return dialogs_; }
 
 void OrvaneStudio::set_dialogs(std::unique_ptr<Dialogs> dialogs) {
-  dialogs_ = dialogs ? std::move(dialogs) : std::make_unique<Dialogs>();
+  dialogs_.set_target(std::move(dialogs));
 }
 
 void OrvaneStudio::init_ui() {
   tabs = new QTabWidget;
   setCentralWidget(tabs);
+  create_tabs();
+  build_corner();
+}
 
-  struct Page {
-    QWidget* OrvaneStudio::*member;
-    void (OrvaneStudio::*setup)();
-    const char* title;
-  };
-  const Page pages[] = {
-      {&OrvaneStudio::tab_resizer, &OrvaneStudio::setup_resizer_tab, "Image Resizer + Compressor"},
-      {&OrvaneStudio::tab_splitter, &OrvaneStudio::setup_splitter_tab, "Image Splitter"},
-      {&OrvaneStudio::tab_aug, &OrvaneStudio::setup_aug_tab, "Synthetic Data Enricher"},
-      {&OrvaneStudio::tab_workspace, &OrvaneStudio::setup_workspace_tab, "Image Annotator"},
-      {&OrvaneStudio::tab_config, &OrvaneStudio::setup_config_tab, "YOLO Configuration && AutoML"},
-      {&OrvaneStudio::tab_progress, &OrvaneStudio::setup_progress_tab,
-       "Training Analytics && Live Logs"},
-      {&OrvaneStudio::tab_inference, &OrvaneStudio::setup_inference_tab,
-       "Inference && Model Export"},
-  };
-  for (const Page& page : pages) {
-    this->*page.member = new QWidget;
-    (this->*page.setup)();
-    tabs->addTab(this->*page.member, QString::fromUtf8(page.title));
-  }
+// The seven tabs, in order. Tabs not built yet are empty pages.
+void OrvaneStudio::create_tabs() {
+  tab_resizer = new QWidget;
+  tab_splitter = new QWidget;
+  tab_aug = new QWidget;
+  tab_workspace = new AnnotatorTab(dialogs());
+  tab_config = new QWidget;
+  tab_progress = new QWidget;
+  tab_inference = new QWidget;
 
+  tabs->addTab(tab_resizer, QStringLiteral("Image Resizer + Compressor"));
+  tabs->addTab(tab_splitter, QStringLiteral("Image Splitter"));
+  tabs->addTab(tab_aug, QStringLiteral("Synthetic Data Enricher"));
+  tabs->addTab(tab_workspace, QStringLiteral("Image Annotator"));
+  tabs->addTab(tab_config, QStringLiteral("YOLO Configuration && AutoML"));
+  tabs->addTab(tab_progress, QStringLiteral("Training Analytics && Live Logs"));
+  tabs->addTab(tab_inference, QStringLiteral("Inference && Model Export"));
+}
+
+void OrvaneStudio::build_corner() {
   theme_toggle = new ThemeToggle;
   theme_toggle->setChecked(is_dark_mode);
 
@@ -100,8 +111,8 @@ void OrvaneStudio::init_ui() {
 void OrvaneStudio::setup_shortcuts() {
   shortcut_del = new QShortcut(QKeySequence(Qt::Key_Delete), this);
   shortcut_back = new QShortcut(QKeySequence(Qt::Key_Backspace), this);
-  connect(shortcut_del, &QShortcut::activated, this, &OrvaneStudio::ann_delete_selected);
-  connect(shortcut_back, &QShortcut::activated, this, &OrvaneStudio::ann_delete_selected);
+  connect(shortcut_del, &QShortcut::activated, tab_workspace, &AnnotatorTab::ann_delete_selected);
+  connect(shortcut_back, &QShortcut::activated, tab_workspace, &AnnotatorTab::ann_delete_selected);
 }
 
 void OrvaneStudio::apply_theme(bool is_dark) {
@@ -110,11 +121,20 @@ void OrvaneStudio::apply_theme(bool is_dark) {
     install_app_style();
     app->setStyleSheet(get_stylesheet(is_dark_mode));
   }
-  update_annotation_colors();
+  tab_workspace->update_annotation_colors();
+}
+
+void OrvaneStudio::stop_workers() {
+  std::apply([](auto*... tab) { (stop_workers_of(tab), ...); },
+             std::tuple{tab_resizer, tab_splitter, tab_aug, tab_workspace, tab_config, tab_progress,
+                        tab_inference});
 }
 
 void OrvaneStudio::closeEvent(QCloseEvent* event) {
   // Shapes moved by dragging since the last save reach the label file.
-  save_current_annotations();
+  tab_workspace->save_current_annotations();
+  stop_workers();
   event->accept();
 }
+
+}  // namespace orvane

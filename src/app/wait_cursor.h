@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 
+namespace orvane {
+
 class WaitCursor {
  public:
   WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -23,3 +25,5 @@ class WaitCursor {
  private:
   bool active_ = true;
 };
+
+}  // namespace orvane

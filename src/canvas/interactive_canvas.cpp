@@ -7,6 +7,8 @@
 
 #include "canvas/shape_geometry.h"
 
+namespace orvane {
+
 namespace {
 
 const QString kSelectMove = QStringLiteral("Select/Move");
@@ -52,7 +54,7 @@ void InteractiveCanvas::reset_drawing() {
 }
 
 QList<QPointF> InteractiveCanvas::calculate_shape(const QPointF& start, const QPointF& end) const {
-  return ::calculate_shape(draw_mode, start, end);
+  return orvane::calculate_shape(draw_mode, start, end);
 }
 
 void InteractiveCanvas::update_preview() {
@@ -150,3 +152,5 @@ void InteractiveCanvas::mouseReleaseEvent(QGraphicsSceneMouseEvent* event) {
   }
   QGraphicsScene::mouseReleaseEvent(event);
 }
+
+}  // namespace orvane

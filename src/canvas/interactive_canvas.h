@@ -10,6 +10,8 @@
 #include <QString>
 #include <optional>
 
+namespace orvane {
+
 class InteractiveCanvas : public QGraphicsScene {
   Q_OBJECT
 
@@ -37,3 +39,5 @@ class InteractiveCanvas : public QGraphicsScene {
   void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
   void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
 };
+
+}  // namespace orvane

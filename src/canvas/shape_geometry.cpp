@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace orvane {
+
 QList<QPointF> calculate_shape(const QString& mode, const QPointF& start, const QPointF& end) {
   if (mode == QStringLiteral("Rectangle")) {
     return {start, QPointF(end.x(), start.y()), end, QPointF(start.x(), end.y())};
@@ -33,3 +35,5 @@ QList<QPointF> calculate_shape(const QString& mode, const QPointF& start, const 
   }
   return points;
 }
+
+}  // namespace orvane

@@ -8,6 +8,8 @@
 
 #include "canvas/interactive_canvas.h"
 
+namespace orvane {
+
 namespace {
 const QString kSelectMove = QStringLiteral("Select/Move");
 constexpr double kZoomStep = 1.15;
@@ -92,3 +94,5 @@ QString ZoomableView::scene_draw_mode() const {
   }
   return kSelectMove;
 }
+
+}  // namespace orvane

@@ -8,6 +8,8 @@
 #include <QPointF>
 #include <QString>
 
+namespace orvane {
+
 class ZoomableView : public QGraphicsView {
   Q_OBJECT
 
@@ -31,3 +33,5 @@ class ZoomableView : public QGraphicsView {
  private:
   QString scene_draw_mode() const;
 };
+
+}  // namespace orvane

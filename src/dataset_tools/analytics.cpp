@@ -5,11 +5,13 @@
 #include <mutex>
 #include <string>
 
-#include "annotator/label_file.h"
-#include "annotator/label_text.h"
-#include "dataset_tools/dataset_files.h"
+#include "common/parallel_ranges.h"
+#include "fileio/file_read.h"
+#include "labels/label_paths.h"
+#include "labels/label_text.h"
 
-using namespace dataset_io;
+namespace orvane {
+
 using namespace label_text;
 
 ClassCounter::ClassCounter(const QStringList& classes)
@@ -83,3 +85,5 @@ std::vector<ClassCount> count_dataset_classes(const QStringList& image_paths,
   for (const auto& [first, counter] : partial) total.merge(counter);
   return sorted_by_count(total.counts());
 }
+
+}  // namespace orvane

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace orvane {
+
 struct ClassCount {
   QString name;
   int count = 0;
@@ -42,3 +44,5 @@ std::vector<ClassCount> sorted_by_count(std::vector<ClassCount> counts);
 // nothing.
 std::vector<ClassCount> count_dataset_classes(const QStringList& image_paths,
                                               const QStringList& classes);
+
+}  // namespace orvane

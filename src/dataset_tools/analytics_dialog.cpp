@@ -7,6 +7,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+namespace orvane {
+
 AnalyticsDialog::AnalyticsDialog(const std::vector<ClassCount>& counts, QWidget* parent)
     : QDialog(parent) {
   setWindowTitle(QStringLiteral("Dataset Class Distribution"));
@@ -46,3 +48,5 @@ AnalyticsDialog::AnalyticsDialog(const std::vector<ClassCount>& counts, QWidget*
   layout->addWidget(new QLabel(QStringLiteral("Current Annotation Totals:")));
   layout->addWidget(scroll_);
 }
+
+}  // namespace orvane

@@ -11,6 +11,8 @@ class QLabel;
 class QProgressBar;
 class QScrollArea;
 
+namespace orvane {
+
 class AnalyticsDialog : public QDialog {
   Q_OBJECT
 
@@ -27,3 +29,5 @@ class AnalyticsDialog : public QDialog {
   std::vector<QProgressBar*> bars_;
   QScrollArea* scroll_ = nullptr;
 };
+
+}  // namespace orvane

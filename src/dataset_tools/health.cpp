@@ -4,18 +4,20 @@
 #include <QSet>
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <string>
-#include <system_error>
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "annotator/label_file.h"
-#include "annotator/label_text.h"
-#include "dataset_tools/dataset_files.h"
+#include "common/parallel_ranges.h"
+#include "fileio/file_read.h"
+#include "fileio/folder_listing.h"
+#include "labels/label_paths.h"
+#include "labels/label_text.h"
 
-using namespace dataset_io;
+namespace orvane {
+
 using namespace label_text;
 
 namespace {
@@ -75,8 +77,8 @@ PairResult compare_boxes(const Box& a, const Box& b) {
 }
 
 // Every pair i < j in line order; a zero union ends the file's checks.
-int count_duplicates_all_pairs(const std::vector<Box>& boxes) {
-  int pairs = 0;
+qint64 count_duplicates_all_pairs(const std::vector<Box>& boxes) {
+  qint64 pairs = 0;
   for (size_t i = 0; i < boxes.size(); ++i) {
     for (size_t j = i + 1; j < boxes.size(); ++j) {
       const PairResult result = compare_boxes(boxes[i], boxes[j]);
@@ -102,12 +104,43 @@ void for_each_x_overlapping_pair(const std::vector<Box>& boxes, std::vector<size
   }
 }
 
+// The count when no pair has a zero union, so the order of the pairs does not
+// matter: equal boxes are taken together, so a file of thousands of copies of
+// one box costs no more than one box. Equal boxes of some area are duplicates
+// of each other; two equal boxes without area would have a zero union.
+qint64 count_duplicates_of_equal_groups(const std::vector<Box>& boxes) {
+  auto key = [](const Box& b) { return std::tie(b.x_min, b.y_min, b.x_max, b.y_max); };
+  std::vector<Box> sorted = boxes;
+  std::sort(sorted.begin(), sorted.end(),
+            [&](const Box& l, const Box& r) { return key(l) < key(r); });
+  std::vector<Box> distinct;
+  std::vector<qint64> copies;
+  for (const Box& box : sorted) {
+    if (!distinct.empty() && key(distinct.back()) == key(box)) {
+      ++copies.back();
+    } else {
+      distinct.push_back(box);
+      copies.push_back(1);
+    }
+  }
+  qint64 pairs = 0;
+  for (const qint64 n : copies) pairs += n * (n - 1) / 2;
+  std::vector<size_t> all(distinct.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  for_each_x_overlapping_pair(distinct, all, [&](size_t i, size_t j) {
+    if (compare_boxes(distinct[i], distinct[j]) == PairResult::kDuplicate) {
+      pairs += copies[i] * copies[j];
+    }
+  });
+  return pairs;
+}
+
 // The same count as count_duplicates_all_pairs, without visiting pairs that
 // are apart in x, so a label file of many thousands of shapes is checked in
 // moments rather than minutes. A zero union needs two boxes of zero area;
 // the first such pair in line order is found first, and only duplicates
 // before it are counted, as the pass in line order would.
-int count_duplicate_boxes(const std::vector<Box>& boxes) {
+qint64 count_duplicate_boxes(const std::vector<Box>& boxes) {
   constexpr size_t kSmall = 64;
   bool finite = true;
   for (const Box& box : boxes) {
@@ -131,7 +164,8 @@ int count_duplicate_boxes(const std::vector<Box>& boxes) {
       stop = {i, j};
     }
   });
-  int pairs = 0;
+  qint64 pairs = 0;
+  if (stop.first == boxes.size()) return count_duplicates_of_equal_groups(boxes);
   for_each_x_overlapping_pair(boxes, all, [&](size_t i, size_t j) {
     if (Pair{i, j} < stop) pairs += compare_boxes(boxes[i], boxes[j]) == PairResult::kDuplicate;
   });
@@ -161,36 +195,22 @@ bool is_health_label_name(const QString& file_name) {
 
 bool list_dataset_folder(const QString& folder, DatasetListing& listing, QString& error) {
   listing = {};
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path root(QFile::encodeName(folder).toStdString());
-  fs::directory_iterator it(root, ec);
-  if (ec) {
-    error = QString::fromStdString(ec.message());
-    return false;
-  }
-  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) break;
-    std::error_code type_ec;
-    if (it->is_directory(type_ec)) continue;
-    const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename()));
-    if (is_health_image_name(name)) {
-      listing.images.append(name);
-    } else if (is_health_label_name(name)) {
-      listing.labels.append(name);
+  std::vector<FolderEntry> entries;
+  if (!list_folder(folder, entries, error, &listing.unreadable_names)) return false;
+  for (const FolderEntry& entry : entries) {
+    if (entry.is_dir) continue;
+    if (is_health_image_name(entry.name)) {
+      listing.images.append(entry.name);
+    } else if (is_health_label_name(entry.name)) {
+      listing.labels.append(entry.name);
     }
-  }
-  if (ec) {
-    error = QString::fromStdString(ec.message());
-    listing = {};
-    return false;
   }
   std::sort(listing.images.begin(), listing.images.end());
   std::sort(listing.labels.begin(), listing.labels.end());
   return true;
 }
 
-int count_duplicate_pairs(std::string_view label_text) {
+qint64 count_duplicate_pairs(std::string_view label_text) {
   std::vector<Box> boxes;
   std::vector<std::string_view> fields;
   bool readable = true;
@@ -228,7 +248,7 @@ HealthReport check_dataset_health(const QString& folder, const DatasetListing& l
   }
 
   const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-  std::vector<int> pairs(static_cast<size_t>(listing.labels.size()), 0);
+  std::vector<qint64> pairs(static_cast<size_t>(listing.labels.size()), 0);
   // Pool threads: each reads only its own range of files and writes only its
   // own slots of `pairs`; the entries are then made in listing order.
   parallel_ranges(static_cast<int>(listing.labels.size()), [&](int first, int last) {
@@ -239,9 +259,14 @@ HealthReport check_dataset_health(const QString& folder, const DatasetListing& l
     }
   });
   for (qsizetype i = 0; i < listing.labels.size(); ++i) {
-    const QString entry = listing.labels[i] + QStringLiteral(" (IoU > 90%)");
-    for (int k = 0; k < pairs[static_cast<size_t>(i)]; ++k) report.overlaps.append(entry);
+    const qint64 found = pairs[static_cast<size_t>(i)];
+    if (found == 0) continue;
+    report.overlap_count += found;
+    if (report.overlap_samples.size() < kOverlapSamples) {
+      report.overlap_samples.append(listing.labels[i] + QStringLiteral(" (IoU > 90%)"));
+    }
   }
+  report.unreadable_names = listing.unreadable_names;
   return report;
 }
 
@@ -285,19 +310,21 @@ QString health_report_text(const HealthReport& report) {
                      "Files: %2\nOverlapping Polygons/Boxes (Duplicates): %3\n")
                      .arg(report.missing.size())
                      .arg(report.orphaned)
-                     .arg(report.overlaps.size());
+                     .arg(report.overlap_count);
+  if (report.unreadable_names > 0) {
+    text +=
+        QStringLiteral("File Names Not Valid UTF-8 (left out): %1\n").arg(report.unreadable_names);
+  }
   if (!report.missing.isEmpty()) {
     text += QStringLiteral("\nMissing Annotations (Sample):\n") +
             python_list(report.missing.mid(0, 3)) + QLatin1Char('\n');
   }
-  if (!report.overlaps.isEmpty()) {
+  if (!report.overlap_samples.isEmpty()) {
     // One entry per label file, in the order the files were examined.
-    QStringList distinct;
-    for (const QString& entry : report.overlaps) {
-      if (!distinct.contains(entry)) distinct.append(entry);
-      if (distinct.size() == 3) break;
-    }
-    text += QStringLiteral("\nHigh IoU Overlaps:\n") + python_list(distinct);
+    text += QStringLiteral("\nHigh IoU Overlaps:\n") +
+            python_list(report.overlap_samples.mid(0, kOverlapSamples));
   }
   return text;
 }
+
+}  // namespace orvane

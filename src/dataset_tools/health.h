@@ -7,11 +7,14 @@
 #include <QStringList>
 #include <string_view>
 
+namespace orvane {
+
 // The top level of a dataset folder, split by kind. Names are sorted so that
 // the report's samples do not depend on the file system's listing order.
 struct DatasetListing {
-  QStringList images;  // ".png", ".jpg", ".jpeg", ".webp", ".bmp", any case
-  QStringList labels;  // ".txt" in any case, except "classes.txt"
+  QStringList images;        // ".png", ".jpg", ".jpeg", ".webp", ".bmp", any case
+  QStringList labels;        // ".txt" in any case, except "classes.txt"
+  int unreadable_names = 0;  // entries left out: names not valid UTF-8
 };
 
 bool is_health_image_name(const QString& file_name);
@@ -26,12 +29,19 @@ bool list_dataset_folder(const QString& folder, DatasetListing& listing, QString
 // polygons; shorter ones are ignored. A field that is not a number ends the
 // file with no pairs; two shapes whose union has no area end it with the
 // pairs found so far.
-int count_duplicate_pairs(std::string_view label_text);
+qint64 count_duplicate_pairs(std::string_view label_text);
+
+// Label files named as samples in the report.
+inline constexpr int kOverlapSamples = 3;
 
 struct HealthReport {
-  QStringList missing;   // image names without a label file, in listing order
-  int orphaned = 0;      // label files with no image of the same base name
-  QStringList overlaps;  // one "<label name> (IoU > 90%)" per duplicate pair
+  QStringList missing;       // image names without a label file, in listing order
+  int orphaned = 0;          // label files with no image of the same base name
+  qint64 overlap_count = 0;  // duplicate pairs over all label files
+  // "<label name> (IoU > 90%)" for the first label files with duplicates, in
+  // listing order, at most kOverlapSamples of them.
+  QStringList overlap_samples;
+  int unreadable_names = 0;  // entries left out: names not valid UTF-8
 };
 
 // Reads the label files of `listing` (in parallel) and fills the report.
@@ -46,3 +56,5 @@ QString python_list(const QStringList& items);
 
 // The message of the "Health Check" box.
 QString health_report_text(const HealthReport& report);
+
+}  // namespace orvane

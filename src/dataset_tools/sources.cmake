@@ -1,12 +1,10 @@
 list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/analytics.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dataset_files.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/file_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/health.cpp
   ${CMAKE_CURRENT_LIST_DIR}/split_export.cpp
 )
 list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/analytics_dialog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dataset_tools_tab.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dataset_actions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/split_config_dialog.cpp
 )

@@ -8,6 +8,8 @@
 
 #include "app/dialogs.h"
 
+namespace orvane {
+
 namespace {
 
 QSpinBox* percent_box(int value) {
@@ -62,3 +64,5 @@ QString SplitConfigDialog::get_format() const {
   return fc->currentText().contains(QLatin1String("Detection")) ? QStringLiteral("Detection")
                                                                 : QStringLiteral("Segmentation");
 }
+
+}  // namespace orvane

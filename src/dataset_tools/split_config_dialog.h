@@ -6,9 +6,12 @@
 #include <QString>
 #include <array>
 
-class Dialogs;
 class QComboBox;
 class QSpinBox;
+
+namespace orvane {
+
+class Dialogs;
 
 class SplitConfigDialog : public QDialog {
   Q_OBJECT
@@ -33,3 +36,5 @@ class SplitConfigDialog : public QDialog {
  private:
   Dialogs& dialogs_;
 };
+
+}  // namespace orvane

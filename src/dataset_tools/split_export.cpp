@@ -13,12 +13,16 @@
 #include <random>
 #include <system_error>
 
-#include "annotator/label_file.h"
-#include "annotator/label_text.h"
-#include "dataset_tools/dataset_files.h"
-#include "dataset_tools/file_copy.h"
+#include "common/parallel_ranges.h"
+#include "fileio/atomic_write.h"
+#include "fileio/file_copy.h"
+#include "fileio/file_read.h"
+#include "fileio/folder_listing.h"
+#include "labels/label_paths.h"
+#include "labels/label_text.h"
 
-using namespace dataset_io;
+namespace orvane {
+
 using namespace label_text;
 
 // --- the split ---
@@ -206,22 +210,17 @@ QString data_yaml_text(const QString& absolute_output_folder, const QStringList&
 
 namespace {
 
-QString file_name_of(const QString& path) {
-  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 std::filesystem::path native_path(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 // Names of the entries of `folder` (nothing when it cannot be listed).
 QSet<QString> folder_names(const QString& folder) {
+  std::vector<FolderEntry> entries;
+  QString error;
+  list_folder(folder, entries, error);
   QSet<QString> names;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(native_path(folder), ec), end; !ec && it != end;
-       it.increment(ec)) {
-    names.insert(QFile::decodeName(QByteArray::fromStdString(it->path().filename())));
-  }
+  for (const FolderEntry& entry : entries) names.insert(entry.name);
   return names;
 }
 
@@ -231,7 +230,7 @@ class Exporter {
       : root_(QDir::cleanPath(output_folder)), format_(format) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
-    make_folders() && remove_stale_copies(assignment) && copy_parts(assignment) &&
+    make_folders() && remove_stale_copies(assignment) && copy_parts(assignment) && sync_tree() &&
         write_manifest(classes);
     return outcome_;
   }
@@ -329,7 +328,8 @@ class Exporter {
     QString reason;
     const QString image_target =
         folder(item.part, "images") + QLatin1Char('/') + file_name_of(pair.image_path);
-    if (copy_file_with_metadata(pair.image_path, image_target, reason) != CopyStatus::Ok) {
+    if (copy_file_with_metadata(pair.image_path, image_target, reason, Sync::kLater) !=
+        CopyStatus::Ok) {
       error = failure_text(QStringLiteral("copy"),
                            pair.image_path + QStringLiteral("\nto ") + image_target, reason);
       return false;
@@ -337,7 +337,8 @@ class Exporter {
     const QString label_target =
         folder(item.part, "labels") + QLatin1Char('/') + file_name_of(pair.label_path);
     if (format_ == LabelFormat::Segmentation) {
-      if (copy_file_with_metadata(pair.label_path, label_target, reason) == CopyStatus::Failed) {
+      if (copy_file_with_metadata(pair.label_path, label_target, reason, Sync::kLater) ==
+          CopyStatus::Failed) {
         error = failure_text(QStringLiteral("copy"),
                              pair.label_path + QStringLiteral("\nto ") + label_target, reason);
         return false;
@@ -351,7 +352,8 @@ class Exporter {
     }
     if (status == ReadStatus::Missing) return true;  // vanished since it was found
     const BoxConversion boxes = convert_label_to_boxes(bytes);
-    if (!write_file_replacing(label_target, boxes.text, reason)) {
+    reason = write_file_atomically(label_target, boxes.text, ExistingFile::kReplace, Sync::kLater);
+    if (!reason.isEmpty()) {
       error = failure_text(QStringLiteral("write"), label_target, reason);
       return false;
     }
@@ -399,14 +401,21 @@ class Exporter {
     return true;
   }
 
+  // The pairs were written without a flush each (thousands of flushes take
+  // many times the copying): one flush of the file system finds a full disk
+  // that the writes did not report, before the export is called complete.
+  bool sync_tree() {
+    const QString error = sync_file_system(root_);
+    if (!error.isEmpty()) return fail(QStringLiteral("write"), root_, error);
+    return true;
+  }
+
   bool write_manifest(const QStringList& classes) {
     const QString path = root_ + QStringLiteral("/data.yaml");
     const QByteArray text =
         data_yaml_text(QDir::cleanPath(QFileInfo(root_).absoluteFilePath()), classes).toUtf8();
-    QString error;
-    if (!write_file_replacing(path, std::string_view(text.constData(), text.size()), error)) {
-      return fail(QStringLiteral("write"), path, error);
-    }
+    const QString error = write_file_atomically(path, text);
+    if (!error.isEmpty()) return fail(QStringLiteral("write"), path, error);
     return true;
   }
 
@@ -421,3 +430,5 @@ ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssi
                                    LabelFormat format, const QStringList& classes) {
   return Exporter(output_folder, format).run(assignment, classes);
 }
+
+}  // namespace orvane

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace orvane {
+
 // --- the split ---
 
 struct SplitSizes {
@@ -90,3 +92,5 @@ struct ExportOutcome {
 // failure.
 ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
                                    LabelFormat format, const QStringList& classes);
+
+}  // namespace orvane

@@ -8,6 +8,7 @@
 
 #include "theme/stylesheet.h"
 #include "theme/theme_palette.h"
+namespace orvane {
 
 AppStyle::AppStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
 
@@ -53,3 +54,4 @@ void apply_application_theme(bool is_dark) {
   QApplication::setPalette(theme_palette(is_dark));
   app->setStyleSheet(get_stylesheet(is_dark));
 }
+}  // namespace orvane

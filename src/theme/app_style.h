@@ -5,6 +5,8 @@
 
 #include <QProxyStyle>
 
+namespace orvane {
+
 class AppStyle : public QProxyStyle {
   Q_OBJECT
 
@@ -21,3 +23,4 @@ void install_app_style();
 // Puts the theme on the whole application: the style, the palette and the
 // style sheet. Does nothing without a QApplication.
 void apply_application_theme(bool is_dark);
+}  // namespace orvane

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <span>
 
+namespace orvane {
+
 namespace {
 
 struct RoleColour {
@@ -122,3 +124,5 @@ QString get_stylesheet(bool is_dark) {
   }
   return sheet;
 }
+
+}  // namespace orvane

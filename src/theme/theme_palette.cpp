@@ -4,6 +4,8 @@
 
 #include "theme/stylesheet.h"
 
+namespace orvane {
+
 QPalette theme_palette(bool is_dark) {
   const auto colour = [is_dark](const char* role) { return QColor(theme_colour(is_dark, role)); };
   const QColor bg = colour("bg");
@@ -44,3 +46,5 @@ QPalette theme_palette(bool is_dark) {
   }
   return palette;
 }
+
+}  // namespace orvane

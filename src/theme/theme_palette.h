@@ -6,4 +6,8 @@
 
 #include <QPalette>
 
+namespace orvane {
+
 QPalette theme_palette(bool is_dark);
+
+}  // namespace orvane

@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QPainter>
 
+namespace orvane {
+
 ThemeToggle::ThemeToggle(QWidget* parent) : QCheckBox(parent) {
   setCursor(Qt::PointingHandCursor);
   setFixedSize(56, 26);
@@ -34,3 +36,5 @@ void ThemeToggle::paintEvent(QPaintEvent*) {
 }
 
 bool ThemeToggle::hitButton(const QPoint& pos) const { return rect().contains(pos); }
+
+}  // namespace orvane

@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 
+namespace orvane {
+
 class ThemeToggle : public QCheckBox {
   Q_OBJECT
 
@@ -15,3 +17,5 @@ class ThemeToggle : public QCheckBox {
   // The whole widget is the click target (there is no visible indicator).
   bool hitButton(const QPoint& pos) const override;
 };
+
+}  // namespace orvane

@@ -17,8 +17,9 @@
 #include <QTest>
 #include <memory>
 
+#include "annotator/annotator_tab.h"
 #include "annotator/label_dialog.h"
-#include "app/app_core.h"
+#include "app/main_window.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 #include "support/scripted_dialogs.h"
@@ -28,6 +29,8 @@
 inline std::ostream& operator<<(std::ostream& os, const QString& text) {
   return os << '"' << text.toStdString() << '"';
 }
+
+namespace orvane {
 
 class AnnotatorTest : public ::testing::Test {
  protected:
@@ -42,6 +45,7 @@ class AnnotatorTest : public ::testing::Test {
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     window->set_dialogs(std::move(scripted));
+    tab = window->tab_workspace;
   }
   void TearDown() override { close_window(); }
 
@@ -50,6 +54,7 @@ class AnnotatorTest : public ::testing::Test {
     if (!window) return;
     window->close();
     window.reset();
+    tab = nullptr;
   }
 
   QString path(const QString& name) const { return dir.filePath(name); }
@@ -60,7 +65,7 @@ class AnnotatorTest : public ::testing::Test {
 
   void load(const QString& folder) {
     dialogs->directories.push_back(folder);
-    window->load_directory();
+    tab->load_directory();
   }
 
   // The next label dialog is answered with `text` typed in (or cancelled).
@@ -74,15 +79,14 @@ class AnnotatorTest : public ::testing::Test {
   // Finishes a shape in `mode` as the canvas does, named `label`.
   void draw(const QPolygonF& shape, const QString& label,
             const QString& mode = QStringLiteral("Polygon")) {
-    window->combo_mode->setCurrentText(mode);
+    tab->combo_mode->setCurrentText(mode);
     answer_label(label);
-    window->handle_new_poly(shape);
+    tab->handle_new_poly(shape);
   }
 
   QStringList list_texts() const {
     QStringList texts;
-    for (int i = 0; i < window->list_images->count(); ++i)
-      texts << window->list_images->item(i)->text();
+    for (int i = 0; i < tab->list_images->count(); ++i) texts << tab->list_images->item(i)->text();
     return texts;
   }
 
@@ -90,17 +94,16 @@ class AnnotatorTest : public ::testing::Test {
   // the same and that the canvas shows exactly these shapes.
   QStringList shapes() const {
     QStringList records, rows;
-    for (const AnnotationRecord& record : window->annotations)
+    for (const AnnotationRecord& record : tab->annotations)
       records << record.label + "|" + record.type;
-    for (int r = 0; r < window->table_objects->rowCount(); ++r) {
-      rows << window->table_objects->item(r, 0)->text() + "|" +
-                  window->table_objects->item(r, 1)->text();
+    for (int r = 0; r < tab->table_objects->rowCount(); ++r) {
+      rows << tab->table_objects->item(r, 0)->text() + "|" + tab->table_objects->item(r, 1)->text();
     }
     EXPECT_EQ(rows, records);
     int on_canvas = 0;  // polygon items other than the drawing preview
-    for (QGraphicsItem* item : window->canvas->items()) {
+    for (QGraphicsItem* item : tab->canvas->items()) {
       on_canvas += qgraphicsitem_cast<QGraphicsPolygonItem*>(item) != nullptr &&
-                   item != window->canvas->temp_poly_item;
+                   item != tab->canvas->temp_poly_item;
     }
     EXPECT_EQ(on_canvas, records.size());
     return records;
@@ -108,8 +111,8 @@ class AnnotatorTest : public ::testing::Test {
 
   // Where the window is: "index: status line"; the list's row goes along.
   QString position() const {
-    EXPECT_EQ(window->list_images->currentRow(), window->current_idx);
-    return QString::number(window->current_idx) + ": " + window->lbl_img_status->text();
+    EXPECT_EQ(tab->list_images->currentRow(), tab->current_idx);
+    return QString::number(tab->current_idx) + ": " + tab->lbl_img_status->text();
   }
   QString step(QPushButton* button) {
     button->click();
@@ -118,7 +121,7 @@ class AnnotatorTest : public ::testing::Test {
 
   QStringList selected_table_rows() const {
     QStringList rows;
-    for (const QModelIndex& index : window->table_objects->selectionModel()->selectedRows())
+    for (const QModelIndex& index : tab->table_objects->selectionModel()->selectedRows())
       rows << QString::number(index.row());
     return rows;
   }
@@ -135,8 +138,8 @@ class AnnotatorTest : public ::testing::Test {
   // carry the held buttons.
   void mouse(QEvent::Type type, const QPointF& scene_pos, Qt::MouseButton button,
              Qt::MouseButtons held) {
-    QWidget* viewport = window->canvas_view->viewport();
-    const QPointF at = window->canvas_view->mapFromScene(scene_pos);
+    QWidget* viewport = tab->canvas_view->viewport();
+    const QPointF at = tab->canvas_view->mapFromScene(scene_pos);
     QMouseEvent event(type, at, viewport->mapToGlobal(at), button, held, Qt::NoModifier);
     QApplication::sendEvent(viewport, &event);
   }
@@ -156,5 +159,8 @@ class AnnotatorTest : public ::testing::Test {
 
   QTemporaryDir dir;
   std::unique_ptr<OrvaneStudio> window;
+  AnnotatorTab* tab = nullptr;  // the window's annotator tab
   ScriptedDialogs* dialogs = nullptr;
 };
+
+}  // namespace orvane

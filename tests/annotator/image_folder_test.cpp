@@ -7,6 +7,8 @@
 
 #include "support/test_files.h"
 
+using namespace orvane;
+
 namespace {
 
 TEST(ImageFolder, ImageNamesOrderAndListEntries) {

@@ -1,13 +1,17 @@
 // Labels are never lost: lines the reader cannot use survive every save,
 // failed writes are reported, moved shapes are saved, and an unreadable image
 // never receives another image's shapes.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 
 #include "annotator/annotator_fixture.h"
-#include "annotator/label_file.h"
+#include "labels/label_file.h"
+#include "labels/label_paths.h"
+
+using namespace orvane;
 
 namespace {
 
@@ -36,14 +40,20 @@ TEST_F(LabelSafetyTest, UnusableLinesSurviveEverySave) {
   // Reading stops at the first unreadable line; that line and all after it
   // are kept.
   EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
-  window->next_image();  // saves a.txt
+  // Moving on and back without a change leaves the file as it was written.
+  const QByteArray original = read_file(path("a.txt"));
+  tab->next_image();
+  tab->prev_image();
+  EXPECT_EQ(read_file(path("a.txt")), original);
+  tab->annotations[0].item->setPos(10, 0);
+  tab->next_image();  // saves a.txt
   EXPECT_EQ(read_file(path("a.txt")),
-            "0 0.100000 0.100000 0.500000 0.100000 0.500000 0.500000\n" + unused.join('\n') + '\n');
+            "0 0.200000 0.100000 0.600000 0.100000 0.600000 0.500000\n" + unused.join('\n') + '\n');
 
   // Deleting every shape keeps the file for the lines that are left.
-  window->prev_image();
-  window->table_objects->selectRow(0);
-  window->ann_delete_selected();
+  tab->prev_image();
+  tab->table_objects->selectRow(0);
+  tab->ann_delete_selected();
   EXPECT_TRUE(read_file(path("a.txt")).startsWith("cat 0.1"));
   EXPECT_EQ(list_texts().first(), "[✓] a.png");
 }
@@ -53,9 +63,9 @@ TEST_F(LabelSafetyTest, FolderWithoutClassListKeepsItsLabelFiles) {
   const QByteArray labels = "3 0.1 0.1 0.5 0.1 0.5 0.5\n0 0.5 0.5 0.2 0.2\n";
   put("a.txt", labels);
   load(dir.path());
-  EXPECT_TRUE(window->annotations.empty());
-  window->next_image();
-  window->prev_image();
+  EXPECT_TRUE(tab->annotations.empty());
+  tab->next_image();
+  tab->prev_image();
   EXPECT_EQ(read_file(path("a.txt")), labels);
   // A new shape goes before the kept lines.
   draw(kTriangle, "cat");
@@ -65,18 +75,25 @@ TEST_F(LabelSafetyTest, FolderWithoutClassListKeepsItsLabelFiles) {
 
 TEST_F(LabelSafetyTest, FailedWritesAreReportedInWriteOrderAndTheMarkFollowsTheDisk) {
   images({"set/a.png"});
+  put("set/classes.txt", "cat\n");
   load(path("set"));
   // The folder disappears behind the window's back.
   ASSERT_TRUE(QDir().rename(path("set"), path("moved")));
   draw(kTriangle, "cat");
+  // A new class the class list cannot hold: no shape with an id it lacks.
+  draw(kTriangle, "dog");
   const QStringList boxes = messages();
-  ASSERT_EQ(boxes.size(), 2);  // the class list is written before the shape
-  EXPECT_TRUE(boxes[0].startsWith("critical|Error|") && boxes[0].contains("classes.txt"));
-  EXPECT_TRUE(boxes[1].startsWith("critical|Error|")) << boxes[1];
-  EXPECT_TRUE(boxes[1].contains(path("set/a.txt")) && boxes[1].contains("No such file"))
+  ASSERT_EQ(boxes.size(), 2);
+  EXPECT_TRUE(boxes[0].startsWith("critical|Error|")) << boxes[0];
+  EXPECT_TRUE(boxes[0].contains(path("set/a.txt")) && boxes[0].contains("No such file"))
+      << boxes[0];
+  EXPECT_TRUE(boxes[1].startsWith("critical|Error|") && boxes[1].contains("classes.txt") &&
+              boxes[1].endsWith("The shape was not created."))
       << boxes[1];
+  EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
+  EXPECT_EQ(tab->classes, QStringList{"cat"});
   EXPECT_EQ(list_texts(), QStringList{"[  ] a.png"});
-  EXPECT_EQ(folder_entries(path("moved")), QStringList{"a.png"});
+  EXPECT_EQ(folder_entries(path("moved")), (QStringList{"a.png", "classes.txt"}));
 }
 
 TEST_F(LabelSafetyTest, ReadOnlyFolder) {
@@ -101,13 +118,13 @@ TEST_F(LabelSafetyTest, MovedShapeIsSavedOnClosingAndOnLoadingAnotherFolder) {
   images({"one/a.png", "two/b.png"});
   load(path("one"));
   draw(kTriangle, "cat");
-  window->annotations[0].item->setPos(10, 0);
+  tab->annotations[0].item->setPos(10, 0);
   load(path("two"));
   EXPECT_EQ(read_file(path("one/a.txt")),
             "0 0.200000 0.100000 0.700000 0.100000 0.700000 0.600000\n");
   draw(kTriangle, "cat");
-  window->annotations[0].item->setPos(0, 30);
-  window->annotations[0].item->setSelected(true);  // closing a shown window with a selection
+  tab->annotations[0].item->setPos(0, 30);
+  tab->annotations[0].item->setSelected(true);  // closing a shown window with a selection
   show_annotator();
   close_window();
   EXPECT_EQ(read_file(path("two/b.txt")),
@@ -122,21 +139,21 @@ TEST_F(LabelSafetyTest, UndecodableImageKeepsThePositionOnTheShownImage) {
   load(dir.path());
   draw(kTriangle, "cat");
   const QString unreadable = "Cannot read b.png: the file is empty";
-  EXPECT_EQ(step(window->btn_next_img), "0: " + unreadable);
+  EXPECT_EQ(step(tab->btn_next_img), "0: " + unreadable);
   EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
 
   // Later saves go to the shown image, never to b.txt.
   draw(kTriangle, "cat");
-  window->btn_save_annotations->click();
+  tab->btn_save_annotations->click();
   EXPECT_FALSE(QFile::exists(path("b.txt")));
   EXPECT_EQ(read_file(path("a.txt")), QByteArray(kTriangleLine).repeated(2));
   EXPECT_EQ(list_texts(), (QStringList{"[✓] a.png", "[  ] b.png", "[  ] c.png"}));
 
-  EXPECT_EQ(step(window->btn_next_img), "2: STATUS: PENDING");
-  EXPECT_EQ(window->display_cv_img.cols, 40);
-  EXPECT_EQ(step(window->btn_next_img), "2: STATUS: PENDING");  // the last image
-  EXPECT_EQ(step(window->btn_prev_img), "2: " + unreadable);
-  EXPECT_EQ(step(window->btn_prev_img), "0: STATUS: ANNOTATED");
+  EXPECT_EQ(step(tab->btn_next_img), "2: STATUS: PENDING");
+  EXPECT_EQ(tab->display_cv_img.cols, 40);
+  EXPECT_EQ(step(tab->btn_next_img), "2: STATUS: PENDING");  // the last image
+  EXPECT_EQ(step(tab->btn_prev_img), "2: " + unreadable);
+  EXPECT_EQ(step(tab->btn_prev_img), "0: STATUS: ANNOTATED");
   EXPECT_EQ(shapes(), (QStringList{"cat|Polygon", "cat|Polygon"}));
 }
 
@@ -148,25 +165,142 @@ TEST_F(LabelSafetyTest, AnotherFolderNeverRewritesTheShownImagesFileWithItsClass
   put("two/classes.txt", "bird\n");
   put("three/a.png", "not an image");
   load(path("one"));
-  ASSERT_EQ(window->annotations.size(), 1u);
+  ASSERT_EQ(tab->annotations.size(), 1u);
 
   for (const char* folder : {"two", "three"}) {  // no images; only an unreadable one
     SCOPED_TRACE(folder);
     load(path(folder));
-    EXPECT_EQ(window->list_images->count(), folder == std::string("two") ? 0 : 1);
+    EXPECT_EQ(tab->list_images->count(), folder == std::string("two") ? 0 : 1);
     // The picture stays, its shapes do not; nothing is saved against the
     // new class list, and nothing can be drawn onto the old image.
-    EXPECT_EQ(window->display_cv_img.cols, 100);
+    EXPECT_EQ(tab->display_cv_img.cols, 100);
     EXPECT_EQ(shapes(), QStringList());
-    window->btn_save_annotations->click();
-    window->handle_new_poly(kTriangle);
+    tab->btn_save_annotations->click();
+    tab->handle_new_poly(kTriangle);
     EXPECT_EQ(dialogs->count("exec"), 0);
     EXPECT_EQ(read_file(path("one/a.txt")), dog_line);
   }
-  EXPECT_TRUE(window->lbl_img_status->text().contains("a.png"));
+  EXPECT_TRUE(tab->lbl_img_status->text().contains("a.png"));
   close_window();
   EXPECT_EQ(read_file(path("one/a.txt")), dog_line);
   EXPECT_FALSE(QFile::exists(path("three/a.txt")));
+}
+
+// A label file that exists but cannot be read (here a folder or a FIFO in its
+// place) is never written or deleted, and the image's shapes are read-only.
+TEST_F(LabelSafetyTest, UnreadableLabelFileMakesTheShapesReadOnly) {
+  images({"a.png", "b.png", "c.png"});
+  put("classes.txt", "cat\n");
+  ASSERT_TRUE(QDir().mkpath(path("a.txt")));
+  ASSERT_EQ(mkfifo(QFile::encodeName(path("b.txt")).constData(), 0600), 0);
+  load(dir.path());
+  EXPECT_EQ(position(), "0: Cannot read a.txt: Is a directory");
+  draw(kTriangle, "cat");
+  EXPECT_EQ(shapes(), QStringList());
+  EXPECT_EQ(dialogs->count("exec"), 0);  // not even asked for a class
+  EXPECT_EQ(messages(),
+            QStringList{"warning|Read-Only|The shapes of this image cannot be changed.\n\n"
+                        "Cannot read a.txt: Is a directory"});
+  EXPECT_EQ(step(tab->btn_next_img), "1: Cannot read b.txt: Not a regular file");
+  tab->btn_copy_prev->click();
+  tab->btn_save_annotations->click();
+  EXPECT_EQ(step(tab->btn_next_img), "2: STATUS: PENDING");
+  EXPECT_EQ(messages().size(), 2);
+  close_window();
+  EXPECT_TRUE(QFileInfo(path("a.txt")).isDir());
+  EXPECT_EQ(QFileInfo(path("b.txt")).isFile(), false);
+  EXPECT_TRUE(QFileInfo::exists(path("b.txt")));
+}
+
+// A class list that cannot be read is reported once per load, and nothing of
+// the folder is written until it is loaded again.
+TEST_F(LabelSafetyTest, UnreadableClassListStopsEveryWriteOfTheFolder) {
+  images({"a.png", "b.png"});
+  ASSERT_TRUE(QDir().mkpath(path("classes.txt")));
+  put("a.txt", "0 0.5 0.5 0.2 0.2\n");
+  load(dir.path());
+  ASSERT_EQ(messages().size(), 1);
+  EXPECT_TRUE(messages()[0].startsWith("critical|Error|Cannot read " + path("classes.txt") +
+                                       ":\nIs a directory\n\n"))
+      << messages()[0];
+  draw(kTriangle, "cat");
+  tab->next_image();
+  tab->prev_image();
+  tab->btn_save_annotations->click();
+  EXPECT_EQ(tab->classes, QStringList());
+  EXPECT_EQ(messages().size(), 2);  // the read-only warning for the drawing
+  EXPECT_EQ(read_file(path("a.txt")), "0 0.5 0.5 0.2 0.2\n");
+  EXPECT_FALSE(QFileInfo::exists(path("b.txt")));
+  // Once it can be read, loading the folder again lifts the stop.
+  ASSERT_TRUE(QDir().rmdir(path("classes.txt")));
+  put("classes.txt", "cat\n");
+  load(dir.path());
+  EXPECT_EQ(messages().size(), 2);
+  EXPECT_EQ(shapes(), QStringList{"cat|Rectangle"});
+  draw(kTriangle, "cat");
+  EXPECT_EQ(read_file(path("a.txt")).count('\n'), 2);
+}
+
+// Moving away from an image whose shapes did not change leaves its file as it
+// was written, box lines and CRLF included; a change that comes out byte for
+// byte the same writes nothing either.
+TEST_F(LabelSafetyTest, UnchangedLabelFilesAreNotRewritten) {
+  images({"a.png", "b.png"});
+  put("classes.txt", "cat\n");
+  const QByteArray box = "0 0.5 0.5 0.2 0.2\r\n";
+  put("a.txt", box);
+  put("b.txt", kTriangleLine);
+  load(dir.path());
+  tab->next_image();
+  tab->btn_save_annotations->click();
+  tab->prev_image();
+  close_window();
+  EXPECT_EQ(read_file(path("a.txt")), box);
+
+  put("a.txt", kTriangleLine);
+  window = std::make_unique<OrvaneStudio>();
+  tab = window->tab_workspace;
+  auto scripted = std::make_unique<ScriptedDialogs>();
+  dialogs = scripted.get();
+  window->set_dialogs(std::move(scripted));
+  load(dir.path());
+  const auto inode = [&](const char* name) {
+    struct stat info {};
+    ::stat(QFile::encodeName(path(name)).constData(), &info);
+    return info.st_ino;
+  };
+  const auto before = inode("b.txt");
+  tab->next_image();
+  tab->copy_previous_frame_shapes();  // the same triangle
+  EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
+  EXPECT_EQ(inode("b.txt"), before);
+  EXPECT_EQ(messages(), QStringList());
+}
+
+// Names that are not UTF-8 cannot be opened: the user is told how many were
+// left out, here and in the health report.
+TEST_F(LabelSafetyTest, NamesThatAreNotUtf8AreCountedAndReported) {
+  images({"a.png"});
+  const QByteArray bad = QFile::encodeName(dir.path()) + "/\xff.png";
+  QFile::copy(path("a.png"), path("copy.png"));
+  ASSERT_EQ(::rename(QFile::encodeName(path("copy.png")).constData(), bad.constData()), 0);
+  load(dir.path());
+  EXPECT_EQ(list_texts(), QStringList{"[  ] a.png"});
+  EXPECT_EQ(messages(), QStringList{"warning|Unreadable Names|1 file(s) of this folder have names "
+                                    "that are not valid UTF-8. They cannot be opened and are "
+                                    "left out."});
+  tab->run_health_check();
+  EXPECT_TRUE(messages().last().contains("File Names Not Valid UTF-8 (left out): 1\n"))
+      << messages().last();
+  draw(kTriangle, "cat");
+  dialogs->exec_answers.push_back([](QDialog&) { return QDialog::Accepted; });
+  dialogs->directories.push_back(path("out"));
+  tab->export_and_split_dataset();
+  EXPECT_TRUE(messages().last().startsWith("information|Export Complete|"));
+  EXPECT_TRUE(messages().last().endsWith(
+      "\n\n1 file(s) of the folder with names that are not valid UTF-8 were left out."))
+      << messages().last();
+  ::unlink(bad.constData());  // beyond the reach of QTemporaryDir
 }
 
 }  // namespace

@@ -5,13 +5,16 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "app/app_core.h"
+#include "annotator/annotator_tab.h"
 #include "app/app_icon.h"
 #include "app/help_dialog.h"
 #include "app/info_label.h"
+#include "app/main_window.h"
 #include "support/scripted_dialogs.h"
 #include "theme/stylesheet.h"
 #include "theme/theme_toggle.h"
+
+using namespace orvane;
 
 namespace {
 
@@ -26,14 +29,13 @@ TEST_F(ShellFixture, WindowTitleSizeEmptyStateThemeToggleAndPages) {
   EXPECT_EQ(window.size(), QSize(1500, 950));
   EXPECT_EQ(window.centralWidget(), window.tabs);
   // Nothing is loaded at start.
-  EXPECT_TRUE(window.image_folder.isEmpty());
-  EXPECT_TRUE(window.image_paths.isEmpty());
-  EXPECT_EQ(window.current_idx, 0);
-  EXPECT_TRUE(window.display_cv_img.empty());
-  EXPECT_TRUE(window.classes.isEmpty());
-  EXPECT_TRUE(window.annotations.empty());
-  EXPECT_FALSE(window.ai_model);
-  EXPECT_FALSE(window.inf_model);
+  EXPECT_TRUE(window.tab_workspace->image_folder.isEmpty());
+  EXPECT_TRUE(window.tab_workspace->image_paths.isEmpty());
+  EXPECT_EQ(window.tab_workspace->current_idx, 0);
+  EXPECT_TRUE(window.tab_workspace->display_cv_img.empty());
+  EXPECT_TRUE(window.tab_workspace->classes.isEmpty());
+  EXPECT_TRUE(window.tab_workspace->annotations.empty());
+  EXPECT_FALSE(window.tab_workspace->ai_model);
 
   // Dark at start; the toggle switches the sheet both ways.
   for (bool dark : {true, false, true}) {

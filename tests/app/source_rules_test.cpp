@@ -41,4 +41,36 @@ TEST(SourceRules, OnlyTheDialogSeamOpensModalWindows) {
   EXPECT_TRUE(offenders.isEmpty()) << offenders.join('\n').toStdString();
 }
 
+// Feature folders include shared layers only; the one arrow between features
+// is the annotator hosting the dataset tools. Shared layers include no
+// feature folder, except the window shell that assembles the tabs.
+TEST(SourceRules, FeatureFoldersIncludeOnlySharedLayers) {
+  const QString root = QStringLiteral(ORVANE_SOURCE_DIR "/src");
+  const QStringList features = {"annotator", "dataset_tools", "resizer",  "splitter",
+                                "enricher",  "training",      "inference"};
+  const QRegularExpression include(QStringLiteral(R"(^\s*#\s*include\s+"(\w+)/)"));
+  QStringList offenders;
+  int includes = 0;
+  QDirIterator it(root, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    const QString relative = path.mid(root.size() + 1);
+    const QString folder = relative.section('/', 0, 0);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+      const QString target = include.match(in.readLine()).captured(1);
+      if (target.isEmpty() || target == folder || !features.contains(target)) continue;
+      ++includes;
+      const bool allowed =
+          folder == QLatin1String("app") ||
+          (folder == QLatin1String("annotator") && target == QLatin1String("dataset_tools"));
+      if (!allowed) offenders << relative + " -> " + target;
+    }
+  }
+  EXPECT_GT(includes, 0);
+  EXPECT_TRUE(offenders.isEmpty()) << offenders.join('\n').toStdString();
+}
+
 }  // namespace

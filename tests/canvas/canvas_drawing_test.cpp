@@ -4,6 +4,8 @@
 #include "canvas/shape_geometry.h"
 #include "view_driver.h"
 
+using namespace orvane;
+
 namespace {
 
 // Points given in scene (= image) coordinates, all inside the visible part.

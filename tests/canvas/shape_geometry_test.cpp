@@ -7,6 +7,8 @@
 #include <numbers>
 #include <utility>
 
+using namespace orvane;
+
 namespace {
 
 void expect_near(const QPointF& actual, const QPointF& expected, double tolerance = 1e-9) {

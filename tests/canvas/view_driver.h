@@ -17,6 +17,8 @@
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 
+namespace orvane {
+
 inline QPixmap filled(int w, int h) {
   QPixmap pixmap(w, h);
   pixmap.fill(Qt::darkGray);
@@ -110,3 +112,5 @@ struct CanvasFixture : ::testing::Test {
     EXPECT_EQ(canvas.items().size(), 1 + shapes);
   }
 };
+
+}  // namespace orvane

@@ -7,6 +7,8 @@
 
 #include "view_driver.h"
 
+using namespace orvane;
+
 namespace {
 
 using ViewTest = CanvasFixture;

@@ -6,6 +6,8 @@
 
 #include "support/test_files.h"
 
+using namespace orvane;
+
 namespace {
 
 using Counts = std::vector<std::pair<QString, int>>;

@@ -15,12 +15,15 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 
-#include "app/app_core.h"
+#include "annotator/annotator_tab.h"
+#include "app/main_window.h"
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
+
+using namespace orvane;
 
 namespace {
 
@@ -45,9 +48,9 @@ class DatasetToolsWindow : public ::testing::Test {
     write_file(path, "image bytes of " + name.toUtf8());
     if (!label.isNull())
       write_file(data + "/" + QFileInfo(name).completeBaseName() + ".txt", label);
-    window.image_paths.append(path);
-    window.image_paths.sort();
-    window.image_folder = data;
+    window.tab_workspace->image_paths.append(path);
+    window.tab_workspace->image_paths.sort();
+    window.tab_workspace->image_folder = data;
   }
 
   // Exports, answering the split dialog as a user would (percentages and
@@ -63,7 +66,7 @@ class DatasetToolsWindow : public ::testing::Test {
       return config.result();
     });
     dialogs->directories.push_back(folder);
-    window.export_and_split_dataset();
+    window.tab_workspace->export_and_split_dataset();
   }
 
   // Image counts of train, val and test.
@@ -104,13 +107,13 @@ class DatasetToolsWindow : public ::testing::Test {
 }  // namespace
 
 TEST_F(DatasetToolsWindow, ToolsWithoutDataSayWhatIsMissing) {
-  window.run_health_check();
-  window.show_dataset_analytics();
-  window.export_and_split_dataset();  // no images: silent
+  window.tab_workspace->run_health_check();
+  window.tab_workspace->show_dataset_analytics();
+  window.tab_workspace->export_and_split_dataset();  // no images: silent
   add_image("a.jpg");
   add_image("b.jpg", "7 0.1 0.1\nx 0.1 0.1\n");
-  window.classes = {"car"};
-  window.show_dataset_analytics();
+  window.tab_workspace->classes = {"car"};
+  window.tab_workspace->show_dataset_analytics();
   EXPECT_EQ(messages(), (QStringList{"information|Health Check|Please load a dataset folder first.",
                                      "information|Analytics|Load a dataset first.",
                                      "information|Analytics|No objects annotated yet."}));
@@ -131,7 +134,7 @@ TEST_F(DatasetToolsWindow, HealthReport) {
   add_image("p.BMP", "0 0.1 0.1 0.2 bad\n0 0 0 1 1\n0 0 0 1 1\n");  // unreadable: no pairs
   write_file(data + "/r.gif", "");
   QDir().mkpath(data + "/folder.txt");
-  window.run_health_check();
+  window.tab_workspace->run_health_check();
   EXPECT_EQ(messages(),
             QStringList{"information|Health Check|🩺 Dataset QA Health Report:\n\n"
                         "Unannotated Images: 4\nOrphaned Label Files: 2\n"
@@ -140,14 +143,14 @@ TEST_F(DatasetToolsWindow, HealthReport) {
                         "\nHigh IoU Overlaps:\n['a.txt (IoU > 90%)']"});
 
   ASSERT_TRUE(QDir(data).removeRecursively());  // the folder vanishes
-  window.run_health_check();
+  window.tab_workspace->run_health_check();
   ASSERT_EQ(messages().size(), 2);
   EXPECT_TRUE(messages()[1].startsWith("critical|Error|")) << messages()[1].toStdString();
   EXPECT_TRUE(messages()[1].contains(data));
 }
 
 TEST_F(DatasetToolsWindow, AnalyticsBarsSortedByCountWithStableTies) {
-  window.classes = {"a", "b", "c", "d"};
+  window.tab_workspace->classes = {"a", "b", "c", "d"};
   add_image("1.jpg", "2 0 0\n0 0 0\n0 0 0\n7 0 0\n");
   add_image("2.jpg", QByteArray("1 0 0\n").repeated(12) + "0 0 0\n0 0 0\n0 0 0\n");
   add_image("3.jpg", "2 0 0\n2 0 0\n2 0 0\n2 0 0\n");
@@ -171,7 +174,7 @@ TEST_F(DatasetToolsWindow, AnalyticsBarsSortedByCountWithStableTies) {
     }
     return int(QDialog::Accepted);
   });
-  window.show_dataset_analytics();
+  window.tab_workspace->show_dataset_analytics();
   // a and c both have 5 objects: c (the higher id) was met first.
   EXPECT_EQ(rows, (QStringList{"b (12) 12/12", "c (5) 5/12", "a (5) 5/12"}));
 }
@@ -215,13 +218,13 @@ TEST_F(DatasetToolsWindow, SplitDialogDefaultsAndRefusal) {
 
 TEST_F(DatasetToolsWindow, ExportCancelPathsWriteNothing) {
   add_image("a.jpg", kPolygon);
-  window.export_and_split_dataset();  // dialog cancelled
+  window.tab_workspace->export_and_split_dataset();  // dialog cancelled
   EXPECT_EQ(dialogs->count("directory"), 0);
   export_to("", 70, 20, 10);  // no folder chosen
   EXPECT_EQ(dialogs->count("directory"), 1);
   EXPECT_EQ(dialogs->last("directory")->title, "Select Output Directory");
 
-  window.image_paths = {data + "/b.jpg"};
+  window.tab_workspace->image_paths = {data + "/b.jpg"};
   write_file(data + "/b.jpg", "x");
   export_to(out, 70, 20, 10);  // nothing annotated
   EXPECT_EQ(messages(), QStringList{"warning|No Annotations|No annotated files found to split."});
@@ -231,7 +234,7 @@ TEST_F(DatasetToolsWindow, ExportCancelPathsWriteNothing) {
 TEST_F(DatasetToolsWindow, ExportWithDefaults) {
   for (int i = 0; i < 10; ++i) add_image(QStringLiteral("img%1.jpg").arg(i), kPolygon);
   add_image("plain.jpg");
-  window.classes = {"car", "person"};
+  window.tab_workspace->classes = {"car", "person"};
   export_to(out, 70, 20, 10);
   EXPECT_EQ(messages(),
             QStringList{"information|Export Complete|Exported dataset successfully to:\n" + out});
@@ -278,7 +281,7 @@ TEST_F(DatasetToolsWindow, ExportFailuresAreReported) {
 TEST_F(DatasetToolsWindow, ExportInsideTheDatasetFolderCountsLeftOutLines) {
   add_image("a.jpg", kPolygon + "0 0.5\n\n1 x y\n");
   add_image("b.jpg", "1 0.5 0.5 0.2 0.2\n");
-  window.classes = {"car: red", "  person", "yes", "Straße"};
+  window.tab_workspace->classes = {"car: red", "  person", "yes", "Straße"};
   const QString inside = data + "/export";
   export_to(inside, 100, 0, 0);
   EXPECT_EQ(messages(),
@@ -290,7 +293,8 @@ TEST_F(DatasetToolsWindow, ExportInsideTheDatasetFolderCountsLeftOutLines) {
 
   const YAML::Node manifest = YAML::LoadFile((inside + "/data.yaml").toStdString());
   EXPECT_EQ(manifest["path"].as<std::string>(), inside.toStdString());
-  for (int i = 0; i < window.classes.size(); ++i)
-    EXPECT_EQ(QString::fromStdString(manifest["names"][i].as<std::string>()), window.classes[i]);
+  for (int i = 0; i < window.tab_workspace->classes.size(); ++i)
+    EXPECT_EQ(QString::fromStdString(manifest["names"][i].as<std::string>()),
+              window.tab_workspace->classes[i]);
   EXPECT_EQ(manifest["names"][2].Tag(), "!");  // read as text, not as true
 }

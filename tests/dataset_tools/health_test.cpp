@@ -14,6 +14,8 @@
 
 #include "support/test_files.h"
 
+using namespace orvane;
+
 TEST(Health, DuplicatePairs) {
   struct Case {
     const char* name;
@@ -94,6 +96,24 @@ TEST(Health, LargeFilesCountLikeThePassInLineOrder) {
   }
 }
 
+// One file of 66,000 identical boxes holds more pairs than an int counts; the
+// report keeps the count, not an entry per pair.
+TEST(Health, ManyIdenticalBoxesCountIn64BitsWithLinearMemory) {
+  QTemporaryDir dir;
+  constexpr qint64 kBoxes = 66'000;
+  QByteArray text;
+  for (qint64 i = 0; i < kBoxes; ++i) text += "0 0.5 0.5 0.2 0.2\n";
+  write_file(dir.filePath("crowd.txt"), text);
+  write_file(dir.filePath("crowd.png"), "x");
+  DatasetListing listing;
+  QString error;
+  ASSERT_TRUE(list_dataset_folder(dir.path(), listing, error));
+  const HealthReport report = check_dataset_health(dir.path(), listing);
+  EXPECT_EQ(report.overlap_count, kBoxes * (kBoxes - 1) / 2);
+  EXPECT_EQ(report.overlap_samples, QStringList{"crowd.txt (IoU > 90%)"});
+  EXPECT_TRUE(health_report_text(report).contains("(Duplicates): 2177967000\n"));
+}
+
 TEST(Health, PythonStyleLists) {
   const std::pair<QStringList, QString> cases[] = {
       {{"a.jpg", "b.jpg", "c.jpg"}, "['a.jpg', 'b.jpg', 'c.jpg']"},
@@ -114,8 +134,9 @@ TEST(Health, ReportText) {
             "Overlapping Polygons/Boxes (Duplicates): 0\n");
   report.missing = QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
   report.orphaned = 2;
-  report.overlaps = QStringList{"x.txt (IoU > 90%)", "x.txt (IoU > 90%)", "y.txt (IoU > 90%)",
-                                "z.txt (IoU > 90%)", "w.txt (IoU > 90%)"};
+  report.overlap_count = 5;
+  report.overlap_samples =
+      QStringList{"x.txt (IoU > 90%)", "y.txt (IoU > 90%)", "z.txt (IoU > 90%)"};
   EXPECT_EQ(
       health_report_text(report),
       "🩺 Dataset QA Health Report:\n\nUnannotated Images: 4\nOrphaned Label Files: 2\n"

@@ -11,6 +11,8 @@
 
 #include "support/test_files.h"
 
+using namespace orvane;
+
 TEST(SplitExport, SplitSizes) {
   // n, train %, val %, and the train, val, test sizes.
   const std::array<int, 6> cases[] = {

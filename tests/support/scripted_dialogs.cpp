@@ -41,8 +41,9 @@ QStringList ScriptedDialogs::get_open_file_names(QWidget*, const QString& title,
 }
 
 int ScriptedDialogs::exec(QDialog& dialog) {
-  calls.push_back({QStringLiteral("exec"), dialog.windowTitle(),
-                   QString::fromLatin1(dialog.metaObject()->className())});
+  calls.push_back(
+      {QStringLiteral("exec"), dialog.windowTitle(),
+       QString::fromLatin1(dialog.metaObject()->className()).section(QStringLiteral("::"), -1)});
   if (exec_answers.empty()) return QDialog::Rejected;
   auto answer = std::move(exec_answers.front());
   exec_answers.pop_front();

@@ -14,10 +14,10 @@ struct DialogCall {
   QString kind;  // "information", "warning", "critical", "directory", "open_file",
                  // "open_files", "exec"
   QString title;
-  QString text;  // message text, or the dialog's class name for "exec"
+  QString text;  // message text, or the dialog's class name (no namespace) for "exec"
 };
 
-class ScriptedDialogs : public Dialogs {
+class ScriptedDialogs : public orvane::Dialogs {
  public:
   void information(QWidget* parent, const QString& title, const QString& text) override;
   void warning(QWidget* parent, const QString& title, const QString& text) override;

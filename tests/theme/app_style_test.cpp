@@ -9,6 +9,8 @@
 
 #include "theme/stylesheet.h"
 
+using namespace orvane;
+
 namespace {
 
 TEST(AppStyle, SpinBoxArrowsAreDrawnInBothThemes) {

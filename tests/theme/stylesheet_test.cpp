@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+using namespace orvane;
+
 namespace {
 
 // Written out by hand, rule by rule, with the leading line break and the

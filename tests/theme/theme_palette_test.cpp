@@ -16,6 +16,7 @@
 
 #include "theme/app_style.h"
 
+namespace orvane {
 namespace {
 
 double luminance(const QColor& colour) {
@@ -66,3 +67,4 @@ TEST(ThemePalette, FolderChooserItemsAreReadableInBothThemes) {
 }
 
 }  // namespace
+}  // namespace orvane

@@ -11,6 +11,8 @@
 
 #include "theme/stylesheet.h"
 
+using namespace orvane;
+
 namespace {
 
 QImage render(ThemeToggle& toggle) {

@@ -8,11 +8,14 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "annotator/annotator_tab.h"
 #include "annotator/label_dialog.h"
-#include "app/app_core.h"
 #include "app/dialogs.h"
+#include "app/main_window.h"
 #include "snapshot.h"
 #include "theme/theme_toggle.h"
+
+using namespace orvane;
 
 namespace {
 
@@ -95,12 +98,12 @@ void snapshot_annotator(const SnapshotContext& context) {
     window.theme_toggle->setChecked(dark);  // as the user switches it
     window.tabs->setCurrentWidget(window.tab_workspace);
     window.show();
-    window.load_directory();
-    window.fit_canvas_to_screen();
-    window.table_objects->selectRow(2);
+    window.tab_workspace->load_directory();
+    window.tab_workspace->fit_canvas_to_screen();
+    window.tab_workspace->table_objects->selectRow(2);
     save_snapshot(context, &window, QStringLiteral("annotator_loaded_") + theme);
 
-    LabelDialog dialog(window.classes, QStringLiteral("person"));
+    LabelDialog dialog(window.tab_workspace->classes, QStringLiteral("person"));
     save_snapshot(context, &dialog, QStringLiteral("label_dialog_") + theme);
   }
 }

@@ -1,10 +1,12 @@
 #include <vector>
 
-#include "app/app_core.h"
+#include "app/main_window.h"
 #include "dataset_tools/analytics.h"
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "snapshot.h"
+
+using namespace orvane;
 
 // The split dialog and the class distribution dialog, in the dark theme that
 // the window applies when it is built.

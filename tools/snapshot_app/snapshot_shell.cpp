@@ -1,9 +1,11 @@
 #include <QTabWidget>
 
-#include "app/app_core.h"
 #include "app/help_dialog.h"
+#include "app/main_window.h"
 #include "snapshot.h"
 #include "theme/theme_toggle.h"
+
+using namespace orvane;
 
 void snapshot_shell(const SnapshotContext& context) {
   static const char* const kTabNames[] = {"resizer", "splitter", "enricher", "annotator",

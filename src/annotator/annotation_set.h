@@ -1,0 +1,74 @@
+// AnnotationSet: the shapes of the shown image. It is the one owner of the
+// three views of a shape (the record, its polygon item on the canvas scene and
+// its row in the object table) and keeps them in step, row i being record i.
+#pragma once
+
+#include <QColor>
+#include <QPolygonF>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "labels/label_file.h"
+
+class QGraphicsItem;
+class QGraphicsPolygonItem;
+class QGraphicsScene;
+class QTableWidget;
+
+namespace orvane {
+
+// One shape of the current image (the object table's row of the same index).
+struct AnnotationRecord {
+  QGraphicsPolygonItem* item = nullptr;  // owned by the canvas scene
+  QString label;
+  QString type;
+};
+
+class AnnotationSet {
+ public:
+  AnnotationSet() = default;
+  AnnotationSet(const AnnotationSet&) = delete;
+  AnnotationSet& operator=(const AnnotationSet&) = delete;
+
+  // The scene and the table the shapes are shown in; set once, before use.
+  void attach(QGraphicsScene* scene, QTableWidget* table);
+
+  // Adds a shape of `points` (image pixels) as the last record, item and row.
+  void add(const QPolygonF& points, const QString& label, const QString& type);
+  // Adds the shapes of a label file, ids naming entries of `classes`.
+  void add_label_shapes(const std::vector<LabelShape>& shapes, const QStringList& classes);
+  // Removes the shape of table row `row`.
+  void remove(int row);
+  // Removes every shape.
+  void clear();
+
+  // Takes the items off the scene before it is cleared, and puts them back.
+  void take_items_off_scene();
+  void put_items_on_scene();
+
+  // The row of `item`, or -1 when it is none of the shapes.
+  int row_of(const QGraphicsItem* item) const;
+  // Gives every shape the colour of its class (id 0 for unknown names),
+  // selected ones drawn thicker and on top.
+  void recolour(const QStringList& classes);
+
+  // The shapes as label-file shapes, at their current positions.
+  std::vector<LabelShape> label_shapes(const QStringList& classes) const;
+  // Whether a shape was dragged since the last mark_saved().
+  bool any_moved_since_save() const;
+  void mark_saved();
+
+  std::size_t size() const { return records_.size(); }
+  bool empty() const { return records_.empty(); }
+  const AnnotationRecord& operator[](std::size_t row) const { return records_[row]; }
+  std::vector<AnnotationRecord>::const_iterator begin() const { return records_.begin(); }
+  std::vector<AnnotationRecord>::const_iterator end() const { return records_.end(); }
+
+ private:
+  std::vector<AnnotationRecord> records_;
+  QGraphicsScene* scene_ = nullptr;
+  QTableWidget* table_ = nullptr;
+};
+
+}  // namespace orvane

@@ -1,0 +1,153 @@
+// AnnotatorTab: the "Image Annotator" tab. Loads an image folder, shows one
+// image at a time with its shapes, names drawn shapes, keeps every image's
+// label file and the folder's classes.txt written through, and hosts the
+// dataset tools' three buttons.
+#pragma once
+
+#include <QByteArrayList>
+#include <QPointF>
+#include <QPolygonF>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <opencv2/core.hpp>
+#include <optional>
+
+#include "annotator/annotation_set.h"
+#include "dataset_tools/dataset_actions.h"
+
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+
+namespace orvane {
+
+class Dialogs;
+class InteractiveCanvas;
+class ZoomableView;
+class YoloModel;
+
+class AnnotatorTab : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit AnnotatorTab(Dialogs& dialogs, QWidget* parent = nullptr);
+  ~AnnotatorTab() override;
+
+  // --- label files and class list ---
+  void load_existing_annotations(const QString& image_path);
+  void save_current_annotations();
+  void save_classes_file();
+
+  // --- workspace ---
+  void load_directory();
+  void set_output_folder();
+  void populate_image_list();
+  void load_current_image();
+  void render_canvas_image(bool reset_zoom = false);
+  void fit_canvas_to_screen();
+  void jump_to_image(int row);
+  void prev_image();
+  void next_image();
+  void update_single_list_status();
+
+  // --- shapes and the object table ---
+  void change_active_mode(const QString& mode);
+  void handle_canvas_point(const QPointF& pt);
+  void handle_new_poly(const QPolygonF& poly);
+  void update_annotation_colors();
+  void sync_table_selection();
+  void sync_canvas_selection();
+  void ann_delete_selected();
+  void copy_previous_frame_shapes();
+
+  // --- dataset tools ---
+  void run_health_check();
+  void show_dataset_analytics();
+  void export_and_split_dataset();
+
+  // --- state ---
+  QString image_folder;
+  QStringList image_paths;
+  int current_idx = 0;
+  cv::Mat display_cv_img;  // empty: no image shown
+  QStringList classes;
+  AnnotationSet annotations;
+  QString last_label;
+  std::shared_ptr<YoloModel> ai_model;
+  std::optional<QString> output_folder;
+
+  // --- widgets ---
+  QPushButton* btn_load_dir = nullptr;
+  QPushButton* btn_set_output = nullptr;
+  QLabel* lbl_output_folder = nullptr;
+  QListWidget* list_images = nullptr;
+  QPushButton* btn_prev_img = nullptr;
+  QPushButton* btn_next_img = nullptr;
+  QLabel* lbl_img_status = nullptr;
+  QPushButton* btn_health_check = nullptr;
+  QPushButton* btn_analytics = nullptr;
+  QPushButton* btn_split_export = nullptr;
+  InteractiveCanvas* canvas = nullptr;
+  ZoomableView* canvas_view = nullptr;
+  QPushButton* btn_fit_screen = nullptr;
+  QComboBox* combo_mode = nullptr;
+  QPushButton* btn_copy_prev = nullptr;
+  QPushButton* btn_load_ai = nullptr;
+  QDoubleSpinBox* spin_ai_conf = nullptr;
+  QPushButton* btn_run_ai = nullptr;
+  QTableWidget* table_objects = nullptr;
+  QPushButton* btn_delete_shape = nullptr;
+  QPushButton* btn_save_annotations = nullptr;
+
+ private:
+  // Colours of the status line.
+  static constexpr const char* kPendingStyle = "color: #D3112E;";
+  static constexpr const char* kAnnotatedStyle = "color: #10B981;";
+
+  // Set-up, one builder per panel.
+  QGroupBox* build_queue_panel();
+  QWidget* build_canvas_panel();
+  QGroupBox* build_tools_panel();
+  QGroupBox* build_ai_group();
+  void connect_signals();
+  // Writes classes.txt; returns the reason of a failure, or an empty text.
+  QString write_classes();
+  // Why the shapes of the shown image may not change (its label file or the
+  // folder's classes.txt could not be read), or an empty text. Shows it as a
+  // warning when `tell` is set.
+  QString read_only_reason(bool tell);
+  LoadedDataset loaded_dataset() const;
+
+  Dialogs& dialogs_;
+  // Label lines of the current image that were not turned into shapes
+  // (unknown class ids, unreadable lines, ...). They are written back
+  // unchanged after the shapes' lines so that saving never destroys them.
+  QByteArrayList kept_label_lines_;
+  // The image on the canvas ("" for none). Saves write its label file only,
+  // so an image that failed to decode never receives another image's shapes.
+  QString shown_image_path_;
+  // Position of the image that could not be read on the last move (-1 when
+  // the last move succeeded): "Next" and "Prev" step on from there, so one
+  // unreadable file does not block the way.
+  int failed_idx_ = -1;
+  // Why the shown image's label file or the folder's classes.txt could not be
+  // read ("" when it could): what they hold is unknown, so neither is written
+  // or deleted, and the shapes of the image stay as they are.
+  QString label_read_error_;
+  QString classes_read_error_;
+  // The shown image's label file as last read or written (nullopt: none), and
+  // whether the shapes were changed since: a file is written only when its
+  // shapes changed, and not when it would come out byte for byte the same.
+  std::optional<QByteArray> label_on_disk_;
+  bool shapes_changed_ = false;
+  // Entries of the loaded folder left out for names that are not UTF-8.
+  int unreadable_names_ = 0;
+};
+
+}  // namespace orvane

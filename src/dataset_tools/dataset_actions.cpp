@@ -1,0 +1,107 @@
+// The dataset tools behind the annotator's three buttons.
+#include "dataset_tools/dataset_actions.h"
+
+#include <QDialog>
+#include <QFileInfo>
+
+#include "app/dialogs.h"
+#include "app/wait_cursor.h"
+#include "dataset_tools/analytics.h"
+#include "dataset_tools/analytics_dialog.h"
+#include "dataset_tools/health.h"
+#include "dataset_tools/split_config_dialog.h"
+#include "dataset_tools/split_export.h"
+
+namespace orvane {
+
+DatasetTools::DatasetTools(Dialogs& dialogs, QWidget* parent)
+    : dialogs_(dialogs), parent_(parent) {}
+
+void DatasetTools::check_health(const LoadedDataset& dataset) {
+  const QString& image_folder = dataset.image_folder;
+  if (image_folder.isEmpty()) {
+    dialogs_.information(parent_, QStringLiteral("Health Check"),
+                         QStringLiteral("Please load a dataset folder first."));
+    return;
+  }
+  WaitCursor wait;
+  DatasetListing listing;
+  QString error;
+  if (!list_dataset_folder(image_folder, listing, error)) {
+    wait.restore();
+    dialogs_.critical(
+        parent_, QStringLiteral("Error"),
+        QStringLiteral("Cannot read the dataset folder:\n%1\n\n%2").arg(image_folder, error));
+    return;
+  }
+  const HealthReport report = check_dataset_health(image_folder, listing);
+  wait.restore();
+  dialogs_.information(parent_, QStringLiteral("Health Check"), health_report_text(report));
+}
+
+void DatasetTools::show_class_distribution(const LoadedDataset& dataset) {
+  const QStringList& image_paths = dataset.image_paths;
+  if (image_paths.isEmpty()) {
+    dialogs_.information(parent_, QStringLiteral("Analytics"),
+                         QStringLiteral("Load a dataset first."));
+    return;
+  }
+  WaitCursor wait;
+  const std::vector<ClassCount> counts = count_dataset_classes(image_paths, dataset.classes);
+  wait.restore();
+  if (counts.empty()) {
+    dialogs_.information(parent_, QStringLiteral("Analytics"),
+                         QStringLiteral("No objects annotated yet."));
+    return;
+  }
+  AnalyticsDialog dialog(counts, parent_);
+  dialogs_.exec(dialog);
+}
+
+void DatasetTools::export_split(const LoadedDataset& dataset) {
+  const QStringList& image_paths = dataset.image_paths;
+  if (image_paths.isEmpty()) return;
+  SplitConfigDialog config(dialogs_, parent_);
+  if (dialogs_.exec(config) != QDialog::Accepted) return;
+  const std::array<double, 3> ratios = config.get_ratios();
+  const LabelFormat format = config.get_format() == QLatin1String("Detection")
+                                 ? LabelFormat::Detection
+                                 : LabelFormat::Segmentation;
+
+  const QString out_dir =
+      dialogs_.get_existing_directory(parent_, QStringLiteral("Select Output Directory"));
+  if (out_dir.isEmpty()) return;
+
+  std::vector<LabelledImage> pairs = collect_annotated_pairs(image_paths);
+  if (pairs.empty()) {
+    dialogs_.warning(parent_, QStringLiteral("No Annotations"),
+                     QStringLiteral("No annotated files found to split."));
+    return;
+  }
+
+  WaitCursor wait;
+  const SplitAssignment split =
+      assign_split(std::move(pairs), ratios[0], ratios[1], shuffle_with_process_generator);
+  const ExportOutcome outcome = export_split_dataset(out_dir, split, format, dataset.classes);
+  wait.restore();
+  if (!outcome.ok) {
+    dialogs_.critical(parent_, QStringLiteral("Error"), outcome.error);
+    return;
+  }
+  QString text = QStringLiteral("Exported dataset successfully to:\n") + out_dir;
+  if (outcome.lines_left_out > 0) {
+    text += outcome.lines_left_out == 1
+                ? QStringLiteral("\n\n1 label line could not be converted and was left out.")
+                : QStringLiteral("\n\n%1 label lines could not be converted and were left out.")
+                      .arg(outcome.lines_left_out);
+  }
+  if (dataset.unreadable_names > 0) {
+    text += QStringLiteral(
+                "\n\n%1 file(s) of the folder with names that are not valid UTF-8 "
+                "were left out.")
+                .arg(dataset.unreadable_names);
+  }
+  dialogs_.information(parent_, QStringLiteral("Export Complete"), text);
+}
+
+}  // namespace orvane

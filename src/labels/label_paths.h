@@ -1,0 +1,20 @@
+// Where an image's label file lives, and the name parts that rule uses.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+namespace orvane {
+
+// Index of the dot that starts the extension of `file_name` (a name without
+// folder), or -1. Leading dots do not start an extension (".jpg" has none).
+qsizetype extension_dot(QStringView file_name);
+
+// The image path with its last extension replaced by ".txt".
+QString label_path_for_image(const QString& image_path);
+
+// A file name (without folder) without its last extension: "img10.jpg" ->
+// "img10"; names without an extension stay whole.
+QString name_without_extension(const QString& file_name);
+
+}  // namespace orvane
