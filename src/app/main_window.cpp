@@ -4,9 +4,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabWidget>
@@ -15,9 +17,15 @@
 #include "annotator/annotator_tab.h"
 #include "app/app_icon.h"
 #include "app/help_dialog.h"
+#include "engine/python_engine.h"
+#include "enricher/enricher_tab.h"
+#include "inference/inference_tab.h"
+#include "resizer/resizer_tab.h"
+#include "splitter/splitter_tab.h"
 #include "theme/app_style.h"
-#include "theme/stylesheet.h"
 #include "theme/theme_toggle.h"
+#include "training/config_tab.h"
+#include "training/progress_tab.h"
 
 namespace orvane {
 
@@ -33,7 +41,11 @@ void stop_workers_of(Tab* tab) {
 
 }  // namespace
 
-OrvaneStudio::OrvaneStudio(QWidget* parent) : QMainWindow(parent) {
+OrvaneStudio::OrvaneStudio(QWidget* parent)
+    : OrvaneStudio(std::make_unique<PythonEngine>(), parent) {}
+
+OrvaneStudio::OrvaneStudio(std::unique_ptr<Engine> engine, QWidget* parent)
+    : QMainWindow(parent), engine_(std::move(engine)) {
   setWindowTitle(QStringLiteral("Orvane Studio - Deep Learning Workstation"));
   const QString icon = app_icon_path();
   if (!icon.isEmpty()) setWindowIcon(QIcon(icon));
@@ -48,6 +60,8 @@ OrvaneStudio::~OrvaneStudio() {
   // The tabs hold the dialog seam, a member: they go first.
   delete tabs;
   tabs = nullptr;
+  // Ends every engine process still running.
+  if (engine_) engine_->end_all();
 }
 
 Dialogs& OrvaneStudio::dialogs() { return dialogs_; }
@@ -63,15 +77,15 @@ void OrvaneStudio::init_ui() {
   build_corner();
 }
 
-// The seven tabs, in order. Tabs not built yet are empty pages.
+// The seven tabs, in order, and what passes between them.
 void OrvaneStudio::create_tabs() {
-  tab_resizer = new QWidget;
-  tab_splitter = new QWidget;
-  tab_aug = new QWidget;
+  tab_resizer = new ResizerTab(dialogs());
+  tab_splitter = new SplitterTab(dialogs());
+  tab_aug = new EnricherTab(dialogs());
   tab_workspace = new AnnotatorTab(dialogs());
-  tab_config = new QWidget;
-  tab_progress = new QWidget;
-  tab_inference = new QWidget;
+  tab_progress = new ProgressTab(dialogs(), *engine_);
+  tab_config = new ConfigTab(dialogs(), *engine_, *tab_progress);
+  tab_inference = new InferenceTab(dialogs(), *engine_);
 
   tabs->addTab(tab_resizer, QStringLiteral("Image Resizer + Compressor"));
   tabs->addTab(tab_splitter, QStringLiteral("Image Splitter"));
@@ -80,6 +94,12 @@ void OrvaneStudio::create_tabs() {
   tabs->addTab(tab_config, QStringLiteral("YOLO Configuration && AutoML"));
   tabs->addTab(tab_progress, QStringLiteral("Training Analytics && Live Logs"));
   tabs->addTab(tab_inference, QStringLiteral("Inference && Model Export"));
+
+  connect_training_tabs(*tab_config, *tabs);
+  // The viewer starts at the best weights of a run with the training tab's defaults.
+  tab_inference->entry_inf_weights->setText(
+      QDir(tab_config->project_dir_input->text())
+          .filePath(tab_config->run_name_input->text() + QStringLiteral("/weights/best.pt")));
 }
 
 void OrvaneStudio::build_corner() {
@@ -117,10 +137,7 @@ void OrvaneStudio::setup_shortcuts() {
 
 void OrvaneStudio::apply_theme(bool is_dark) {
   is_dark_mode = is_dark;
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-    install_app_style();
-    app->setStyleSheet(get_stylesheet(is_dark_mode));
-  }
+  apply_application_theme(is_dark_mode);
   tab_workspace->update_annotation_colors();
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/dialogs.h"
+#include "engine/engine.h"
 
 class QPushButton;
 class QShortcut;
@@ -17,6 +18,12 @@ class QWidget;
 namespace orvane {
 
 class AnnotatorTab;
+class ConfigTab;
+class EnricherTab;
+class InferenceTab;
+class ProgressTab;
+class ResizerTab;
+class SplitterTab;
 class ThemeToggle;
 
 class OrvaneStudio : public QMainWindow {
@@ -24,6 +31,8 @@ class OrvaneStudio : public QMainWindow {
 
  public:
   explicit OrvaneStudio(QWidget* parent = nullptr);
+  // With the given engine instead of the Python one (tests use a stand-in).
+  explicit OrvaneStudio(std::unique_ptr<Engine> engine, QWidget* parent = nullptr);
   ~OrvaneStudio() override;
 
   // The seam every message box, file chooser and modal dialog goes through.
@@ -40,13 +49,13 @@ class OrvaneStudio : public QMainWindow {
   bool is_dark_mode = true;
 
   QTabWidget* tabs = nullptr;
-  QWidget* tab_resizer = nullptr;
-  QWidget* tab_splitter = nullptr;
-  QWidget* tab_aug = nullptr;
+  ResizerTab* tab_resizer = nullptr;
+  SplitterTab* tab_splitter = nullptr;
+  EnricherTab* tab_aug = nullptr;
   AnnotatorTab* tab_workspace = nullptr;
-  QWidget* tab_config = nullptr;
-  QWidget* tab_progress = nullptr;
-  QWidget* tab_inference = nullptr;
+  ConfigTab* tab_config = nullptr;
+  ProgressTab* tab_progress = nullptr;
+  InferenceTab* tab_inference = nullptr;
   ThemeToggle* theme_toggle = nullptr;
   QPushButton* btn_help = nullptr;
   QShortcut* shortcut_del = nullptr;
@@ -60,6 +69,8 @@ class OrvaneStudio : public QMainWindow {
   void build_corner();
 
   DialogsRelay dialogs_;
+  // The tabs hold references to the engine: it outlives them.
+  std::unique_ptr<Engine> engine_;
 };
 
 }  // namespace orvane

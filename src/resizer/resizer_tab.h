@@ -9,7 +9,6 @@
 #include "canvas/zoomable_view.h"
 #include "resizer/batch_writer.h"
 
-class Dialogs;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -20,6 +19,8 @@ class QProgressBar;
 class QPushButton;
 
 namespace orvane {
+
+class Dialogs;
 
 class ResizerTab : public QWidget {
   Q_OBJECT

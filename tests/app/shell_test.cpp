@@ -10,9 +10,15 @@
 #include "app/help_dialog.h"
 #include "app/info_label.h"
 #include "app/main_window.h"
+#include "enricher/enricher_tab.h"
+#include "inference/inference_tab.h"
+#include "resizer/resizer_tab.h"
+#include "splitter/splitter_tab.h"
 #include "support/scripted_dialogs.h"
 #include "theme/stylesheet.h"
 #include "theme/theme_toggle.h"
+#include "training/config_tab.h"
+#include "training/progress_tab.h"
 
 using namespace orvane;
 

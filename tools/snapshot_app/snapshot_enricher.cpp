@@ -12,6 +12,8 @@
 #include "snapshot.h"
 #include "theme/stylesheet.h"
 
+using namespace orvane;
+
 namespace {
 
 // Answers the folder dialog with the prepared folder.

@@ -14,6 +14,8 @@
 #include "snapshot.h"
 #include "theme/stylesheet.h"
 
+using namespace orvane;
+
 namespace {
 
 // A landscape: sky, hills and a sun; `variant` moves the sun.

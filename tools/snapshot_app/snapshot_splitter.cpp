@@ -12,6 +12,8 @@
 #include "splitter/splitter_tab.h"
 #include "theme/stylesheet.h"
 
+using namespace orvane;
+
 void snapshot_splitter(const SnapshotContext& context) {
   qApp->setStyleSheet(get_stylesheet(true));
   Dialogs dialogs;
