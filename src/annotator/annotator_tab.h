@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "annotator/annotation_set.h"
+#include "annotator/image_read_ahead.h"
 #include "dataset_tools/dataset_actions.h"
 
 class QComboBox;
@@ -55,6 +56,8 @@ class AnnotatorTab : public QWidget {
   void prev_image();
   void next_image();
   void update_single_list_status();
+  // Stops reading ahead and waits for its worker thread (the window closes).
+  void stop_workers();
 
   // --- shapes and the object table ---
   void change_active_mode(const QString& mode);
@@ -105,6 +108,9 @@ class AnnotatorTab : public QWidget {
   QPushButton* btn_delete_shape = nullptr;
   QPushButton* btn_save_annotations = nullptr;
 
+  // Decodes the shown image's neighbours ahead of time (our addition).
+  ImageReadAhead& image_read_ahead() { return read_ahead_; }
+
  private:
   // Colours of the status line.
   static constexpr const char* kPendingStyle = "color: #D3112E;";
@@ -148,6 +154,8 @@ class AnnotatorTab : public QWidget {
   bool shapes_changed_ = false;
   // Entries of the loaded folder left out for names that are not UTF-8.
   int unreadable_names_ = 0;
+  // Holds the shown image and its neighbours; its worker never touches widgets.
+  ImageReadAhead read_ahead_;
 };
 
 }  // namespace orvane

@@ -36,6 +36,7 @@ void AnnotatorTab::load_directory() {
   }
   image_folder = folder;
   image_paths = listing.image_paths;
+  read_ahead_.reset();
   unreadable_names_ = listing.unreadable_names;
   const QString class_path = QDir(folder).filePath(QStringLiteral("classes.txt"));
   const ClassListFile class_file = read_class_list_file(class_path);
@@ -107,7 +108,12 @@ void AnnotatorTab::populate_image_list() {
 void AnnotatorTab::load_current_image() {
   if (image_paths.isEmpty() || current_idx < 0 || current_idx >= image_paths.size()) return;
   const QString path = image_paths[current_idx];
-  DecodedImage decoded = read_image_file(path);
+  // Kept decoded: this image, then the next, then the previous one.
+  QStringList near{path};
+  if (current_idx + 1 < image_paths.size()) near.push_back(image_paths[current_idx + 1]);
+  if (current_idx > 0) near.push_back(image_paths[current_idx - 1]);
+  read_ahead_.focus(near);
+  DecodedImage decoded = read_ahead_.read(path);
   if (decoded.image.empty()) {
     failed_idx_ = current_idx;
     // Stay on the image that is shown, so its shapes are never saved under
@@ -201,6 +207,8 @@ void AnnotatorTab::next_image() {
   current_idx = from + 1;
   load_current_image();
 }
+
+void AnnotatorTab::stop_workers() { read_ahead_.stop(); }
 
 void AnnotatorTab::update_single_list_status() {
   if (current_idx < 0 || current_idx >= image_paths.size()) return;

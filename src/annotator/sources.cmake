@@ -1,5 +1,6 @@
 list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/image_folder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/image_read_ahead.cpp
 )
 list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/annotation_items.cpp
