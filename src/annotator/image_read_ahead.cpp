@@ -1,6 +1,6 @@
 #include "annotator/image_read_ahead.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <utility>
 
 namespace orvane {
@@ -9,15 +9,16 @@ ImageReadAhead::ImageReadAhead(Decoder decoder) : decoder_(std::move(decoder)) {
 
 ImageReadAhead::~ImageReadAhead() { stop(); }
 
-// Either thread.
+// Either thread. (QFileInfo's time goes through the local time zone, whose
+// set-up is not safe to run on two threads at once.)
 ImageReadAhead::Stamp ImageReadAhead::stamp_of(const QString& path) {
-  const QFileInfo info(path);
+  const std::filesystem::path file(QFile::encodeName(path).toStdString());
+  std::error_code error;
   Stamp stamp;
-  stamp.exists = info.exists();
-  if (stamp.exists) {
-    stamp.size = info.size();
-    stamp.modified = info.lastModified();
-  }
+  stamp.size = std::filesystem::file_size(file, error);
+  if (error) return stamp;
+  stamp.modified = std::filesystem::last_write_time(file, error);
+  stamp.exists = !error;
   return stamp;
 }
 

@@ -5,10 +5,11 @@
 // read; a changed file is read again.
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -58,8 +59,8 @@ class ImageReadAhead {
   // What identifies one version of a file.
   struct Stamp {
     bool exists = false;
-    qint64 size = -1;
-    QDateTime modified;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
     bool operator==(const Stamp&) const = default;
   };
   enum class State { kDecoding, kReady, kFailed };
