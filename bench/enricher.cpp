@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "enricher/augment.h"
-#include "imaging/image_io.h"
+#include "imaging/source_image.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -33,15 +33,16 @@ int main(int argc, char** argv) {
 
   QElapsedTimer timer;
   timer.start();
-  const DecodedImage decoded = read_image_file(image_path);
+  // Decoded as the tab decodes the image it loads.
+  const orvane::SourceImage decoded = orvane::read_source_file(image_path);
   if (decoded.image.empty()) {
     std::fprintf(stderr, "cannot read %s: %s\n", qPrintable(image_path), qPrintable(decoded.error));
     return 1;
   }
   QDir().mkpath(out_dir);
-  const orvane::EnrichOutcome outcome =
-      orvane::enrich_batch(decoded.image, orvane::AugRanges{}, n, orvane::make_uniform_source(),
-                           out_dir, QDateTime::currentSecsSinceEpoch());
+  const orvane::EnrichOutcome outcome = orvane::enrich_batch(
+      orvane::as_bgr(decoded.image), orvane::AugRanges{}, n, orvane::make_uniform_source(), out_dir,
+      QDateTime::currentSecsSinceEpoch());
   const double seconds = timer.nsecsElapsed() / 1e9;
   std::printf("Enrichment complete! Saved %d variant(s) of the manipulated image.\n",
               outcome.saved);

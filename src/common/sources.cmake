@@ -1,5 +1,4 @@
 list(APPEND ORVANE_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/image_output.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ordered_parallel.h
   ${CMAKE_CURRENT_LIST_DIR}/parallel_ranges.cpp
 )

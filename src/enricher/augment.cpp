@@ -8,8 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "common/image_output.h"
 #include "common/ordered_parallel.h"
+#include "fileio/atomic_write.h"
+#include "imaging/image_encode.h"
 
 namespace orvane {
 
@@ -124,17 +125,20 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
             idle_scratch.pop_back();
           }
         }
-        EncodedBytes encoded =
-            encode_image(render_augmentation(base, draws[static_cast<size_t>(k)], *scratch),
-                         QStringLiteral(".jpg"));
+        EncodedImage encoded = encode_with_default_settings(
+            render_augmentation(base, draws[static_cast<size_t>(k)], *scratch), ImageFormat::Jpeg);
         const std::lock_guard lock(scratch_mutex);
         idle_scratch.push_back(std::move(scratch));
         return encoded;
       },
-      [&](int k, EncodedBytes encoded) {
+      [&](int k, EncodedImage encoded) {
         const QString path = out.filePath(variant_file_name(ts, k + 1));
         QString error = encoded.error;
-        if (error.isEmpty()) error = write_bytes(path, encoded.bytes);
+        // Atomic, so a stopped run leaves no half-written variant; not flushed
+        // to the disk one by one, which would cost more than the rest.
+        if (error.isEmpty()) {
+          error = write_file_atomically(path, encoded.bytes, ExistingFile::kReplace, Sync::kLater);
+        }
         if (error.isEmpty()) {
           ++outcome.saved;
         } else {

@@ -24,6 +24,7 @@
 #include "app/wait_cursor.h"
 #include "enricher/transforms.h"
 #include "imaging/image_io.h"
+#include "imaging/source_image.h"
 
 namespace orvane {
 
@@ -250,11 +251,11 @@ void EnricherTab::aug_load_output() {
 void EnricherTab::aug_load_current_image() {
   if (aug_current_idx < 0 || aug_current_idx >= aug_image_paths.size()) return;
   const QString path = aug_image_paths[aug_current_idx];
-  const DecodedImage decoded = read_image_file(path);
-  if (decoded.image.empty()) return;
-  aug_original_cv_img = decoded.image;
-  aug_active_base_img = decoded.image.clone();
-  aug_display_cv_img = decoded.image.clone();
+  const cv::Mat image = as_bgr(read_source_file(path).image);
+  if (image.empty()) return;
+  aug_original_cv_img = image;
+  aug_active_base_img = image.clone();
+  aug_display_cv_img = image.clone();
   aug_base_source_ = path;
   aug_crop_points.clear();
   aug_warp_points.clear();
@@ -386,15 +387,15 @@ void EnricherTab::run_aug_preview() {
                            QStringLiteral("Load an input dataset folder first."));
       return;
     }
-    const DecodedImage decoded = read_image_file(aug_image_paths[0]);
+    const SourceImage decoded = read_source_file(aug_image_paths[0]);
     if (decoded.image.empty()) {
       dialogs_.warning(this, QStringLiteral("Error"),
                        QStringLiteral("Could not read %1: %2.")
                            .arg(QFileInfo(aug_image_paths[0]).fileName(), decoded.error));
       return;
     }
-    aug_original_cv_img = decoded.image;
-    aug_active_base_img = decoded.image.clone();
+    aug_original_cv_img = as_bgr(decoded.image);
+    aug_active_base_img = aug_original_cv_img.clone();
     aug_base_source_ = aug_image_paths[0];
   }
   aug_display_cv_img = get_aug_image(aug_active_base_img);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
@@ -66,9 +67,12 @@ EncodedImage encode_jpeg(const cv::Mat& image, int quality, double dpi) {
   unsigned char* out = nullptr;
   unsigned long size = 0;
   const int q = quality == kDefaultQuality ? 75 : std::clamp(quality, 1, 100);
+  // The accurate integer DCT, libjpeg's own default (TurboJPEG's is the fast
+  // one): the bytes are those of any libjpeg writer at the same quality, and
+  // with SIMD it costs no more here.
   if (tjCompress2(tj, image.data, image.cols, int(image.step), image.rows,
                   grey ? TJPF_GRAY : TJPF_BGR, &out, &size, grey ? TJSAMP_GRAY : TJSAMP_420, q,
-                  0) != 0) {
+                  TJFLAG_ACCURATEDCT) != 0) {
     result.error = QString::fromUtf8(tjGetErrorStr2(tj));
     tjFree(out);
     return result;
@@ -168,6 +172,38 @@ EncodedImage encode_image(const cv::Mat& image, ImageFormat format, int quality,
       return encode_bmp(image, dpi);
     case ImageFormat::Unknown:
       break;
+  }
+  return {{}, QStringLiteral("unknown output format")};
+}
+
+ImageFormat format_for_extension(const QString& extension) {
+  const QString ext = extension.toLower();
+  if (ext == QLatin1String(".jpg") || ext == QLatin1String(".jpeg")) return ImageFormat::Jpeg;
+  if (ext == QLatin1String(".png")) return ImageFormat::Png;
+  if (ext == QLatin1String(".webp")) return ImageFormat::Webp;
+  if (ext == QLatin1String(".bmp")) return ImageFormat::Bmp;
+  return ImageFormat::Unknown;
+}
+
+EncodedImage encode_with_default_settings(const cv::Mat& image, ImageFormat format) {
+  if (image.empty() || image.depth() != CV_8U || image.channels() == 2 || image.channels() > 4) {
+    return {{}, QStringLiteral("cannot encode this kind of image")};
+  }
+  try {
+    switch (format) {
+      case ImageFormat::Jpeg:
+        return encode_jpeg(image, 95, 0);
+      case ImageFormat::Png:
+        return encode_with_opencv(image, ".png", {});
+      case ImageFormat::Webp:
+        return encode_with_opencv(image, ".webp", {});
+      case ImageFormat::Bmp:
+        return encode_bmp(image, 0);
+      case ImageFormat::Unknown:
+        break;
+    }
+  } catch (const std::bad_alloc&) {
+    return {{}, QStringLiteral("not enough memory to encode it")};
   }
   return {{}, QStringLiteral("unknown output format")};
 }

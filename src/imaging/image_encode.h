@@ -28,4 +28,14 @@ inline constexpr int kDefaultQuality = -1;
 // Safe to call from several threads at once.
 EncodedImage encode_image(const cv::Mat& image, ImageFormat format, int quality, double dpi);
 
+// The format a file extension names (".jpg", ".JPEG", ".png", ".bmp", ".webp"
+// in any case); Unknown for others.
+ImageFormat format_for_extension(const QString& extension);
+
+// Encodes with the settings OpenCV's writer uses when given none, which is
+// what tiles and variants are written with: JPEG at quality 95 (4:2:0
+// chroma), PNG at zlib's fastest level, WEBP lossless; no resolution stored.
+// Safe to call from several threads at once.
+EncodedImage encode_with_default_settings(const cv::Mat& image, ImageFormat format);
+
 }  // namespace orvane

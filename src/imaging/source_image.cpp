@@ -12,6 +12,7 @@
 #include <new>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "imaging/image_io.h"
 
@@ -213,6 +214,21 @@ int jpeg_exif_orientation(const QByteArray& bytes) {
     pos += 2 + length;
   }
   return 1;
+}
+
+cv::Mat as_bgr(const cv::Mat& image) {
+  if (image.empty()) return image;
+  cv::Mat out;
+  switch (image.channels()) {
+    case 1:
+      cv::cvtColor(image, out, cv::COLOR_GRAY2BGR);
+      return out;
+    case 4:
+      cv::cvtColor(image, out, cv::COLOR_BGRA2BGR);
+      return out;
+    default:
+      return image;
+  }
 }
 
 cv::Mat apply_exif_orientation(const cv::Mat& image, int orientation) {

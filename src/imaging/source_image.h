@@ -50,6 +50,11 @@ SourceImage read_source_file(const QString& path, DecodeScratch* scratch = nullp
 // The EXIF orientation (1 to 8) of JPEG bytes; 1 when absent or unreadable.
 int jpeg_exif_orientation(const QByteArray& bytes);
 
+// The image as 8-bit three-channel BGR, as jobs that write colour images want
+// it: grey is expanded and alpha dropped (not blended); BGR and an empty
+// image are returned as they are.
+cv::Mat as_bgr(const cv::Mat& image);
+
 // `image` turned by an EXIF orientation value so it stands upright.
 cv::Mat apply_exif_orientation(const cv::Mat& image, int orientation);
 

@@ -4,10 +4,14 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <exception>
+#include <memory>
+#include <mutex>
 
-#include "common/image_output.h"
 #include "common/ordered_parallel.h"
-#include "imaging/image_io.h"
+#include "fileio/atomic_write.h"
+#include "imaging/image_encode.h"
+#include "imaging/source_image.h"
 
 namespace orvane {
 
@@ -83,29 +87,37 @@ constexpr int kImageWindow = 12;
 struct EncodedTile {
   QString folder;  // below the output folder: "" or "part_<idx>"
   QString name;
-  EncodedBytes encoded;
+  EncodedImage encoded;
 };
 
-// Decodes one image and encodes its tiles. Runs on a worker thread.
-std::vector<EncodedTile> cut_image(const QString& path, const SplitSettings& settings) {
+// Decodes one image and encodes its tiles, in the format the file's extension
+// names. Runs on a worker thread; `scratch` holds the decoded pixels.
+std::vector<EncodedTile> cut_image(const QString& path, const SplitSettings& settings,
+                                   DecodeScratch& scratch) {
   std::vector<EncodedTile> tiles;
-  const DecodedImage decoded = read_image_file(path);
-  if (decoded.image.empty()) return tiles;
+  cv::Mat image;
+  try {
+    const SourceImage decoded = read_source_file(path, &scratch);
+    if (decoded.image.empty()) return tiles;
+    image = as_bgr(decoded.image);
+  } catch (const std::exception&) {
+    return tiles;  // out of memory: skipped like any image that cannot be read
+  }
   const QFileInfo info(path);
   const QString name = info.fileName();
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   const QString base = dot < 0 ? name : name.left(dot);
   const QString ext = dot < 0 ? QString() : name.mid(dot);
+  const ImageFormat format = format_for_extension(ext);
   const int parts = settings.grid.rows * settings.grid.cols;
-  const std::vector<cv::Rect> rects =
-      tile_rects(decoded.image.cols, decoded.image.rows, settings.grid);
+  const std::vector<cv::Rect> rects = tile_rects(image.cols, image.rows, settings.grid);
   for (size_t i = 0; i < rects.size(); ++i) {
     if (rects[i].empty()) continue;
     const QString idx = part_index_text(static_cast<int>(i) + 1, parts);
     EncodedTile tile;
     tile.folder = settings.subfolders ? QStringLiteral("part_") + idx : QString();
     tile.name = tile_file_name(base, idx, ext);
-    tile.encoded = encode_image(decoded.image(rects[i]), ext);
+    tile.encoded = encode_with_default_settings(image(rects[i]), format);
     tiles.push_back(std::move(tile));
   }
   return tiles;
@@ -123,8 +135,27 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
     return outcome;
   }
   QSet<QString> made;  // subfolders known to exist
+  // Decoding buffers, handed from image to image so each worker reuses its own.
+  std::mutex scratch_mutex;
+  std::vector<std::unique_ptr<DecodeScratch>> idle_scratch;
   ordered_parallel(
-      static_cast<int>(files.size()), [&](int i) { return cut_image(files[i], settings); },
+      static_cast<int>(files.size()),
+      [&](int i) {  // worker thread
+        std::unique_ptr<DecodeScratch> scratch;
+        {
+          const std::lock_guard lock(scratch_mutex);
+          if (idle_scratch.empty()) {
+            scratch = std::make_unique<DecodeScratch>();
+          } else {
+            scratch = std::move(idle_scratch.back());
+            idle_scratch.pop_back();
+          }
+        }
+        std::vector<EncodedTile> tiles = cut_image(files[i], settings, *scratch);
+        const std::lock_guard lock(scratch_mutex);
+        idle_scratch.push_back(std::move(scratch));
+        return tiles;
+      },
       [&](int, std::vector<EncodedTile> tiles) {
         for (EncodedTile& tile : tiles) {
           QString error = tile.encoded.error;
@@ -137,7 +168,12 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
               error = QStringLiteral("the folder could not be created");
             }
           }
-          if (error.isEmpty()) error = write_bytes(path, tile.encoded.bytes);
+          // Atomic, so a stopped run leaves no half-written tile; flushing
+          // each tile to the disk would cost more than the rest of the job.
+          if (error.isEmpty()) {
+            error = write_file_atomically(path, tile.encoded.bytes, ExistingFile::kReplace,
+                                          Sync::kLater);
+          }
           if (error.isEmpty()) {
             ++outcome.tiles;
           } else {

@@ -8,7 +8,7 @@
 #include <deque>
 #include <opencv2/imgcodecs.hpp>
 
-#include "common/image_output.h"
+#include "imaging/image_encode.h"
 #include "support/test_files.h"
 
 namespace orvane {
@@ -92,9 +92,8 @@ TEST(Augment, BatchDrawsInOrderWritesNamedFilesAndCountsHonestly) {
   for (int k = 1; k <= 5; ++k) {
     const cv::Mat expected =
         render_augmentation(base, draw_augmentation(ranges, base.size(), replay));
-    const std::vector<uchar> bytes = encode_image(expected, ".jpg").bytes;
     EXPECT_EQ(read_file(dir.filePath(variant_file_name(1700, k))),
-              QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
+              encode_with_default_settings(expected, ImageFormat::Jpeg).bytes)
         << k;
   }
   EXPECT_EQ(variant_file_name(1700, 3), "warped_enriched_1700_var_3.jpg");

@@ -127,6 +127,30 @@ TEST(EncodeImage, AlphaSurvivesPngAndWebpAndJpegRefusesIt) {
   EXPECT_FALSE(encode_image(bgra, ImageFormat::Jpeg, 90, 300).error.isEmpty());
 }
 
+// Tiles and variants are written as OpenCV's writer writes them with no
+// options: the same JPEG bytes, and PNG, WEBP and BMP without loss.
+TEST(EncodeImage, DefaultSettingsAreThoseOfOpenCvsWriter) {
+  cv::Mat noise(70, 90, CV_8UC3);
+  cv::randu(noise, 0, 255);
+  const cv::Mat tile = noise(cv::Rect(7, 5, 41, 33));  // not continuous
+  std::vector<uchar> reference;
+  ASSERT_TRUE(cv::imencode(".jpg", tile, reference));
+  EXPECT_EQ(encode_with_default_settings(tile, ImageFormat::Jpeg).bytes, to_bytes(reference));
+  for (ImageFormat format : {ImageFormat::Png, ImageFormat::Webp, ImageFormat::Bmp}) {
+    const QByteArray bytes = encode_with_default_settings(tile, format).bytes;
+    const cv::Mat back = decode_source_bytes(bytes).image;
+    ASSERT_EQ(back.size(), tile.size()) << format_name(format).toStdString();
+    EXPECT_EQ(cv::norm(back, tile, cv::NORM_INF), 0) << format_name(format).toStdString();
+  }
+  EXPECT_FALSE(encode_with_default_settings(tile, ImageFormat::Unknown).error.isEmpty());
+
+  const std::pair<const char*, ImageFormat> extensions[] = {
+      {".JPG", ImageFormat::Jpeg},  {".jpeg", ImageFormat::Jpeg}, {".Png", ImageFormat::Png},
+      {".WEBP", ImageFormat::Webp}, {".bmp", ImageFormat::Bmp},   {".tif", ImageFormat::Unknown},
+      {"", ImageFormat::Unknown}};
+  for (const auto& [ext, format] : extensions) EXPECT_EQ(format_for_extension(ext), format) << ext;
+}
+
 TEST(DecodeSource, KeepsGreyAlphaAndDepthAndFindsTheFormat) {
   const auto grey_rows = [](int) { return QByteArray(8, char(200)); };
   const auto grey_alpha_rows = [](int) { return QByteArray("\xC8\x00\xC8\xFF", 4).repeated(4); };
