@@ -28,15 +28,16 @@ class QTableWidget;
 namespace orvane {
 
 class Dialogs;
+class Engine;
 class InteractiveCanvas;
+class Model;
 class ZoomableView;
-class YoloModel;
 
 class AnnotatorTab : public QWidget {
   Q_OBJECT
 
  public:
-  explicit AnnotatorTab(Dialogs& dialogs, QWidget* parent = nullptr);
+  AnnotatorTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
   ~AnnotatorTab() override;
 
   // --- label files and class list ---
@@ -66,6 +67,10 @@ class AnnotatorTab : public QWidget {
   void ann_delete_selected();
   void copy_previous_frame_shapes();
 
+  // --- AI assistance ---
+  void load_ai_model();
+  void run_ai_autolabel();
+
   // --- dataset tools ---
   void run_health_check();
   void show_dataset_analytics();
@@ -79,7 +84,7 @@ class AnnotatorTab : public QWidget {
   QStringList classes;
   AnnotationSet annotations;
   QString last_label;
-  std::shared_ptr<YoloModel> ai_model;
+  std::unique_ptr<Model> ai_model;  // kept warm in its engine process
   std::optional<QString> output_folder;
 
   // --- widgets ---
@@ -125,6 +130,7 @@ class AnnotatorTab : public QWidget {
   LoadedDataset loaded_dataset() const;
 
   Dialogs& dialogs_;
+  Engine& engine_;
   // Label lines of the current image that were not turned into shapes
   // (unknown class ids, unreadable lines, ...). They are written back
   // unchanged after the shapes' lines so that saving never destroys them.

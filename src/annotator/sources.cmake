@@ -1,9 +1,11 @@
 list(APPEND ORVANE_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ai_labels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_folder.cpp
 )
 list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/annotation_items.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotation_set.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/annotator_ai.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotator_label_io.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotator_shapes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotator_tab.cpp
