@@ -30,6 +30,7 @@ AnnotatorTab::AnnotatorTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
   layout->addWidget(build_tools_panel());
   annotations.attach(canvas, table_objects);
   connect_signals();
+  build_shape_history();
 }
 
 AnnotatorTab::~AnnotatorTab() {

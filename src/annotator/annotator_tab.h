@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "annotator/annotation_set.h"
+#include "annotator/shape_history.h"
 #include "dataset_tools/dataset_actions.h"
 
 class QComboBox;
@@ -128,6 +129,9 @@ class AnnotatorTab : public QWidget {
   // warning when `tell` is set.
   QString read_only_reason(bool tell);
   LoadedDataset loaded_dataset() const;
+  // Undo and redo of shape changes on the shown image (annotator_history.cpp).
+  void build_shape_history();
+  void show_history_step(const ShapeSnapshot& shapes);
 
   Dialogs& dialogs_;
   Engine& engine_;
@@ -154,6 +158,9 @@ class AnnotatorTab : public QWidget {
   bool shapes_changed_ = false;
   // Entries of the loaded folder left out for names that are not UTF-8.
   int unreadable_names_ = 0;
+  // The shown image's shape changes since it was shown; every save of a
+  // change is one step.
+  std::unique_ptr<ShapeHistory> shape_history_;
 };
 
 }  // namespace orvane

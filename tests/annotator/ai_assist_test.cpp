@@ -90,6 +90,25 @@ TEST_F(AiAssistTest, DetectionsBecomeRectanglesWrittenAtOnce) {
   EXPECT_EQ(read_file(path("b.txt")).count('\n'), 3);
 }
 
+TEST_F(AiAssistTest, AutoLabellingIsOneStepToUndo) {
+  images({"a.png"});
+  load(dir.path());
+  show_annotator();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  draw(kTriangle, "person");
+  load_model("street.pt", kStreetModel);
+  tab->run_ai_autolabel();
+  const QByteArray labelled = read_file(path("a.txt"));
+  ASSERT_EQ(labelled.count('\n'), 4);
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(read_file(path("a.txt")), kTriangleLine);
+  EXPECT_EQ(shapes(), QStringList{"person|Polygon"});
+  QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(read_file(path("a.txt")), labelled);
+  EXPECT_EQ(shapes().size(), 4);
+}
+
 TEST_F(AiAssistTest, OutlinesBecomePolygonsOfTheirPoints) {
   images({"a.png"}, 200, 100);
   load(dir.path());

@@ -7,5 +7,6 @@ orvane_add_test(annotator_window_test
   ${CMAKE_CURRENT_LIST_DIR}/ai_assist_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/label_safety_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shapes_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/undo_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/workspace_test.cpp
 )
