@@ -40,6 +40,7 @@ void AnnotatorTab::load_existing_annotations(const QString& image_path) {
     }
   }
   update_annotation_colors();
+  shape_history_->reset(snapshot_of(annotations));
 }
 
 void AnnotatorTab::save_current_annotations() {
@@ -68,6 +69,7 @@ void AnnotatorTab::save_current_annotations() {
       dialogs_.critical(this, QStringLiteral("Error"),
                         QStringLiteral("Could not save %1:\n%2").arg(label_path, error));
     }
+    shape_history_->record(snapshot_of(annotations));
   }
   update_single_list_status();
 }

@@ -18,16 +18,19 @@
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 #include "dataset_tools/dataset_actions.h"
+#include "engine/engine.h"
 
 namespace orvane {
 
-AnnotatorTab::AnnotatorTab(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+AnnotatorTab::AnnotatorTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), engine_(engine) {
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(build_queue_panel());
   layout->addWidget(build_canvas_panel(), 1);
   layout->addWidget(build_tools_panel());
   annotations.attach(canvas, table_objects);
   connect_signals();
+  build_shape_history();
 }
 
 AnnotatorTab::~AnnotatorTab() {
@@ -168,6 +171,8 @@ void AnnotatorTab::connect_signals() {
   connect(btn_fit_screen, &QPushButton::clicked, this, &AnnotatorTab::fit_canvas_to_screen);
   connect(combo_mode, &QComboBox::currentTextChanged, this, &AnnotatorTab::change_active_mode);
   connect(btn_copy_prev, &QPushButton::clicked, this, &AnnotatorTab::copy_previous_frame_shapes);
+  connect(btn_load_ai, &QPushButton::clicked, this, &AnnotatorTab::load_ai_model);
+  connect(btn_run_ai, &QPushButton::clicked, this, &AnnotatorTab::run_ai_autolabel);
   connect(table_objects, &QTableWidget::itemSelectionChanged, this,
           &AnnotatorTab::sync_table_selection);
   connect(btn_delete_shape, &QPushButton::clicked, this, &AnnotatorTab::ann_delete_selected);

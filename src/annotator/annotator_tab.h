@@ -16,6 +16,7 @@
 
 #include "annotator/annotation_set.h"
 #include "annotator/image_read_ahead.h"
+#include "annotator/shape_history.h"
 #include "dataset_tools/dataset_actions.h"
 
 class QComboBox;
@@ -29,15 +30,16 @@ class QTableWidget;
 namespace orvane {
 
 class Dialogs;
+class Engine;
 class InteractiveCanvas;
+class Model;
 class ZoomableView;
-class YoloModel;
 
 class AnnotatorTab : public QWidget {
   Q_OBJECT
 
  public:
-  explicit AnnotatorTab(Dialogs& dialogs, QWidget* parent = nullptr);
+  AnnotatorTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
   ~AnnotatorTab() override;
 
   // --- label files and class list ---
@@ -69,6 +71,10 @@ class AnnotatorTab : public QWidget {
   void ann_delete_selected();
   void copy_previous_frame_shapes();
 
+  // --- AI assistance ---
+  void load_ai_model();
+  void run_ai_autolabel();
+
   // --- dataset tools ---
   void run_health_check();
   void show_dataset_analytics();
@@ -82,7 +88,7 @@ class AnnotatorTab : public QWidget {
   QStringList classes;
   AnnotationSet annotations;
   QString last_label;
-  std::shared_ptr<YoloModel> ai_model;
+  std::unique_ptr<Model> ai_model;  // kept warm in its engine process
   std::optional<QString> output_folder;
 
   // --- widgets ---
@@ -129,8 +135,12 @@ class AnnotatorTab : public QWidget {
   // warning when `tell` is set.
   QString read_only_reason(bool tell);
   LoadedDataset loaded_dataset() const;
+  // Undo and redo of shape changes on the shown image (annotator_history.cpp).
+  void build_shape_history();
+  void show_history_step(const ShapeSnapshot& shapes);
 
   Dialogs& dialogs_;
+  Engine& engine_;
   // Label lines of the current image that were not turned into shapes
   // (unknown class ids, unreadable lines, ...). They are written back
   // unchanged after the shapes' lines so that saving never destroys them.
@@ -156,6 +166,9 @@ class AnnotatorTab : public QWidget {
   int unreadable_names_ = 0;
   // Holds the shown image and its neighbours; its worker never touches widgets.
   ImageReadAhead read_ahead_;
+  // The shown image's shape changes since it was shown; every save of a
+  // change is one step.
+  std::unique_ptr<ShapeHistory> shape_history_;
 };
 
 }  // namespace orvane

@@ -71,6 +71,7 @@ void AnnotatorTab::load_directory() {
     annotations.clear();
     kept_label_lines_.clear();
     shown_image_path_.clear();
+    shape_history_->reset({});
   }
 }
 

@@ -82,7 +82,7 @@ void OrvaneStudio::create_tabs() {
   tab_resizer = new ResizerTab(dialogs());
   tab_splitter = new SplitterTab(dialogs());
   tab_aug = new EnricherTab(dialogs());
-  tab_workspace = new AnnotatorTab(dialogs());
+  tab_workspace = new AnnotatorTab(dialogs(), *engine_);
   tab_progress = new ProgressTab(dialogs(), *engine_);
   tab_config = new ConfigTab(dialogs(), *engine_, *tab_progress);
   tab_inference = new InferenceTab(dialogs(), *engine_);

@@ -1,9 +1,11 @@
 // The annotator with a loaded folder: a street scene with shapes of several
-// classes, one of them selected, in both themes; and the label dialog.
+// classes, one of them selected, in both themes; the label dialog; and a frame
+// labelled by the stand-in engine's detection and segmentation models.
 #include <QDir>
 #include <QFile>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <cstdio>
 #include <memory>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -12,6 +14,7 @@
 #include "annotator/label_dialog.h"
 #include "app/dialogs.h"
 #include "app/main_window.h"
+#include "engine/python_engine.h"
 #include "snapshot.h"
 #include "theme/theme_toggle.h"
 
@@ -60,6 +63,26 @@ cv::Mat street(int variant) {
   return image;
 }
 
+// Answers the folder dialog and, in turn, each weights chooser; messages are
+// printed instead of shown.
+class AiDialogs : public FolderDialogs {
+ public:
+  AiDialogs(QString folder, QStringList models)
+      : FolderDialogs(std::move(folder)), models_(std::move(models)) {}
+  QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override {
+    return models_.isEmpty() ? QString() : models_.takeFirst();
+  }
+  void information(QWidget*, const QString& title, const QString& text) override {
+    std::printf("%s: %s\n", qPrintable(title), qPrintable(text));
+  }
+  void critical(QWidget*, const QString& title, const QString& text) override {
+    std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+  }
+
+ private:
+  QStringList models_;
+};
+
 void write(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   if (file.open(QIODevice::WriteOnly)) file.write(bytes);
@@ -87,6 +110,53 @@ QString prepare_folder(const QString& work_dir) {
   return folder;
 }
 
+// Stand-in models for frame_002 (the red car moved 50 px right): a detection
+// model finding both cars and the person, a segmentation model outlining the
+// tree and the sign.
+QStringList write_models(const QString& folder) {
+  const QString detect = QDir(folder).filePath(QStringLiteral("../street_detect.pt"));
+  const QString segment = QDir(folder).filePath(QStringLiteral("../street_segment.pt"));
+  write(detect, R"({"standin_model": 1, "names": {"0": "car", "1": "person"},
+    "detections": [
+      {"cls": 0, "conf": 0.93, "box": [0.156, 0.567, 0.422, 0.823]},
+      {"cls": 0, "conf": 0.88, "box": [0.578, 0.667, 0.800, 0.830]},
+      {"cls": 1, "conf": 0.71, "box": [0.462, 0.477, 0.493, 0.633]}]})");
+  write(segment, R"({"standin_model": 1, "task": "segment", "names": {"0": "tree", "1": "sign"},
+    "detections": [
+      {"cls": 0, "conf": 0.9, "box": [0.83, 0.15, 0.98, 0.57], "outline": [
+        [0.902, 0.150], [0.950, 0.175], [0.978, 0.250], [0.971, 0.320], [0.930, 0.365],
+        [0.915, 0.567], [0.896, 0.567], [0.893, 0.365], [0.853, 0.320], [0.846, 0.250],
+        [0.860, 0.180]]},
+      {"cls": 1, "conf": 0.8, "box": [0.69, 0.31, 0.74, 0.56], "outline": [
+        [0.714, 0.313], [0.734, 0.333], [0.738, 0.360], [0.718, 0.385], [0.718, 0.558],
+        [0.710, 0.558], [0.710, 0.385], [0.690, 0.360], [0.694, 0.333]]}]})");
+  return {detect, segment};
+}
+
+// Both models run on one frame in the dark theme: rectangles and polygons of
+// the model's classes, listed as "AI Rectangle" and "AI Polygon".
+void snapshot_ai_shapes(const SnapshotContext& context, const QString& folder) {
+  PythonEngineOptions options;
+  options.environment = {QStringLiteral("PYTHONPATH=" ORVANE_FIXTURES_DIR),
+                         QStringLiteral("YOLO_OFFLINE=true"),
+                         QStringLiteral("PYTHONDONTWRITEBYTECODE=1")};
+  OrvaneStudio window(std::make_unique<PythonEngine>(options));
+  window.set_dialogs(std::make_unique<AiDialogs>(folder, write_models(folder)));
+  window.theme_toggle->setChecked(true);
+  window.tabs->setCurrentWidget(window.tab_workspace);
+  window.show();
+  AnnotatorTab& tab = *window.tab_workspace;
+  tab.load_directory();
+  tab.jump_to_image(2);
+  tab.load_ai_model();
+  tab.run_ai_autolabel();
+  tab.load_ai_model();
+  tab.run_ai_autolabel();
+  tab.fit_canvas_to_screen();
+  tab.table_objects->selectRow(3);
+  save_snapshot(context, &window, QStringLiteral("annotator_ai_shapes_dark"));
+}
+
 }  // namespace
 
 void snapshot_annotator(const SnapshotContext& context) {
@@ -106,4 +176,5 @@ void snapshot_annotator(const SnapshotContext& context) {
     LabelDialog dialog(window.tab_workspace->classes, QStringLiteral("person"));
     save_snapshot(context, &dialog, QStringLiteral("label_dialog_") + theme);
   }
+  snapshot_ai_shapes(context, folder);
 }
