@@ -70,6 +70,7 @@ void AnnotatorTab::save_current_annotations() {
     }
   }
   update_single_list_status();
+  show_label_status();
 }
 
 QString AnnotatorTab::write_classes() {
