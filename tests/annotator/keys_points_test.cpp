@@ -137,5 +137,33 @@ TEST_F(KeysTest, DraggedPointIsWrittenWhenTheDragEnds) {
   EXPECT_TRUE(shape->isSelected());
 }
 
+// On a large photo at fit (about 1/8 scale here), outlines stay 2 screen
+// pixels wide, 4 when selected: a line of 2 image pixels would vanish.
+TEST_F(KeysTest, OutlinesKeepTheirScreenWidthOnALargePhotoAtFit) {
+  images({"a.png"}, 6000, 3000);
+  put("classes.txt", "cat\n");
+  put("a.txt", "0 0.2 0.2 0.8 0.2 0.8 0.8 0.2 0.8\n");
+  load(dir.path());
+  show_annotator();
+  const double scale = tab->canvas_view->transform().m11();
+  ASSERT_LT(scale, 0.25);
+  const double perimeter_px = 2 * (3600 + 1800) * scale;
+  auto outline_pixels = [this] {
+    const QImage shot = tab->canvas_view->viewport()->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = 0; x < shot.width(); ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        count += c.green() > 200 && c.red() < 100 && c.blue() < 150;
+      }
+    }
+    return count;
+  };
+  const int plain = outline_pixels();
+  EXPECT_GE(plain, perimeter_px);
+  tab->table_objects->selectRow(0);
+  EXPECT_GE(outline_pixels(), plain * 3 / 2);
+}
+
 }  // namespace
 }  // namespace orvane
