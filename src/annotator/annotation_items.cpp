@@ -2,32 +2,59 @@
 
 #include <QBrush>
 #include <QGraphicsPolygonItem>
+#include <QGraphicsRectItem>
+#include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 #include <QPen>
 #include <QStyle>
 #include <QStyleOptionGraphicsItem>
 
+#include "canvas/screen_scale.h"
+
 namespace orvane {
 
 namespace {
 
-// Item data slot holding the position last written to the label file.
+// Item data slots: the position last written to the label file, and whether a
+// point was dragged since then.
 constexpr int kSavedPositionKey = 0x4F52;
+constexpr int kPointsEditedKey = 0x4F53;
+// Side of a point handle, in screen pixels.
+constexpr double kHandlePx = 9.0;
+
+class AnnotationItem;
+
+// A handle on one point of the selected shape: a square of fixed size on
+// screen. Dragging it moves that point of the shape.
+class PointHandle : public QGraphicsRectItem {
+ public:
+  PointHandle(AnnotationItem* shape, int index, const QPointF& point);
+
+ protected:
+  void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+  void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+
+ private:
+  int index_;
+  QPointF grab_offset_;  // from the pointer to the point, in scene units
+};
 
 // Thousands of shapes must paint fast. An antialiased translucent fill costs
 // about ten times a plain one, and its edge lies under the outline anyway, so
 // the fill is drawn without antialiasing. A selected shape is drawn the
-// standard way, with its selection frame.
+// standard way, with its selection frame, and shows a handle on each point.
+// The outline keeps its width on screen at every zoom.
 class AnnotationItem : public QGraphicsPolygonItem {
  public:
   using QGraphicsPolygonItem::QGraphicsPolygonItem;
 
   // The base class strokes the whole outline to find its bounds, for every
-  // item the scene indexes. The stroke reaches at most one pen width beyond
-  // the vertices (a miter at the default limit; bevel joins reach half).
+  // item the scene paints. The outline reaches at most one pen width (in
+  // screen pixels) beyond the vertices (a miter at the default limit).
   QRectF boundingRect() const override {
     const QPen& outline = pen();
-    const qreal margin = outline.style() == Qt::NoPen ? 0.0 : outline.widthF();
+    const double width = outline.style() == Qt::NoPen ? 0.0 : outline.widthF();
+    const double margin = (width + 1) * scene_units_per_pixel(scene());
     return polygon().boundingRect().adjusted(-margin, -margin, margin, margin);
   }
 
@@ -46,7 +73,56 @@ class AnnotationItem : public QGraphicsPolygonItem {
     painter->setBrush(Qt::NoBrush);
     painter->drawPolygon(polygon(), fillRule());
   }
+
+  void move_point(int index, const QPointF& point) {
+    QPolygonF points = polygon();
+    if (index < 0 || index >= points.size() || points[index] == point) return;
+    points[index] = point;
+    setPolygon(points);
+    setData(kPointsEditedKey, true);
+    if (index < handles_.size()) handles_[index]->setPos(point);
+  }
+
+  void refresh_handles() {
+    qDeleteAll(handles_);
+    handles_.clear();
+    if (!isSelected()) return;
+    const QPolygonF points = polygon();
+    for (int i = 0; i < points.size(); ++i) handles_.push_back(new PointHandle(this, i, points[i]));
+  }
+
+ protected:
+  QVariant itemChange(GraphicsItemChange change, const QVariant& value) override {
+    if (change == ItemSelectedHasChanged) refresh_handles();
+    return QGraphicsPolygonItem::itemChange(change, value);
+  }
+
+ private:
+  QList<PointHandle*> handles_;  // children: deleted with the shape
 };
+
+PointHandle::PointHandle(AnnotationItem* shape, int index, const QPointF& point)
+    : QGraphicsRectItem(-kHandlePx / 2, -kHandlePx / 2, kHandlePx, kHandlePx, shape),
+      index_(index) {
+  setFlag(ItemIgnoresTransformations);
+  setAcceptedMouseButtons(Qt::LeftButton);
+  setCursor(Qt::SizeAllCursor);
+  setPen(QPen(Qt::black, 1));
+  setBrush(Qt::white);
+  setPos(point);
+}
+
+void PointHandle::mousePressEvent(QGraphicsSceneMouseEvent* event) {
+  // Taking the press makes the handle the mouse grabber: the shape neither
+  // moves nor loses its selection.
+  grab_offset_ = scenePos() - event->scenePos();
+  event->accept();
+}
+
+void PointHandle::mouseMoveEvent(QGraphicsSceneMouseEvent* event) {
+  auto* shape = static_cast<AnnotationItem*>(parentItem());
+  shape->move_point(index_, shape->mapFromScene(event->scenePos() + grab_offset_));
+}
 
 }  // namespace
 
@@ -57,7 +133,8 @@ QGraphicsPolygonItem* new_annotation_item(const QPolygonF& points) {
 }
 
 void apply_annotation_look(QGraphicsPolygonItem* item, const QColor& color, bool selected) {
-  const QPen pen(color, selected ? 4 : 2);
+  QPen pen(color, selected ? 4 : 2);
+  pen.setCosmetic(true);
   QColor fill = color;
   fill.setAlpha(selected ? 120 : 60);
   if (item->pen() != pen) item->setPen(pen);
@@ -67,14 +144,21 @@ void apply_annotation_look(QGraphicsPolygonItem* item, const QColor& color, bool
   if (item->zValue() != z) item->setZValue(z);
 }
 
+void set_annotation_points(QGraphicsPolygonItem* item, const QPolygonF& points) {
+  item->setPolygon(points);
+  if (auto* shape = dynamic_cast<AnnotationItem*>(item)) shape->refresh_handles();
+}
+
 void mark_position_saved(QGraphicsPolygonItem* item) {
   if (item->pos() != item->data(kSavedPositionKey).toPointF()) {
     item->setData(kSavedPositionKey, item->pos());
   }
+  if (item->data(kPointsEditedKey).toBool()) item->setData(kPointsEditedKey, false);
 }
 
 bool moved_since_save(const QGraphicsPolygonItem* item) {
-  return item->pos() != item->data(kSavedPositionKey).toPointF();
+  return item->pos() != item->data(kSavedPositionKey).toPointF() ||
+         item->data(kPointsEditedKey).toBool();
 }
 
 }  // namespace orvane

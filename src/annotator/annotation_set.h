@@ -55,7 +55,7 @@ class AnnotationSet {
 
   // The shapes as label-file shapes, at their current positions.
   std::vector<LabelShape> label_shapes(const QStringList& classes) const;
-  // Whether a shape was dragged since the last mark_saved().
+  // Whether a shape, or a point of one, was dragged since the last mark_saved().
   bool any_moved_since_save() const;
   void mark_saved();
 

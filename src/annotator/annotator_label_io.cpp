@@ -72,6 +72,7 @@ void AnnotatorTab::save_current_annotations() {
     shape_history_->record(snapshot_of(annotations));
   }
   update_single_list_status();
+  show_label_status();
 }
 
 QString AnnotatorTab::write_classes() {

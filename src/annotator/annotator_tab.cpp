@@ -31,6 +31,7 @@ AnnotatorTab::AnnotatorTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
   annotations.attach(canvas, table_objects);
   connect_signals();
   build_shape_history();
+  setup_keys();
 }
 
 AnnotatorTab::~AnnotatorTab() {
@@ -153,10 +154,8 @@ QGroupBox* AnnotatorTab::build_ai_group() {
 }
 
 void AnnotatorTab::connect_signals() {
-  // A shape dragged to a new place is written when the drag ends.
-  new SceneReleaseWatcher(canvas, [this] {
-    if (annotations.any_moved_since_save()) save_current_annotations();
-  });
+  // A shape or a point dragged to a new place is written when the drag ends.
+  new SceneReleaseWatcher(canvas, [this] { shapes_dragged(); });
   connect(btn_load_dir, &QPushButton::clicked, this, &AnnotatorTab::load_directory);
   connect(btn_set_output, &QPushButton::clicked, this, &AnnotatorTab::set_output_folder);
   connect(list_images, &QListWidget::currentRowChanged, this, &AnnotatorTab::jump_to_image);
@@ -178,6 +177,10 @@ void AnnotatorTab::connect_signals() {
   connect(btn_delete_shape, &QPushButton::clicked, this, &AnnotatorTab::ann_delete_selected);
   connect(btn_save_annotations, &QPushButton::clicked, this,
           &AnnotatorTab::save_current_annotations);
+}
+
+void AnnotatorTab::shapes_dragged() {
+  if (annotations.any_moved_since_save()) save_current_annotations();
 }
 
 LoadedDataset AnnotatorTab::loaded_dataset() const {

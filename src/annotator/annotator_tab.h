@@ -128,6 +128,16 @@ class AnnotatorTab : public QWidget {
   QGroupBox* build_tools_panel();
   QGroupBox* build_ai_group();
   void connect_signals();
+  // Keys of the tab (annotator_keys.cpp).
+  void setup_keys();
+  // Drops the shape being drawn (Esc).
+  void abandon_shape();
+  // A drag on the canvas ended: shapes or points that moved are saved.
+  void shapes_dragged();
+  // The status line for the shown image, from its label file on disk.
+  void show_label_status();
+  // No image to show: an empty canvas, and the status line tells why.
+  void clear_shown_image(const QString& status);
   // Writes classes.txt; returns the reason of a failure, or an empty text.
   QString write_classes();
   // Why the shapes of the shown image may not change (its label file or the

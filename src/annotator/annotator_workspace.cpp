@@ -60,10 +60,13 @@ void AnnotatorTab::load_directory() {
   }
   populate_image_list();
   failed_idx_ = -1;
-  if (!image_paths.isEmpty()) {
+  if (image_paths.isEmpty()) {
     current_idx = 0;
-    load_current_image();
+    clear_shown_image(QStringLiteral("STATUS: NO IMAGES IN THIS FOLDER"));
+    return;
   }
+  current_idx = 0;
+  load_current_image();
   if (!shown_image_path_.isEmpty() && !image_paths.contains(shown_image_path_)) {
     // The picture of the previous folder stays on the canvas, but its shapes
     // (saved above) go: they would otherwise be saved against this folder's
@@ -139,13 +142,8 @@ void AnnotatorTab::load_current_image() {
   }
   // The mark may be stale when another program changed the folder.
   update_single_list_status();
-  if (QFileInfo::exists(label_path_for_image(path))) {
-    lbl_img_status->setText(QStringLiteral("STATUS: ANNOTATED"));
-    lbl_img_status->setStyleSheet(QLatin1String(kAnnotatedStyle));
-  } else {
-    lbl_img_status->setText(QStringLiteral("STATUS: PENDING"));
-    lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
-  }
+  label_read_error_.clear();
+  show_label_status();
   annotations.clear();
   kept_label_lines_.clear();
   render_canvas_image(true);
@@ -183,7 +181,39 @@ void AnnotatorTab::render_canvas_image(bool reset_zoom) {
 
 void AnnotatorTab::fit_canvas_to_screen() {
   const QRectF rect = canvas->sceneRect();
-  if (rect.width() > 0) canvas_view->fitInView(rect, Qt::KeepAspectRatio);
+  if (!display_cv_img.empty() && rect.width() > 0) canvas_view->fit_to(rect);
+}
+
+void AnnotatorTab::show_label_status() {
+  if (shown_image_path_.isEmpty()) return;
+  if (!label_read_error_.isEmpty()) {
+    lbl_img_status->setText(label_read_error_);
+    lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
+  } else if (QFileInfo::exists(label_path_for_image(shown_image_path_))) {
+    lbl_img_status->setText(QStringLiteral("STATUS: ANNOTATED"));
+    lbl_img_status->setStyleSheet(QLatin1String(kAnnotatedStyle));
+  } else {
+    lbl_img_status->setText(QStringLiteral("STATUS: PENDING"));
+    lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
+  }
+}
+
+void AnnotatorTab::clear_shown_image(const QString& status) {
+  annotations.clear();
+  kept_label_lines_.clear();
+  shown_image_path_.clear();
+  display_cv_img.release();
+  label_read_error_.clear();
+  label_on_disk_.reset();
+  shapes_changed_ = false;
+  failed_idx_ = -1;
+  {
+    const QSignalBlocker scene_blocker(canvas);
+    canvas->reset_drawing();
+    canvas->clear();
+  }
+  lbl_img_status->setText(status);
+  lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
 }
 
 void AnnotatorTab::jump_to_image(int row) {

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QVBoxLayout>
 
 #include "labels/class_list.h"
@@ -26,6 +27,9 @@ LabelDialog::LabelDialog(const QStringList& existing_classes, const QString& las
 
   const qsizetype last = existing_classes.indexOf(last_label);
   if (last >= 0) combo->setCurrentIndex(static_cast<int>(last));
+  // Typing replaces the offered name rather than adding to it.
+  combo->lineEdit()->selectAll();
+  combo->setFocus();
 
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -8,6 +8,7 @@ list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/annotation_set.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotator_ai.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotator_history.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/annotator_keys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotator_label_io.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotator_shapes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/annotator_tab.cpp

@@ -50,6 +50,23 @@ const GuideSection kGuide[] = {
       {"Export & Split:",
        "Split the newly annotated dataset into balanced Train/Val/Test directories, "
        "auto-generating a valid YOLO <code>data.yaml</code>."}}},
+    {"⌨️ Annotator Keys & Mouse",
+     {{"Left click / drag:",
+       "Polygon: each click places a point (the points placed so far are marked). Rectangle, "
+       "Circle, Pentagon: press and drag, the shape is made on release."},
+      {"Right click:", "Finishes the polygon (three points or more)."},
+      {"Esc:", "Abandons the shape in progress."},
+      {"Select/Move drag:",
+       "Drag a shape to move it; drag a handle of the selected shape to move that point; drag "
+       "the empty area around the image to pan. Each drag is saved when it ends."},
+      {"Middle drag:", "Pans the view in every mode."},
+      {"Wheel:", "Zooms in or out about the pointer. FIT shows the whole image again."},
+      {"D or Right arrow / A or Left arrow:",
+       "Next / previous image (not while typing in a text field or spin box)."},
+      {"1, 2, 3, 4, 5:", "Select/Move, Polygon, Rectangle, Circle, Pentagon."},
+      {"Del or Backspace:", "Deletes the selected shape."},
+      {"Ctrl+Z / Ctrl+Shift+Z or Ctrl+Y:", "Undoes / redoes the last shape change on this image."},
+      {"Ctrl+S:", "Saves the shapes of the image."}}},
     {"📌 5. YOLO Configuration & AutoML",
      {{"Hyperparameters:",
        "Tweak learning rates, batch size, optimizer type, and total epochs before starting "

@@ -10,7 +10,9 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <QTabWidget>
 #include <tuple>
 
@@ -49,10 +51,24 @@ OrvaneStudio::OrvaneStudio(std::unique_ptr<Engine> engine, QWidget* parent)
   setWindowTitle(QStringLiteral("Orvane Studio - Deep Learning Workstation"));
   const QString icon = app_icon_path();
   if (!icon.isEmpty()) setWindowIcon(QIcon(icon));
-  resize(1500, 950);
+  resize_to_screen();
   init_ui();
   apply_theme(is_dark_mode);
   setup_shortcuts();
+}
+
+// 1500 x 950, shrunk to the screen's work area (less room for the window's
+// title bar) on smaller screens, so the whole window can be seen and moved.
+void OrvaneStudio::resize_to_screen() {
+  QSize size(1500, 950);
+  if (const QScreen* screen = this->screen()) {
+    const QSize available = screen->availableGeometry().size();
+    const int title_bar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    if (size.width() > available.width() || size.height() > available.height()) {
+      size = size.boundedTo(available - QSize(0, title_bar));
+    }
+  }
+  resize(size);
 }
 
 OrvaneStudio::~OrvaneStudio() {

@@ -65,6 +65,7 @@ class OrvaneStudio : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void resize_to_screen();
   void create_tabs();
   void build_corner();
 

@@ -3,8 +3,11 @@
 #include <QBrush>
 #include <QColor>
 #include <QGraphicsSceneMouseEvent>
+#include <QGraphicsView>
+#include <QPainter>
 #include <QPen>
 
+#include "canvas/screen_scale.h"
 #include "canvas/shape_geometry.h"
 
 namespace orvane {
@@ -18,24 +21,61 @@ bool is_point_mode(const QString& mode) {
   return mode == QStringLiteral("Crop") || mode == QStringLiteral("Warp");
 }
 
+// Side of the marks of the points placed so far, in screen pixels.
+constexpr double kVertexMarkPx = 7.0;
+
+// The dashed outline of the shape being drawn, with a mark on each point
+// placed so far in "Polygon" mode. Outline and marks keep their size on screen
+// at every zoom.
+//
 // The owners clear the whole scene when they show a new image, which deletes
 // the preview behind the canvas's back; the item forgets itself so the canvas
 // never touches a deleted item.
 class PreviewItem : public QGraphicsPolygonItem {
  public:
-  PreviewItem(const QPolygonF& polygon, InteractiveCanvas* canvas)
-      : QGraphicsPolygonItem(polygon), canvas_(canvas) {}
+  PreviewItem(const QPolygonF& polygon, InteractiveCanvas* canvas, bool mark_points)
+      : QGraphicsPolygonItem(polygon), canvas_(canvas), mark_points_(mark_points) {
+    QPen pen(QColor("#6366F1"), 2, Qt::DashLine);
+    pen.setCosmetic(true);
+    setPen(pen);
+    setBrush(Qt::NoBrush);
+  }
   ~PreviewItem() override {
     if (canvas_->temp_poly_item == this) canvas_->temp_poly_item = nullptr;
   }
 
+  QRectF boundingRect() const override {
+    const double margin = (kVertexMarkPx / 2 + 2) * scene_units_per_pixel(scene());
+    return polygon().boundingRect().adjusted(-margin, -margin, margin, margin);
+  }
+
+  void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
+    painter->setPen(pen());
+    painter->setBrush(Qt::NoBrush);
+    if (polygon().size() > 1) painter->drawPolygon(polygon());
+    if (!mark_points_) return;
+    const double side = kVertexMarkPx * scene_units_per_pixel(*painter);
+    QPen border(Qt::white, 1);
+    border.setCosmetic(true);
+    painter->setPen(border);
+    painter->setBrush(QColor("#6366F1"));
+    for (const QPointF& point : polygon()) {
+      painter->drawRect(QRectF(point.x() - side / 2, point.y() - side / 2, side, side));
+    }
+  }
+
  private:
   InteractiveCanvas* canvas_;
+  bool mark_points_;
 };
 
 }  // namespace
 
-InteractiveCanvas::InteractiveCanvas(QObject* parent) : QGraphicsScene(parent) {}
+InteractiveCanvas::InteractiveCanvas(QObject* parent) : QGraphicsScene(parent) {
+  // Outlines and marks keep their size on screen, so the room they take on the
+  // scene changes with the zoom; an index of item bounds would go stale.
+  setItemIndexMethod(QGraphicsScene::NoIndex);
+}
 
 // The preview goes first, while the members it writes to on deletion still exist.
 InteractiveCanvas::~InteractiveCanvas() { reset_drawing(); }
@@ -62,9 +102,7 @@ void InteractiveCanvas::update_preview() {
   temp_poly_item = nullptr;
   if (current_polygon.isEmpty()) return;
 
-  auto* item = new PreviewItem(QPolygonF(current_polygon), this);
-  item->setPen(QPen(QColor("#6366F1"), 2, Qt::DashLine));
-  item->setBrush(Qt::NoBrush);
+  auto* item = new PreviewItem(QPolygonF(current_polygon), this, draw_mode == kPolygon);
   addItem(item);
   temp_poly_item = item;
 }
@@ -86,9 +124,16 @@ void InteractiveCanvas::mousePressEvent(QGraphicsSceneMouseEvent* event) {
   }
 
   if (event->button() == Qt::LeftButton) {
-    // A shape is never started on top of an existing one: the press selects it.
-    for (QGraphicsItem* item : items(pos)) {
-      if (qgraphicsitem_cast<QGraphicsPolygonItem*>(item) && item != temp_poly_item) {
+    // A shape is never started on top of an existing one (or a handle of
+    // one): the press selects it.
+    // Handles keep their size on screen: hit-test them as the view shows them.
+    const auto* view = event->widget()
+                           ? qobject_cast<const QGraphicsView*>(event->widget()->parentWidget())
+                           : nullptr;
+    const QTransform device = view ? view->transform() : QTransform();
+    for (QGraphicsItem* item : items(pos, Qt::IntersectsItemShape, Qt::DescendingOrder, device)) {
+      const QGraphicsItem* shape = item->topLevelItem();
+      if (qgraphicsitem_cast<const QGraphicsPolygonItem*>(shape) && shape != temp_poly_item) {
         QGraphicsScene::mousePressEvent(event);
         return;
       }

@@ -3,5 +3,6 @@ list(APPEND ORVANE_CORE_SOURCES
 )
 list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/interactive_canvas.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen_scale.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zoomable_view.cpp
 )

@@ -32,13 +32,24 @@ void ZoomableView::set_image(const QPixmap& pixmap, bool keep_transform) {
   scene()->clear();
   QGraphicsPixmapItem* item = scene()->addPixmap(pixmap);
   scene()->setSceneRect(QRectF(0, 0, pixmap.width(), pixmap.height()));
-  if (!keep_transform) fitInView(item, Qt::KeepAspectRatio);
+  if (!keep_transform) fit_to(item->sceneBoundingRect());
+}
+
+void ZoomableView::fit_to(const QRectF& rect) {
+  fitted_rect_ = rect;
+  fitInView(rect, Qt::KeepAspectRatio);
+}
+
+void ZoomableView::resizeEvent(QResizeEvent* event) {
+  QGraphicsView::resizeEvent(event);
+  if (fitted_rect_) fitInView(*fitted_rect_, Qt::KeepAspectRatio);
 }
 
 void ZoomableView::wheelEvent(QWheelEvent* event) {
   if (scene() && !scene()->items().isEmpty()) {
     const double factor = event->angleDelta().y() > 0 ? kZoomStep : 1.0 / kZoomStep;
     scale(factor, factor);
+    fitted_rect_.reset();
     event->accept();
     return;
   }
@@ -72,6 +83,7 @@ void ZoomableView::mouseMoveEvent(QMouseEvent* event) {
     h->setValue(static_cast<int>(h->value() - delta.x()));
     v->setValue(static_cast<int>(v->value() - delta.y()));
     _pan_start_pos = event->position();
+    if (!delta.isNull()) fitted_rect_.reset();
     event->accept();
     return;
   }

@@ -6,7 +6,9 @@
 #include <QGraphicsView>
 #include <QPixmap>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
+#include <optional>
 
 namespace orvane {
 
@@ -21,6 +23,11 @@ class ZoomableView : public QGraphicsView {
   // Shows `pixmap` alone on the scene at the origin, fitted unless keep_transform.
   void set_image(const QPixmap& pixmap, bool keep_transform = false);
 
+  // Fits `rect` into the view keeping its aspect ratio, and keeps it fitted
+  // when the view is resized, until the user zooms or pans.
+  void fit_to(const QRectF& rect);
+  bool is_fitted() const { return fitted_rect_.has_value(); }
+
   bool _is_panning = false;
   QPointF _pan_start_pos;
 
@@ -29,9 +36,12 @@ class ZoomableView : public QGraphicsView {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   QString scene_draw_mode() const;
+
+  std::optional<QRectF> fitted_rect_;
 };
 
 }  // namespace orvane

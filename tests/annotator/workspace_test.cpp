@@ -112,21 +112,24 @@ TEST_F(WorkspaceTest, NoWrapAroundAtEitherEnd) {
   EXPECT_EQ(position(), "0: STATUS: ANNOTATED");
 }
 
-TEST_F(WorkspaceTest, MarkFollowsTheFileWhileStatusKeepsTheLoadState) {
+TEST_F(WorkspaceTest, MarkAndStatusLineFollowTheFile) {
   images({"a.png", "b.png"});
   put("b.txt", "0 0.1 0.1 0.5 0.1 0.5 0.5\n");
   put("classes.txt", "cat\n");
   load(dir.path());
+  EXPECT_EQ(tab->lbl_img_status->text(), "STATUS: PENDING");
   draw(kTriangle, "cat");
   EXPECT_EQ(list_texts(), (QStringList{"[✓] a.png", "[✓] b.png"}));
-  EXPECT_EQ(tab->lbl_img_status->text(), "STATUS: PENDING");
+  EXPECT_EQ(tab->lbl_img_status->text(), "STATUS: ANNOTATED");
   EXPECT_EQ(read_file(path("a.txt")), kTriangleLine);
 
   // Deleting the last shape removes the label file and the mark, and a save
   // without shapes writes none.
   for (const char* name : {"a.txt", "b.txt"}) {
+    EXPECT_EQ(tab->lbl_img_status->text(), "STATUS: ANNOTATED");
     tab->table_objects->selectRow(0);
     tab->btn_delete_shape->click();
+    EXPECT_EQ(tab->lbl_img_status->text(), "STATUS: PENDING");
     tab->btn_save_annotations->click();
     EXPECT_FALSE(QFile::exists(path(name)));
     EXPECT_EQ(shapes(), QStringList());

@@ -66,8 +66,10 @@ TEST_F(DrawingTest, DraggedShapesPreviewWhileDraggingAndEmitOnRelease) {
     ASSERT_NE(canvas.temp_poly_item, nullptr);
     expect_points(canvas.temp_poly_item->polygon().toList(),
                   calculate_shape(mode, scene_at(start), scene_at(middle)));
-    // Dashed, 2 wide and not cosmetic: it scales with the zoom.
-    EXPECT_EQ(canvas.temp_poly_item->pen(), QPen(QColor("#6366F1"), 2, Qt::DashLine));
+    // Dashed and 2 screen pixels wide at every zoom.
+    QPen dashed(QColor("#6366F1"), 2, Qt::DashLine);
+    dashed.setCosmetic(true);
+    EXPECT_EQ(canvas.temp_poly_item->pen(), dashed);
     EXPECT_EQ(canvas.temp_poly_item->brush().style(), Qt::NoBrush);
     move(at(kC + QPointF(5, 5)));
     EXPECT_EQ(canvas.items().size(), 2);  // the old preview is replaced, not stacked

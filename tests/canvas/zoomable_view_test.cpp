@@ -137,4 +137,27 @@ TEST_F(ViewTest, SetImageFitsAndSetsSceneRect) {
   EXPECT_NEAR(view.transform().m11(), (port.width() - 4) / 100.0, 0.1);
 }
 
+TEST_F(ViewTest, FittedViewStaysFittedOnResizeUntilTheUserZoomsOrPans) {
+  enum class Action { kNone, kWheel, kPan };
+  for (Action action : {Action::kNone, Action::kWheel, Action::kPan}) {
+    SCOPED_TRACE(static_cast<int>(action));
+    view.setFixedSize(400, 300);
+    view.fit_to(canvas.sceneRect());
+    if (action == Action::kWheel) wheel(QPoint(200, 150), QPoint(0, 120));
+    if (action == Action::kPan) drag(QPoint(200, 150), QPoint(170, 140), Qt::MiddleButton);
+    const double before = view.transform().m11();
+    view.setFixedSize(800, 500);
+    if (action == Action::kNone) {
+      // The image's width fills the wider view.
+      EXPECT_TRUE(view.is_fitted());
+      const QRect shown = view.mapFromScene(canvas.sceneRect()).boundingRect();
+      EXPECT_GE(shown.width(), view.viewport()->width() - 8);
+      EXPECT_LE(shown.width(), view.viewport()->width() + 1);
+    } else {
+      EXPECT_FALSE(view.is_fitted());
+      EXPECT_EQ(view.transform().m11(), before);
+    }
+  }
+}
+
 }  // namespace

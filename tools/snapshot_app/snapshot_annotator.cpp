@@ -1,10 +1,15 @@
 // The annotator with a loaded folder: a street scene with shapes of several
-// classes, one of them selected, in both themes; the label dialog; and a frame
-// labelled by the stand-in engine's detection and segmentation models.
+// classes, one of them selected, in both themes; a large photo at fit with the
+// selected shape's point handles; the label dialog; the folder chooser as the
+// annotator opens it; and a frame labelled by the stand-in engine's detection
+// and segmentation models.
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 #include <opencv2/imgcodecs.hpp>
@@ -29,10 +34,24 @@ class FolderDialogs : public Dialogs {
   QString get_existing_directory(QWidget*, const QString&, const QString&) override {
     return folder_;
   }
+  void set_folder(const QString& folder) { folder_ = folder; }
 
  private:
   QString folder_;
 };
+
+// Opens the real folder chooser of the seam in `folder`, saves a picture of it
+// once it is up, and cancels it.
+void snapshot_folder_chooser(const SnapshotContext& context, QWidget* parent, const QString& folder,
+                             const QString& name) {
+  QTimer::singleShot(0, [&context, name] {
+    QWidget* chooser = QApplication::activeModalWidget();
+    if (!chooser) return;
+    save_snapshot(context, chooser, name);
+    if (auto* dialog = qobject_cast<QDialog*>(chooser)) dialog->reject();
+  });
+  Dialogs().get_existing_directory(parent, QStringLiteral("Select Image Directory"), folder);
+}
 
 // A simple street: sky, road, two cars, a person, a tree and a sign.
 cv::Mat street(int variant) {
@@ -105,6 +124,14 @@ QString prepare_folder(const QString& work_dir) {
         "2 0.902222 0.138333 0.971111 0.180000 0.982222 0.300000 0.911111 0.571667 "
         "0.892222 0.571667 0.832222 0.300000 0.840000 0.180000\n"
         "3 0.690000 0.320000 0.737778 0.320000 0.737778 0.563333 0.690000 0.563333\n");
+  // The first frame again as a 24-megapixel photo, with the same shapes.
+  const QString large = QDir(work_dir).filePath(QStringLiteral("large_photo"));
+  QDir().mkpath(large);
+  cv::Mat big;
+  cv::resize(street(0), big, cv::Size(6000, 4000), 0, 0, cv::INTER_CUBIC);
+  cv::imwrite((large + QStringLiteral("/frame_000.jpg")).toStdString(), big);
+  QFile::copy(folder + QStringLiteral("/classes.txt"), large + QStringLiteral("/classes.txt"));
+  QFile::copy(folder + QStringLiteral("/frame_000.txt"), large + QStringLiteral("/frame_000.txt"));
   write(folder + QStringLiteral("/frame_001.txt"),
         "0 0.127778 0.561667 0.394444 0.561667 0.394444 0.823333 0.127778 0.823333\n");
   return folder;
@@ -164,7 +191,9 @@ void snapshot_annotator(const SnapshotContext& context) {
   for (bool dark : {true, false}) {
     const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
     OrvaneStudio window;
-    window.set_dialogs(std::make_unique<FolderDialogs>(folder));
+    auto dialogs = std::make_unique<FolderDialogs>(folder);
+    FolderDialogs* folders = dialogs.get();
+    window.set_dialogs(std::move(dialogs));
     window.theme_toggle->setChecked(dark);  // as the user switches it
     window.tabs->setCurrentWidget(window.tab_workspace);
     window.show();
@@ -172,6 +201,14 @@ void snapshot_annotator(const SnapshotContext& context) {
     window.tab_workspace->fit_canvas_to_screen();
     window.tab_workspace->table_objects->selectRow(2);
     save_snapshot(context, &window, QStringLiteral("annotator_loaded_") + theme);
+    snapshot_folder_chooser(context, &window, context.work_dir,
+                            QStringLiteral("folder_chooser_") + theme);
+
+    // The tree (a polygon) selected on the large photo, fitted to the view.
+    folders->set_folder(QDir(context.work_dir).filePath(QStringLiteral("large_photo")));
+    window.tab_workspace->load_directory();
+    window.tab_workspace->table_objects->selectRow(3);
+    save_snapshot(context, &window, QStringLiteral("annotator_large_selected_") + theme);
 
     LabelDialog dialog(window.tab_workspace->classes, QStringLiteral("person"));
     save_snapshot(context, &dialog, QStringLiteral("label_dialog_") + theme);
