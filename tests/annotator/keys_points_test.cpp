@@ -135,6 +135,16 @@ TEST_F(KeysTest, DraggedPointIsWrittenWhenTheDragEnds) {
   EXPECT_EQ(points[3], QPointF(20, 60));
   EXPECT_EQ(shape->pos(), QPointF(0, 0));
   EXPECT_TRUE(shape->isSelected());
+
+  // A point edit is one undo step, written through like the edit itself.
+  const QByteArray edited = read_file(path("a.txt"));
+  ASSERT_NE(edited, line);
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(read_file(path("a.txt")), line);
+  QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(read_file(path("a.txt")), edited);
 }
 
 // On a large photo at fit (about 1/8 scale here), outlines stay 2 screen
