@@ -1,31 +1,15 @@
 #include "imaging/image_io.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImageReader>
 #include <QtGlobal>
-#include <cstring>
 #include <limits>
 #include <new>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include "imaging/source_image.h"
 
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
               "Format_RGB32 holds B, G, R, A bytes only on little-endian machines");
-
-namespace {
-
-// Size from the header, without decoding; invalid when Qt cannot tell.
-QSize header_size(const QByteArray& bytes) {
-  QBuffer buffer;
-  buffer.setData(bytes);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  reader.setAutoTransform(false);
-  return reader.size();
-}
-
-}  // namespace
 
 bool jpeg_is_complete(const QByteArray& bytes) {
   const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
@@ -64,41 +48,17 @@ bool jpeg_is_complete(const QByteArray& bytes) {
 }
 
 DecodedImage decode_image_bytes(const QByteArray& bytes) {
+  // One decoder for the whole program: upright, size and truncation checked,
+  // JPEG through TurboJPEG; the views want three-channel BGR.
+  orvane::SourceImage source = orvane::decode_source_bytes(bytes);
   DecodedImage result;
-  if (bytes.isEmpty()) {
-    result.error = QStringLiteral("the file is empty");
-    return result;
-  }
-  if (bytes.size() > std::numeric_limits<int>::max()) {
-    result.error = QStringLiteral("the file is too large");
-    return result;
-  }
-  const QSize size = header_size(bytes);
-  if (size.isValid() && qint64(size.width()) * size.height() > kMaxImagePixels) {
-    result.error = QStringLiteral("%1 x %2 pixels is more than the limit of %3 megapixels")
-                       .arg(size.width())
-                       .arg(size.height())
-                       .arg(kMaxImagePixels / 1'000'000);
-    return result;
-  }
-  if (!jpeg_is_complete(bytes)) {
-    result.error = QStringLiteral("the file is truncated");
-    return result;
-  }
-  const cv::Mat encoded(1, static_cast<int>(bytes.size()), CV_8UC1,
-                        const_cast<char*>(bytes.constData()));
-  try {
-    // IMREAD_COLOR: 8-bit BGR, alpha dropped, grey expanded, EXIF orientation applied.
-    result.image = cv::imdecode(encoded, cv::IMREAD_COLOR);
-  } catch (const cv::Exception& e) {
-    result.error = QString::fromStdString(e.err);
-    return result;
-  } catch (const std::bad_alloc&) {
-    result.error = QStringLiteral("not enough memory to decode it");
-    return result;
-  }
-  if (result.image.empty()) {
-    result.error = QStringLiteral("not a readable image, or the file is damaged");
+  result.error = source.error;
+  if (!source.image.empty()) {
+    try {
+      result.image = orvane::as_bgr(source.image);
+    } catch (const std::bad_alloc&) {
+      result.error = QStringLiteral("not enough memory to decode it");
+    }
   }
   return result;
 }

@@ -30,7 +30,7 @@ TEST(TileGrid, RemainderGoesToTheLastRowAndColumn) {
   EXPECT_EQ(rects[0], cv::Rect(0, 0, 333, 375));
   EXPECT_EQ(rects[1], cv::Rect(333, 0, 333, 375));
   EXPECT_EQ(rects[2], cv::Rect(666, 0, 334, 375));
-  EXPECT_EQ(rects[3], cv::Rect(0, 375, 333, 375));  // parts 4-6: the bottom row
+  EXPECT_EQ(rects[3], cv::Rect(0, 375, 333, 375));  // tiles 4-6: the bottom row
   EXPECT_EQ(rects[5], cv::Rect(666, 375, 334, 375));
   // Smaller than the grid: all but the last column are empty.
   const std::vector<cv::Rect> small = tile_rects(3, 2, {1, 5});
