@@ -3,3 +3,4 @@ target_link_libraries(bench_engine PRIVATE orvane_ui)
 target_compile_definitions(bench_engine PRIVATE
   ORVANE_FIXTURES_DIR="${ORVANE_ROOT}/tests/fixtures")
 orvane_target_defaults(bench_engine)
+target_include_directories(bench_engine PRIVATE ${ORVANE_ROOT}/tests)

@@ -24,6 +24,7 @@
 
 #include "app/dialogs.h"
 #include "engine/python_engine.h"
+#include "fixtures/standin_engine.h"
 #include "training/config_tab.h"
 #include "training/progress_tab.h"
 
@@ -34,12 +35,6 @@ namespace {
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v.empty() ? 0 : v[v.size() / 2];
-}
-
-PythonEngineOptions standin(const QString& pythonpath = QStringLiteral(ORVANE_FIXTURES_DIR)) {
-  PythonEngineOptions options;
-  options.environment = {"PYTHONPATH=" + pythonpath, "YOLO_OFFLINE=true"};
-  return options;
 }
 
 void write_model(const QString& path, QJsonObject settings) {
@@ -56,7 +51,7 @@ void bench_predict(const QTemporaryDir& dir, int runs) {
   const QString model_path = dir.filePath("model.pt");
   write_model(model_path, {});
 
-  PythonEngine engine(standin());
+  PythonEngine engine(standin_options());
   auto model = engine.load(model_path);
   std::vector<double> round_trips;
   for (int i = 0; i < runs + 2; ++i) {
@@ -94,7 +89,7 @@ void bench_console(const QTemporaryDir& dir) {
   QDir::setCurrent(dir.path());
   QFile("data.yaml").open(QIODevice::WriteOnly);
   write_model("redraws.pt", {{"batches", 100}, {"redraws", 1000}});
-  PythonEngine engine(standin());
+  PythonEngine engine(standin_options());
   engine.has_yolo();
   Dialogs dialogs;
   ProgressTab progress(dialogs, engine);
@@ -142,7 +137,7 @@ void bench_startup(int runs) {
     const bool with_engine = i % 2 == 0;
     QElapsedTimer t;
     t.start();
-    PythonEngine engine(with_engine ? standin() : standin(empty.path()));
+    PythonEngine engine(with_engine ? standin_options() : standin_options(empty.path()));
     Dialogs dialogs;
     ProgressTab progress(dialogs, engine);
     ConfigTab config(dialogs, engine, progress);

@@ -15,6 +15,7 @@
 
 #include "app/dialogs.h"
 #include "engine/python_engine.h"
+#include "fixtures/standin_engine.h"
 #include "inference/inference_tab.h"
 
 using namespace orvane;
@@ -40,9 +41,7 @@ int main(int argc, char** argv) {
   model.write(R"({"standin_model": 1})");
   model.close();
 
-  PythonEngineOptions options;
-  options.environment = {"PYTHONPATH=" ORVANE_FIXTURES_DIR, "YOLO_OFFLINE=true"};
-  PythonEngine engine(options);
+  PythonEngine engine(standin_options());
   Dialogs dialogs;
   InferenceTab tab(dialogs, engine);
   tab.resize(1200, 800);

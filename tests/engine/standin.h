@@ -8,15 +8,8 @@
 #include <memory>
 
 #include "engine/python_engine.h"
+#include "fixtures/standin_engine.h"
 #include "support/test_files.h"
-
-inline orvane::PythonEngineOptions standin_options() {
-  orvane::PythonEngineOptions options;
-  options.environment = {QStringLiteral("PYTHONPATH=" ORVANE_FIXTURES_DIR),
-                         QStringLiteral("YOLO_OFFLINE=true"),
-                         QStringLiteral("PYTHONDONTWRITEBYTECODE=1")};
-  return options;
-}
 
 inline std::unique_ptr<orvane::PythonEngine> make_standin_engine() {
   return std::make_unique<orvane::PythonEngine>(standin_options());

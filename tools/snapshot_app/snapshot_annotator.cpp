@@ -20,6 +20,7 @@
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "engine/python_engine.h"
+#include "fixtures/standin_engine.h"
 #include "snapshot.h"
 #include "theme/theme_toggle.h"
 
@@ -163,10 +164,7 @@ QStringList write_models(const QString& folder) {
 // Both models run on one frame in the dark theme: rectangles and polygons of
 // the model's classes, listed as "AI Rectangle" and "AI Polygon".
 void snapshot_ai_shapes(const SnapshotContext& context, const QString& folder) {
-  PythonEngineOptions options;
-  options.environment = {QStringLiteral("PYTHONPATH=" ORVANE_FIXTURES_DIR),
-                         QStringLiteral("YOLO_OFFLINE=true"),
-                         QStringLiteral("PYTHONDONTWRITEBYTECODE=1")};
+  const PythonEngineOptions options = standin_options();
   OrvaneStudio window(std::make_unique<PythonEngine>(options));
   window.set_dialogs(std::make_unique<AiDialogs>(folder, write_models(folder)));
   window.theme_toggle->setChecked(true);

@@ -9,6 +9,7 @@
 
 #include "app/dialogs.h"
 #include "engine/python_engine.h"
+#include "fixtures/standin_engine.h"
 #include "inference/inference_tab.h"
 #include "snapshot.h"
 #include "theme/stylesheet.h"
@@ -34,10 +35,7 @@ void snapshot_inference(const SnapshotContext& context) {
   model.write(R"({"standin_model": 1, "names": {"0": "person", "1": "car"}})");
   model.close();
 
-  PythonEngineOptions options;
-  options.environment = {QStringLiteral("PYTHONPATH=" ORVANE_FIXTURES_DIR),
-                         QStringLiteral("YOLO_OFFLINE=true"),
-                         QStringLiteral("PYTHONDONTWRITEBYTECODE=1")};
+  const PythonEngineOptions options = standin_options();
   PythonEngine engine(options);
   Dialogs dialogs;
   QMainWindow host;

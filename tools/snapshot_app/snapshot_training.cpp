@@ -13,6 +13,7 @@
 
 #include "app/dialogs.h"
 #include "engine/python_engine.h"
+#include "fixtures/standin_engine.h"
 #include "snapshot.h"
 #include "theme/stylesheet.h"
 #include "training/config_tab.h"
@@ -53,10 +54,7 @@ void snapshot_training(const SnapshotContext& context) {
           .toJson());
   model.close();
 
-  PythonEngineOptions options;
-  options.environment = {QStringLiteral("PYTHONPATH=" ORVANE_FIXTURES_DIR),
-                         QStringLiteral("YOLO_OFFLINE=true"),
-                         QStringLiteral("PYTHONDONTWRITEBYTECODE=1")};
+  const PythonEngineOptions options = standin_options();
   PythonEngine engine(options);
   Dialogs dialogs;
   // Hosted as the window hosts them: pages of a tab widget in a main window.
