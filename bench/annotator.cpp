@@ -31,9 +31,9 @@
 
 #include "annotator/annotator_tab.h"
 #include "annotator/image_read_ahead.h"
-#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "canvas/zoomable_view.h"
+#include "ui/dialogs.h"
 
 using namespace orvane;
 

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -22,11 +23,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
-#include "app/dialogs.h"
+#include "app/main_window.h"
 #include "engine/python_engine.h"
 #include "fixtures/standin_engine.h"
 #include "training/config_tab.h"
 #include "training/progress_tab.h"
+#include "ui/dialogs.h"
 
 using namespace orvane;
 
@@ -93,7 +95,9 @@ void bench_console(const QTemporaryDir& dir) {
   engine.has_yolo();
   Dialogs dialogs;
   ProgressTab progress(dialogs, engine);
-  ConfigTab config(dialogs, engine, progress);
+  ConfigTab config(dialogs, engine);
+  QTabWidget tabs;
+  connect_training_tabs(tabs, config, progress);
   progress.resize(1200, 800);
   progress.show();
   config.model_combo->setEditText("redraws.pt");
@@ -140,7 +144,7 @@ void bench_startup(int runs) {
     PythonEngine engine(with_engine ? standin_options() : standin_options(empty.path()));
     Dialogs dialogs;
     ProgressTab progress(dialogs, engine);
-    ConfigTab config(dialogs, engine, progress);
+    ConfigTab config(dialogs, engine);
     QCoreApplication::processEvents();
     times[with_engine].push_back(t.nsecsElapsed() / 1e6);
     engine.has_yolo();  // let the probe end before the next run

@@ -13,10 +13,10 @@
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "engine/python_engine.h"
 #include "fixtures/standin_engine.h"
 #include "inference/inference_tab.h"
+#include "ui/dialogs.h"
 
 using namespace orvane;
 

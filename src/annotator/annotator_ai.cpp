@@ -7,9 +7,9 @@
 
 #include "annotator/ai_labels.h"
 #include "annotator/annotator_tab.h"
-#include "app/dialogs.h"
-#include "app/wait_cursor.h"
 #include "engine/engine.h"
+#include "ui/dialogs.h"
+#include "ui/wait_cursor.h"
 
 namespace orvane {
 

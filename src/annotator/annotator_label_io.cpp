@@ -7,11 +7,11 @@
 
 #include "annotator/annotation_items.h"
 #include "annotator/annotator_tab.h"
-#include "app/dialogs.h"
 #include "canvas/interactive_canvas.h"
 #include "labels/class_list.h"
 #include "labels/label_file.h"
 #include "labels/label_paths.h"
+#include "ui/dialogs.h"
 
 namespace orvane {
 

@@ -14,13 +14,13 @@
 #include "annotator/annotation_items.h"
 #include "annotator/annotator_tab.h"
 #include "annotator/label_dialog.h"
-#include "app/dialogs.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 #include "labels/class_colors.h"
 #include "labels/class_list.h"
 #include "labels/label_file.h"
 #include "labels/label_paths.h"
+#include "ui/dialogs.h"
 
 namespace orvane {
 

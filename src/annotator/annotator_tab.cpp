@@ -24,6 +24,10 @@ namespace orvane {
 
 AnnotatorTab::AnnotatorTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), engine_(engine) {
+  setup_workspace_tab();
+}
+
+void AnnotatorTab::setup_workspace_tab() {
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(build_queue_panel());
   layout->addWidget(build_canvas_panel(), 1);

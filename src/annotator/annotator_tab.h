@@ -42,6 +42,9 @@ class AnnotatorTab : public QWidget {
   AnnotatorTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
   ~AnnotatorTab() override;
 
+  // Builds the tab's widgets (called once, by the constructor).
+  void setup_workspace_tab();
+
   // --- label files and class list ---
   void load_existing_annotations(const QString& image_path);
   void save_current_annotations();

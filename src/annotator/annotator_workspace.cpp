@@ -11,13 +11,13 @@
 
 #include "annotator/annotator_tab.h"
 #include "annotator/image_folder.h"
-#include "app/dialogs.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 #include "fileio/folder_listing.h"
 #include "imaging/image_io.h"
 #include "labels/class_list.h"
 #include "labels/label_paths.h"
+#include "ui/dialogs.h"
 
 namespace orvane {
 

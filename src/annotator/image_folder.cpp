@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileio/folder_listing.h"
+#include "imaging/image_extensions.h"
 #include "labels/label_paths.h"
 
 namespace orvane {
@@ -37,11 +38,7 @@ void scan(const QString& folder, ImageFolderListing& listing, bool want_images) 
 bool is_annotator_image_name(QStringView file_name) {
   const qsizetype dot = extension_dot(file_name);
   if (dot < 0) return false;
-  const QStringView ext = file_name.mid(dot + 1);
-  for (const char* known : {"jpg", "jpeg", "png", "bmp", "webp"}) {
-    if (ext.compare(QLatin1String(known), Qt::CaseInsensitive) == 0) return true;
-  }
-  return false;
+  return is_image_extension(file_name.mid(dot), ImageJob::kAnnotator);
 }
 
 bool code_point_less(QStringView a, QStringView b) {

@@ -100,7 +100,7 @@ void OrvaneStudio::create_tabs() {
   tab_aug = new EnricherTab(dialogs());
   tab_workspace = new AnnotatorTab(dialogs(), *engine_);
   tab_progress = new ProgressTab(dialogs(), *engine_);
-  tab_config = new ConfigTab(dialogs(), *engine_, *tab_progress);
+  tab_config = new ConfigTab(dialogs(), *engine_);
   tab_inference = new InferenceTab(dialogs(), *engine_);
 
   tabs->addTab(tab_resizer, QStringLiteral("Image Resizer + Compressor"));
@@ -111,11 +111,26 @@ void OrvaneStudio::create_tabs() {
   tabs->addTab(tab_progress, QStringLiteral("Training Analytics && Live Logs"));
   tabs->addTab(tab_inference, QStringLiteral("Inference && Model Export"));
 
-  connect_training_tabs(*tab_config, *tabs);
+  connect_training_tabs(*tabs, *tab_config, *tab_progress);
   // The viewer starts at the best weights of a run with the training tab's defaults.
   tab_inference->entry_inf_weights->setText(
       QDir(tab_config->project_dir_input->text())
           .filePath(tab_config->run_name_input->text() + QStringLiteral("/weights/best.pt")));
+}
+
+void connect_training_tabs(QTabWidget& tabs, ConfigTab& config, ProgressTab& progress) {
+  QObject::connect(&config, &ConfigTab::training_requested, &progress,
+                   [&tabs, &progress](const QVariantMap& params) {
+                     progress.begin_training(params);
+                     tabs.setCurrentWidget(&progress);
+                   });
+  QObject::connect(&config, &ConfigTab::automl_started, &progress, [&tabs, &progress] {
+    progress.clear_log();
+    tabs.setCurrentWidget(&progress);
+  });
+  QObject::connect(&config, &ConfigTab::automl_log, &progress, &ProgressTab::append_log);
+  QObject::connect(&config, &ConfigTab::automl_applied, &tabs,
+                   [&tabs, &config] { tabs.setCurrentWidget(&config); });
 }
 
 void OrvaneStudio::build_corner() {

@@ -7,8 +7,8 @@
 #include <QMainWindow>
 #include <memory>
 
-#include "app/dialogs.h"
 #include "engine/engine.h"
+#include "ui/dialogs.h"
 
 class QPushButton;
 class QShortcut;
@@ -73,5 +73,9 @@ class OrvaneStudio : public QMainWindow {
   // The tabs hold references to the engine: it outlives them.
   std::unique_ptr<Engine> engine_;
 };
+
+// Runs started on the configuration tab are watched on the progress tab; the
+// search's values land back on the configuration tab.
+void connect_training_tabs(QTabWidget& tabs, ConfigTab& config, ProgressTab& progress);
 
 }  // namespace orvane

@@ -4,13 +4,13 @@
 #include <QDialog>
 #include <QFileInfo>
 
-#include "app/dialogs.h"
-#include "app/wait_cursor.h"
 #include "dataset_tools/analytics.h"
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/health.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
+#include "ui/dialogs.h"
+#include "ui/wait_cursor.h"
 
 namespace orvane {
 

@@ -13,6 +13,7 @@
 #include "common/parallel_ranges.h"
 #include "fileio/file_read.h"
 #include "fileio/folder_listing.h"
+#include "imaging/image_extensions.h"
 #include "labels/label_paths.h"
 #include "labels/label_text.h"
 
@@ -179,13 +180,7 @@ QString repr_char(char32_t c) {
 }  // namespace
 
 bool is_health_image_name(const QString& file_name) {
-  static const QLatin1String kExtensions[] = {QLatin1String(".png"), QLatin1String(".jpg"),
-                                              QLatin1String(".jpeg"), QLatin1String(".webp"),
-                                              QLatin1String(".bmp")};
-  for (const QLatin1String& ext : kExtensions) {
-    if (ends_with_ci(file_name, ext)) return true;
-  }
-  return false;
+  return ends_with_image_extension(file_name, ImageJob::kHealth);
 }
 
 bool is_health_label_name(const QString& file_name) {

@@ -6,7 +6,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 namespace orvane {
 

@@ -20,11 +20,12 @@
 #include <array>
 #include <cmath>
 
-#include "app/info_label.h"
-#include "app/wait_cursor.h"
 #include "enricher/transforms.h"
+#include "imaging/image_extensions.h"
 #include "imaging/image_io.h"
 #include "imaging/source_image.h"
+#include "ui/info_label.h"
+#include "ui/wait_cursor.h"
 
 namespace orvane {
 
@@ -45,13 +46,12 @@ QDoubleSpinBox* make_spin(double value, double minimum, double maximum, double s
 }
 
 QStringList folder_images(const QString& folder) {
-  static const QStringList kExtensions = {".jpg", ".jpeg", ".png", ".bmp", ".webp"};
   QStringList paths;
   const QDir dir(folder);
   for (const QString& name :
        dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0 && kExtensions.contains(name.mid(dot).toLower()))
+    if (dot > 0 && is_image_extension(QStringView(name).mid(dot), ImageJob::kEnricher))
       paths.append(QDir::cleanPath(dir.filePath(name)));
   }
   paths.sort();  // plain string order

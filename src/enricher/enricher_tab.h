@@ -11,10 +11,10 @@
 #include <QWidget>
 #include <opencv2/core.hpp>
 
-#include "app/dialogs.h"
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 #include "enricher/augment.h"
+#include "ui/dialogs.h"
 
 class QComboBox;
 class QDoubleSpinBox;

@@ -11,6 +11,8 @@
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
               "Format_RGB32 holds B, G, R, A bytes only on little-endian machines");
 
+namespace orvane {
+
 bool jpeg_is_complete(const QByteArray& bytes) {
   const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
   const qsizetype n = bytes.size();
@@ -132,3 +134,5 @@ QPixmap bgr_pixmap_sharing(const cv::Mat& image) {
       [](void* mat) { delete static_cast<cv::Mat*>(mat); }, keeper);
   return QPixmap::fromImage(std::move(wrapped), Qt::NoFormatConversion);
 }
+
+}  // namespace orvane

@@ -10,6 +10,8 @@
 #include <QString>
 #include <opencv2/core.hpp>
 
+namespace orvane {
+
 // Images above this many pixels are refused: decoding them would take
 // gigabytes and many seconds.
 inline constexpr qint64 kMaxImagePixels = 200'000'000;
@@ -43,3 +45,5 @@ QPixmap bgr_to_pixmap(const cv::Mat& image);
 // those pixels afterwards (replacing the cv::Mat as a whole is fine). Other
 // pixel types are converted as by bgr_to_pixmap.
 QPixmap bgr_pixmap_sharing(const cv::Mat& image);
+
+}  // namespace orvane

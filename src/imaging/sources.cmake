@@ -1,6 +1,7 @@
 list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/image_io.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_encode.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/image_extensions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lanczos.cpp
   ${CMAKE_CURRENT_LIST_DIR}/source_image.cpp
 )

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "imaging/image_extensions.h"
+
 namespace orvane {
 namespace {
 
@@ -19,11 +21,10 @@ std::filesystem::path fs_path(const QString& path) {
 }  // namespace
 
 QStringList list_inference_images(const QString& folder) {
-  static const QStringList extensions{"jpg", "jpeg", "png", "bmp", "webp"};
   QStringList images;
   const QDir dir(folder);
   for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Unsorted)) {
-    if (extensions.contains(QFileInfo(name).suffix().toLower()))
+    if (is_image_extension(QLatin1Char('.') + QFileInfo(name).suffix(), ImageJob::kInference))
       images << QDir::cleanPath(dir.filePath(name));
   }
   return images;

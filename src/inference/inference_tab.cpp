@@ -15,14 +15,18 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/info_label.h"
 #include "imaging/image_io.h"
 #include "inference/inference_files.h"
+#include "ui/info_label.h"
 
 namespace orvane {
 
 InferenceTab::InferenceTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), engine_(engine) {
+  setup_inference_tab();
+}
+
+void InferenceTab::setup_inference_tab() {
   auto* layout = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
   top->addWidget(build_parameters_group(), 2);

@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "canvas/zoomable_view.h"
 #include "engine/engine.h"
 #include "inference/export_thread.h"
+#include "ui/dialogs.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -29,6 +29,9 @@ class InferenceTab : public QWidget {
  public:
   InferenceTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
   ~InferenceTab() override;
+
+  // Builds the tab's widgets (called once, by the constructor).
+  void setup_inference_tab();
 
   void browse_inf_weights();
   void browse_inf_folder();

@@ -17,24 +17,14 @@
 #include <QSet>
 #include <QVBoxLayout>
 
-#include "app/dialogs.h"
-#include "app/info_label.h"
-#include "app/wait_cursor.h"
+#include "imaging/image_extensions.h"
 #include "imaging/image_io.h"
+#include "ui/dialogs.h"
+#include "ui/info_label.h"
+#include "ui/wait_cursor.h"
 
 namespace orvane {
 namespace {
-
-const QStringList kImageSuffixes = {QStringLiteral(".jpg"), QStringLiteral(".jpeg"),
-                                    QStringLiteral(".png"), QStringLiteral(".webp"),
-                                    QStringLiteral(".bmp")};
-
-bool is_image_name(const QString& name) {
-  for (const QString& suffix : kImageSuffixes) {
-    if (name.endsWith(suffix, Qt::CaseInsensitive)) return true;
-  }
-  return false;
-}
 
 // Top-down: a folder's files first, then each subfolder in turn.
 void walk_folder(const QString& folder, bool recursive, QStringList& found) {
@@ -42,7 +32,7 @@ void walk_folder(const QString& folder, bool recursive, QStringList& found) {
   const QDir::Filters files =
       recursive ? QDir::Files | QDir::System | QDir::Hidden : QDir::Files | QDir::Hidden;
   for (const QString& name : dir.entryList(files, QDir::Name)) {
-    if (is_image_name(name)) found.append(dir.filePath(name));
+    if (ends_with_image_extension(name, ImageJob::kResizer)) found.append(dir.filePath(name));
   }
   if (!recursive) return;
   for (const QString& sub :
@@ -197,9 +187,8 @@ void ResizerTab::append_to_queue(const QStringList& paths) {
 }
 
 void ResizerTab::resizer_add_files() {
-  append_to_queue(
-      dialogs_.get_open_file_names(this, QStringLiteral("Select Images"), QString(),
-                                   QStringLiteral("Images (*.jpg *.jpeg *.png *.webp *.bmp)")));
+  append_to_queue(dialogs_.get_open_file_names(this, QStringLiteral("Select Images"), QString(),
+                                               image_file_filter(ImageJob::kResizer)));
   resizer_update_queue_ui();
 }
 

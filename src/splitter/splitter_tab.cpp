@@ -13,10 +13,10 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/dialogs.h"
-#include "app/info_label.h"
-#include "app/wait_cursor.h"
 #include "splitter/tile_grid.h"
+#include "ui/dialogs.h"
+#include "ui/info_label.h"
+#include "ui/wait_cursor.h"
 
 namespace orvane {
 

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 class QCheckBox;
 class QComboBox;

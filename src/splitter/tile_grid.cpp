@@ -11,6 +11,7 @@
 #include "common/ordered_parallel.h"
 #include "fileio/atomic_write.h"
 #include "imaging/image_encode.h"
+#include "imaging/image_extensions.h"
 #include "imaging/source_image.h"
 
 namespace orvane {
@@ -60,16 +61,14 @@ QString tile_file_name(const QString& base, const QString& idx, const QString& e
 }
 
 QStringList gather_split_images(const QString& folder) {
-  static const char* const kExtensions[] = {".jpg", ".jpeg", ".png", ".bmp", ".webp"};
   const QFileInfoList entries =
       QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
   QStringList files;
   QSet<QString> seen;
-  for (const char* ext : kExtensions) {
+  for (const QString& ext : image_extensions(ImageJob::kSplitter)) {
     for (const QFileInfo& entry : entries) {
       const QString path = entry.absoluteFilePath();
-      if (entry.fileName().endsWith(QLatin1String(ext), Qt::CaseInsensitive) &&
-          !seen.contains(path)) {
+      if (entry.fileName().endsWith(ext, Qt::CaseInsensitive) && !seen.contains(path)) {
         seen.insert(path);
         files.append(path);
       }

@@ -14,8 +14,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/info_label.h"
-#include "training/progress_tab.h"
+#include "ui/info_label.h"
 
 namespace orvane {
 namespace {
@@ -46,8 +45,12 @@ std::optional<double> to_real(const QVariant& value) {
 
 }  // namespace
 
-ConfigTab::ConfigTab(Dialogs& dialogs, Engine& engine, ProgressTab& progress, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), engine_(engine), progress_(progress) {
+ConfigTab::ConfigTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), engine_(engine) {
+  setup_config_tab();
+}
+
+void ConfigTab::setup_config_tab() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(build_dataset_group());
   layout->addWidget(build_hyperparameter_group());
@@ -168,9 +171,7 @@ void ConfigTab::start_training() {
                       QStringLiteral("YAML file path does not exist:\n") + data);
     return;
   }
-  const QVariantMap params = training_params();
-  progress_.begin_training(params);
-  Q_EMIT switch_tab_requested(5);
+  Q_EMIT training_requested(training_params());
 }
 
 void ConfigTab::start_automl_tuning() {
@@ -181,12 +182,11 @@ void ConfigTab::start_automl_tuning() {
     return;
   }
   auto* worker = new YoloTunerThread(engine_, tuning_params(), this);
-  progress_.clear_log();
-  Q_EMIT switch_tab_requested(5);
+  Q_EMIT automl_started();
   tuner_thread = worker;
   std::erase_if(workers_, [](const auto& w) { return w.isNull(); });
   workers_.emplace_back(worker);
-  connect(worker, &YoloTunerThread::log_signal, &progress_, &ProgressTab::append_log);
+  connect(worker, &YoloTunerThread::log_signal, this, &ConfigTab::automl_log);
   connect(worker, &YoloTunerThread::finished_signal, this, &ConfigTab::apply_automl_results);
   connect(worker, &YoloTunerThread::error_signal, this, &ConfigTab::show_automl_error);
   connect(worker, &QThread::finished, this, [this, worker] {
@@ -212,7 +212,7 @@ void ConfigTab::apply_automl_results(const QVariantMap& results) {
   if (lrf) lrf_input->setValue(*lrf);
   dialogs_.information(this, QStringLiteral("AutoML Complete"),
                        QStringLiteral("Optimal hyperparameters applied to controls."));
-  Q_EMIT switch_tab_requested(4);
+  Q_EMIT automl_applied();
 }
 
 void ConfigTab::show_automl_error(const QString& text) {
@@ -223,14 +223,9 @@ void ConfigTab::stop_workers() {
   for (const QPointer<YoloTunerThread>& worker : workers_) {
     if (!worker) continue;
     worker->disconnect(this);
-    worker->disconnect(&progress_);
     worker->abort();
     worker->wait();
   }
-}
-
-void connect_training_tabs(ConfigTab& config, QTabWidget& tabs) {
-  QObject::connect(&config, &ConfigTab::switch_tab_requested, &tabs, &QTabWidget::setCurrentIndex);
 }
 
 }  // namespace orvane

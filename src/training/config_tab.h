@@ -7,28 +7,27 @@
 #include <QWidget>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "engine/engine.h"
 #include "training/tuner_thread.h"
+#include "ui/dialogs.h"
 
 class QComboBox;
 class QDoubleSpinBox;
 class QGroupBox;
 class QLineEdit;
 class QSpinBox;
-class QTabWidget;
 
 namespace orvane {
-
-class ProgressTab;
 
 class ConfigTab : public QWidget {
   Q_OBJECT
 
  public:
-  // `progress` shows the runs started here (console, status, plots).
-  ConfigTab(Dialogs& dialogs, Engine& engine, ProgressTab& progress, QWidget* parent = nullptr);
+  ConfigTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
   ~ConfigTab() override;
+
+  // Builds the tab's widgets (called once, by the constructor).
+  void setup_config_tab();
 
   void browse_data_yaml();
   void start_training();
@@ -55,8 +54,13 @@ class ConfigTab : public QWidget {
   YoloTunerThread* tuner_thread = nullptr;
 
  Q_SIGNALS:
-  // Asks the window to show its tab number `index` (5: progress, 4: configuration).
-  void switch_tab_requested(int index);
+  // The user asked for a training run with these checked parameters (the 13-entry map).
+  void training_requested(const QVariantMap& params);
+  // An AutoML search started; its output follows as automl_log.
+  void automl_started();
+  void automl_log(const QString& text);
+  // The search's best values are now in the fields.
+  void automl_applied();
 
  private:
   QGroupBox* build_dataset_group();
@@ -66,11 +70,7 @@ class ConfigTab : public QWidget {
 
   Dialogs& dialogs_;
   Engine& engine_;
-  ProgressTab& progress_;
   std::vector<QPointer<YoloTunerThread>> workers_;
 };
-
-// Connects the training tabs to the window's tab widget (called once by the window).
-void connect_training_tabs(ConfigTab& config, QTabWidget& tabs);
 
 }  // namespace orvane

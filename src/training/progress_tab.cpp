@@ -31,6 +31,10 @@ constexpr qint64 kConsoleTurnMs = 40;
 
 ProgressTab::ProgressTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), engine_(engine) {
+  setup_progress_tab();
+}
+
+void ProgressTab::setup_progress_tab() {
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(build_log_column(), 4);
   layout->addWidget(build_metrics_group(), 5);

@@ -8,10 +8,10 @@
 #include <QWidget>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "canvas/zoomable_view.h"
 #include "engine/engine.h"
 #include "training/trainer_thread.h"
+#include "ui/dialogs.h"
 
 class QLabel;
 class QProgressBar;
@@ -27,6 +27,9 @@ class ProgressTab : public QWidget {
  public:
   ProgressTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
   ~ProgressTab() override;
+
+  // Builds the tab's widgets (called once, by the constructor).
+  void setup_progress_tab();
 
   // Prepares the tab and starts a training worker with `params` (the 13-entry map).
   void begin_training(const QVariantMap& params);

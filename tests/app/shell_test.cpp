@@ -8,7 +8,6 @@
 #include "annotator/annotator_tab.h"
 #include "app/app_icon.h"
 #include "app/help_dialog.h"
-#include "app/info_label.h"
 #include "app/main_window.h"
 #include "enricher/enricher_tab.h"
 #include "inference/inference_tab.h"
@@ -19,6 +18,7 @@
 #include "theme/theme_toggle.h"
 #include "training/config_tab.h"
 #include "training/progress_tab.h"
+#include "ui/info_label.h"
 
 using namespace orvane;
 

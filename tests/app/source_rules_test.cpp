@@ -20,7 +20,7 @@ TEST(SourceRules, OnlyTheDialogSeamOpensModalWindows) {
   while (it.hasNext()) {
     const QString path = it.next();
     const QString relative = path.mid(root.size() + 1);
-    if (relative == QLatin1String("app/dialogs.cpp")) continue;
+    if (relative == QLatin1String("ui/dialogs.cpp")) continue;
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
     ++files;
@@ -43,7 +43,8 @@ TEST(SourceRules, OnlyTheDialogSeamOpensModalWindows) {
 
 // Feature folders include shared layers only; the one arrow between features
 // is the annotator hosting the dataset tools. Shared layers include no
-// feature folder, except the window shell that assembles the tabs.
+// feature folder, and nothing includes the window shell that assembles the
+// tabs: it alone sits on top.
 TEST(SourceRules, FeatureFoldersIncludeOnlySharedLayers) {
   const QString root = QStringLiteral(ORVANE_SOURCE_DIR "/src");
   const QStringList features = {"annotator", "dataset_tools", "resizer",  "splitter",
@@ -61,7 +62,12 @@ TEST(SourceRules, FeatureFoldersIncludeOnlySharedLayers) {
     QTextStream in(&file);
     while (!in.atEnd()) {
       const QString target = include.match(in.readLine()).captured(1);
-      if (target.isEmpty() || target == folder || !features.contains(target)) continue;
+      if (target.isEmpty() || target == folder) continue;
+      if (target == QLatin1String("app")) {
+        offenders << relative + " -> app";
+        continue;
+      }
+      if (!features.contains(target)) continue;
       ++includes;
       const bool allowed =
           folder == QLatin1String("app") ||

@@ -8,6 +8,8 @@
 
 #include "support/test_files.h"
 
+using namespace orvane;
+
 namespace {
 
 QByteArray encode(const cv::Mat& image, const char* ext, std::vector<int> params = {}) {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 struct DialogCall {
   QString kind;  // "information", "warning", "critical", "directory", "open_file",

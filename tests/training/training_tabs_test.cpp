@@ -20,6 +20,7 @@
 #include <QTextEdit>
 #include <algorithm>
 
+#include "app/main_window.h"
 #include "engine/standin.h"
 #include "support/scripted_dialogs.h"
 #include "training/config_tab.h"
@@ -33,6 +34,7 @@ constexpr int kWaitMs = 60000;
 
 // Waits until the worker has ended and everything it sent has been handled. A replaced
 // worker deletes itself once it has ended.
+
 bool wait_done(QPointer<QThread> worker) {
   if (!worker) return true;
   QSignalSpy spy(worker.data(), &QThread::finished);
@@ -50,13 +52,22 @@ class TrainingTabs : public ::testing::Test {
     previous_dir = QDir::currentPath();
     QDir::setCurrent(dir.path());  // the default relative paths land in the scratch folder
     write_file("data.yaml", "path: .\ntrain: images\nval: images\nnames: [cat]\n");
-    for (int i = 0; i < 6; ++i) tabs.addTab(new QWidget, QString::number(i));
-    connect_training_tabs(config, tabs);
+    // Hosted at the window's places, wired as the window wires them.
+    for (int i = 0; i < 4; ++i) tabs.addTab(new QWidget, QString::number(i));
+    tabs.addTab(&config, "config");
+    tabs.addTab(&progress, "progress");
+    tabs.setCurrentIndex(0);
+    connect_training_tabs(tabs, config, progress);
     config.epochs_input->setValue(3);
   }
   void TearDown() override {
     config.stop_workers();
     progress.stop_workers();
+    // The pages are the fixture's own, not the tab widget's.
+    for (QWidget* page : {static_cast<QWidget*>(&progress), static_cast<QWidget*>(&config)}) {
+      tabs.removeTab(tabs.indexOf(page));
+      page->setParent(nullptr);
+    }
     QDir::setCurrent(previous_dir);
   }
   // The default model name, answered by a stand-in model file in the working folder.
@@ -73,7 +84,7 @@ class TrainingTabs : public ::testing::Test {
   ScriptedDialogs dialogs;
   std::unique_ptr<PythonEngine> engine = make_standin_engine();
   ProgressTab progress{dialogs, *engine};
-  ConfigTab config{dialogs, *engine, progress};
+  ConfigTab config{dialogs, *engine};
   QTabWidget tabs;
 };
 
@@ -280,7 +291,9 @@ TEST_F(TrainingTabs, WithoutTheEngineEveryJobSaysSo) {
   options.environment[0] = "PYTHONPATH=" + empty.path();
   PythonEngine no_engine(options);
   ProgressTab bare_progress(dialogs, no_engine);
-  ConfigTab bare_config(dialogs, no_engine, bare_progress);
+  ConfigTab bare_config(dialogs, no_engine);
+  QTabWidget bare_tabs;
+  connect_training_tabs(bare_tabs, bare_config, bare_progress);
   bare_config.start_training();
   ASSERT_TRUE(wait_done(bare_progress.trainer_thread));
   bare_config.start_automl_tuning();
@@ -294,16 +307,17 @@ TEST_F(TrainingTabs, WithoutTheEngineEveryJobSaysSo) {
 TEST_F(TrainingTabs, ASecondJobDoesNotDisturbTheFirst) {
   use_model({{"batch_delay", 0.01}});
   config.start_training();
-  YoloTrainerThread* first = progress.trainer_thread;
+  // Guarded from the start: a replaced worker deletes itself once it has ended.
+  const QPointer<YoloTrainerThread> first = progress.trainer_thread;
   QSignalSpy first_finished(first, &YoloTrainerThread::finished_signal);
   QSignalSpy first_stopped(first, &YoloTrainerThread::stopped_signal);
   config.start_training();
-  YoloTrainerThread* second = progress.trainer_thread;
+  const QPointer<YoloTrainerThread> second = progress.trainer_thread;
   QSignalSpy second_stopped(second, &YoloTrainerThread::stopped_signal);
   config.start_automl_tuning();
   progress.stop_training();  // stops the newest training only
-  ASSERT_TRUE(wait_done(second));
-  ASSERT_TRUE(wait_done(first));  // ended, and now deleted: only the spies remain
+  ASSERT_TRUE(wait_done(second.data()));
+  ASSERT_TRUE(wait_done(first.data()));  // ended, and now deleted: only the spies remain
   ASSERT_TRUE(wait_done(config.tuner_thread));
   EXPECT_EQ(first_finished.size(), 1);
   EXPECT_EQ(second_stopped.size(), 1);

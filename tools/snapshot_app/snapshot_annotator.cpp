@@ -17,12 +17,12 @@
 
 #include "annotator/annotator_tab.h"
 #include "annotator/label_dialog.h"
-#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "engine/python_engine.h"
 #include "fixtures/standin_engine.h"
 #include "snapshot.h"
 #include "theme/theme_toggle.h"
+#include "ui/dialogs.h"
 
 using namespace orvane;
 

@@ -7,10 +7,10 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "app/dialogs.h"
 #include "enricher/enricher_tab.h"
 #include "snapshot.h"
 #include "theme/stylesheet.h"
+#include "ui/dialogs.h"
 
 using namespace orvane;
 

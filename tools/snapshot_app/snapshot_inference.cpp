@@ -7,12 +7,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "app/dialogs.h"
 #include "engine/python_engine.h"
 #include "fixtures/standin_engine.h"
 #include "inference/inference_tab.h"
 #include "snapshot.h"
 #include "theme/stylesheet.h"
+#include "ui/dialogs.h"
 
 using namespace orvane;
 

@@ -7,10 +7,10 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-#include "app/dialogs.h"
 #include "snapshot.h"
 #include "splitter/splitter_tab.h"
 #include "theme/stylesheet.h"
+#include "ui/dialogs.h"
 
 using namespace orvane;
 

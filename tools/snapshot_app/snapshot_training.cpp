@@ -11,13 +11,14 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "app/dialogs.h"
+#include "app/main_window.h"
 #include "engine/python_engine.h"
 #include "fixtures/standin_engine.h"
 #include "snapshot.h"
 #include "theme/stylesheet.h"
 #include "training/config_tab.h"
 #include "training/progress_tab.h"
+#include "ui/dialogs.h"
 
 using namespace orvane;
 
@@ -63,13 +64,12 @@ void snapshot_training(const SnapshotContext& context) {
   host.setCentralWidget(tabs);
   host.resize(1300, 800);
   auto* progress_page = new ProgressTab(dialogs, engine);
-  auto* config_page = new ConfigTab(dialogs, engine, *progress_page);
+  auto* config_page = new ConfigTab(dialogs, engine);
   ProgressTab& progress = *progress_page;
   ConfigTab& config = *config_page;
   tabs->addTab(config_page, QStringLiteral("YOLO Configuration && AutoML"));
   tabs->addTab(progress_page, QStringLiteral("Training Analytics && Live Logs"));
-  QObject::connect(&config, &ConfigTab::switch_tab_requested, tabs,
-                   [tabs](int index) { tabs->setCurrentIndex(index == 5 ? 1 : 0); });
+  connect_training_tabs(*tabs, config, progress);
   save_snapshot(context, &host, QStringLiteral("training_config_tab_dark"));
 
   config.model_combo->setEditText(QStringLiteral("snapshot_model.pt"));

@@ -1,4 +1,4 @@
-#include "app/info_label.h"
+#include "ui/info_label.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
