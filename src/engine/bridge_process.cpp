@@ -51,11 +51,13 @@ BridgeProcess::BridgeProcess(const QString& program, const QStringList& argument
                              const QStringList& environment) {
   // A request written to a process that has just died must fail, not end this program.
   ::signal(SIGPIPE, SIG_IGN);
-  int in[2], out[2], err[2];
-  if (pipe2(in, O_CLOEXEC) != 0) throw EngineError(QString::fromLocal8Bit(strerror(errno)));
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
+  for (int* pipe : {in, out, err}) {
+    if (pipe2(pipe, O_CLOEXEC) == 0) continue;
     const QString message = QString::fromLocal8Bit(strerror(errno));
-    for (int fd : {in[0], in[1]}) ::close(fd);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+      if (fd >= 0) ::close(fd);
+    }
     throw EngineError(message);
   }
   posix_spawn_file_actions_t actions;

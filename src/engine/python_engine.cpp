@@ -148,6 +148,12 @@ PythonEngine::PythonEngine(PythonEngineOptions options) : options_(std::move(opt
 }
 
 PythonEngine::~PythonEngine() {
+  {
+    // A probe that has not started its process yet must not start one now:
+    // the wait below would last a whole import of the engine.
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+  }
   end_all();
   probe_.wait();
 }
@@ -169,10 +175,11 @@ std::shared_ptr<BridgeProcess> PythonEngine::spawn() {
   if (options_.python.isEmpty()) throw EngineError(QStringLiteral("python3 was not found."));
   if (options_.bridge_script.isEmpty())
     throw EngineError(QStringLiteral("The engine bridge script engine_bridge.py was not found."));
+  std::lock_guard lock(mutex_);
+  if (closing_) throw EngineError(QStringLiteral("The engine is shutting down."));
   auto process = std::make_shared<BridgeProcess>(
       options_.python, QStringList{QStringLiteral("-u"), options_.bridge_script},
       options_.environment);
-  std::lock_guard lock(mutex_);
   std::erase_if(processes_, [](const auto& p) { return p.expired(); });
   processes_.push_back(process);
   return process;

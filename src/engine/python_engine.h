@@ -43,6 +43,7 @@ class PythonEngine : public Engine {
   PythonEngineOptions options_;
   std::mutex mutex_;
   std::vector<std::weak_ptr<BridgeProcess>> processes_;
+  bool closing_ = false;  // no process is started once set (under mutex_)
   std::shared_future<Probe> probe_;
 };
 

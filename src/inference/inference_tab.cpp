@@ -222,9 +222,7 @@ void InferenceTab::run_model_export() {
     return;
   }
   auto* worker = new ExportThread(engine_, weights, format, export_dir, this);
-  export_thread = worker;
-  std::erase_if(workers_, [](const auto& w) { return w.isNull(); });
-  workers_.emplace_back(worker);
+  workers_.adopt(this, export_thread, worker);
   connect(worker, &ExportThread::finished_signal, this, [this](const QString& path) {
     dialogs_.information(this, QStringLiteral("Export Success"),
                          QStringLiteral("Model exported to:\n") + path);
@@ -232,19 +230,14 @@ void InferenceTab::run_model_export() {
   connect(worker, &ExportThread::error_signal, this, [this](const QString& text) {
     dialogs_.critical(this, QStringLiteral("Export Error"), text);
   });
-  connect(worker, &QThread::finished, this, [this, worker] {
-    if (worker != export_thread) worker->deleteLater();
-  });
   worker->start();
 }
 
 void InferenceTab::stop_workers() {
-  for (const QPointer<ExportThread>& worker : workers_) {
-    if (!worker) continue;
-    worker->disconnect(this);
+  workers_.end_all(this, [](ExportThread* worker) {
     worker->abort();
     worker->wait();
-  }
+  });
 }
 
 }  // namespace orvane

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "canvas/zoomable_view.h"
+#include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "inference/export_thread.h"
 #include "ui/dialogs.h"
@@ -68,7 +69,7 @@ class InferenceTab : public QWidget {
 
   Dialogs& dialogs_;
   Engine& engine_;
-  std::vector<QPointer<ExportThread>> workers_;
+  WorkerThreads<ExportThread> workers_;
 };
 
 }  // namespace orvane

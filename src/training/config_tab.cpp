@@ -183,15 +183,10 @@ void ConfigTab::start_automl_tuning() {
   }
   auto* worker = new YoloTunerThread(engine_, tuning_params(), this);
   Q_EMIT automl_started();
-  tuner_thread = worker;
-  std::erase_if(workers_, [](const auto& w) { return w.isNull(); });
-  workers_.emplace_back(worker);
+  workers_.adopt(this, tuner_thread, worker);
   connect(worker, &YoloTunerThread::log_signal, this, &ConfigTab::automl_log);
   connect(worker, &YoloTunerThread::finished_signal, this, &ConfigTab::apply_automl_results);
   connect(worker, &YoloTunerThread::error_signal, this, &ConfigTab::show_automl_error);
-  connect(worker, &QThread::finished, this, [this, worker] {
-    if (worker != tuner_thread) worker->deleteLater();
-  });
   worker->start();
 }
 
@@ -220,12 +215,10 @@ void ConfigTab::show_automl_error(const QString& text) {
 }
 
 void ConfigTab::stop_workers() {
-  for (const QPointer<YoloTunerThread>& worker : workers_) {
-    if (!worker) continue;
-    worker->disconnect(this);
+  workers_.end_all(this, [](YoloTunerThread* worker) {
     worker->abort();
     worker->wait();
-  }
+  });
 }
 
 }  // namespace orvane

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "training/tuner_thread.h"
 #include "ui/dialogs.h"
@@ -70,7 +71,7 @@ class ConfigTab : public QWidget {
 
   Dialogs& dialogs_;
   Engine& engine_;
-  std::vector<QPointer<YoloTunerThread>> workers_;
+  WorkerThreads<YoloTunerThread> workers_;
 };
 
 }  // namespace orvane

@@ -107,18 +107,12 @@ void ProgressTab::begin_training(const QVariantMap& params) {
   btn_stop_train->setEnabled(true);
 
   auto* worker = new YoloTrainerThread(engine_, params, this);
-  trainer_thread = worker;
-  std::erase_if(workers_, [](const auto& w) { return w.isNull(); });
-  workers_.emplace_back(worker);
+  workers_.adopt(this, trainer_thread, worker);
   connect(worker, &YoloTrainerThread::log_signal, this, &ProgressTab::append_log);
   connect(worker, &YoloTrainerThread::progress_signal, this, &ProgressTab::update_train_progress);
   connect(worker, &YoloTrainerThread::finished_signal, this, &ProgressTab::training_finished);
   connect(worker, &YoloTrainerThread::stopped_signal, this, &ProgressTab::training_stopped);
   connect(worker, &YoloTrainerThread::error_signal, this, &ProgressTab::show_training_error);
-  // A worker that has ended and been replaced is no longer needed.
-  connect(worker, &QThread::finished, this, [this, worker] {
-    if (worker != trainer_thread) worker->deleteLater();
-  });
   worker->start();
 }
 
@@ -200,14 +194,11 @@ void ProgressTab::show_training_error(const QString& text) {
 }
 
 void ProgressTab::stop_workers() {
-  for (const QPointer<YoloTrainerThread>& worker : workers_) {
-    if (!worker) continue;
-    // Nothing more from it reaches this tab: closing must not show its error.
-    worker->disconnect(this);
+  workers_.end_all(this, [](YoloTrainerThread* worker) {
     worker->stop();
     worker->abort();
     worker->wait();
-  }
+  });
 }
 
 }  // namespace orvane

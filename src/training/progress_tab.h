@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "canvas/zoomable_view.h"
+#include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "training/trainer_thread.h"
 #include "ui/dialogs.h"
@@ -70,7 +71,7 @@ class ProgressTab : public QWidget {
   Dialogs& dialogs_;
   Engine& engine_;
   // Every worker started here that may still run (a new training does not end the last one).
-  std::vector<QPointer<YoloTrainerThread>> workers_;
+  WorkerThreads<YoloTrainerThread> workers_;
   QString pending_log_;
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;

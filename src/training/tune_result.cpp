@@ -7,9 +7,32 @@
 #include <QFileInfo>
 #include <stdexcept>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#else
+#include <filesystem>
+#endif
+
 namespace orvane {
 namespace {
 const QString kResultName = QStringLiteral("best_hyperparameters.yaml");
+}
+
+std::optional<FileTimes> file_times(const QString& path) {
+#ifdef Q_OS_UNIX
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+  const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+  return FileTimes{ns(st.st_mtim), ns(st.st_ctim)};
+#else
+  std::error_code error;
+  const auto time =
+      std::filesystem::last_write_time(std::filesystem::path(path.toStdU16String()), error);
+  if (error) return std::nullopt;
+  const qint64 ns =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+  return FileTimes{ns, ns};
+#endif
 }
 
 TuneFiles list_tune_results(const QString& project) {
@@ -17,25 +40,26 @@ TuneFiles list_tune_results(const QString& project) {
   QDirIterator it(project, {kResultName}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
   while (it.hasNext()) {
     const QString path = it.next();
-    if (it.fileName() == kResultName) files.insert(path, it.fileInfo().lastModified());
+    if (it.fileName() != kResultName) continue;
+    if (const std::optional<FileTimes> times = file_times(path)) files.insert(path, *times);
   }
   return files;
 }
 
 QString newest_tune_result(const QString& project, const TuneFiles& before) {
   QString best;
-  QDateTime best_time;
+  qint64 best_time = 0;
   QDirIterator it(project, {kResultName}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
   while (it.hasNext()) {
     const QString path = it.next();
-    const QFileInfo info = it.fileInfo();
     if (it.fileName() != kResultName) continue;
+    const std::optional<FileTimes> times = file_times(path);
+    if (!times) continue;
     const auto old = before.constFind(path);
-    if (old != before.constEnd() && old.value() == info.lastModified()) continue;
-    const QDateTime changed = info.metadataChangeTime();
-    if (best.isEmpty() || changed > best_time) {
+    if (old != before.constEnd() && old.value().modified == times->modified) continue;
+    if (best.isEmpty() || times->changed > best_time) {
       best = path;
-      best_time = changed;
+      best_time = times->changed;
     }
   }
   return best;

@@ -1,15 +1,29 @@
 // Finding and reading the tuner's result file, best_hyperparameters.yaml.
 #pragma once
 
-#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QVariantMap>
+#include <QtGlobal>
+#include <optional>
 
 namespace orvane {
 
-// Every result file below `project` (any depth) with its modification time.
-using TuneFiles = QHash<QString, QDateTime>;
+// A file's modification and metadata-change times, in nanoseconds since the
+// epoch. Read without QFileInfo: its times go through the local time zone,
+// whose set-up is not safe on two threads at once, and the tuner's thread
+// reads these.
+struct FileTimes {
+  qint64 modified = 0;
+  qint64 changed = 0;
+  bool operator==(const FileTimes&) const = default;
+};
+
+// Any thread. Nothing when the file cannot be looked at.
+std::optional<FileTimes> file_times(const QString& path);
+
+// Every result file below `project` (any depth) with its times.
+using TuneFiles = QHash<QString, FileTimes>;
 TuneFiles list_tune_results(const QString& project);
 
 // The result of this search: among the files below `project` that are new or changed since

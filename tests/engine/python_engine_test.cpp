@@ -1,12 +1,18 @@
 // The engine face through the real bridge process and the stand-in engine.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <atomic>
+#include <future>
 #include <thread>
 
+#include "engine/bridge_process.h"
 #include "engine/standin.h"
 
 using namespace orvane;
@@ -43,6 +49,56 @@ TEST(EngineProbe, FindsTheEngineOnlyWhenPythonCanImportIt) {
   EXPECT_FALSE(PythonEngine(without_engine).has_yolo());
   EXPECT_FALSE(PythonEngine(without_python).has_yolo());
   EXPECT_FALSE(PythonEngine(without_python).cuda_available());
+}
+
+// Closing right after start-up does not wait for the probe's interpreter, even
+// one that never answers: whether the probe had started its process or not.
+TEST(EngineProbe, ClosingAtOnceDoesNotWaitForTheProbe) {
+  QTemporaryDir dir;
+  const QString silent = dir.filePath("python3");
+  write_file(silent, "#!/bin/sh\nexec sleep 600\n");
+  QFile::setPermissions(silent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  PythonEngineOptions options = standin_options();
+  options.python = silent;
+  auto closed = std::make_shared<std::promise<void>>();
+  std::thread([options, closed] {
+    for (int i = 0; i < 20; ++i) PythonEngine engine(options);
+    closed->set_value();
+  }).detach();
+  EXPECT_EQ(closed->get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+}
+
+// Descriptors open in this process.
+int open_descriptors() {
+  return static_cast<int>(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+}
+
+// The bridge needs three pipes. When the system runs out of descriptors at
+// the first, second or third, the ones already made are closed again.
+TEST(BridgeStart, AFailedPipeLeaksNoDescriptor) {
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  for (int pipes_that_fit : {0, 1, 2}) {
+    // The lowest free numbers, which the pipes take in turn.
+    std::vector<int> free_numbers;
+    for (int fd = 0; free_numbers.size() < 6; ++fd) {
+      if (fcntl(fd, F_GETFD) == -1) free_numbers.push_back(fd);
+    }
+    const int before = open_descriptors();
+    struct rlimit limited = saved;
+    limited.rlim_cur =
+        static_cast<rlim_t>(free_numbers[static_cast<size_t>(2 * pipes_that_fit) + 1]);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limited), 0);
+    bool refused = false;
+    try {
+      BridgeProcess process("/bin/true", {}, {});
+    } catch (const EngineError&) {
+      refused = true;
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_TRUE(refused) << pipes_that_fit;
+    EXPECT_EQ(open_descriptors(), before) << pipes_that_fit;
+  }
 }
 
 TEST_F(EngineBridge, LoadsNamesAndPredictsBoxesMasksAndTheDrawnImage) {

@@ -326,6 +326,34 @@ TEST_F(TrainingTabs, ASecondJobDoesNotDisturbTheFirst) {
   EXPECT_TRUE(errors("Training Error").isEmpty());
 }
 
+// A worker that ended before the next job replaced it is deleted then, not
+// kept until the tab closes.
+TEST_F(TrainingTabs, WorkersThatEndedAreDeletedWhenReplaced) {
+  use_model();
+  config.epochs_input->setValue(1);
+  const auto start_and_finish = [&](auto start, auto current) {
+    start();
+    QPointer<QThread> worker = current();
+    EXPECT_TRUE(wait_done(worker));
+    return worker;
+  };
+  const auto trainer = [&] { return progress.trainer_thread; };
+  const auto tuner = [&] { return config.tuner_thread; };
+  const QPointer<QThread> first_training =
+      start_and_finish([&] { config.start_training(); }, trainer);
+  const QPointer<QThread> first_search =
+      start_and_finish([&] { config.start_automl_tuning(); }, tuner);
+  const QPointer<QThread> second_training =
+      start_and_finish([&] { config.start_training(); }, trainer);
+  const QPointer<QThread> second_search =
+      start_and_finish([&] { config.start_automl_tuning(); }, tuner);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(first_training.isNull());
+  EXPECT_TRUE(first_search.isNull());
+  EXPECT_FALSE(second_training.isNull());  // the newest stays readable
+  EXPECT_FALSE(second_search.isNull());
+}
+
 TEST_F(TrainingTabs, StoppingTheWorkersEndsARunningJobQuietly) {
   use_model({{"batch_delay", 0.05}});
   config.epochs_input->setValue(500);
