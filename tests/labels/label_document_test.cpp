@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <optional>
 
 #include "support/test_files.h"
@@ -14,221 +15,190 @@ using namespace orvane;
 namespace {
 
 using Bytes = std::optional<QByteArray>;  // nullopt: no file
+const QByteArray kFolder = "<dir>";       // a folder in the file's place
 
-Bytes file_bytes(const QString& path) {
-  if (!QFileInfo::exists(path)) return std::nullopt;
-  return read_file(path);
+void place(const QString& path, const Bytes& bytes) {
+  QDir(path).removeRecursively();
+  QFile::remove(path);
+  if (bytes == kFolder) {
+    ASSERT_TRUE(QDir().mkpath(path));
+  } else if (bytes) {
+    write_file(path, *bytes);
+  }
 }
 
-// In pixels: on a 100 x 100 image "0.1 0.1 0.6 0.1 0.6 0.6".
-QPolygonF triangle() { return QPolygonF({QPointF(10, 10), QPointF(60, 10), QPointF(60, 60)}); }
+Bytes file_bytes(const QString& path) {
+  return QFileInfo::exists(path) ? Bytes(read_file(path)) : std::nullopt;
+}
 
-// Each load forgets what the previous one read (one document for every case,
-// as one editor shows image after image): shapes, kept lines, errors, bytes.
+// On a 100 x 100 image "0.1 0.1 0.6 0.1 0.6 0.6"; on 200 x 100 "0.05 0.1 0.3 0.1 0.3 0.6".
+const LabelShape kTriangle{1, QPolygonF({QPointF(10, 10), QPointF(60, 10), QPointF(60, 60)}),
+                           "Polygon"};
+
+// One document for every case, as one editor shows image after image: each
+// load forgets what the previous one read.
 TEST(LabelDocument, LoadReadsShapesKeptLinesAndErrors) {
   QTemporaryDir dir;
   const QString image = dir.filePath("a b.png"), label = dir.filePath("a b.txt");
   const struct {
-    const char* name;
-    Bytes bytes;  // nullopt: missing; "<dir>": a folder in its place
+    Bytes bytes;
     int width;
     size_t shapes;
     QByteArrayList kept;
     bool error;
     QString read_error;
   } cases[] = {
-      {"shapes and unknown ids",
-       "0 0.1 0.1 0.6 0.1 0.6 0.6\n\n7 0.1 0.1 0.2 0.2 0.3 0.3\n0 0.5 0.5 0.2 0.2\n",
+      {"0 0.1 0.1 0.6 0.1 0.6 0.6\n\n7 0.1 0.1 0.2 0.2 0.3 0.3\n0 0.5 0.5 0.2 0.2\n",
        100,
        2,
        {"7 0.1 0.1 0.2 0.2 0.3 0.3"},
        false,
        ""},
-      {"missing", std::nullopt, 100, 0, {}, false, ""},
-      {"bad line",
-       "0 0.1 0.1 0.6 0.1 0.6 0.6\r\ncat 1 2 3 4 5 6\r\n0 0.5 0.5 0.2 0.2\r\n",
+      {std::nullopt, 100, 0, {}, false, ""},
+      {"0 0.1 0.1 0.6 0.1 0.6 0.6\r\ncat 1 2 3 4 5 6\r\n0 0.5 0.5 0.2 0.2\r\n",
        100,
        1,
        {"cat 1 2 3 4 5 6", "0 0.5 0.5 0.2 0.2"},
        true,
        ""},
-      {"unreadable", "<dir>", 100, 0, {}, true, "Cannot read a b.txt: Is a directory"},
-      {"no image", "0 0.1 0.1 0.6 0.1 0.6 0.6\n7 1 1\n", 0, 0, {}, false, ""},
+      {kFolder, 100, 0, {}, true, "Cannot read a b.txt: Is a directory"},
+      {"0 0.1 0.1 0.6 0.1 0.6 0.6\n7 1 1\n", 0, 0, {}, false, ""},  // no image: nothing read
   };
   LabelDocument document;
   for (const auto& c : cases) {
-    QDir(label).removeRecursively();
-    QFile::remove(label);
-    if (c.bytes == "<dir>") {
-      ASSERT_TRUE(QDir().mkpath(label));
-    } else if (c.bytes) {
-      write_file(label, *c.bytes);
-    }
+    const std::string name = c.bytes.value_or("missing").toStdString();
+    place(label, c.bytes);
     document.show(image);
     const LabelLoad loaded = document.load(image, c.width, 100, 1);
-    EXPECT_EQ(loaded.shapes.size(), c.shapes) << c.name;
-    EXPECT_EQ(document.kept_lines(), c.kept) << c.name;
-    EXPECT_EQ(!loaded.error.isEmpty(), c.error) << c.name;
-    EXPECT_EQ(document.label_read_error(), c.read_error) << c.name;
-    EXPECT_EQ(document.read_only_reason(), c.read_error) << c.name;
-    const bool read = c.bytes && c.bytes != "<dir>" && c.width > 0;
-    EXPECT_EQ(document.bytes_on_disk(), read ? c.bytes : std::nullopt) << c.name;
+    EXPECT_EQ(loaded.shapes.size(), c.shapes) << name;
+    EXPECT_EQ(document.kept_lines(), c.kept) << name;
+    EXPECT_EQ(!loaded.error.isEmpty(), c.error) << name;
+    EXPECT_EQ(document.label_read_error(), c.read_error) << name;
+    const bool read = c.bytes != kFolder && c.width > 0;
+    EXPECT_EQ(document.bytes_on_disk(), read ? c.bytes : std::nullopt) << name;
   }
 }
 
-// Saving as the editor does: what the label file holds afterwards. Another
-// program's bytes put in the file after the load show whether it was touched.
-TEST(LabelDocument, WritesShapeLinesThenKeptLinesOnlyWhenTheyChangeTheFile) {
+// Saving as the editor does. Another program's bytes put in the file after
+// the load show whether the file was touched.
+TEST(LabelDocument, WritesShapeLinesThenKeptLinesOnlyWhenTheFileChanges) {
   QTemporaryDir dir;
   const QString image = dir.filePath("a.png"), label = dir.filePath("a.txt");
   const QByteArray kOther = "1 0.9 0.9 0.8 0.8 0.7 0.7\n";
   const QByteArray kExact = "0 0.100000 0.200000 0.300000 0.400000 0.500000 0.600000\n";
-  enum class Edit { kNone, kMoved, kMarked, kAddTriangle, kRemoveAll };
+  enum class Edit { kNone, kMoved, kMarked, kAdded, kAllRemoved };
+  using enum LabelWrite::Status;
   const struct {
-    const char* name;
     Bytes before;
     Edit edit;
     std::optional<LabelWrite::Status> status;  // nullopt: nothing to write
     Bytes after;
   } cases[] = {
-      {"untouched", "1 0.5 0.5 0.2 0.2\n", Edit::kNone, std::nullopt, kOther},
-      {"moved: the box line becomes corners, the unknown id stays last",
-       "7 0.1 0.1 0.2 0.2 0.3 0.3\n1 0.5 0.5 0.2 0.2\n", Edit::kMoved, LabelWrite::Status::kWritten,
+      {"1 0.5 0.5 0.2 0.2\n", Edit::kNone, std::nullopt, kOther},
+      // The box line becomes its corners; the unknown id goes last.
+      {"7 0.1 0.1 0.2 0.2 0.3 0.3\n1 0.5 0.5 0.2 0.2\n", Edit::kMoved, kWritten,
        "1 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n"
        "7 0.1 0.1 0.2 0.2 0.3 0.3\n"},
-      {"byte for byte the same", kExact, Edit::kMarked, LabelWrite::Status::kUnchanged, kOther},
-      {"line ends", "0 0.100000 0.200000 0.300000 0.400000 0.500000 0.600000\r\n", Edit::kMarked,
-       LabelWrite::Status::kWritten, kExact},
-      {"added to a new file", std::nullopt, Edit::kAddTriangle, LabelWrite::Status::kWritten,
+      {kExact, Edit::kMarked, kUnchanged, kOther},
+      {"0 0.100000 0.200000 0.300000 0.400000 0.500000 0.600000\r\n", Edit::kMarked, kWritten,
+       kExact},
+      {std::nullopt, Edit::kAdded, kWritten,
        "1 0.050000 0.100000 0.300000 0.100000 0.300000 0.600000\n"},
-      {"all removed", kExact, Edit::kRemoveAll, LabelWrite::Status::kWritten, std::nullopt},
-      {"removed, unknown id kept", "7 1 1\n" + kExact, Edit::kRemoveAll,
-       LabelWrite::Status::kWritten, "7 1 1\n"},
-      {"nothing to no file", std::nullopt, Edit::kRemoveAll, LabelWrite::Status::kUnchanged,
-       kOther},
+      {kExact, Edit::kAllRemoved, kWritten, std::nullopt},
+      {"7 1 1\n" + kExact, Edit::kAllRemoved, kWritten, "7 1 1\n"},
+      {std::nullopt, Edit::kAllRemoved, kUnchanged, kOther},
   };
   for (const auto& c : cases) {
-    QFile::remove(label);
-    if (c.before) write_file(label, *c.before);
+    const std::string name = c.before.value_or("missing").toStdString();
+    place(label, c.before);
     LabelDocument document;
     document.show(image);
     std::vector<LabelShape> shapes = document.load(image, 200, 100, 2).shapes;
     write_file(label, kOther);
-    if (c.edit == Edit::kAddTriangle) shapes.push_back({1, triangle(), "Polygon"});
-    if (c.edit == Edit::kRemoveAll) shapes.clear();
+    if (c.edit == Edit::kAdded) shapes.push_back(kTriangle);
+    if (c.edit == Edit::kAllRemoved) shapes.clear();
     if (c.edit != Edit::kNone && c.edit != Edit::kMoved) document.mark_changed();
 
-    const bool moved = c.edit == Edit::kMoved;
-    ASSERT_EQ(document.needs_write(moved), c.status.has_value()) << c.name;
+    ASSERT_EQ(document.needs_write(c.edit == Edit::kMoved), c.status.has_value()) << name;
     if (c.status) {
       const LabelWrite written = document.write(shapes);
-      EXPECT_EQ(written.status, *c.status) << c.name;
-      EXPECT_EQ(written.error, QString()) << c.name;
-      EXPECT_FALSE(document.changed()) << c.name;
-      EXPECT_FALSE(document.needs_write(false)) << c.name;
-      if (written.status == LabelWrite::Status::kWritten) {
-        EXPECT_EQ(document.bytes_on_disk(), c.after) << c.name;
+      EXPECT_EQ(written.status, *c.status) << name;
+      EXPECT_FALSE(document.needs_write(false)) << name;
+      if (*c.status == kWritten) {
+        EXPECT_EQ(document.bytes_on_disk(), c.after) << name;
       }
     }
-    EXPECT_EQ(file_bytes(label), c.after) << c.name;
+    EXPECT_EQ(file_bytes(label), c.after) << name;
   }
 }
 
-// What stops every write of the label file, and of the class list.
-TEST(LabelDocument, RefusesToWriteWithoutAnImageOrWhatItDependsOnUnreadable) {
+// What stops every write of the label file; the class list is written unless
+// it is the file that could not be read.
+TEST(LabelDocument, RefusesWritesWithoutAnImageOrWithAnUnreadableFile) {
   QTemporaryDir dir;
   const QString image = dir.filePath("a.png"), label = dir.filePath("a.txt");
   const QString classes = LabelDocument::classes_path(dir.path());
-  enum class Setup {
-    kNeverShown,
-    kClosed,
-    kNotLoaded,
-    kEmptyImage,
-    kLabelUnreadable,
-    kClassesUnreadable
+  const auto shown = [&](int width) {
+    return [&, width](LabelDocument& d) {
+      d.show(image);
+      d.load(image, width, 100, 1);
+    };
   };
   const struct {
-    Setup setup;
     const char* name;
-    QString reason;  // why the shapes are read-only
+    Bytes label_bytes, class_bytes;
+    std::function<void(LabelDocument&)> steps;
+    bool shown;      // an image is shown
+    QString reason;  // why its shapes are read-only
   } cases[] = {
-      {Setup::kNeverShown, "never shown", ""},
-      {Setup::kClosed, "closed", ""},
-      {Setup::kNotLoaded, "shown, not loaded", ""},
-      {Setup::kEmptyImage, "empty image", ""},
-      {Setup::kLabelUnreadable, "label file", "Cannot read a.txt: Is a directory"},
-      {Setup::kClassesUnreadable, "classes.txt", "Cannot read classes.txt: Is a directory"},
+      {"never shown", std::nullopt, "cat\n", [](LabelDocument&) {}, false, ""},
+      {"closed", std::nullopt, "cat\n",
+       [&](LabelDocument& d) {
+         shown(100)(d);
+         d.close();
+       },
+       false, ""},
+      {"empty image", std::nullopt, "cat\n", shown(0), true, ""},
+      {"label file", kFolder, "cat\n", shown(100), true, "Cannot read a.txt: Is a directory"},
+      {"classes.txt", std::nullopt, kFolder, shown(100), true,
+       "Cannot read classes.txt: Is a directory"},
   };
-  for (const auto& [setup, name, reason] : cases) {
-    QDir(label).removeRecursively();
-    QDir(classes).removeRecursively();
-    write_file(classes, "cat\n");
-    if (setup == Setup::kLabelUnreadable) {
-      ASSERT_TRUE(QDir().mkpath(label));
-    }
-    if (setup == Setup::kClassesUnreadable) {
-      QFile::remove(classes);
-      ASSERT_TRUE(QDir().mkpath(classes));
-    }
+  for (const auto& c : cases) {
+    place(label, c.label_bytes);
+    place(classes, c.class_bytes);
     LabelDocument document;
-    const ClassListFile class_file = document.read_classes(dir.path());
-    EXPECT_EQ(class_file.names,
-              setup == Setup::kClassesUnreadable ? QStringList() : QStringList{"cat"});
-    if (setup != Setup::kNeverShown) document.show(image);
-    if (setup != Setup::kNeverShown && setup != Setup::kNotLoaded) {
-      document.load(image, setup == Setup::kEmptyImage ? 0 : 100, 100, 1);
-    }
-    if (setup == Setup::kClosed) document.close();
+    document.read_classes(dir.path());
+    c.steps(document);
     document.mark_changed();
-    EXPECT_EQ(document.read_only_reason(), reason) << name;
-    EXPECT_FALSE(document.needs_write(true)) << name;
-    const LabelWrite written = document.write({{0, triangle(), "Polygon"}});
-    EXPECT_EQ(written.status, LabelWrite::Status::kRefused) << name;
-    EXPECT_FALSE(written.error.isEmpty()) << name;
-    if (!reason.isEmpty()) {
-      EXPECT_EQ(written.error, reason) << name;
-    }
-    EXPECT_EQ(QFileInfo(label).isDir(), setup == Setup::kLabelUnreadable) << name;
-    EXPECT_FALSE(QFileInfo(label).isFile()) << name;
-    // The class list is written unless it could not be read.
-    EXPECT_EQ(document.write_classes(dir.path(), {"dog"}), document.classes_read_error()) << name;
-    if (setup != Setup::kClassesUnreadable) {
-      EXPECT_EQ(read_file(classes), "dog\n") << name;
-    }
+    EXPECT_EQ(document.label_path(), c.shown ? label : QString()) << c.name;
+    EXPECT_EQ(document.read_only_reason(), c.reason) << c.name;
+    EXPECT_FALSE(document.needs_write(true)) << c.name;
+    const LabelWrite written = document.write({kTriangle});
+    EXPECT_EQ(written.status, LabelWrite::Status::kRefused) << c.name;
+    EXPECT_FALSE(written.error.isEmpty()) << c.name;
+    EXPECT_EQ(file_bytes(label), c.label_bytes == kFolder ? Bytes("") : std::nullopt) << c.name;
+    EXPECT_EQ(document.write_classes(dir.path(), {"dog"}), document.classes_read_error()) << c.name;
+    EXPECT_EQ(file_bytes(classes), c.class_bytes == kFolder ? Bytes("") : Bytes("dog\n")) << c.name;
   }
-  EXPECT_TRUE(QFileInfo(classes).isDir());
 }
 
-// A failed write is no save: the change is still there to be written, and the
-// bytes on disk are still those read. Reading a class list again lifts a stop.
-TEST(LabelDocument, FailedWriteStaysChangedAndReadableClassListLiftsTheStop) {
+// A failed write is no save: the change is still there to be written.
+TEST(LabelDocument, FailedWriteStaysChanged) {
   QTemporaryDir dir;
   const QString image = dir.filePath("a.png"), label = dir.filePath("a.txt");
-  const QString classes = LabelDocument::classes_path(dir.path());
-  ASSERT_TRUE(QDir().mkpath(classes));
   LabelDocument document;
-  EXPECT_FALSE(document.read_classes(dir.path()).error.isEmpty());
   document.show(image);
-  document.load(image, 100, 100, 1);
-  ASSERT_TRUE(QDir().rmdir(classes));
-  document.read_classes(dir.path());
-  EXPECT_EQ(document.write_classes("", {"cat"}), QString());  // no folder: nothing to do
-  EXPECT_EQ(document.write_classes(dir.path(), {"cat"}), QString());
-  EXPECT_EQ(read_file(classes), "cat\n");
-
-  ASSERT_TRUE(QDir().mkpath(label));  // squats on the name after the load
+  document.load(image, 100, 100, 2);
+  place(label, kFolder);  // squats on the name after the load
   document.mark_changed();
-  ASSERT_TRUE(document.needs_write(false));
-  const std::vector<LabelShape> shapes = {{0, triangle(), "Polygon"}};
-  const LabelWrite failed = document.write(shapes);
+  const LabelWrite failed = document.write({kTriangle});
   EXPECT_EQ(failed.status, LabelWrite::Status::kFailed);
   EXPECT_FALSE(failed.error.isEmpty());
   EXPECT_TRUE(document.needs_write(false));
   EXPECT_EQ(document.bytes_on_disk(), std::nullopt);
   ASSERT_TRUE(QDir().rmdir(label));
-  EXPECT_EQ(document.write(shapes).status, LabelWrite::Status::kWritten);
-  EXPECT_EQ(read_file(label), "0 0.100000 0.100000 0.600000 0.100000 0.600000 0.600000\n");
-  EXPECT_EQ(document.label_path(), label);
+  EXPECT_EQ(document.write({kTriangle}).status, LabelWrite::Status::kWritten);
+  EXPECT_EQ(read_file(label), "1 0.100000 0.100000 0.600000 0.100000 0.600000 0.600000\n");
 }
 
 }  // namespace
