@@ -8,6 +8,7 @@
 #include "annotator/ai_labels.h"
 #include "annotator/annotator_tab.h"
 #include "engine/engine.h"
+#include "labels/label_document.h"
 #include "ui/dialogs.h"
 #include "ui/wait_cursor.h"
 
@@ -42,12 +43,13 @@ void AnnotatorTab::load_ai_model() {
 void AnnotatorTab::run_ai_autolabel() {
   if (!ai_model || image_paths.isEmpty()) return;
   // The shapes belong to the image on the canvas and its label file.
-  if (display_cv_img.empty() || shown_image_path_.isEmpty()) return;
+  if (display_cv_img.empty() || !label_document_.has_image()) return;
   if (!read_only_reason(true).isEmpty()) return;
   WaitCursor wait;
   AiLabels found;
   try {
-    const Prediction prediction = ai_model->predict(shown_image_path_, spin_ai_conf->value());
+    const Prediction prediction =
+        ai_model->predict(label_document_.image_path(), spin_ai_conf->value());
     if (prediction.boxes.empty()) {
       wait.restore();
       dialogs_.information(this, QStringLiteral("AI Assist"),
@@ -65,19 +67,19 @@ void AnnotatorTab::run_ai_autolabel() {
     classes += found.new_classes;
     // A shape whose class classes.txt does not hold would change class when
     // its label file is next read: no shape without its class on disk.
-    const QString error = write_classes();
+    const QString error = label_document_.write_classes(image_folder, classes);
     if (!error.isEmpty()) {
       classes.resize(classes.size() - found.new_classes.size());
       wait.restore();
       dialogs_.critical(
           this, QStringLiteral("AI Error"),
           QStringLiteral("An error occurred during auto-labeling:\nCould not save %1: %2")
-              .arg(QDir(image_folder).filePath(QStringLiteral("classes.txt")), error));
+              .arg(LabelDocument::classes_path(image_folder), error));
       return;
     }
   }
   for (const AiShape& shape : found.shapes) annotations.add(shape.points, shape.label, shape.type);
-  if (!found.shapes.empty()) shapes_changed_ = true;
+  if (!found.shapes.empty()) label_document_.mark_changed();
   update_annotation_colors();
   save_current_annotations();
   wait.restore();

@@ -33,7 +33,7 @@ void AnnotatorTab::show_history_step(const ShapeSnapshot& shapes) {
     table_objects->clearSelection();
     table_objects->selectionModel()->clearCurrentIndex();
   }
-  shapes_changed_ = true;
+  label_document_.mark_changed();
   update_annotation_colors();
   save_current_annotations();
 }

@@ -2,7 +2,6 @@
 // table kept in step with the canvas selection, deleting, and copying the
 // previous image's shapes.
 #include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QGraphicsPolygonItem>
 #include <QHash>
@@ -17,7 +16,7 @@
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 #include "labels/class_colors.h"
-#include "labels/class_list.h"
+#include "labels/label_document.h"
 #include "labels/label_file.h"
 #include "labels/label_paths.h"
 #include "ui/dialogs.h"
@@ -43,7 +42,7 @@ void AnnotatorTab::handle_canvas_point(const QPointF&) {}
 
 void AnnotatorTab::handle_new_poly(const QPolygonF& poly) {
   // Without an image there is no label file to keep the shape in.
-  if (display_cv_img.empty() || shown_image_path_.isEmpty()) return;
+  if (display_cv_img.empty() || !label_document_.has_image()) return;
   if (!read_only_reason(true).isEmpty()) return;
   LabelDialog dialog(classes, last_label, this);
   if (dialogs_.exec(dialog) != QDialog::Accepted) return;
@@ -54,19 +53,18 @@ void AnnotatorTab::handle_new_poly(const QPolygonF& poly) {
     classes.push_back(label);
     // A shape whose class id classes.txt does not hold would change class
     // when the file is next read.
-    const QString error = write_classes();
+    const QString error = label_document_.write_classes(image_folder, classes);
     if (!error.isEmpty()) {
       classes.pop_back();
-      dialogs_.critical(
-          this, QStringLiteral("Error"),
-          QStringLiteral("Could not save %1:\n%2\n\nThe shape was not created.")
-              .arg(QDir(image_folder).filePath(QStringLiteral("classes.txt")), error));
+      dialogs_.critical(this, QStringLiteral("Error"),
+                        QStringLiteral("Could not save %1:\n%2\n\nThe shape was not created.")
+                            .arg(LabelDocument::classes_path(image_folder), error));
       return;
     }
   }
 
   annotations.add(poly, label, combo_mode->currentText());
-  shapes_changed_ = true;
+  label_document_.mark_changed();
   update_annotation_colors();
   save_current_annotations();
 }
@@ -102,7 +100,7 @@ void AnnotatorTab::ann_delete_selected() {
   if (row < 0 || static_cast<std::size_t>(row) >= annotations.size()) return;
   if (!read_only_reason(true).isEmpty()) return;
   annotations.remove(row);
-  shapes_changed_ = true;
+  label_document_.mark_changed();
   {
     const QSignalBlocker scene_blocker(canvas);
     const QSignalBlocker table_blocker(table_objects);
@@ -115,7 +113,7 @@ void AnnotatorTab::ann_delete_selected() {
 
 void AnnotatorTab::copy_previous_frame_shapes() {
   if (current_idx <= 0 || image_paths.isEmpty() || current_idx >= image_paths.size() ||
-      shown_image_path_.isEmpty()) {
+      !label_document_.has_image()) {
     dialogs_.warning(this, QStringLiteral("Unavailable"),
                      QStringLiteral("No previous image available to copy annotations from."));
     return;
@@ -137,7 +135,7 @@ void AnnotatorTab::copy_previous_frame_shapes() {
   // copied.
   annotations.clear();
   annotations.add_label_shapes(previous.shapes, classes);
-  shapes_changed_ = true;
+  label_document_.mark_changed();
   update_annotation_colors();
   save_current_annotations();
 }

@@ -4,7 +4,6 @@
 // dataset tools' three buttons.
 #pragma once
 
-#include <QByteArrayList>
 #include <QPointF>
 #include <QPolygonF>
 #include <QString>
@@ -18,6 +17,7 @@
 #include "annotator/image_read_ahead.h"
 #include "annotator/shape_history.h"
 #include "dataset_tools/dataset_actions.h"
+#include "labels/label_document.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -141,8 +141,6 @@ class AnnotatorTab : public QWidget {
   void show_label_status();
   // No image to show: an empty canvas, and the status line tells why.
   void clear_shown_image(const QString& status);
-  // Writes classes.txt; returns the reason of a failure, or an empty text.
-  QString write_classes();
   // Why the shapes of the shown image may not change (its label file or the
   // folder's classes.txt could not be read), or an empty text. Shows it as a
   // warning when `tell` is set.
@@ -154,27 +152,13 @@ class AnnotatorTab : public QWidget {
 
   Dialogs& dialogs_;
   Engine& engine_;
-  // Label lines of the current image that were not turned into shapes
-  // (unknown class ids, unreadable lines, ...). They are written back
-  // unchanged after the shapes' lines so that saving never destroys them.
-  QByteArrayList kept_label_lines_;
-  // The image on the canvas ("" for none). Saves write its label file only,
-  // so an image that failed to decode never receives another image's shapes.
-  QString shown_image_path_;
+  // The shown image's label file and the folder's class list: what was read,
+  // and whether and what to write.
+  LabelDocument label_document_;
   // Position of the image that could not be read on the last move (-1 when
   // the last move succeeded): "Next" and "Prev" step on from there, so one
   // unreadable file does not block the way.
   int failed_idx_ = -1;
-  // Why the shown image's label file or the folder's classes.txt could not be
-  // read ("" when it could): what they hold is unknown, so neither is written
-  // or deleted, and the shapes of the image stay as they are.
-  QString label_read_error_;
-  QString classes_read_error_;
-  // The shown image's label file as last read or written (nullopt: none), and
-  // whether the shapes were changed since: a file is written only when its
-  // shapes changed, and not when it would come out byte for byte the same.
-  std::optional<QByteArray> label_on_disk_;
-  bool shapes_changed_ = false;
   // Entries of the loaded folder left out for names that are not UTF-8.
   int unreadable_names_ = 0;
   // Holds the shown image and its neighbours; its worker never touches widgets.

@@ -1,6 +1,5 @@
 // The annotator's workspace: loading a folder, the image list with its marks,
 // showing one image at a time, and moving between images.
-#include <QDir>
 #include <QFileInfo>
 #include <QGraphicsPixmapItem>
 #include <QLabel>
@@ -15,7 +14,7 @@
 #include "canvas/zoomable_view.h"
 #include "fileio/folder_listing.h"
 #include "imaging/image_io.h"
-#include "labels/class_list.h"
+#include "labels/label_document.h"
 #include "labels/label_paths.h"
 #include "ui/dialogs.h"
 
@@ -38,19 +37,13 @@ void AnnotatorTab::load_directory() {
   image_paths = listing.image_paths;
   read_ahead_.reset();
   unreadable_names_ = listing.unreadable_names;
-  const QString class_path = QDir(folder).filePath(QStringLiteral("classes.txt"));
-  const ClassListFile class_file = read_class_list_file(class_path);
+  const ClassListFile class_file = label_document_.read_classes(folder);
   if (class_file.exists) classes = class_file.names;
-  classes_read_error_.clear();
   if (!class_file.error.isEmpty()) {
-    // Writing a class list now would give the ids of every label file of the
-    // folder new meanings.
-    classes_read_error_ = QStringLiteral("Cannot read %1: %2")
-                              .arg(QFileInfo(class_path).fileName(), class_file.error);
     dialogs_.critical(this, QStringLiteral("Error"),
                       QStringLiteral("Cannot read %1:\n%2\n\nNo shape, class or label file of "
                                      "this folder is saved until the folder is loaded again.")
-                          .arg(class_path, class_file.error));
+                          .arg(LabelDocument::classes_path(folder), class_file.error));
   }
   if (unreadable_names_ > 0) {
     dialogs_.warning(this, QStringLiteral("Unreadable Names"),
@@ -67,13 +60,12 @@ void AnnotatorTab::load_directory() {
   }
   current_idx = 0;
   load_current_image();
-  if (!shown_image_path_.isEmpty() && !image_paths.contains(shown_image_path_)) {
+  if (label_document_.has_image() && !image_paths.contains(label_document_.image_path())) {
     // The picture of the previous folder stays on the canvas, but its shapes
     // (saved above) go: they would otherwise be saved against this folder's
     // class list, and new shapes would have no label file of this folder.
     annotations.clear();
-    kept_label_lines_.clear();
-    shown_image_path_.clear();
+    label_document_.close();
     shape_history_->reset({});
   }
 }
@@ -122,7 +114,7 @@ void AnnotatorTab::load_current_image() {
     failed_idx_ = current_idx;
     // Stay on the image that is shown, so its shapes are never saved under
     // the name of the image that could not be read.
-    const int shown = static_cast<int>(image_paths.indexOf(shown_image_path_));
+    const int shown = static_cast<int>(image_paths.indexOf(label_document_.image_path()));
     if (shown >= 0) current_idx = shown;
     {
       const QSignalBlocker blocker(list_images);
@@ -135,17 +127,15 @@ void AnnotatorTab::load_current_image() {
   }
   failed_idx_ = -1;
   display_cv_img = std::move(decoded.image);
-  shown_image_path_ = path;
+  label_document_.show(path);
   {
     const QSignalBlocker blocker(list_images);
     list_images->setCurrentRow(current_idx);
   }
   // The mark may be stale when another program changed the folder.
   update_single_list_status();
-  label_read_error_.clear();
   show_label_status();
   annotations.clear();
-  kept_label_lines_.clear();
   render_canvas_image(true);
   load_existing_annotations(path);
 }
@@ -185,11 +175,11 @@ void AnnotatorTab::fit_canvas_to_screen() {
 }
 
 void AnnotatorTab::show_label_status() {
-  if (shown_image_path_.isEmpty()) return;
-  if (!label_read_error_.isEmpty()) {
-    lbl_img_status->setText(label_read_error_);
+  if (!label_document_.has_image()) return;
+  if (!label_document_.label_read_error().isEmpty()) {
+    lbl_img_status->setText(label_document_.label_read_error());
     lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
-  } else if (QFileInfo::exists(label_path_for_image(shown_image_path_))) {
+  } else if (QFileInfo::exists(label_document_.label_path())) {
     lbl_img_status->setText(QStringLiteral("STATUS: ANNOTATED"));
     lbl_img_status->setStyleSheet(QLatin1String(kAnnotatedStyle));
   } else {
@@ -200,12 +190,8 @@ void AnnotatorTab::show_label_status() {
 
 void AnnotatorTab::clear_shown_image(const QString& status) {
   annotations.clear();
-  kept_label_lines_.clear();
-  shown_image_path_.clear();
+  label_document_.close();
   display_cv_img.release();
-  label_read_error_.clear();
-  label_on_disk_.reset();
-  shapes_changed_ = false;
   failed_idx_ = -1;
   {
     const QSignalBlocker scene_blocker(canvas);

@@ -1,0 +1,204 @@
+#include "labels/label_document.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <functional>
+#include <optional>
+
+#include "support/test_files.h"
+
+using namespace orvane;
+
+namespace {
+
+using Bytes = std::optional<QByteArray>;  // nullopt: no file
+const QByteArray kFolder = "<dir>";       // a folder in the file's place
+
+void place(const QString& path, const Bytes& bytes) {
+  QDir(path).removeRecursively();
+  QFile::remove(path);
+  if (bytes == kFolder) {
+    ASSERT_TRUE(QDir().mkpath(path));
+  } else if (bytes) {
+    write_file(path, *bytes);
+  }
+}
+
+Bytes file_bytes(const QString& path) {
+  return QFileInfo::exists(path) ? Bytes(read_file(path)) : std::nullopt;
+}
+
+// On a 100 x 100 image "0.1 0.1 0.6 0.1 0.6 0.6"; on 200 x 100 "0.05 0.1 0.3 0.1 0.3 0.6".
+const LabelShape kTriangle{1, QPolygonF({QPointF(10, 10), QPointF(60, 10), QPointF(60, 60)}),
+                           "Polygon"};
+
+// One document for every case, as one editor shows image after image: each
+// load forgets what the previous one read.
+TEST(LabelDocument, LoadReadsShapesKeptLinesAndErrors) {
+  QTemporaryDir dir;
+  const QString image = dir.filePath("a b.png"), label = dir.filePath("a b.txt");
+  const struct {
+    Bytes bytes;
+    int width;
+    size_t shapes;
+    QByteArrayList kept;
+    bool error;
+    QString read_error;
+  } cases[] = {
+      {"0 0.1 0.1 0.6 0.1 0.6 0.6\n\n7 0.1 0.1 0.2 0.2 0.3 0.3\n0 0.5 0.5 0.2 0.2\n",
+       100,
+       2,
+       {"7 0.1 0.1 0.2 0.2 0.3 0.3"},
+       false,
+       ""},
+      {std::nullopt, 100, 0, {}, false, ""},
+      {"0 0.1 0.1 0.6 0.1 0.6 0.6\r\ncat 1 2 3 4 5 6\r\n0 0.5 0.5 0.2 0.2\r\n",
+       100,
+       1,
+       {"cat 1 2 3 4 5 6", "0 0.5 0.5 0.2 0.2"},
+       true,
+       ""},
+      {kFolder, 100, 0, {}, true, "Cannot read a b.txt: Is a directory"},
+      {"0 0.1 0.1 0.6 0.1 0.6 0.6\n7 1 1\n", 0, 0, {}, false, ""},  // no image: nothing read
+  };
+  LabelDocument document;
+  for (const auto& c : cases) {
+    const std::string name = c.bytes.value_or("missing").toStdString();
+    place(label, c.bytes);
+    document.show(image);
+    const LabelLoad loaded = document.load(image, c.width, 100, 1);
+    EXPECT_EQ(loaded.shapes.size(), c.shapes) << name;
+    EXPECT_EQ(document.kept_lines(), c.kept) << name;
+    EXPECT_EQ(!loaded.error.isEmpty(), c.error) << name;
+    EXPECT_EQ(document.label_read_error(), c.read_error) << name;
+    const bool read = c.bytes != kFolder && c.width > 0;
+    EXPECT_EQ(document.bytes_on_disk(), read ? c.bytes : std::nullopt) << name;
+  }
+}
+
+// Saving as the editor does. Another program's bytes put in the file after
+// the load show whether the file was touched.
+TEST(LabelDocument, WritesShapeLinesThenKeptLinesOnlyWhenTheFileChanges) {
+  QTemporaryDir dir;
+  const QString image = dir.filePath("a.png"), label = dir.filePath("a.txt");
+  const QByteArray kOther = "1 0.9 0.9 0.8 0.8 0.7 0.7\n";
+  const QByteArray kExact = "0 0.100000 0.200000 0.300000 0.400000 0.500000 0.600000\n";
+  enum class Edit { kNone, kMoved, kMarked, kAdded, kAllRemoved };
+  using enum LabelWrite::Status;
+  const struct {
+    Bytes before;
+    Edit edit;
+    std::optional<LabelWrite::Status> status;  // nullopt: nothing to write
+    Bytes after;
+  } cases[] = {
+      {"1 0.5 0.5 0.2 0.2\n", Edit::kNone, std::nullopt, kOther},
+      // The box line becomes its corners; the unknown id goes last.
+      {"7 0.1 0.1 0.2 0.2 0.3 0.3\n1 0.5 0.5 0.2 0.2\n", Edit::kMoved, kWritten,
+       "1 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n"
+       "7 0.1 0.1 0.2 0.2 0.3 0.3\n"},
+      {kExact, Edit::kMarked, kUnchanged, kOther},
+      {"0 0.100000 0.200000 0.300000 0.400000 0.500000 0.600000\r\n", Edit::kMarked, kWritten,
+       kExact},
+      {std::nullopt, Edit::kAdded, kWritten,
+       "1 0.050000 0.100000 0.300000 0.100000 0.300000 0.600000\n"},
+      {kExact, Edit::kAllRemoved, kWritten, std::nullopt},
+      {"7 1 1\n" + kExact, Edit::kAllRemoved, kWritten, "7 1 1\n"},
+      {std::nullopt, Edit::kAllRemoved, kUnchanged, kOther},
+  };
+  for (const auto& c : cases) {
+    const std::string name = c.before.value_or("missing").toStdString();
+    place(label, c.before);
+    LabelDocument document;
+    document.show(image);
+    std::vector<LabelShape> shapes = document.load(image, 200, 100, 2).shapes;
+    write_file(label, kOther);
+    if (c.edit == Edit::kAdded) shapes.push_back(kTriangle);
+    if (c.edit == Edit::kAllRemoved) shapes.clear();
+    if (c.edit != Edit::kNone && c.edit != Edit::kMoved) document.mark_changed();
+
+    ASSERT_EQ(document.needs_write(c.edit == Edit::kMoved), c.status.has_value()) << name;
+    if (c.status) {
+      const LabelWrite written = document.write(shapes);
+      EXPECT_EQ(written.status, *c.status) << name;
+      EXPECT_FALSE(document.needs_write(false)) << name;
+      if (*c.status == kWritten) {
+        EXPECT_EQ(document.bytes_on_disk(), c.after) << name;
+      }
+    }
+    EXPECT_EQ(file_bytes(label), c.after) << name;
+  }
+}
+
+// What stops every write of the label file; the class list is written unless
+// it is the file that could not be read.
+TEST(LabelDocument, RefusesWritesWithoutAnImageOrWithAnUnreadableFile) {
+  QTemporaryDir dir;
+  const QString image = dir.filePath("a.png"), label = dir.filePath("a.txt");
+  const QString classes = LabelDocument::classes_path(dir.path());
+  const auto shown = [&](int width) {
+    return [&, width](LabelDocument& d) {
+      d.show(image);
+      d.load(image, width, 100, 1);
+    };
+  };
+  const struct {
+    const char* name;
+    Bytes label_bytes, class_bytes;
+    std::function<void(LabelDocument&)> steps;
+    bool shown;      // an image is shown
+    QString reason;  // why its shapes are read-only
+  } cases[] = {
+      {"never shown", std::nullopt, "cat\n", [](LabelDocument&) {}, false, ""},
+      {"closed", std::nullopt, "cat\n",
+       [&](LabelDocument& d) {
+         shown(100)(d);
+         d.close();
+       },
+       false, ""},
+      {"empty image", std::nullopt, "cat\n", shown(0), true, ""},
+      {"label file", kFolder, "cat\n", shown(100), true, "Cannot read a.txt: Is a directory"},
+      {"classes.txt", std::nullopt, kFolder, shown(100), true,
+       "Cannot read classes.txt: Is a directory"},
+  };
+  for (const auto& c : cases) {
+    place(label, c.label_bytes);
+    place(classes, c.class_bytes);
+    LabelDocument document;
+    document.read_classes(dir.path());
+    c.steps(document);
+    document.mark_changed();
+    EXPECT_EQ(document.label_path(), c.shown ? label : QString()) << c.name;
+    EXPECT_EQ(document.read_only_reason(), c.reason) << c.name;
+    EXPECT_FALSE(document.needs_write(true)) << c.name;
+    const LabelWrite written = document.write({kTriangle});
+    EXPECT_EQ(written.status, LabelWrite::Status::kRefused) << c.name;
+    EXPECT_FALSE(written.error.isEmpty()) << c.name;
+    EXPECT_EQ(file_bytes(label), c.label_bytes == kFolder ? Bytes("") : std::nullopt) << c.name;
+    EXPECT_EQ(document.write_classes(dir.path(), {"dog"}), document.classes_read_error()) << c.name;
+    EXPECT_EQ(file_bytes(classes), c.class_bytes == kFolder ? Bytes("") : Bytes("dog\n")) << c.name;
+  }
+}
+
+// A failed write is no save: the change is still there to be written.
+TEST(LabelDocument, FailedWriteStaysChanged) {
+  QTemporaryDir dir;
+  const QString image = dir.filePath("a.png"), label = dir.filePath("a.txt");
+  LabelDocument document;
+  document.show(image);
+  document.load(image, 100, 100, 2);
+  place(label, kFolder);  // squats on the name after the load
+  document.mark_changed();
+  const LabelWrite failed = document.write({kTriangle});
+  EXPECT_EQ(failed.status, LabelWrite::Status::kFailed);
+  EXPECT_FALSE(failed.error.isEmpty());
+  EXPECT_TRUE(document.needs_write(false));
+  EXPECT_EQ(document.bytes_on_disk(), std::nullopt);
+  ASSERT_TRUE(QDir().rmdir(label));
+  EXPECT_EQ(document.write({kTriangle}).status, LabelWrite::Status::kWritten);
+  EXPECT_EQ(read_file(label), "1 0.100000 0.100000 0.600000 0.100000 0.600000 0.600000\n");
+}
+
+}  // namespace
