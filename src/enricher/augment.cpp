@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "common/ordered_parallel.h"
-#include "fileio/atomic_write.h"
+#include "common/job_runner.h"
+#include "fileio/batch_output.h"
 #include "imaging/image_encode.h"
 
 namespace orvane {
@@ -109,10 +109,15 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
 
   EnrichOutcome outcome;
   const QDir out(out_dir);
+  BatchOutput output(out_dir);
+  const auto failed = [&](int k, const QString& reason) {
+    outcome.failures.append(QDir::toNativeSeparators(out.filePath(variant_file_name(ts, k + 1))) +
+                            QStringLiteral(": ") + reason);
+  };
   // One set of working images per renderer at work, handed from variant to variant.
   std::mutex scratch_mutex;
   std::vector<std::unique_ptr<AugScratch>> idle_scratch;
-  ordered_parallel(
+  run_job(
       n,
       [&](int k) {  // worker thread
         std::unique_ptr<AugScratch> scratch;
@@ -125,6 +130,7 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
             idle_scratch.pop_back();
           }
         }
+        // A scratch whose render threw is dropped with it.
         EncodedImage encoded = encode_with_default_settings(
             render_augmentation(base, draws[static_cast<size_t>(k)], *scratch), ImageFormat::Jpeg);
         const std::lock_guard lock(scratch_mutex);
@@ -132,19 +138,14 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
         return encoded;
       },
       [&](int k, EncodedImage encoded) {
-        const QString path = out.filePath(variant_file_name(ts, k + 1));
         QString error = encoded.error;
-        // Atomic, so a stopped run leaves no half-written variant; not flushed
-        // to the disk one by one, which would cost more than the rest.
-        if (error.isEmpty()) {
-          error = write_file_atomically(path, encoded.bytes, ExistingFile::kReplace, Sync::kLater);
-        }
-        if (error.isEmpty()) {
-          ++outcome.saved;
-        } else {
-          outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
-        }
-      });
+        if (error.isEmpty())
+          error = output.write(out.filePath(variant_file_name(ts, k + 1)), encoded.bytes);
+        if (!error.isEmpty()) return failed(k, error);
+        ++outcome.saved;
+      },
+      failed);
+  outcome.flush_error = output.finish();
   return outcome;
 }
 
