@@ -174,23 +174,5 @@ TEST(JobRunner, StopsBetweenItems) {
   }
 }
 
-TEST(JobRunner, FailureListingNamesTheFirstAndCountsTheRest) {
-  const struct {
-    int failures, listed;
-    QString text;
-  } cases[] = {
-      {0, 5, ""},
-      {2, 5, "\nf1\nf2"},
-      {5, 5, "\nf1\nf2\nf3\nf4\nf5"},
-      {7, 5, "\nf1\nf2\nf3\nf4\nf5\n... and 2 more."},
-      {12, 10, "\nf1\nf2\nf3\nf4\nf5\nf6\nf7\nf8\nf9\nf10\n... and 2 more."},
-  };
-  for (const auto& c : cases) {
-    QStringList failures;
-    for (int i = 1; i <= c.failures; ++i) failures.append(QStringLiteral("f%1").arg(i));
-    EXPECT_EQ(failure_listing(failures, c.listed), c.text) << c.failures;
-  }
-}
-
 }  // namespace
 }  // namespace orvane
