@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -37,8 +38,9 @@ struct JobOptions {
   // Cancel: once set (from any thread), no item starts and no result is
   // delivered any more; items already started are finished and dropped.
   const std::atomic<bool>* stop = nullptr;
-  // Called on the calling thread after each delivered item, with the number
-  // delivered so far.
+  // Called on the calling thread after each item is handed over (delivered
+  // or failed), with the number handed over so far: a job run on a worker
+  // thread can pass it on as a queued signal.
   std::function<void(int done, int total)> progress;
 };
 
@@ -183,6 +185,29 @@ JobEnd run_job(int count, Work&& work, Deliver&& deliver, Fail&& fail,
   }
   return end;
 }
+
+// Working buffers handed from item to item, so each worker reuses one set
+// rather than allocating (and faulting in) large images for every item. A
+// set whose item threw is simply not given back. Any thread.
+template <class Scratch>
+class ScratchPool {
+ public:
+  std::unique_ptr<Scratch> take() {
+    const std::lock_guard lock(mutex_);
+    if (idle_.empty()) return std::make_unique<Scratch>();
+    std::unique_ptr<Scratch> scratch = std::move(idle_.back());
+    idle_.pop_back();
+    return scratch;
+  }
+  void give_back(std::unique_ptr<Scratch> scratch) {
+    const std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(scratch));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Scratch>> idle_;
+};
 
 // The listing of a job's failures for its closing message: the first
 // `listed` lines, each on a line of its own, then "... and N more." for the

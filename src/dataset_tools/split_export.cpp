@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
-#include <mutex>
 #include <random>
 #include <system_error>
 

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <cmath>
 #include <memory>
-#include <mutex>
 #include <opencv2/imgproc.hpp>
 #include <random>
 #include <vector>
@@ -114,27 +113,14 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
     outcome.failures.append(QDir::toNativeSeparators(out.filePath(variant_file_name(ts, k + 1))) +
                             QStringLiteral(": ") + reason);
   };
-  // One set of working images per renderer at work, handed from variant to variant.
-  std::mutex scratch_mutex;
-  std::vector<std::unique_ptr<AugScratch>> idle_scratch;
+  ScratchPool<AugScratch> scratch_pool;
   run_job(
       n,
       [&](int k) {  // worker thread
-        std::unique_ptr<AugScratch> scratch;
-        {
-          const std::lock_guard lock(scratch_mutex);
-          if (idle_scratch.empty()) {
-            scratch = std::make_unique<AugScratch>();
-          } else {
-            scratch = std::move(idle_scratch.back());
-            idle_scratch.pop_back();
-          }
-        }
-        // A scratch whose render threw is dropped with it.
+        std::unique_ptr<AugScratch> scratch = scratch_pool.take();
         EncodedImage encoded = encode_with_default_settings(
             render_augmentation(base, draws[static_cast<size_t>(k)], *scratch), ImageFormat::Jpeg);
-        const std::lock_guard lock(scratch_mutex);
-        idle_scratch.push_back(std::move(scratch));
+        scratch_pool.give_back(std::move(scratch));
         return encoded;
       },
       [&](int k, EncodedImage encoded) {

@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <memory>
-#include <mutex>
 
 #include "common/job_runner.h"
 #include "fileio/batch_output.h"
@@ -125,26 +124,6 @@ CutImage cut_image(const QString& path, const SplitSettings& settings, DecodeScr
   return cut;
 }
 
-// Decoding buffers, handed from image to image so each worker reuses its own.
-class ScratchPool {
- public:
-  std::unique_ptr<DecodeScratch> take() {
-    const std::lock_guard lock(mutex_);
-    if (idle_.empty()) return std::make_unique<DecodeScratch>();
-    std::unique_ptr<DecodeScratch> scratch = std::move(idle_.back());
-    idle_.pop_back();
-    return scratch;
-  }
-  void give_back(std::unique_ptr<DecodeScratch> scratch) {
-    const std::lock_guard lock(mutex_);
-    idle_.push_back(std::move(scratch));
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<DecodeScratch>> idle_;
-};
-
 }  // namespace
 
 SplitOutcome split_images(const QStringList& files, const SplitSettings& settings) {
@@ -158,7 +137,7 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
   }
   BatchOutput output(settings.out_dir);
   QSet<QString> made;  // subfolders known to exist
-  ScratchPool scratch_pool;
+  ScratchPool<DecodeScratch> scratch_pool;
   JobOptions options;
   options.window = kImageWindow;
   const auto image_failed = [&](int i, const QString& reason) {
