@@ -53,6 +53,7 @@ TEST(JobRunner, DeliversInOrderWithinTheWindow) {
     EXPECT_EQ(end.done, c.count);
     EXPECT_FALSE(end.stopped);
     ASSERT_EQ(static_cast<int>(order.size()), c.count);
+    ASSERT_EQ(static_cast<int>(progress.size()), c.count);
     for (int i = 0; i < c.count; ++i) {
       EXPECT_EQ(order[static_cast<size_t>(i)], i);
       EXPECT_EQ(progress[static_cast<size_t>(i)], i + 1);
