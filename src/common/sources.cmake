@@ -1,5 +1,6 @@
 list(APPEND ORVANE_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/ordered_parallel.h
+  ${CMAKE_CURRENT_LIST_DIR}/job_runner.h
+  ${CMAKE_CURRENT_LIST_DIR}/job_runner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parallel_ranges.cpp
   ${CMAKE_CURRENT_LIST_DIR}/worker_threads.h
 )

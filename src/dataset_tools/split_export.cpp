@@ -9,12 +9,12 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
-#include <mutex>
 #include <random>
 #include <system_error>
 
-#include "common/parallel_ranges.h"
+#include "common/job_runner.h"
 #include "fileio/atomic_write.h"
+#include "fileio/batch_output.h"
 #include "fileio/file_copy.h"
 #include "fileio/file_read.h"
 #include "fileio/folder_listing.h"
@@ -227,7 +227,7 @@ QSet<QString> folder_names(const QString& folder) {
 class Exporter {
  public:
   Exporter(const QString& output_folder, LabelFormat format)
-      : root_(QDir::cleanPath(output_folder)), format_(format) {}
+      : root_(QDir::cleanPath(output_folder)), format_(format), output_(root_) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
     make_folders() && remove_stale_copies(assignment) && copy_parts(assignment) && sync_tree() &&
@@ -321,44 +321,48 @@ class Exporter {
     const LabelledImage* pair;
   };
 
-  // Copies one image and writes its label. Thread-safe: it touches only its
-  // own files. On failure `error` gets the message for the user.
-  bool export_pair(const Item& item, std::string& bytes, int& left_out, QString& error) const {
+  struct Exported {
+    QString error;  // the message for the user; empty when the pair was exported
+    int left_out = 0;
+  };
+
+  // Copies one image and writes its label. Any thread: it touches only its
+  // own files.
+  Exported export_pair(const Item& item) {
     const LabelledImage& pair = *item.pair;
+    Exported done;
     QString reason;
     const QString image_target =
         folder(item.part, "images") + QLatin1Char('/') + file_name_of(pair.image_path);
-    if (copy_file_with_metadata(pair.image_path, image_target, reason, Sync::kLater) !=
-        CopyStatus::Ok) {
-      error = failure_text(QStringLiteral("copy"),
-                           pair.image_path + QStringLiteral("\nto ") + image_target, reason);
-      return false;
+    if (output_.copy(pair.image_path, image_target, reason) != CopyStatus::Ok) {
+      done.error = failure_text(QStringLiteral("copy"),
+                                pair.image_path + QStringLiteral("\nto ") + image_target, reason);
+      return done;
     }
     const QString label_target =
         folder(item.part, "labels") + QLatin1Char('/') + file_name_of(pair.label_path);
     if (format_ == LabelFormat::Segmentation) {
-      if (copy_file_with_metadata(pair.label_path, label_target, reason, Sync::kLater) ==
-          CopyStatus::Failed) {
-        error = failure_text(QStringLiteral("copy"),
-                             pair.label_path + QStringLiteral("\nto ") + label_target, reason);
-        return false;
+      if (output_.copy(pair.label_path, label_target, reason) == CopyStatus::Failed) {
+        done.error = failure_text(QStringLiteral("copy"),
+                                  pair.label_path + QStringLiteral("\nto ") + label_target, reason);
       }
-      return true;
+      return done;
     }
+    thread_local std::string bytes;
     const ReadStatus status = read_whole_file(pair.label_path, bytes, &reason);
     if (status == ReadStatus::Failed) {
-      error = failure_text(QStringLiteral("read"), pair.label_path, reason);
-      return false;
+      done.error = failure_text(QStringLiteral("read"), pair.label_path, reason);
+      return done;
     }
-    if (status == ReadStatus::Missing) return true;  // vanished since it was found
+    if (status == ReadStatus::Missing) return done;  // vanished since it was found
     const BoxConversion boxes = convert_label_to_boxes(bytes);
-    reason = write_file_atomically(label_target, boxes.text, ExistingFile::kReplace, Sync::kLater);
+    reason = output_.write(label_target, boxes.text);
     if (!reason.isEmpty()) {
-      error = failure_text(QStringLiteral("write"), label_target, reason);
-      return false;
+      done.error = failure_text(QStringLiteral("write"), label_target, reason);
+      return done;
     }
-    left_out = boxes.left_out;
-    return true;
+    done.left_out = boxes.left_out;
+    return done;
   }
 
   // The pairs are exported in parallel (creating files is most of the time),
@@ -369,43 +373,40 @@ class Exporter {
     for (size_t part = 0; part < 3; ++part) {
       for (const LabelledImage& pair : assignment.parts[part]) items.push_back({part, &pair});
     }
-    const int count = static_cast<int>(items.size());
-    std::vector<int> left_out(items.size(), 0);
-    std::atomic<int> first_failure{count};
-    std::mutex failure_mutex;
-    QString failure;
-    parallel_ranges(count, [&](int first, int last) {  // on pool threads
-      std::string bytes;
-      for (int i = first; i < last && i < first_failure.load(); ++i) {
-        QString error;
-        if (!export_pair(items[static_cast<size_t>(i)], bytes, left_out[static_cast<size_t>(i)],
-                         error)) {
-          std::lock_guard lock(failure_mutex);
-          if (i < first_failure.load()) {
-            first_failure.store(i);
-            failure = error;
+    std::atomic<bool> failed{false};
+    JobOptions options;
+    options.stop = &failed;
+    run_job(
+        static_cast<int>(items.size()),
+        [&](int i) { return export_pair(items[static_cast<size_t>(i)]); },  // worker thread
+        [&](int, const Exported& done) {
+          if (!done.error.isEmpty()) {
+            fail_with(done.error);
+            failed = true;
+            return;
           }
-          return;
-        }
-      }
-    });
-    outcome_.images_written = first_failure.load();
-    for (int i = 0; i < outcome_.images_written; ++i) {
-      outcome_.lines_left_out += left_out[static_cast<size_t>(i)];
-    }
-    if (first_failure.load() < count) {
-      outcome_.ok = false;
-      outcome_.error = failure;
-      return false;
-    }
-    return true;
+          ++outcome_.images_written;
+          outcome_.lines_left_out += done.left_out;
+        },
+        [&](int i, const QString& reason) {
+          fail_with(failure_text(QStringLiteral("export"),
+                                 items[static_cast<size_t>(i)].pair->image_path, reason));
+          failed = true;
+        },
+        options);
+    return outcome_.ok;
+  }
+
+  void fail_with(const QString& error) {
+    outcome_.ok = false;
+    outcome_.error = error;
   }
 
   // The pairs were written without a flush each (thousands of flushes take
   // many times the copying): one flush of the file system finds a full disk
   // that the writes did not report, before the export is called complete.
   bool sync_tree() {
-    const QString error = sync_file_system(root_);
+    const QString error = output_.finish();
     if (!error.isEmpty()) return fail(QStringLiteral("write"), root_, error);
     return true;
   }
@@ -421,6 +422,7 @@ class Exporter {
 
   QString root_;
   LabelFormat format_;
+  BatchOutput output_;
   ExportOutcome outcome_;
 };
 

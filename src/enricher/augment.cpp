@@ -3,13 +3,12 @@
 #include <QDir>
 #include <cmath>
 #include <memory>
-#include <mutex>
 #include <opencv2/imgproc.hpp>
 #include <random>
 #include <vector>
 
-#include "common/ordered_parallel.h"
-#include "fileio/atomic_write.h"
+#include "common/job_runner.h"
+#include "fileio/batch_output.h"
 #include "imaging/image_encode.h"
 
 namespace orvane {
@@ -109,42 +108,30 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
 
   EnrichOutcome outcome;
   const QDir out(out_dir);
-  // One set of working images per renderer at work, handed from variant to variant.
-  std::mutex scratch_mutex;
-  std::vector<std::unique_ptr<AugScratch>> idle_scratch;
-  ordered_parallel(
+  BatchOutput output(out_dir);
+  const auto failed = [&](int k, const QString& reason) {
+    outcome.failures.append(QDir::toNativeSeparators(out.filePath(variant_file_name(ts, k + 1))) +
+                            QStringLiteral(": ") + reason);
+  };
+  ScratchPool<AugScratch> scratch_pool;
+  run_job(
       n,
       [&](int k) {  // worker thread
-        std::unique_ptr<AugScratch> scratch;
-        {
-          const std::lock_guard lock(scratch_mutex);
-          if (idle_scratch.empty()) {
-            scratch = std::make_unique<AugScratch>();
-          } else {
-            scratch = std::move(idle_scratch.back());
-            idle_scratch.pop_back();
-          }
-        }
+        std::unique_ptr<AugScratch> scratch = scratch_pool.take();
         EncodedImage encoded = encode_with_default_settings(
             render_augmentation(base, draws[static_cast<size_t>(k)], *scratch), ImageFormat::Jpeg);
-        const std::lock_guard lock(scratch_mutex);
-        idle_scratch.push_back(std::move(scratch));
+        scratch_pool.give_back(std::move(scratch));
         return encoded;
       },
       [&](int k, EncodedImage encoded) {
-        const QString path = out.filePath(variant_file_name(ts, k + 1));
         QString error = encoded.error;
-        // Atomic, so a stopped run leaves no half-written variant; not flushed
-        // to the disk one by one, which would cost more than the rest.
-        if (error.isEmpty()) {
-          error = write_file_atomically(path, encoded.bytes, ExistingFile::kReplace, Sync::kLater);
-        }
-        if (error.isEmpty()) {
-          ++outcome.saved;
-        } else {
-          outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
-        }
-      });
+        if (error.isEmpty())
+          error = output.write(out.filePath(variant_file_name(ts, k + 1)), encoded.bytes);
+        if (!error.isEmpty()) return failed(k, error);
+        ++outcome.saved;
+      },
+      failed);
+  outcome.flush_error = output.finish();
   return outcome;
 }
 

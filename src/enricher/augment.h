@@ -65,12 +65,15 @@ QString variant_file_name(qint64 ts, int k);
 struct EnrichOutcome {
   int saved = 0;         // variants written
   QStringList failures;  // "<file>: <reason>" for each variant that was not written
+  QString flush_error;   // the final flush failed: the variants may not all be on the disk
 };
 
 // Writes n variants of `base` to out_dir (which must exist) as JPEG files
 // named by variant_file_name(ts, k). Every variant's values are drawn first,
 // in order; the variants are then rendered and encoded in parallel and
-// written in order on the calling thread.
+// written in order on the calling thread. A variant that cannot be rendered
+// (a side beyond what OpenCV's warps take, too little memory) is a failure
+// like one that cannot be written.
 EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
                            const UniformSource& random, const QString& out_dir, qint64 ts);
 

@@ -20,7 +20,9 @@
 #include <array>
 #include <cmath>
 
+#include "common/job_runner.h"
 #include "enricher/transforms.h"
+#include "fileio/folder_listing.h"
 #include "imaging/image_extensions.h"
 #include "imaging/image_io.h"
 #include "imaging/source_image.h"
@@ -47,12 +49,11 @@ QDoubleSpinBox* make_spin(double value, double minimum, double maximum, double s
 
 QStringList folder_images(const QString& folder) {
   QStringList paths;
-  const QDir dir(folder);
-  for (const QString& name :
-       dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+  for (const QString& path : regular_files(folder)) {
+    const QString name = file_name_of(path);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot > 0 && is_image_extension(QStringView(name).mid(dot), ImageJob::kEnricher))
-      paths.append(QDir::cleanPath(dir.filePath(name)));
+      paths.append(QDir::cleanPath(path));
   }
   paths.sort();  // plain string order
   return paths;
@@ -328,7 +329,17 @@ void EnricherTab::apply_manual_transform(cv::Mat image) {
 
 void EnricherTab::aug_rotate_fixed(double angle) {
   if (aug_display_cv_img.empty()) return;
-  apply_manual_transform(rotate_expand(aug_display_cv_img, angle));
+  cv::Mat rotated;
+  try {
+    rotated = rotate_expand(aug_display_cv_img, angle);
+  } catch (...) {
+    // A side beyond what OpenCV's warps take, or too little memory.
+    dialogs_.critical(
+        this, QStringLiteral("Error"),
+        QStringLiteral("The image could not be rotated: %1.").arg(current_exception_reason()));
+    return;
+  }
+  apply_manual_transform(std::move(rotated));
 }
 
 void EnricherTab::aug_rotate_custom() {
@@ -398,7 +409,16 @@ void EnricherTab::run_aug_preview() {
     aug_active_base_img = aug_original_cv_img.clone();
     aug_base_source_ = aug_image_paths[0];
   }
-  aug_display_cv_img = get_aug_image(aug_active_base_img);
+  cv::Mat augmented;
+  try {
+    augmented = get_aug_image(aug_active_base_img);
+  } catch (...) {
+    dialogs_.critical(this, QStringLiteral("Error"),
+                      QStringLiteral("The augmentation could not be simulated: %1.")
+                          .arg(current_exception_reason()));
+    return;
+  }
+  aug_display_cv_img = std::move(augmented);
   render_aug_canvas();
 }
 
@@ -433,17 +453,18 @@ void EnricherTab::enrich_current_image() {
   const QString summary =
       QStringLiteral("Enrichment complete! Saved %1 variant(s) of the manipulated image.")
           .arg(outcome.saved);
-  if (outcome.failures.isEmpty()) {
+  if (outcome.failures.isEmpty() && outcome.flush_error.isEmpty()) {
     dialogs_.information(this, QStringLiteral("Success"), summary);
     return;
   }
-  QString text =
-      summary +
-      QStringLiteral("\n\n%1 variant(s) could not be written:").arg(outcome.failures.size());
-  for (qsizetype i = 0; i < outcome.failures.size() && i < kListedFailures; ++i)
-    text += QStringLiteral("\n") + outcome.failures[i];
-  if (outcome.failures.size() > kListedFailures)
-    text += QStringLiteral("\n... and %1 more.").arg(outcome.failures.size() - kListedFailures);
+  QString text = summary;
+  if (!outcome.failures.isEmpty()) {
+    text += QStringLiteral("\n\n%1 variant(s) could not be written:").arg(outcome.failures.size()) +
+            failure_listing(outcome.failures, kListedFailures);
+  }
+  if (!outcome.flush_error.isEmpty()) {
+    text += QStringLiteral("\n\n") + flush_failure_text(outcome.flush_error);
+  }
   dialogs_.critical(this, QStringLiteral("Error"), text);
 }
 

@@ -94,21 +94,22 @@ bool AtomicOutput::write_all(QByteArrayView bytes) {
 }
 
 bool AtomicOutput::copy_from(int in) {
-  bool kernel_copy = true;
+#ifdef Q_OS_LINUX
+  // In the kernel while it can; through a buffer where it cannot (another
+  // file system, or a kernel without the call).
   for (;;) {
-    if (kernel_copy) {
-      const ssize_t done = ::copy_file_range(in, nullptr, fd_, nullptr, size_t{1} << 30, 0);
-      if (done > 0) {
-        written_ += done;
-        continue;
-      }
-      if (done == 0) return true;
-      if (errno == EINTR) continue;
-      if (errno != ENOSYS && errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP) {
-        return false;
-      }
-      kernel_copy = false;
+    const ssize_t done = ::copy_file_range(in, nullptr, fd_, nullptr, size_t{1} << 30, 0);
+    if (done > 0) {
+      written_ += done;
+      continue;
     }
+    if (done == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != ENOSYS && errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    break;
+  }
+#endif
+  for (;;) {
     char buffer[65536];
     const ssize_t got = ::read(in, buffer, sizeof buffer);
     if (got == 0) return true;
@@ -157,12 +158,19 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes, Existin
 }
 
 QString sync_file_system(const QString& path) {
+#ifdef Q_OS_LINUX
   const int fd = open_retrying(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC, 0);
   if (fd < 0) return system_reason(errno);
   const bool synced = ::syncfs(fd) == 0;
   const int code = errno;
   ::close(fd);
   return synced ? QString() : system_reason(code);
+#else
+  // No call flushes one file system and reports its failure: flush them all.
+  if (!QFileInfo::exists(path)) return system_reason(ENOENT);
+  ::sync();
+  return {};
+#endif
 }
 
 #else

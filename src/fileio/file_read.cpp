@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -26,7 +27,7 @@ ReadStatus fail(Bytes& bytes, QString* error, const QString& reason) {
 
 template <class Bytes>
 ReadStatus read_into(const QString& path, Bytes& bytes, QString* error, qint64 max_bytes) {
-  bytes.clear();
+  bytes.resize(0);  // keeps the buffer of a reused array
 #ifdef Q_OS_UNIX
   // Plain system calls: QFile costs several times more per file. Opening
   // without blocking, so a FIFO without a writer does not hang the open.
@@ -55,16 +56,25 @@ ReadStatus read_into(const QString& path, Bytes& bytes, QString* error, qint64 m
     ::close(fd);
     return fail(bytes, error, refused);
   }
-  bytes.reserve(static_cast<decltype(bytes.size())>(info.st_size));
-  char buffer[16384];
+  // Straight into the buffer, in as few reads as the size allows; a file
+  // that grows while being read is followed up to the limit.
+  using Size = decltype(bytes.size());
+  // One byte more than the size, so the end of the file is seen without growing.
+  qint64 capacity = std::min<qint64>(std::max<qint64>(info.st_size + 1, 4096), max_bytes + 1);
+  qint64 filled = 0;
+  bytes.resize(static_cast<Size>(capacity));
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got > 0) {
-      if (static_cast<qint64>(bytes.size()) + got > max_bytes) {  // grew while being read
+    if (filled == capacity) {
+      if (capacity >= max_bytes + 1) {  // grew while being read
         ::close(fd);
         return fail(bytes, error, too_large_reason(max_bytes));
       }
-      bytes.append(buffer, static_cast<decltype(bytes.size())>(got));
+      capacity = std::min(capacity * 2, max_bytes + 1);
+      bytes.resize(static_cast<Size>(capacity));
+    }
+    const ssize_t got = ::read(fd, bytes.data() + filled, static_cast<size_t>(capacity - filled));
+    if (got > 0) {
+      filled += got;
     } else if (got == 0) {
       break;
     } else if (errno != EINTR) {
@@ -75,6 +85,11 @@ ReadStatus read_into(const QString& path, Bytes& bytes, QString* error, qint64 m
       return ReadStatus::Failed;
     }
   }
+  if (filled > max_bytes) {
+    ::close(fd);
+    return fail(bytes, error, too_large_reason(max_bytes));
+  }
+  bytes.resize(static_cast<Size>(filled));
   ::close(fd);
   return ReadStatus::Ok;
 #else

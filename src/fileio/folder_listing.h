@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace orvane {
@@ -22,5 +23,17 @@ QString file_name_of(const QString& path);
 // `unreadable_names` when given: no file could be opened by them.
 bool list_folder(const QString& folder, std::vector<FolderEntry>& entries, QString& error,
                  int* unreadable_names = nullptr);
+
+// The files the jobs may read from `folder`: regular files and links to them,
+// never a FIFO, device or socket (opening one could wait forever) nor a broken
+// link. Full paths ("folder/name"), in name order (QString's order, as
+// QDir::Name sorts). Nothing when the folder cannot be listed.
+QStringList regular_files(const QString& folder);
+
+// As regular_files(), and with `recursive` the files of every subfolder
+// below, top-down: a folder's files first, then each subfolder in name order.
+// Links to folders are followed, but each real folder (device and inode) is
+// walked once, so a link back up the tree neither repeats nor loops.
+QStringList regular_files_below(const QString& folder, bool recursive);
 
 }  // namespace orvane

@@ -1,11 +1,11 @@
 #include "imaging/image_io.h"
 
-#include <QFile>
 #include <QtGlobal>
 #include <limits>
 #include <new>
 #include <opencv2/imgproc.hpp>
 
+#include "fileio/file_read.h"
 #include "imaging/source_image.h"
 
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
@@ -66,21 +66,10 @@ DecodedImage decode_image_bytes(const QByteArray& bytes) {
 }
 
 DecodedImage read_image_file(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    DecodedImage result;
-    result.error = file.errorString();
-    return result;
-  }
-  if (file.size() > std::numeric_limits<int>::max()) {
-    DecodedImage result;
-    result.error = QStringLiteral("the file is too large");
-    return result;
-  }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    DecodedImage result;
-    result.error = file.errorString();
+  QByteArray bytes;
+  DecodedImage result;
+  if (read_whole_file(path, bytes, &result.error, std::numeric_limits<int>::max()) !=
+      ReadStatus::Ok) {
     return result;
   }
   return decode_image_bytes(bytes);

@@ -21,12 +21,14 @@ struct DecodedImage {
   QString error;  // why the image could not be decoded
 };
 
-// Decodes encoded image bytes (any format OpenCV reads). The size is read from
-// the header first, so a huge image is refused before it is decoded. A JPEG
+// Decodes encoded image bytes (JPEG, PNG, WebP, BMP, JPEG 2000, TIFF). The size
+// is read from the format's header first, so a huge image is refused before it
+// is decoded; bytes of any other format are refused. A JPEG
 // that ends before its end-of-image marker is refused as truncated.
 DecodedImage decode_image_bytes(const QByteArray& bytes);
 
-// Reads the file at `path` and decodes it.
+// Reads the file at `path` and decodes it. Only a regular file (or a link to
+// one) is read: a FIFO, device or socket is refused, never waited on.
 DecodedImage read_image_file(const QString& path);
 
 // Whether JPEG bytes reach their end-of-image marker (true for bytes that are

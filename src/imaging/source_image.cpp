@@ -2,10 +2,8 @@
 
 #include <turbojpeg.h>
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageReader>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -13,7 +11,9 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <optional>
 
+#include "fileio/file_read.h"
 #include "imaging/image_io.h"
 
 namespace orvane {
@@ -24,15 +24,6 @@ QString too_large(qint64 width, qint64 height) {
       .arg(width)
       .arg(height)
       .arg(kMaxImagePixels / 1'000'000);
-}
-
-QSize qt_header_size(const QByteArray& bytes) {
-  QBuffer buffer;
-  buffer.setData(bytes);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  reader.setAutoTransform(false);
-  return reader.size();
 }
 
 struct TjDeleter {
@@ -147,21 +138,137 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
   return result;
 }
 
+// Width and height as a file's own header gives them to the decoder OpenCV
+// picks for its bytes (by the same signatures), before any pixel is decoded:
+// the pixel limit must hold before the decoder allocates. Formats without a
+// header read here are not decoded at all.
+struct HeaderSize {
+  qint64 width = 0;
+  qint64 height = 0;
+};
+
+std::optional<HeaderSize> j2k_codestream_size(const unsigned char* b, size_t n) {
+  // SOC, then the SIZ segment: Lsiz, Rsiz, Xsiz, Ysiz, XOsiz, YOsiz.
+  if (n < 24 || b[0] != 0xFF || b[1] != 0x4F || b[2] != 0xFF || b[3] != 0x51) return std::nullopt;
+  const qint64 x = read32(b + 8, true), y = read32(b + 12, true);
+  const qint64 x0 = read32(b + 16, true), y0 = read32(b + 20, true);
+  if (x0 >= x || y0 >= y) return std::nullopt;
+  return HeaderSize{x - x0, y - y0};
+}
+
+// A JP2 file: the codestream box ("jp2c") holds the size the decoder uses.
+std::optional<HeaderSize> jp2_size(const unsigned char* b, size_t n) {
+  size_t pos = 0;
+  while (pos + 8 <= n) {
+    uint64_t length = read32(b + pos, true);
+    size_t header = 8;
+    if (length == 1) {
+      if (pos + 16 > n) return std::nullopt;
+      length = uint64_t(read32(b + pos + 8, true)) << 32 | read32(b + pos + 12, true);
+      header = 16;
+    } else if (length == 0) {
+      length = n - pos;
+    }
+    if (length < header || length > n - pos) return std::nullopt;
+    if (std::memcmp(b + pos + 4, "jp2c", 4) == 0) {
+      return j2k_codestream_size(b + pos + header, size_t(length) - header);
+    }
+    pos += size_t(length);
+  }
+  return std::nullopt;
+}
+
+std::optional<HeaderSize> tiff_size(const unsigned char* t, size_t n) {
+  if (n < 8) return std::nullopt;
+  const bool big = t[0] == 'M';
+  const uint32_t ifd = read32(t + 4, big);
+  if (ifd > n - 2) return std::nullopt;
+  const int entries = read16(t + ifd, big);
+  qint64 width = 0, height = 0;
+  for (int i = 0; i < entries; ++i) {
+    const size_t e = ifd + 2 + size_t(i) * 12;
+    if (e + 12 > n) return std::nullopt;
+    const int tag = read16(t + e, big);
+    const int type = read16(t + e + 2, big);
+    if (tag != 256 && tag != 257) continue;
+    qint64 value;
+    if (type == 3) {
+      value = read16(t + e + 8, big);
+    } else if (type == 4) {
+      value = read32(t + e + 8, big);
+    } else {
+      return std::nullopt;
+    }
+    (tag == 256 ? width : height) = value;
+  }
+  if (width <= 0 || height <= 0) return std::nullopt;
+  return HeaderSize{width, height};
+}
+
+std::optional<HeaderSize> webp_size(const unsigned char* b, size_t n) {
+  if (n < 30) return std::nullopt;
+  const auto le24 = [b](size_t at) {
+    return qint64(b[at]) | qint64(b[at + 1]) << 8 | qint64(b[at + 2]) << 16;
+  };
+  if (std::memcmp(b + 12, "VP8 ", 4) == 0) {
+    if (b[23] != 0x9D || b[24] != 0x01 || b[25] != 0x2A) return std::nullopt;
+    return HeaderSize{read16(b + 26, false) & 0x3FFF, read16(b + 28, false) & 0x3FFF};
+  }
+  if (std::memcmp(b + 12, "VP8L", 4) == 0) {
+    if (b[20] != 0x2F) return std::nullopt;
+    const uint32_t bits = read32(b + 21, false);
+    return HeaderSize{qint64(bits & 0x3FFF) + 1, qint64((bits >> 14) & 0x3FFF) + 1};
+  }
+  if (std::memcmp(b + 12, "VP8X", 4) == 0) return HeaderSize{le24(24) + 1, le24(27) + 1};
+  return std::nullopt;
+}
+
+std::optional<HeaderSize> bmp_size(const unsigned char* b, size_t n) {
+  if (n < 26) return std::nullopt;
+  const uint32_t header = read32(b + 14, false);
+  if (header == 12) return HeaderSize{read16(b + 18, false), read16(b + 20, false)};
+  if (header < 36) return std::nullopt;
+  const qint64 width = int32_t(read32(b + 18, false));
+  const qint64 height = int32_t(read32(b + 22, false));
+  return HeaderSize{std::abs(width), std::abs(height)};
+}
+
+std::optional<HeaderSize> header_size(const QByteArray& bytes, ImageFormat format) {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+  const size_t n = size_t(bytes.size());
+  switch (format) {
+    case ImageFormat::Png:
+      // IHDR comes first; reading it directly also covers files whose later
+      // chunks are missing.
+      if (n < 24) return std::nullopt;
+      return HeaderSize{read32(b + 16, true), read32(b + 20, true)};
+    case ImageFormat::Webp:
+      return webp_size(b, n);
+    case ImageFormat::Bmp:
+      return bmp_size(b, n);
+    case ImageFormat::Jpeg:  // read by TurboJPEG before this
+      return std::nullopt;
+    case ImageFormat::Unknown:
+      break;
+  }
+  if (bytes.startsWith("\xFF\x4F\xFF\x51")) return j2k_codestream_size(b, n);
+  if (bytes.startsWith(QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12))) return jp2_size(b, n);
+  if (bytes.startsWith(QByteArray("II*\0", 4)) || bytes.startsWith(QByteArray("MM\0*", 4))) {
+    return tiff_size(b, n);
+  }
+  return std::nullopt;
+}
+
 SourceImage decode_other(const QByteArray& bytes, ImageFormat format) {
   SourceImage result;
   result.format = format;
-  QSize size;
-  if (format == ImageFormat::Png && bytes.size() >= 24) {
-    // IHDR comes first; reading it directly also covers files whose later
-    // chunks are missing.
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
-    size = QSize(int(std::min<uint32_t>(read32(b + 16, true), 0x7FFFFFFF)),
-                 int(std::min<uint32_t>(read32(b + 20, true), 0x7FFFFFFF)));
-  } else {
-    size = qt_header_size(bytes);
+  const std::optional<HeaderSize> size = header_size(bytes, format);
+  if (!size || size->width <= 0 || size->height <= 0) {
+    result.error = QStringLiteral("not a readable image, or the file is damaged");
+    return result;
   }
-  if (size.isValid() && qint64(size.width()) * size.height() > kMaxImagePixels) {
-    result.error = too_large(size.width(), size.height());
+  if (size->width * size->height > kMaxImagePixels) {
+    result.error = too_large(size->width, size->height);
     return result;
   }
   const cv::Mat encoded(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.constData()));
@@ -297,31 +404,14 @@ SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch,
 
 SourceImage read_source_file(const QString& path, DecodeScratch* scratch,
                              const TargetForSize& target_for) {
-  QFile file(path);
-  SourceImage result;
-  if (!file.open(QIODevice::ReadOnly)) {
-    result.error = file.errorString();
-    return result;
-  }
-  const qint64 size = file.size();
-  if (size > std::numeric_limits<int>::max()) {
-    result.error = QStringLiteral("the file is too large");
-    return result;
-  }
   QByteArray own;
   QByteArray& bytes = scratch != nullptr ? scratch->file : own;
-  bytes.resize(size);
-  qint64 done = 0;
-  while (done < size) {
-    const qint64 n = file.read(bytes.data() + done, size - done);
-    if (n <= 0) break;
-    done += n;
-  }
-  if (file.error() != QFileDevice::NoError) {
-    result.error = file.errorString();
+  // Regular files only: a FIFO under an image's name would block the read.
+  SourceImage result;
+  if (read_whole_file(path, bytes, &result.error, std::numeric_limits<int>::max()) !=
+      ReadStatus::Ok) {
     return result;
   }
-  bytes.resize(done);
   return decode_source_bytes(bytes, scratch, target_for);
 }
 

@@ -44,6 +44,7 @@ struct DecodeScratch {
 // the scratch is used again or destroyed.
 SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch = nullptr,
                                 const TargetForSize& target_for = {});
+// Reads a regular file (or a link to one) only, as read_image_file does.
 SourceImage read_source_file(const QString& path, DecodeScratch* scratch = nullptr,
                              const TargetForSize& target_for = {});
 

@@ -2,13 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstdio>
 #include <map>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "common/ordered_parallel.h"
+#include "common/job_runner.h"
+#include "fileio/batch_output.h"
 #include "imaging/image_encode.h"
 #include "imaging/image_io.h"
 #include "imaging/lanczos.h"
@@ -57,6 +57,9 @@ cv::Mat for_encoder(const cv::Mat& image, ImageFormat format) {
   }
   return image;
 }
+
+// Failures named in the closing message; the rest are counted.
+constexpr int kListedFailures = 5;
 
 // Each thread's buffers, kept from one file to the next.
 thread_local DecodeScratch scratch;
@@ -171,34 +174,36 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
                              int threads) {
   BatchReport report;
   report.total = int(queue.size());
-  ordered_parallel(
+  BatchOutput output(out_dir);
+  const auto failed = [&](int i, const QString& reason) {
+    const QString line = file_name_of(queue[i]) + QStringLiteral(": ") + reason;
+    report.failures.append(line);
+    std::printf("Resizer Error: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+  };
+  JobOptions options;
+  options.threads = threads;
+  if (progress) options.progress = [&progress](int done, int) { progress(done); };
+  run_job(
       report.total,
       // Worker threads: decoding and encoding only; nothing is written here.
       [&](int i) { return prepare_output(queue[i], settings, out_dir); },
       [&](int i, PreparedOutput out) {
         if (out.error.isEmpty()) {
-          QSaveFile file(out.output_path);
-          if (!file.open(QIODevice::WriteOnly) || file.write(out.bytes) != out.bytes.size() ||
-              !file.commit()) {
-            out.error =
-                QStringLiteral("cannot write %1: %2").arg(out.output_path, file.errorString());
+          const QString error = output.write(out.output_path, out.bytes);
+          if (!error.isEmpty()) {
+            out.error = QStringLiteral("cannot write %1: %2").arg(out.output_path, error);
           }
         }
-        if (out.error.isEmpty()) {
-          ++report.written;
-          if (out.over_limit) ++report.over_limit;
-        } else {
-          const QString line = file_name_of(queue[i]) + QStringLiteral(": ") + out.error;
-          report.failures.append(line);
-          std::printf("Resizer Error: %s\n", line.toLocal8Bit().constData());
-          std::fflush(stdout);
-        }
-        if (progress) progress(i + 1);
+        if (!out.error.isEmpty()) return failed(i, out.error);
+        ++report.written;
+        if (out.over_limit) ++report.over_limit;
       },
-      threads);
+      failed, options);
   // Worker threads took theirs with them; the calling thread (which does the
   // work itself on a one-core machine) lets its buffers go too.
   scratch = DecodeScratch();
+  report.flush_error = output.finish();
   return report;
 }
 
@@ -207,17 +212,15 @@ QString batch_summary(const BatchReport& report, const BatchSettings& settings) 
   if (!report.failures.isEmpty()) {
     text +=
         QStringLiteral("\n\n%1 of %2 files failed:").arg(report.failures.size()).arg(report.total);
-    for (qsizetype i = 0; i < report.failures.size() && i < 5; ++i) {
-      text += QStringLiteral("\n") + report.failures[i];
-    }
-    if (report.failures.size() > 5) {
-      text += QStringLiteral("\n... and %1 more.").arg(report.failures.size() - 5);
-    }
+    text += failure_listing(report.failures, kListedFailures);
   }
   if (report.over_limit > 0) {
     text += QStringLiteral("\n\n%1 images are larger than %2 KB even at quality 5.")
                 .arg(report.over_limit)
                 .arg(settings.target_kb_text.trimmed());
+  }
+  if (!report.flush_error.isEmpty()) {
+    text += QStringLiteral("\n\n") + flush_failure_text(report.flush_error);
   }
   return text;
 }

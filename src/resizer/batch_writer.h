@@ -50,11 +50,13 @@ struct BatchReport {
   int written = 0;
   QStringList failures;  // "<file name>: <reason>", in queue order
   int over_limit = 0;    // written, but above the ceiling even at quality 5
+  QString flush_error;   // why the written files may not all have reached the disk
 };
 
 // Runs the batch over `queue` into `out_dir`, several entries at once, with
 // the outcome of doing them in order: files are written in queue order (the
-// later of two entries with one output name wins), each failure prints one
+// later of two entries with one output name wins), each atomically, and
+// flushed to the disk once at the end; each failure prints one
 // "Resizer Error: " line on standard output in queue order, and `progress`
 // receives the number of finished entries after each one, on the calling
 // thread.
@@ -63,7 +65,7 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
                              const std::function<void(int done)>& progress = {}, int threads = 0);
 
 // The closing message: the files written, up to five failures with their
-// reasons, and how many stayed above the ceiling.
+// reasons, how many stayed above the ceiling, and a failed final flush.
 QString batch_summary(const BatchReport& report, const BatchSettings& settings);
 
 }  // namespace orvane

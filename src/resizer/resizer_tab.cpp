@@ -17,6 +17,8 @@
 #include <QSet>
 #include <QVBoxLayout>
 
+#include "fileio/file_read.h"
+#include "fileio/folder_listing.h"
 #include "imaging/image_extensions.h"
 #include "imaging/image_io.h"
 #include "ui/dialogs.h"
@@ -26,19 +28,14 @@
 namespace orvane {
 namespace {
 
-// Top-down: a folder's files first, then each subfolder in turn.
-void walk_folder(const QString& folder, bool recursive, QStringList& found) {
-  const QDir dir(folder);
-  const QDir::Filters files =
-      recursive ? QDir::Files | QDir::System | QDir::Hidden : QDir::Files | QDir::Hidden;
-  for (const QString& name : dir.entryList(files, QDir::Name)) {
-    if (ends_with_image_extension(name, ImageJob::kResizer)) found.append(dir.filePath(name));
+// Top-down: a folder's files first, then each subfolder in turn; regular
+// files only, each real folder once.
+QStringList walk_folder(const QString& folder, bool recursive) {
+  QStringList found;
+  for (const QString& path : regular_files_below(QDir(folder).path(), recursive)) {
+    if (ends_with_image_extension(file_name_of(path), ImageJob::kResizer)) found.append(path);
   }
-  if (!recursive) return;
-  for (const QString& sub :
-       dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
-    walk_folder(dir.filePath(sub), true, found);
-  }
+  return found;
 }
 
 class PreviewError : public std::runtime_error {
@@ -195,9 +192,7 @@ void ResizerTab::resizer_add_files() {
 void ResizerTab::resizer_add_folder() {
   const QString folder = dialogs_.get_existing_directory(this, QStringLiteral("Select Folder"));
   if (folder.isEmpty()) return;
-  QStringList found;
-  walk_folder(folder, chk_recursive->isChecked(), found);
-  append_to_queue(found);
+  append_to_queue(walk_folder(folder, chk_recursive->isChecked()));
   resizer_update_queue_ui();
 }
 
@@ -229,6 +224,9 @@ void ResizerTab::resizer_update_preview() {
 }
 
 void ResizerTab::show_preview(const QString& path) {
+  // Opening a FIFO would block until something writes to it.
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile()) throw PreviewError(not_regular_file_reason());
   QImageReader reader(path);
   reader.setAutoTransform(true);
   QSize size = reader.size();

@@ -20,22 +20,6 @@
 
 namespace orvane {
 
-namespace {
-
-// Failures listed in the closing message; the rest are summed up.
-constexpr int kListedFailures = 10;
-
-QString failure_text(const QStringList& failures) {
-  QString text = QStringLiteral("%1 tile(s) could not be written:").arg(failures.size());
-  for (qsizetype i = 0; i < failures.size() && i < kListedFailures; ++i)
-    text += QStringLiteral("\n") + failures[i];
-  if (failures.size() > kListedFailures)
-    text += QStringLiteral("\n... and %1 more.").arg(failures.size() - kListedFailures);
-  return text;
-}
-
-}  // namespace
-
 SplitterTab::SplitterTab(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
   setup_splitter_tab();
 }
@@ -136,11 +120,11 @@ void SplitterTab::process_image_splitting() {
   }
   const QString summary =
       QStringLiteral("Split %1 images into %2 tile parts.").arg(outcome.images).arg(outcome.tiles);
-  if (outcome.failures.isEmpty()) {
+  const QString failures = split_failure_text(outcome);
+  if (failures.isEmpty()) {
     dialogs_.information(this, QStringLiteral("Splitting Success"), summary);
   } else {
-    dialogs_.critical(this, QStringLiteral("Error"),
-                      summary + QStringLiteral("\n\n") + failure_text(outcome.failures));
+    dialogs_.critical(this, QStringLiteral("Error"), summary + failures);
   }
 }
 

@@ -4,12 +4,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <exception>
 #include <memory>
-#include <mutex>
 
-#include "common/ordered_parallel.h"
-#include "fileio/atomic_write.h"
+#include "common/job_runner.h"
+#include "fileio/batch_output.h"
+#include "fileio/folder_listing.h"
 #include "imaging/image_encode.h"
 #include "imaging/image_extensions.h"
 #include "imaging/source_image.h"
@@ -61,14 +60,12 @@ QString tile_file_name(const QString& base, const QString& idx, const QString& e
 }
 
 QStringList gather_split_images(const QString& folder) {
-  const QFileInfoList entries =
-      QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+  const QStringList entries = regular_files(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
   QStringList files;
   QSet<QString> seen;
   for (const QString& ext : image_extensions(ImageJob::kSplitter)) {
-    for (const QFileInfo& entry : entries) {
-      const QString path = entry.absoluteFilePath();
-      if (entry.fileName().endsWith(ext, Qt::CaseInsensitive) && !seen.contains(path)) {
+    for (const QString& path : entries) {
+      if (path.endsWith(ext, Qt::CaseInsensitive) && !seen.contains(path)) {
         seen.insert(path);
         files.append(path);
       }
@@ -89,19 +86,24 @@ struct EncodedTile {
   EncodedImage encoded;
 };
 
+struct CutImage {
+  std::vector<EncodedTile> tiles;
+  QString error;  // why the image could not be read
+};
+
+// Failures listed in the closing message, of each kind; the rest are counted.
+constexpr int kListedFailures = 10;
+
 // Decodes one image and encodes its tiles, in the format the file's extension
 // names. Runs on a worker thread; `scratch` holds the decoded pixels.
-std::vector<EncodedTile> cut_image(const QString& path, const SplitSettings& settings,
-                                   DecodeScratch& scratch) {
-  std::vector<EncodedTile> tiles;
-  cv::Mat image;
-  try {
-    const SourceImage decoded = read_source_file(path, &scratch);
-    if (decoded.image.empty()) return tiles;
-    image = as_bgr(decoded.image);
-  } catch (const std::exception&) {
-    return tiles;  // out of memory: skipped like any image that cannot be read
+CutImage cut_image(const QString& path, const SplitSettings& settings, DecodeScratch& scratch) {
+  CutImage cut;
+  const SourceImage decoded = read_source_file(path, &scratch);
+  if (decoded.image.empty()) {
+    cut.error = decoded.error;
+    return cut;
   }
+  const cv::Mat image = as_bgr(decoded.image);
   const QFileInfo info(path);
   const QString name = info.fileName();
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -117,46 +119,42 @@ std::vector<EncodedTile> cut_image(const QString& path, const SplitSettings& set
     tile.folder = settings.subfolders ? QStringLiteral("part_") + idx : QString();
     tile.name = tile_file_name(base, idx, ext);
     tile.encoded = encode_with_default_settings(image(rects[i]), format);
-    tiles.push_back(std::move(tile));
+    cut.tiles.push_back(std::move(tile));
   }
-  return tiles;
+  return cut;
 }
 
 }  // namespace
 
 SplitOutcome split_images(const QStringList& files, const SplitSettings& settings) {
   SplitOutcome outcome;
-  outcome.images = static_cast<int>(files.size());
+  outcome.total = static_cast<int>(files.size());
   const QDir out(settings.out_dir);
   if (!QDir().mkpath(settings.out_dir)) {
     outcome.folder_error = QStringLiteral("The output folder %1 could not be created.")
                                .arg(QDir::toNativeSeparators(settings.out_dir));
     return outcome;
   }
+  BatchOutput output(settings.out_dir);
   QSet<QString> made;  // subfolders known to exist
-  // Decoding buffers, handed from image to image so each worker reuses its own.
-  std::mutex scratch_mutex;
-  std::vector<std::unique_ptr<DecodeScratch>> idle_scratch;
-  ordered_parallel(
-      static_cast<int>(files.size()),
+  ScratchPool<DecodeScratch> scratch_pool;
+  JobOptions options;
+  options.window = kImageWindow;
+  const auto image_failed = [&](int i, const QString& reason) {
+    outcome.image_failures.append(file_name_of(files[i]) + QStringLiteral(": ") + reason);
+  };
+  run_job(
+      outcome.total,
       [&](int i) {  // worker thread
-        std::unique_ptr<DecodeScratch> scratch;
-        {
-          const std::lock_guard lock(scratch_mutex);
-          if (idle_scratch.empty()) {
-            scratch = std::make_unique<DecodeScratch>();
-          } else {
-            scratch = std::move(idle_scratch.back());
-            idle_scratch.pop_back();
-          }
-        }
-        std::vector<EncodedTile> tiles = cut_image(files[i], settings, *scratch);
-        const std::lock_guard lock(scratch_mutex);
-        idle_scratch.push_back(std::move(scratch));
-        return tiles;
+        std::unique_ptr<DecodeScratch> scratch = scratch_pool.take();
+        CutImage cut = cut_image(files[i], settings, *scratch);
+        scratch_pool.give_back(std::move(scratch));
+        return cut;
       },
-      [&](int, std::vector<EncodedTile> tiles) {
-        for (EncodedTile& tile : tiles) {
+      [&](int i, CutImage cut) {
+        if (!cut.error.isEmpty()) return image_failed(i, cut.error);
+        bool any_written = false;
+        for (EncodedTile& tile : cut.tiles) {
           QString error = tile.encoded.error;
           const QString folder = tile.folder.isEmpty() ? out.path() : out.filePath(tile.folder);
           const QString path = QDir(folder).filePath(tile.name);
@@ -167,21 +165,37 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
               error = QStringLiteral("the folder could not be created");
             }
           }
-          // Atomic, so a stopped run leaves no half-written tile; flushing
-          // each tile to the disk would cost more than the rest of the job.
-          if (error.isEmpty()) {
-            error = write_file_atomically(path, tile.encoded.bytes, ExistingFile::kReplace,
-                                          Sync::kLater);
-          }
+          if (error.isEmpty()) error = output.write(path, tile.encoded.bytes);
           if (error.isEmpty()) {
             ++outcome.tiles;
+            any_written = true;
           } else {
             outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
           }
         }
+        if (any_written) ++outcome.images;
       },
-      0, kImageWindow);
+      image_failed, options);
+  outcome.flush_error = output.finish();
   return outcome;
+}
+
+QString split_failure_text(const SplitOutcome& outcome) {
+  QString text;
+  if (!outcome.image_failures.isEmpty()) {
+    text += QStringLiteral("\n\n%1 of %2 images could not be split:")
+                .arg(outcome.image_failures.size())
+                .arg(outcome.total) +
+            failure_listing(outcome.image_failures, kListedFailures);
+  }
+  if (!outcome.failures.isEmpty()) {
+    text += QStringLiteral("\n\n%1 tile(s) could not be written:").arg(outcome.failures.size()) +
+            failure_listing(outcome.failures, kListedFailures);
+  }
+  if (!outcome.flush_error.isEmpty()) {
+    text += QStringLiteral("\n\n") + flush_failure_text(outcome.flush_error);
+  }
+  return text;
 }
 
 }  // namespace orvane

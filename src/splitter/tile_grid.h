@@ -35,8 +35,8 @@ QString part_index_text(int index, int parts);
 QString tile_file_name(const QString& base, const QString& idx, const QString& ext);
 
 // The image files directly in `folder` (".jpg", ".jpeg", ".png", ".bmp",
-// ".webp" in any case), gathered extension by extension in that order, each in
-// name order, every file once.
+// ".webp" in any case; regular files and links to them only), gathered
+// extension by extension in that order, each in name order, every file once.
 QStringList gather_split_images(const QString& folder);
 
 struct SplitSettings {
@@ -46,17 +46,26 @@ struct SplitSettings {
 };
 
 struct SplitOutcome {
-  int images = 0;        // image files given, unreadable ones included
-  int tiles = 0;         // tiles written
-  QStringList failures;  // "<file>: <reason>" for each tile that was not written
-  QString folder_error;  // the output folder could not be created: nothing was written
+  int total = 0;               // image files given
+  int images = 0;              // images with at least one tile written
+  int tiles = 0;               // tiles written
+  QStringList failures;        // "<file>: <reason>" for each tile that was not written
+  QStringList image_failures;  // "<file name>: <reason>" for each image that could not be cut
+  QString folder_error;        // the output folder could not be created: nothing was written
+  QString flush_error;         // the final flush failed: the tiles may not all be on the disk
 };
 
 // Cuts every image into the grid and writes its tiles to settings.out_dir
 // (created with its parents), as <base>_part_<idx><ext>, in "part_<idx>"
-// folders when settings.subfolders. Unreadable images are skipped; empty tiles
-// are neither written nor counted. Several images are decoded and encoded at
-// once; files are written in order on the calling thread.
+// folders when settings.subfolders. An image that cannot be read or cut is
+// named with its reason and not counted; empty tiles are neither written nor
+// counted. Several images are decoded and encoded at once; files are written
+// in order on the calling thread.
 SplitOutcome split_images(const QStringList& files, const SplitSettings& settings);
+
+// The closing message's text after the first line, for failures: the images
+// that could not be cut and the tiles that could not be written, ten of each
+// listed. Empty when nothing failed.
+QString split_failure_text(const SplitOutcome& outcome);
 
 }  // namespace orvane

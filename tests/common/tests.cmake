@@ -1,1 +1,1 @@
-orvane_add_logic_test(common_ordered_parallel_test ${CMAKE_CURRENT_LIST_DIR}/ordered_parallel_test.cpp)
+orvane_add_logic_test(common_job_runner_test ${CMAKE_CURRENT_LIST_DIR}/job_runner_test.cpp)

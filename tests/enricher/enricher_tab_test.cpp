@@ -12,10 +12,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 
+#include "support/fifo_trap.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -60,7 +62,11 @@ class EnricherTabTest : public ::testing::Test {
 };
 
 TEST_F(EnricherTabTest, LoadsTheFolderInStringOrderAndWrapsAround) {
+  // Only regular files count: a FIFO would block the reading of the image.
+  const FifoTrap fifo(in + "/0.jpg");
+  QDir().mkpath(in + "/folder.png");
   load_folder();
+  EXPECT_FALSE(fifo.fired());
   ASSERT_EQ(tab.aug_image_paths.size(), 2);
   EXPECT_TRUE(tab.aug_image_paths[0].endsWith("/B.png"));
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 0");
@@ -190,6 +196,50 @@ TEST_F(EnricherTabTest, FailedWritesAreNotCounted) {
   tab.aug_entry_out->setText(dir.filePath("blocked/out"));
   tab.btn_aug_enrich->click();
   EXPECT_TRUE(last_message().text.contains("could not be created"));
+}
+
+// OpenCV's warps refuse sides of 32767 pixels and more: on such a panorama
+// every variant is a named failure, and the preview and the rotations say so
+// in an error box, the image unchanged. Nothing ends the program.
+TEST_F(EnricherTabTest, AnImageTooWideForTheWarpsIsAnErrorNotAnAbort) {
+  write_image(dir.filePath("wide/pano.png"), 32768, 4);
+  dialogs.directories.push_back(dir.filePath("wide"));
+  tab.btn_aug_in->click();
+  ASSERT_EQ(tab.aug_display_cv_img.size(), cv::Size(32768, 4));
+  tab.aug_entry_out->setText(out);
+  tab.spin_aug_gen_count->setValue(12);
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(last_message().kind, "critical");
+  EXPECT_EQ(last_message().title, "Error");
+  const QString text = last_message().text;
+  EXPECT_TRUE(
+      text.startsWith("Enrichment complete! Saved 0 variant(s) of the manipulated image."
+                      "\n\n12 variant(s) could not be written:\n"))
+      << text.toStdString();
+  EXPECT_TRUE(text.contains(QRegularExpression("_var_1\\.jpg: .*SHRT_MAX"))) << text.toStdString();
+  EXPECT_TRUE(text.endsWith("\n... and 2 more.")) << text.toStdString();
+  EXPECT_EQ(folder_entries(out), QStringList());
+  EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 1 | Enriched: 0");
+
+  const struct {
+    QPushButton* button;
+    const char* text;
+  } cases[] = {
+      {tab.btn_aug_preview, "The augmentation could not be simulated: "},
+      {tab.btn_aug_cw, "The image could not be rotated: "},
+      {tab.btn_aug_rotate, "The image could not be rotated: "},
+  };
+  tab.aug_entry_angle->setText("30");
+  for (const auto& c : cases) {
+    const size_t shown = dialogs.messages().size();
+    c.button->click();
+    ASSERT_EQ(dialogs.messages().size(), shown + 1) << c.text;
+    EXPECT_EQ(last_message().kind, "critical");
+    EXPECT_EQ(last_message().title, "Error");
+    EXPECT_TRUE(last_message().text.startsWith(c.text)) << last_message().text.toStdString();
+    EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(32768, 4)) << c.text;
+    EXPECT_EQ(cv::norm(tab.aug_display_cv_img, tab.aug_original_cv_img, cv::NORM_INF), 0.0);
+  }
 }
 
 }  // namespace

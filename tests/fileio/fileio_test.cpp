@@ -17,11 +17,13 @@
 
 #include "dataset_tools/split_export.h"
 #include "fileio/atomic_write.h"
+#include "fileio/batch_output.h"
 #include "fileio/file_copy.h"
 #include "fileio/file_read.h"
 #include "fileio/folder_listing.h"
 #include "labels/class_list.h"
 #include "labels/label_file.h"
+#include "support/fifo_trap.h"
 #include "support/test_files.h"
 
 using namespace orvane;
@@ -225,6 +227,56 @@ TEST(FolderListing, NamesThatAreNotUtf8AreCountedNotListed) {
   EXPECT_TRUE(entries[0].is_file);
   EXPECT_EQ(unreadable, 1);
   ::unlink(bad.constData());  // beyond the reach of QTemporaryDir
+}
+
+// Regular files only, in name order; with `recursive`, each real folder once
+// however many links lead to it, top-down.
+TEST(FolderListing, RegularFilesOnlyEachRealFolderOnce) {
+  QTemporaryDir dir;
+  const QString root = dir.filePath("root");
+  for (const char* name : {"b.jpg", "a.jpg", ".hidden.jpg", "sub/c.jpg", "sub/deeper/d.jpg"}) {
+    write_file(root + "/" + name, "x");
+  }
+  write_file(dir.filePath("other.jpg"), "x");
+  const FifoTrap fifo(root + "/fifo.jpg");
+  ASSERT_TRUE(QFile::link(root + "/a.jpg", root + "/link.jpg"));
+  ASSERT_TRUE(QFile::link(root + "/missing.jpg", root + "/broken.jpg"));
+  ASSERT_TRUE(QDir().mkpath(root + "/folder.jpg"));
+  ASSERT_TRUE(QFile::link(".", root + "/loop"));
+  ASSERT_TRUE(QFile::link("..", root + "/up"));
+  ASSERT_TRUE(QFile::link("..", root + "/sub/back"));
+  const QStringList top = {root + "/.hidden.jpg", root + "/a.jpg", root + "/b.jpg",
+                           root + "/link.jpg"};
+  EXPECT_EQ(regular_files(root), top);
+  EXPECT_EQ(regular_files_below(root, false), top);
+  // "loop" is the root itself and "sub/back" leads back to it: neither is
+  // walked again. "up" is the parent, walked once, with the root skipped.
+  EXPECT_EQ(
+      regular_files_below(root, true),
+      top + QStringList({root + "/sub/c.jpg", root + "/sub/deeper/d.jpg", root + "/up/other.jpg"}));
+  EXPECT_EQ(regular_files(dir.filePath("absent")), QStringList());
+  EXPECT_FALSE(fifo.fired());
+}
+
+// The batch output's one flush at the end reports its failure.
+TEST(BatchOutput, CountsWrittenFilesAndReportsTheFinalFlush) {
+  QTemporaryDir dir;
+  const QString folder = dir.filePath("out");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  BatchOutput output(folder);
+  EXPECT_EQ(output.write(folder + "/a.txt", "a"), QString());
+  EXPECT_FALSE(output.write(folder + "/missing/b.txt", "b").isEmpty());
+  QString error;
+  EXPECT_EQ(output.copy(folder + "/a.txt", folder + "/c.txt", error), CopyStatus::Ok);
+  EXPECT_EQ(output.files_written(), 2);
+  EXPECT_EQ(output.finish(), QString());
+  EXPECT_EQ(read_file(folder + "/c.txt"), "a");
+
+  BatchOutput gone(folder);
+  EXPECT_EQ(gone.finish(), QString());  // nothing written, nothing to flush
+  EXPECT_EQ(gone.write(folder + "/d.txt", "d"), QString());
+  ASSERT_TRUE(QDir(folder).removeRecursively());
+  EXPECT_EQ(gone.finish(), "No such file or directory");
 }
 
 }  // namespace

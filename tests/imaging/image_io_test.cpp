@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QDataStream>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
+#include "imaging/source_image.h"
+#include "support/fifo_trap.h"
 #include "support/test_files.h"
 
 using namespace orvane;
@@ -137,6 +142,115 @@ TEST(ImageIo, RefusesHugeImagesFromTheHeader) {
   EXPECT_TRUE(decoded.image.empty());
   EXPECT_TRUE(decoded.error.contains("15000 x 15000")) << decoded.error.toStdString();
   EXPECT_TRUE(decoded.error.contains("200 megapixels")) << decoded.error.toStdString();
+}
+
+// The SIZ marker segment of a JPEG 2000 codestream (or of the codestream box
+// of a JP2 file) rewritten to declare width x height in one tile.
+QByteArray with_j2k_size(QByteArray bytes, quint32 width, quint32 height) {
+  const qsizetype siz = bytes.indexOf(QByteArray("\xFF\x4F\xFF\x51", 4));
+  EXPECT_GE(siz, 0);
+  const auto put = [&](qsizetype at, quint32 value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = char(value >> (24 - 8 * i));
+  };
+  put(siz + 8, width);
+  put(siz + 12, height);
+  put(siz + 16, 0);  // image offset
+  put(siz + 20, 0);
+  put(siz + 24, width);  // one tile
+  put(siz + 28, height);
+  return bytes;
+}
+
+// A little-endian TIFF header alone: width and length tags, nothing else.
+QByteArray tiff_header(quint32 width, quint32 height) {
+  QByteArray tiff;
+  QDataStream out(&tiff, QIODevice::WriteOnly);
+  out.setByteOrder(QDataStream::LittleEndian);
+  out.writeRawData("II*\0", 4);
+  out << quint32(8) << quint16(2);
+  out << quint16(256) << quint16(4) << quint32(1) << width;
+  out << quint16(257) << quint16(4) << quint32(1) << height;
+  out << quint32(0);
+  return tiff;
+}
+
+// An extended WebP header alone, for a canvas of width x height.
+QByteArray webp_header(quint32 width, quint32 height) {
+  QByteArray webp;
+  QDataStream out(&webp, QIODevice::WriteOnly);
+  out.setByteOrder(QDataStream::LittleEndian);
+  out.writeRawData("RIFF", 4);
+  out << quint32(22);
+  out.writeRawData("WEBPVP8X", 8);
+  out << quint32(10) << quint32(0);
+  for (quint32 v : {width - 1, height - 1}) out << quint8(v) << quint8(v >> 8) << quint8(v >> 16);
+  return webp;
+}
+
+// Every format the decoder takes has its size read from its own header before
+// a pixel is decoded: a few bytes declaring 225 megapixels are refused at
+// once, whatever Qt's readers make of them, while small files of the same
+// formats still decode. Formats whose header is not read are refused.
+TEST(ImageIo, ThePixelLimitHoldsForEveryFormat) {
+  // JPEG 2000 needs a side of 32 pixels or more for its default levels.
+  cv::Mat small;
+  cv::resize(two_halves(), small, {64, 64}, 0, 0, cv::INTER_NEAREST);
+  const QByteArray jp2 = encode(small, ".jp2");
+  const QByteArray codestream = jp2.mid(jp2.indexOf(QByteArray("\xFF\x4F\xFF\x51", 4)));
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    const char* error;  // "" for an image that decodes
+  } cases[] = {
+      {"JPEG 2000 codestream", with_j2k_size(codestream, 15000, 15000), "15000 x 15000 pixels"},
+      {"JP2 file", with_j2k_size(jp2, 15000, 15000), "15000 x 15000 pixels"},
+      {"TIFF", tiff_header(15000, 15000), "15000 x 15000 pixels"},
+      {"WebP canvas", webp_header(16000, 16000), "16000 x 16000 pixels"},
+      {"small JPEG 2000 codestream", codestream, ""},
+      {"small JP2 file", jp2, ""},
+      {"small TIFF", encode(small, ".tiff"), ""},
+      {"small WebP", encode(small, ".webp", {cv::IMWRITE_WEBP_QUALITY, 101}), ""},
+      {"portable pixmap", encode(small, ".ppm"), "not a readable image"},
+  };
+  for (const auto& c : cases) {
+    const DecodedImage decoded = decode_image_bytes(c.bytes);
+    EXPECT_TRUE(decoded.error.contains(QLatin1String(c.error)))
+        << c.name << ": " << decoded.error.toStdString();
+    if (*c.error == 0) {
+      EXPECT_EQ(decoded.image.size(), small.size()) << c.name;
+      EXPECT_TRUE(decoded.error.isEmpty()) << c.name;
+    } else {
+      EXPECT_TRUE(decoded.image.empty()) << c.name;
+    }
+  }
+}
+
+// A FIFO, a folder or a device under an image's name is refused without
+// being opened blocking; a link to an image is read.
+TEST(ImageIo, OnlyRegularFilesAreRead) {
+  QTemporaryDir dir;
+  const FifoTrap fifo(dir.filePath("fifo.jpg"));
+  ASSERT_TRUE(QDir().mkpath(dir.filePath("folder.jpg")));
+  ASSERT_TRUE(QFile::link("/dev/zero", dir.filePath("zero.jpg")));
+  write_file(dir.filePath("photo.png"), encode(two_halves(), ".png"));
+  ASSERT_TRUE(QFile::link(dir.filePath("photo.png"), dir.filePath("link.png")));
+  const struct {
+    const char* name;
+    const char* error;
+  } cases[] = {
+      {"fifo.jpg", "Not a regular file"},
+      {"folder.jpg", "Is a directory"},
+      {"zero.jpg", "Not a regular file"},
+      {"link.png", ""},
+  };
+  for (const auto& c : cases) {
+    const DecodedImage view = read_image_file(dir.filePath(c.name));
+    const SourceImage source = read_source_file(dir.filePath(c.name));
+    EXPECT_EQ(view.error, c.error) << c.name;
+    EXPECT_EQ(source.error, c.error) << c.name;
+    EXPECT_EQ(view.image.empty(), *c.error != 0) << c.name;
+  }
+  EXPECT_FALSE(fifo.fired()) << "the FIFO was opened blocking";
 }
 
 TEST(ImageIo, ConvertsToRgb32AndSharesPixels) {

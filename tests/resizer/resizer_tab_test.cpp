@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QImage>
@@ -24,6 +25,7 @@
 #include "imaging/lanczos.h"
 #include "imaging/png_writer.h"
 #include "imaging/source_image.h"
+#include "support/fifo_trap.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -131,6 +133,39 @@ TEST_F(ResizerTabTest, QueueTakesEachPathOnce) {
 
   tab.btn_add_folder->click();  // cancelled
   EXPECT_EQ(tab.resizer_queue.size(), 2);
+}
+
+// "Include Subfolders" follows links to folders but walks each real folder
+// once, queues each file once, and passes over what is not a regular file
+// (a FIFO would block the reading).
+TEST_F(ResizerTabTest, AddFolderWalksEachRealFolderOnce) {
+  const QString folder = dir.path() + "/folder";
+  write_file(folder + "/b.png", "x");
+  write_file(folder + "/a.jpg", "x");
+  write_file(folder + "/sub/c.jpg", "x");
+  write_file(dir.path() + "/beside.jpg", "x");
+  const FifoTrap fifo(folder + "/x.jpg");
+  ASSERT_TRUE(QFile::link(".", folder + "/loop"));
+  const QStringList own = {folder + "/a.jpg", folder + "/b.png", folder + "/sub/c.jpg"};
+  const struct {
+    const char* link;  // made in the folder before the walk, to ".."
+    QStringList queue;
+  } cases[] = {
+      {nullptr, own},
+      {"up", own + QStringList{folder + "/up/beside.jpg"}},
+  };
+  tab.chk_recursive->setChecked(true);
+  for (const auto& c : cases) {
+    if (c.link != nullptr) {
+      ASSERT_TRUE(QFile::link("..", folder + "/" + c.link));
+    }
+    tab.btn_clear_queue->click();
+    dialogs.directories.push_back(folder);
+    tab.btn_add_folder->click();
+    EXPECT_EQ(tab.resizer_queue, c.queue) << (c.link ? c.link : "loop only");
+  }
+  tab.list_resizer_queue->setCurrentRow(0);  // a preview reads the file
+  EXPECT_FALSE(fifo.fired());
 }
 
 TEST_F(ResizerTabTest, PredictionFollowsUnitsRotationAndOrientation) {

@@ -1,3 +1,4 @@
 orvane_add_test(resizer_logic_test ${CMAKE_CURRENT_LIST_DIR}/resizer_logic_test.cpp)
 orvane_add_test(resizer_tab_test ${CMAKE_CURRENT_LIST_DIR}/resizer_tab_test.cpp)
 target_link_libraries(resizer_tab_test PRIVATE orvane_test_png)
+orvane_add_logic_test(resizer_full_disk_test ${CMAKE_CURRENT_LIST_DIR}/batch_full_disk_test.cpp)

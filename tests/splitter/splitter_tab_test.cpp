@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 
+#include "support/fifo_trap.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -106,7 +107,11 @@ TEST_F(SplitterTabTest, BadImagesGiveHonestCounts) {
   write_file(in + "/zero.jpg", "");
   write_file(in + "/broken.JPG", "not a jpeg at all");
   split(4, 0);
-  EXPECT_EQ(last_message().text, "Split 2 images into 0 tile parts.");
+  EXPECT_EQ(last_message().kind, "critical");
+  EXPECT_EQ(last_message().text,
+            "Split 0 images into 0 tile parts.\n\n2 of 2 images could not be split:\n"
+            "broken.JPG: not a readable image, or the file is damaged\n"
+            "zero.jpg: the file is empty");
 
   // Transparent, grey and 16-bit images all give 8-bit colour tiles; an
   // image narrower than the grid gives only its non-empty tiles.
@@ -125,6 +130,42 @@ TEST_F(SplitterTabTest, BadImagesGiveHonestCounts) {
     EXPECT_EQ(tile.type(), CV_8UC3) << name;
   }
   EXPECT_EQ(folder_entries(out).filter("thin"), QStringList({"thin_part_4.png"}));
+}
+
+// Images that cannot be read are named with their reasons and not counted;
+// what is not a regular file is not gathered at all (a FIFO would block).
+TEST_F(SplitterTabTest, UnreadableImagesAreNamedNotCounted) {
+  for (int i = 1; i <= 13; ++i)
+    write_image(in + QStringLiteral("/g%1.png").arg(i, 2, 10, QChar('0')), 8, 6);
+  const QByteArray png = read_file(in + "/g01.png");
+  write_file(in + "/b1.jpg", "");
+  write_file(in + "/b2.jpg", "words");
+  write_file(in + "/b3.jpg", png.left(30));
+  write_file(in + "/b4.jpg", QByteArray(1000, '\0'));
+  write_file(in + "/b5.jpg", "\xFF\xD8\xFF");
+  write_file(in + "/b6.jpg", "BM" + QByteArray(10, 'x'));
+  const FifoTrap fifo(in + "/x.png");
+  split(2, 0);  // 1 Rows x 2 Cols
+  EXPECT_FALSE(fifo.fired());
+  EXPECT_EQ(last_message().kind, "critical");
+  EXPECT_EQ(last_message().title, "Error");
+  const QStringList lines = last_message().text.split('\n');
+  ASSERT_EQ(lines.size(), 9) << last_message().text.toStdString();
+  EXPECT_EQ(lines[0], "Split 13 images into 26 tile parts.");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2], "6 of 19 images could not be split:");
+  for (int i = 1; i <= 6; ++i) {
+    EXPECT_TRUE(lines[2 + i].startsWith(QStringLiteral("b%1.jpg: ").arg(i))) << i;
+    EXPECT_GT(lines[2 + i].size(), 8) << "no reason for b" << i;
+  }
+  EXPECT_EQ(folder_entries(out + "/part_1").size(), 13);
+
+  // Beyond ten failures the rest are counted.
+  for (int i = 7; i <= 12; ++i) write_file(in + QStringLiteral("/b%1.jpg").arg(i), "");
+  split(2, 0);
+  EXPECT_TRUE(last_message().text.contains("\n12 of 25 images could not be split:\n"));
+  EXPECT_TRUE(last_message().text.endsWith("\n... and 2 more."))
+      << last_message().text.toStdString();
 }
 
 // The output folder is created with its parents, and a tile that cannot be
