@@ -93,11 +93,18 @@ class PythonModel : public Model {
       }
     }
     const QJsonArray shape = reply.json.value(QLatin1String("plot")).toArray();
-    const int h = shape.at(0).toInt(), w = shape.at(1).toInt(), c = shape.at(2).toInt();
-    if (h > 0 && w > 0 && (c == 3 || c == 1) && reply.binary.size() == qsizetype(h) * w * c) {
-      result.plot = cv::Mat(h, w, c == 3 ? CV_8UC3 : CV_8UC1);
-      std::memcpy(result.plot.data, reply.binary.constData(), reply.binary.size());
-    }
+    if (shape.isEmpty() && reply.binary.isEmpty()) return result;
+    const qint64 h = shape.at(0).toInteger(), w = shape.at(1).toInteger(),
+                 c = shape.at(2).toInteger();
+    if (shape.size() != 3 || h <= 0 || w <= 0 || (c != 3 && c != 1) ||
+        h > kMaxReplyImagePixels / w || reply.binary.size() != h * w * c)
+      process_->refuse(QStringLiteral("a drawn image of %1 x %2 x %3 with %4 bytes")
+                           .arg(h)
+                           .arg(w)
+                           .arg(c)
+                           .arg(reply.binary.size()));
+    result.plot = cv::Mat(int(h), int(w), c == 3 ? CV_8UC3 : CV_8UC1);
+    std::memcpy(result.plot.data, reply.binary.constData(), reply.binary.size());
     return result;
   }
 
