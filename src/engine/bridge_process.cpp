@@ -197,10 +197,16 @@ void BridgeProcess::flush_log() {
 }
 
 void BridgeProcess::fail() {
+  // A process that closed its reply channel is usually ending: a moment lets its exit status be
+  // its own. Then it ends with its children before the rest of its output is read, or one that
+  // keeps writing would be read for ever.
+  int status = reap(1000);
+  if (status < 0) {
+    kill();
+    status = reap(-1);
+  }
   take_log(true);
   flush_log();
-  kill();
-  const int status = reap(-1);
   throw EngineError(QStringLiteral("The YOLO engine process stopped unexpectedly (%1).\n"
                                    "Last output:\n%2")
                         .arg(describe_status(status), output_tail(tail_)));

@@ -29,6 +29,7 @@ class PythonEngine : public Engine {
 
   bool has_yolo() override;
   bool cuda_available() override;
+  QString yolo_problem() override;
   std::unique_ptr<Model> load(const QString& path, OutputSink output = {}) override;
   void end_all() override;
 
@@ -36,6 +37,7 @@ class PythonEngine : public Engine {
   struct Probe {
     bool has_yolo = false;
     bool cuda = false;
+    QString problem;  // when has_yolo is false
   };
   std::shared_ptr<BridgeProcess> spawn();
   Probe probe();

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -285,22 +286,57 @@ TEST_F(TrainingTabs, AutoMLFailuresShowTheAutoMLErrorBox) {
   }
 }
 
-TEST_F(TrainingTabs, WithoutTheEngineEveryJobSaysSo) {
+// Without a working engine every job says so, and below that which interpreter was asked and
+// the last lines it printed, whatever it did: no package, garbage, quitting, flooding.
+TEST_F(TrainingTabs, WithoutTheEngineEveryJobSaysWhatTheInterpreterDid) {
   QTemporaryDir empty;
-  PythonEngineOptions options = standin_options();
-  options.environment[0] = "PYTHONPATH=" + empty.path();
-  PythonEngine no_engine(options);
-  ProgressTab bare_progress(dialogs, no_engine);
-  ConfigTab bare_config(dialogs, no_engine);
-  QTabWidget bare_tabs;
-  connect_training_tabs(bare_tabs, bare_config, bare_progress);
-  bare_config.start_training();
-  ASSERT_TRUE(wait_done(bare_progress.trainer_thread));
-  bare_config.start_automl_tuning();
-  ASSERT_TRUE(wait_done(bare_config.tuner_thread));
-  EXPECT_EQ(errors("Training Error"), QStringList{"Ultralytics library is not installed."});
-  EXPECT_EQ(errors("AutoML Error"), QStringList{"Ultralytics library is not installed."});
-  EXPECT_EQ(bare_config.training_params().value("device"), "cpu");
+  const auto fake_python = [&](const char* name, const QByteArray& script) {
+    const QString path = empty.filePath(name);
+    write_file(path, "#!/bin/sh\n" + script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+  };
+  const struct {
+    QString python;  // empty: the python3 on PATH, which lacks the package here
+    QStringList said;
+  } cases[] = {
+      {"", {"No module named 'ultralytics'"}},
+      {fake_python("garbage", "echo 'Fatal: not a bridge at all'\nexec sleep 600\n"),
+       {"not a bridge at all"}},
+      {fake_python("quits", "echo 'libpython3.so: cannot open shared object' >&2\nexit 127\n"),
+       {"exit code 127", "libpython3.so: cannot open shared object"}},
+      {fake_python("floods", "yes 'DeprecationWarning: flood' >&2\n"),
+       {"more than 1048576 bytes", "DeprecationWarning: flood"}},
+      {fake_python("closes_and_floods", "exec yes 'DeprecationWarning: flood' >&2\n"),
+       {"DeprecationWarning: flood"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said.first().toStdString());
+    dialogs.calls.clear();
+    PythonEngineOptions options = standin_options(empty.path());
+    options.python = c.python;
+    PythonEngine no_engine(options);
+    ProgressTab bare_progress(dialogs, no_engine);
+    ConfigTab bare_config(dialogs, no_engine);
+    QTabWidget bare_tabs;
+    connect_training_tabs(bare_tabs, bare_config, bare_progress);
+    bare_config.start_training();
+    ASSERT_TRUE(wait_done(bare_progress.trainer_thread));
+    bare_config.start_automl_tuning();
+    ASSERT_TRUE(wait_done(bare_config.tuner_thread));
+    const QString interpreter =
+        c.python.isEmpty() ? QStandardPaths::findExecutable("python3") : c.python;
+    for (const char* title : {"Training Error", "AutoML Error"}) {
+      const QStringList shown = errors(title);
+      ASSERT_EQ(shown.size(), 1) << title;
+      EXPECT_EQ(shown[0].section('\n', 0, 0), "Ultralytics library is not installed.");
+      EXPECT_TRUE(shown[0].contains("Python interpreter: " + interpreter))
+          << shown[0].toStdString();
+      for (const QString& said : c.said)
+        EXPECT_TRUE(shown[0].contains(said)) << shown[0].toStdString();
+    }
+    EXPECT_EQ(bare_config.training_params().value("device"), "cpu");
+  }
 }
 
 // Each job has its own engine process and signals: a later job leaves an earlier one alone.
