@@ -143,10 +143,6 @@ QString find_bridge_script() {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
     if (QFileInfo::exists(beside)) return beside;
   }
-#ifdef ORVANE_BRIDGE_SOURCE_PATH
-  if (QFileInfo::exists(QStringLiteral(ORVANE_BRIDGE_SOURCE_PATH)))
-    return QStringLiteral(ORVANE_BRIDGE_SOURCE_PATH);
-#endif
   return {};
 }
 

@@ -49,8 +49,8 @@ class PythonEngine : public Engine {
   std::shared_future<Probe> probe_;
 };
 
-// The bridge script: beside the executable when installed, else in the source tree (running
-// from the build tree). Empty when neither exists.
+// The bridge script beside the executable (installed, or in the build folder); empty when
+// there is none. Never the source tree's copy: a moved program uses the bridge moved with it.
 QString find_bridge_script();
 
 }  // namespace orvane
