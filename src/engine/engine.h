@@ -76,6 +76,8 @@ class Model {
   // Named training arguments; a relative "project" is made absolute against the working
   // directory so the run lands where the program expects it.
   virtual TrainResult train(const QVariantMap& args) = 0;
+  // Writes its plots below args["project"] (also made absolute) / args["name"]; without a
+  // project the engine writes below the working directory.
   virtual QVariantMap val(const QVariantMap& args) = 0;
   // Relied on for the files it writes below args["project"] (also made absolute).
   virtual void tune(const QVariantMap& args) = 0;

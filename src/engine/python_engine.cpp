@@ -66,7 +66,8 @@ class PythonModel : public Model {
   }
 
   QVariantMap val(const QVariantMap& args) override {
-    const QJsonObject reply = call({{"op", "val"}, {"args", QJsonObject::fromVariantMap(args)}});
+    const QJsonObject reply =
+        call({{"op", "val"}, {"args", QJsonObject::fromVariantMap(with_absolute_project(args))}});
     return reply.value(QLatin1String("metrics")).toObject().toVariantMap();
   }
 

@@ -197,6 +197,49 @@ TEST_F(TrainingTabs, TrainingRunsToTheEndAndShowsTheRunFolder) {
   }
 }
 
+// Engine jobs write only inside the project folder: the run, its validation and the search's
+// trials; a relative project lands where the configuration tab says, below the folder the
+// program was started from, and nothing else goes there.
+TEST_F(TrainingTabs, EngineJobsWriteOnlyInsideTheProjectFolder) {
+  use_model();
+  config.epochs_input->setValue(1);
+  config.model_combo->setEditText(dir.filePath("yolov8s.pt"));
+  config.data_yaml_input->setText(dir.filePath("data.yaml"));
+  QTemporaryDir start;
+  QDir::setCurrent(start.path());
+  const auto* location = config.findChild<QLabel*>("projectLocation");
+  ASSERT_NE(location, nullptr);
+  const struct {
+    QString project;
+    QString lands_in;
+    QString location_shown;
+    QStringList start_holds;
+  } cases[] = {
+      {dir.filePath("projects/absolute"), dir.filePath("projects/absolute"), "", {}},
+      {"relative/runs",
+       start.filePath("relative/runs"),
+       "Runs are saved in " + start.filePath("relative/runs"),
+       {"relative"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.project.toStdString());
+    config.project_dir_input->setText(c.project);
+    EXPECT_EQ(location->text(), c.location_shown);
+    config.start_training();
+    ASSERT_TRUE(wait_done(progress.trainer_thread));
+    config.start_automl_tuning();
+    ASSERT_TRUE(wait_done(config.tuner_thread));
+    EXPECT_TRUE(dialogs.messages().size() == 1 && dialogs.last("information"))
+        << "training and search both succeed";
+    dialogs.calls.clear();
+    EXPECT_TRUE(QFileInfo(c.lands_in + "/kelvane_yolo_run/weights/best.pt").isFile());
+    EXPECT_TRUE(QFileInfo(c.lands_in + "/kelvane_yolo_run/val/confusion_matrix.png").isFile());
+    EXPECT_TRUE(
+        QFileInfo(c.lands_in + "/kelvane_yolo_run_tune/best_hyperparameters.yaml").isFile());
+    EXPECT_EQ(folder_entries(start.path()), c.start_holds);
+  }
+}
+
 TEST_F(TrainingTabs, StopEndsTheRunWithoutValidation) {
   use_model({{"batch_delay", 0.02}, {"batches", 5}});
   config.epochs_input->setValue(200);
