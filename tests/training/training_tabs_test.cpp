@@ -288,6 +288,71 @@ TEST_F(TrainingTabs, EngineFailuresShowTheTrainingErrorBox) {
   EXPECT_EQ(errors("Training Error").size(), 1);
 }
 
+// The result views show only files of the run they name: a new run clears them at once, a
+// stopped run leaves them empty, and a finished run without some plot shows none of the last.
+TEST_F(TrainingTabs, ResultViewsShowOnlyTheRunTheyName) {
+  const std::vector<ZoomableView*> views{progress.view_loss_plot, progress.view_f1_plot,
+                                         progress.view_pr_plot, progress.view_confusion_plot,
+                                         progress.view_val_batch};
+  const auto shown = [&] {
+    QStringList files;
+    for (ZoomableView* view : views) files << (has_image(view) ? view->toolTip() : "");
+    return files;
+  };
+  use_model();
+  config.epochs_input->setValue(1);
+  config.start_training();
+  ASSERT_TRUE(wait_done(progress.trainer_thread));
+  const QString run = dir.filePath("runs/detect/kelvane_yolo_run/");
+  EXPECT_EQ(shown(),
+            (QStringList{run + "results.png", run + "BoxF1_curve.png", run + "BoxPR_curve.png",
+                         run + "confusion_matrix.png", run + "val_batch0_pred.jpg"}));
+
+  const QString partial = dir.filePath("partial");
+  write_image(partial + "/results.png", 16, 16);
+  progress.training_finished({{"save_dir", partial}});
+  EXPECT_EQ(shown(), (QStringList{partial + "/results.png", "", "", "", ""}));
+
+  use_model({{"batch_delay", 0.02}, {"batches", 5}});
+  config.epochs_input->setValue(200);
+  config.start_training();
+  EXPECT_EQ(shown(), QStringList(5, ""));
+  QSignalSpy reports(progress.trainer_thread, &YoloTrainerThread::progress_signal);
+  ASSERT_TRUE(reports.wait(kWaitMs));
+  progress.stop_training();
+  ASSERT_TRUE(wait_done(progress.trainer_thread));
+  EXPECT_EQ(progress.lbl_train_status->text(), "Status: Training Stopped");
+  EXPECT_EQ(shown(), QStringList(5, ""));
+}
+
+// A run whose start fails says so on the status line (a failure later leaves the last epoch's
+// report, see EngineFailuresShowTheTrainingErrorBox).
+TEST_F(TrainingTabs, AFailedStartSaysSoOnTheStatusLine) {
+  const struct {
+    const char* what;
+    QByteArray weights;
+    QString manifest;
+    QString error_start;
+  } cases[] = {
+      {"weights that cannot be loaded", "not a model", "data.yaml", "yolov8s.pt appears to be"},
+      {"a missing manifest", "", dir.filePath("gone.yaml"), "Dataset '"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialogs.calls.clear();
+    use_model();
+    if (!c.weights.isEmpty()) write_file("yolov8s.pt", c.weights);
+    QVariantMap params = config.training_params();
+    params["data_yaml"] = c.manifest;
+    progress.begin_training(params);
+    ASSERT_TRUE(wait_done(progress.trainer_thread));
+    EXPECT_EQ(progress.lbl_train_status->text(), "Status: Training Failed to Start");
+    const QStringList shown = errors("Training Error");
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(c.error_start)) << shown[0].toStdString();
+  }
+}
+
 TEST_F(TrainingTabs, AutoMLAppliesThisSearchsLearningRates) {
   use_model({{"tune_values", QJsonObject{{"lr0", 0.0123456}, {"lrf", 150.0}}}});
   config.run_name_input->clear();
