@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QThread>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -196,13 +197,27 @@ void BridgeProcess::flush_log() {
 }
 
 void BridgeProcess::fail() {
+  // A process that closed its reply channel is usually ending: a moment lets its exit status be
+  // its own. Then it ends with its children before the rest of its output is read, or one that
+  // keeps writing would be read for ever.
+  int status = reap(1000);
+  if (status < 0) {
+    kill();
+    status = reap(-1);
+  }
   take_log(true);
   flush_log();
-  kill();
-  const int status = reap(-1);
   throw EngineError(QStringLiteral("The YOLO engine process stopped unexpectedly (%1).\n"
                                    "Last output:\n%2")
                         .arg(describe_status(status), output_tail(tail_)));
+}
+
+void BridgeProcess::refuse(const QString& what) {
+  kill();
+  reap(-1);
+  replies_.clear();
+  throw EngineError(
+      QStringLiteral("The YOLO engine bridge sent %1; its process was ended.").arg(what));
 }
 
 BridgeProcess::Reply BridgeProcess::request(const QJsonObject& request,
@@ -218,6 +233,7 @@ BridgeProcess::Reply BridgeProcess::request(const QJsonObject& request,
         return result;
       }
     } else if (const qsizetype nl = replies_.indexOf('\n'); nl >= 0) {
+      if (nl > kMaxReplyLineBytes) refuse(QStringLiteral("a reply of %1 bytes").arg(nl));
       QJsonParseError parse_error;
       const QJsonDocument document = QJsonDocument::fromJson(replies_.left(nl), &parse_error);
       if (!document.isObject()) {
@@ -243,10 +259,19 @@ BridgeProcess::Reply BridgeProcess::request(const QJsonObject& request,
       }
       flush_log();
       reply = message;
-      binary_size = message.value(QLatin1String("binary")).toInteger(-1);
-      if (binary_size < 0) return Reply{reply, {}};
+      const QJsonValue binary = message.value(QLatin1String("binary"));
+      if (binary.isUndefined()) return Reply{reply, {}};
+      // A size is checked before any memory is set aside for it.
+      const double announced = binary.toDouble(-1);
+      if (!binary.isDouble() || announced < 0 || announced != std::floor(announced) ||
+          announced > double(kMaxReplyBinaryBytes))
+        refuse(QStringLiteral("a reply announcing %1 bytes of image data")
+                   .arg(binary.toVariant().toString()));
+      binary_size = qsizetype(announced);
       replies_.reserve(binary_size);
       continue;
+    } else if (replies_.size() > kMaxReplyLineBytes) {
+      refuse(QStringLiteral("more than %1 bytes without ending its reply").arg(kMaxReplyLineBytes));
     }
     const int wait = log_pending_.isEmpty()
                          ? -1

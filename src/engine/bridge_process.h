@@ -18,6 +18,13 @@
 
 namespace orvane {
 
+// Bounds on what a bridge may send: one JSON reply line, and the drawn image that may follow it
+// (as many pixels as the decoder accepts, three bytes each). A reply beyond them is refused
+// before anything is allocated for it.
+inline constexpr qsizetype kMaxReplyLineBytes = qsizetype(64) << 20;
+inline constexpr qint64 kMaxReplyImagePixels = 200'000'000;
+inline constexpr qsizetype kMaxReplyBinaryBytes = kMaxReplyImagePixels * 3;
+
 class BridgeProcess {
  public:
   // Starts `program` with `arguments` and the current environment plus `environment`
@@ -46,6 +53,8 @@ class BridgeProcess {
 
   // Ends the process (and its children) now. Safe from any thread.
   void kill();
+  // Ends the process and throws EngineError saying that it sent `what`.
+  [[noreturn]] void refuse(const QString& what);
 
  private:
   void write_all(const QByteArray& bytes);

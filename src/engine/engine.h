@@ -76,6 +76,8 @@ class Model {
   // Named training arguments; a relative "project" is made absolute against the working
   // directory so the run lands where the program expects it.
   virtual TrainResult train(const QVariantMap& args) = 0;
+  // Writes its plots below args["project"] (also made absolute) / args["name"]; without a
+  // project the engine writes below the working directory.
   virtual QVariantMap val(const QVariantMap& args) = 0;
   // Relied on for the files it writes below args["project"] (also made absolute).
   virtual void tune(const QVariantMap& args) = 0;
@@ -98,12 +100,22 @@ class Engine {
   virtual bool has_yolo() = 0;
   // Whether a CUDA device is usable ("cuda:0" rather than "cpu"); false without the engine.
   virtual bool cuda_available() = 0;
+  // When has_yolo() is false: what happened while looking for the engine (the interpreter's
+  // path and its last lines of output), so the user can mend the installation. Waits like
+  // has_yolo(); empty when the engine was found.
+  virtual QString yolo_problem() { return {}; }
   // Loads a model in a new engine process. While the model works, the engine's output goes to
   // `output`; without a sink it goes to the program's standard error.
   virtual std::unique_ptr<Model> load(const QString& path, OutputSink output = {}) = 0;
   // Ends every engine process still running (closing the window).
   virtual void end_all() = 0;
 };
+
+// `headline` (a caller's "not installed" text) with the reason below it, when one is known.
+inline QString engine_missing_message(Engine& engine, const QString& headline) {
+  const QString problem = engine.yolo_problem();
+  return problem.isEmpty() ? headline : headline + QLatin1Char('\n') + problem;
+}
 
 // The device text for training: "cuda:0" when a CUDA device is usable, else "cpu".
 inline QString engine_device(Engine& engine) {

@@ -11,6 +11,11 @@
 namespace orvane {
 namespace {
 
+// The probe's output is kept for its report; this much of it, and no more than the limit in
+// all (the engine's import prints a few notices; an interpreter that floods is ended).
+constexpr qsizetype kProbeTailBytes = 16384;
+constexpr qint64 kProbeOutputLimit = qint64(1) << 20;
+
 QString require_string(const QJsonObject& reply, const char* key) {
   return reply.value(QLatin1String(key)).toString();
 }
@@ -61,7 +66,8 @@ class PythonModel : public Model {
   }
 
   QVariantMap val(const QVariantMap& args) override {
-    const QJsonObject reply = call({{"op", "val"}, {"args", QJsonObject::fromVariantMap(args)}});
+    const QJsonObject reply =
+        call({{"op", "val"}, {"args", QJsonObject::fromVariantMap(with_absolute_project(args))}});
     return reply.value(QLatin1String("metrics")).toObject().toVariantMap();
   }
 
@@ -93,11 +99,18 @@ class PythonModel : public Model {
       }
     }
     const QJsonArray shape = reply.json.value(QLatin1String("plot")).toArray();
-    const int h = shape.at(0).toInt(), w = shape.at(1).toInt(), c = shape.at(2).toInt();
-    if (h > 0 && w > 0 && (c == 3 || c == 1) && reply.binary.size() == qsizetype(h) * w * c) {
-      result.plot = cv::Mat(h, w, c == 3 ? CV_8UC3 : CV_8UC1);
-      std::memcpy(result.plot.data, reply.binary.constData(), reply.binary.size());
-    }
+    if (shape.isEmpty() && reply.binary.isEmpty()) return result;
+    const qint64 h = shape.at(0).toInteger(), w = shape.at(1).toInteger(),
+                 c = shape.at(2).toInteger();
+    if (shape.size() != 3 || h <= 0 || w <= 0 || (c != 3 && c != 1) ||
+        h > kMaxReplyImagePixels / w || reply.binary.size() != h * w * c)
+      process_->refuse(QStringLiteral("a drawn image of %1 x %2 x %3 with %4 bytes")
+                           .arg(h)
+                           .arg(w)
+                           .arg(c)
+                           .arg(reply.binary.size()));
+    result.plot = cv::Mat(int(h), int(w), c == 3 ? CV_8UC3 : CV_8UC1);
+    std::memcpy(result.plot.data, reply.binary.constData(), reply.binary.size());
     return result;
   }
 
@@ -131,10 +144,6 @@ QString find_bridge_script() {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
     if (QFileInfo::exists(beside)) return beside;
   }
-#ifdef ORVANE_BRIDGE_SOURCE_PATH
-  if (QFileInfo::exists(QStringLiteral(ORVANE_BRIDGE_SOURCE_PATH)))
-    return QStringLiteral(ORVANE_BRIDGE_SOURCE_PATH);
-#endif
   return {};
 }
 
@@ -159,15 +168,42 @@ PythonEngine::~PythonEngine() {
 }
 
 PythonEngine::Probe PythonEngine::probe() {
-  if (options_.python.isEmpty() || options_.bridge_script.isEmpty()) return {};
+  if (options_.python.isEmpty())
+    return {false, false, QStringLiteral("python3 was not found on PATH.")};
+  if (options_.bridge_script.isEmpty())
+    return {false, false,
+            QStringLiteral("The engine bridge script engine_bridge.py was not found beside the "
+                           "program.")};
+  const QString interpreter = QStringLiteral("Python interpreter: ") + options_.python;
+  // The import's notices are not shown, but kept for the report; an interpreter that floods
+  // without answering is ended.
+  QByteArray output;
+  qint64 printed = 0;
+  std::shared_ptr<BridgeProcess> process;
   try {
-    std::shared_ptr<BridgeProcess> process = spawn();
-    process->set_output([](const QByteArray&) {});  // the import's notices are not shown
+    process = spawn();
+    process->set_output([&output, &printed, raw = process.get()](const QByteArray& bytes) {
+      printed += bytes.size();
+      output.append(bytes);
+      if (output.size() > 2 * kProbeTailBytes) output = output.right(kProbeTailBytes);
+      if (printed > kProbeOutputLimit) raw->kill();
+    });
     const QJsonObject reply = process->request({{"op", "probe"}}).json;
-    return {reply.value(QLatin1String("has_yolo")).toBool(),
-            reply.value(QLatin1String("cuda")).toBool()};
-  } catch (const EngineError&) {
-    return {};
+    if (reply.value(QLatin1String("has_yolo")).toBool())
+      return {true, reply.value(QLatin1String("cuda")).toBool(), {}};
+    return {false, false, interpreter + QStringLiteral("\nLast output:\n") + output_tail(output)};
+  } catch (const EngineError& e) {
+    if (printed > kProbeOutputLimit) {
+      return {false, false,
+              interpreter + QStringLiteral("\nIt printed more than %1 bytes without answering.\n"
+                                           "Last output:\n%2")
+                                .arg(kProbeOutputLimit)
+                                .arg(output_tail(output))};
+    }
+    QString problem = interpreter + QLatin1Char('\n') + e.message();
+    if (!e.message().contains(QStringLiteral("Last output:")) && !output.isEmpty())
+      problem += QStringLiteral("\nLast output:\n") + output_tail(output);
+    return {false, false, problem};
   }
 }
 
@@ -188,6 +224,8 @@ std::shared_ptr<BridgeProcess> PythonEngine::spawn() {
 bool PythonEngine::has_yolo() { return probe_.get().has_yolo; }
 
 bool PythonEngine::cuda_available() { return probe_.get().cuda; }
+
+QString PythonEngine::yolo_problem() { return probe_.get().problem; }
 
 std::unique_ptr<Model> PythonEngine::load(const QString& path, OutputSink output) {
   std::shared_ptr<BridgeProcess> process = spawn();

@@ -29,6 +29,7 @@ class PythonEngine : public Engine {
 
   bool has_yolo() override;
   bool cuda_available() override;
+  QString yolo_problem() override;
   std::unique_ptr<Model> load(const QString& path, OutputSink output = {}) override;
   void end_all() override;
 
@@ -36,6 +37,7 @@ class PythonEngine : public Engine {
   struct Probe {
     bool has_yolo = false;
     bool cuda = false;
+    QString problem;  // when has_yolo is false
   };
   std::shared_ptr<BridgeProcess> spawn();
   Probe probe();
@@ -47,8 +49,8 @@ class PythonEngine : public Engine {
   std::shared_future<Probe> probe_;
 };
 
-// The bridge script: beside the executable when installed, else in the source tree (running
-// from the build tree). Empty when neither exists.
+// The bridge script beside the executable (installed, or in the build folder); empty when
+// there is none. Never the source tree's copy: a moved program uses the bridge moved with it.
 QString find_bridge_script();
 
 }  // namespace orvane

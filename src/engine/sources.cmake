@@ -4,8 +4,7 @@ list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/engine_job.cpp
   ${CMAKE_CURRENT_LIST_DIR}/python_engine.cpp
 )
-# Running from the build tree, the bridge script is found in the source tree; installed, it
-# sits beside the executable.
-set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/python_engine.cpp PROPERTIES
-  COMPILE_DEFINITIONS ORVANE_BRIDGE_SOURCE_PATH="${CMAKE_CURRENT_LIST_DIR}/engine_bridge.py")
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/engine_bridge.py DESTINATION bin)
+# The program finds the bridge script beside itself: installed there, and copied there in the
+# build folder (see the top CMakeLists.txt), so a program moved with its bridge keeps working.
+set(ORVANE_BRIDGE_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/engine_bridge.py)
+install(FILES ${ORVANE_BRIDGE_SCRIPT} DESTINATION bin)

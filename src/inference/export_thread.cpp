@@ -21,7 +21,8 @@ ExportThread::~ExportThread() {
 
 void ExportThread::run() {
   if (!engine_.has_yolo()) {
-    Q_EMIT error_signal(QStringLiteral("Ultralytics library is not installed."));
+    Q_EMIT error_signal(
+        engine_missing_message(engine_, QStringLiteral("Ultralytics library is not installed.")));
     return;
   }
   QString exported;

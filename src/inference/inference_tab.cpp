@@ -137,8 +137,9 @@ void InferenceTab::browse_export_dir() {
 
 void InferenceTab::init_inference() {
   if (!engine_.has_yolo()) {
-    dialogs_.critical(this, QStringLiteral("Error"),
-                      QStringLiteral("Ultralytics is not installed."));
+    dialogs_.critical(
+        this, QStringLiteral("Error"),
+        engine_missing_message(engine_, QStringLiteral("Ultralytics is not installed.")));
     return;
   }
   const QString weights = entry_inf_weights->text().trimmed();

@@ -1,11 +1,13 @@
 #include "training/config_tab.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -82,8 +84,14 @@ QGroupBox* ConfigTab::build_dataset_group() {
   grid->addWidget(project_dir_input, 2, 1);
   grid->addWidget(create_info_label("Run Identification Name:", "Experiment folder name"), 3, 0);
   grid->addWidget(run_name_input, 3, 1);
+  project_location_ = new QLabel;
+  project_location_->setObjectName(QStringLiteral("projectLocation"));
+  project_location_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  grid->addWidget(project_location_, 4, 1);
+  show_project_location();
 
   connect(browse, &QPushButton::clicked, this, &ConfigTab::browse_data_yaml);
+  connect(project_dir_input, &QLineEdit::textChanged, this, &ConfigTab::show_project_location);
   return group;
 }
 
@@ -131,6 +139,16 @@ QWidget* ConfigTab::build_button_row() {
   connect(automl, &QPushButton::clicked, this, &ConfigTab::start_automl_tuning);
   connect(start, &QPushButton::clicked, this, &ConfigTab::start_training);
   return row;
+}
+
+void ConfigTab::show_project_location() {
+  const QString project = project_dir_input->text().trimmed();
+  const bool relative = QDir::isRelativePath(project);
+  project_location_->setText(relative ? QStringLiteral("Runs are saved in ") +
+                                            QDir::toNativeSeparators(QDir::cleanPath(
+                                                QDir::current().absoluteFilePath(project)))
+                                      : QString());
+  project_location_->setHidden(!relative);
 }
 
 void ConfigTab::browse_data_yaml() {

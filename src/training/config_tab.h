@@ -15,6 +15,7 @@
 class QComboBox;
 class QDoubleSpinBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 
@@ -68,10 +69,14 @@ class ConfigTab : public QWidget {
   QGroupBox* build_hyperparameter_group();
   QWidget* build_button_row();
   void show_automl_error(const QString& text);
+  void show_project_location();
 
   Dialogs& dialogs_;
   Engine& engine_;
   WorkerThreads<YoloTunerThread> workers_;
+  // Where a relative project folder lands (the engine jobs resolve it against the working
+  // folder); hidden for an absolute one.
+  QLabel* project_location_ = nullptr;
 };
 
 }  // namespace orvane

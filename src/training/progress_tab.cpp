@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGraphicsScene>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -105,15 +106,40 @@ void ProgressTab::begin_training(const QVariantMap& params) {
   lbl_train_status->setText(QStringLiteral("Status: Initializing YOLO Session..."));
   bar_train_progress->setValue(0);
   btn_stop_train->setEnabled(true);
+  // The views show the run the tab is about, nothing of an earlier one.
+  for (ZoomableView* view : result_views()) clear_view(view);
+  run_reported_ = false;
 
   auto* worker = new YoloTrainerThread(engine_, params, this);
   workers_.adopt(this, trainer_thread, worker);
+  // Only the newest run fills the result views and the status of its start: an earlier run
+  // still ending must not show its files under the new one.
   connect(worker, &YoloTrainerThread::log_signal, this, &ProgressTab::append_log);
-  connect(worker, &YoloTrainerThread::progress_signal, this, &ProgressTab::update_train_progress);
-  connect(worker, &YoloTrainerThread::finished_signal, this, &ProgressTab::training_finished);
+  connect(worker, &YoloTrainerThread::progress_signal, this,
+          [this, worker](int value, const QString& text, const QString& plot_path) {
+            if (worker == trainer_thread) run_reported_ = true;
+            update_train_progress(value, text, plot_path);
+          });
+  connect(worker, &YoloTrainerThread::finished_signal, this,
+          [this, worker](const QVariantMap& result) {
+            if (worker == trainer_thread) training_finished(result);
+          });
   connect(worker, &YoloTrainerThread::stopped_signal, this, &ProgressTab::training_stopped);
-  connect(worker, &YoloTrainerThread::error_signal, this, &ProgressTab::show_training_error);
+  connect(worker, &YoloTrainerThread::error_signal, this, [this, worker](const QString& text) {
+    if (worker == trainer_thread && !run_reported_)
+      lbl_train_status->setText(QStringLiteral("Status: Training Failed to Start"));
+    show_training_error(text);
+  });
   worker->start();
+}
+
+std::array<ZoomableView*, 5> ProgressTab::result_views() const {
+  return {view_loss_plot, view_f1_plot, view_pr_plot, view_confusion_plot, view_val_batch};
+}
+
+void ProgressTab::clear_view(ZoomableView* view) {
+  if (view->scene()) view->scene()->clear();
+  view->setToolTip(QString());
 }
 
 void ProgressTab::stop_training() {
@@ -146,9 +172,15 @@ void ProgressTab::training_finished(const QVariantMap& result) {
       {view_f1_plot, ResultView::F1},
       {view_pr_plot, ResultView::PR},
       {view_val_batch, ResultView::ValBatch}};
+  // A view shows a file of this run or nothing; its tool tip names the file.
   for (const auto& [view, kind] : views) {
     const QString file = find_result_image(save_dir, kind);
-    if (!file.isEmpty()) view->set_image(QPixmap(file));
+    if (file.isEmpty()) {
+      clear_view(view);
+    } else {
+      view->set_image(QPixmap(file));
+      view->setToolTip(QDir::toNativeSeparators(file));
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <QWidget>
+#include <array>
 #include <vector>
 
 #include "canvas/zoomable_view.h"
@@ -67,6 +68,8 @@ class ProgressTab : public QWidget {
   void show_training_error(const QString& text);
   void insert_log(const QString& text);
   void show_pending_log(bool all);
+  std::array<ZoomableView*, 5> result_views() const;
+  static void clear_view(ZoomableView* view);
 
   Dialogs& dialogs_;
   Engine& engine_;
@@ -75,6 +78,7 @@ class ProgressTab : public QWidget {
   QString pending_log_;
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;
+  bool run_reported_ = false;  // the newest run has sent a progress report
 };
 
 }  // namespace orvane

@@ -21,7 +21,8 @@ void YoloTrainerThread::stop() { is_stopped = true; }
 
 void YoloTrainerThread::run() {
   if (!engine_.has_yolo()) {
-    Q_EMIT error_signal(QStringLiteral("Ultralytics library is not installed."));
+    Q_EMIT error_signal(
+        engine_missing_message(engine_, QStringLiteral("Ultralytics library is not installed.")));
     return;
   }
   StreamToSignal stream([this](const QString& text) { Q_EMIT log_signal(text); });
@@ -60,9 +61,14 @@ void YoloTrainerThread::run() {
       output.finish();
       Q_EMIT progress_signal(100, QStringLiteral("Evaluating Validation Metrics..."), QString());
       model->load(QDir(save_dir).filePath(QStringLiteral("weights/best.pt")));
+      // The engine's own default is runs/<task>/val below the program's working folder: the
+      // validation goes into the run folder instead.
       const QVariantMap metrics = model->val({{QStringLiteral("data"), data},
                                               {QStringLiteral("imgsz"), params["imgsz"]},
-                                              {QStringLiteral("device"), params["device"]}});
+                                              {QStringLiteral("device"), params["device"]},
+                                              {QStringLiteral("project"), save_dir},
+                                              {QStringLiteral("name"), QStringLiteral("val")},
+                                              {QStringLiteral("exist_ok"), true}});
       const QVariantMap finished{{QStringLiteral("metrics"), metrics},
                                  {QStringLiteral("save_dir"), save_dir}};
       outcome = [this, finished] { Q_EMIT finished_signal(finished); };

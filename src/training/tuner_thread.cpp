@@ -17,7 +17,8 @@ YoloTunerThread::~YoloTunerThread() {
 
 void YoloTunerThread::run() {
   if (!engine_.has_yolo()) {
-    Q_EMIT error_signal(QStringLiteral("Ultralytics library is not installed."));
+    Q_EMIT error_signal(
+        engine_missing_message(engine_, QStringLiteral("Ultralytics library is not installed.")));
     return;
   }
   StreamToSignal stream([this](const QString& text) { Q_EMIT log_signal(text); });

@@ -248,4 +248,56 @@ TEST_F(EngineBridge, EndAllStopsAModelThatIsStillWorking) {
   ender.join();
 }
 
+// A bridge that answers the probe and the load, then sends `reply` for any prediction.
+QString write_fake_bridge(const QTemporaryDir& dir, const QByteArray& reply) {
+  const QString path = dir.filePath("fake_bridge.py");
+  write_file(path,
+             "import os, sys\n"
+             "out = os.fdopen(os.dup(1), 'wb', buffering=0)\n"
+             "os.dup2(2, 1)\n"
+             "REPLY = " +
+                 reply +
+                 "\n"
+                 "for line in sys.stdin:\n"
+                 "    if 'predict' in line:\n"
+                 "        out.write(REPLY)\n"
+                 "        continue\n"
+                 "    out.write(b'{\"ok\": true, \"has_yolo\": true, \"names\": {}, \"task\": "
+                 "\"detect\"}\\n')\n");
+  return path;
+}
+
+// A reply or image beyond any sane size is refused before memory is set aside for it, and the
+// engine process that sent it is ended.
+TEST(BridgeReplies, OversizedOrMalformedRepliesEndTheProcessWithAClearError) {
+  const struct {
+    const char* reply;  // a Python bytes expression
+    const char* said;
+  } cases[] = {
+      {"b'{\"ok\": true, \"binary\": 1000000000000000}\\n'", "announcing 1000000000000000 bytes"},
+      {"b'{\"ok\": true, \"binary\": -7}\\n'", "announcing -7 bytes"},
+      {"b'{\"ok\": true, \"plot\": [100000, 100000, 3], \"binary\": 12}\\n' + bytes(12)",
+       "100000 x 100000 x 3 with 12 bytes"},
+      {"b'x' * (65 << 20) + b'\\n'", "without ending its reply"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    QTemporaryDir dir;
+    const QString image = dir.filePath("a.png");
+    write_image(image, 8, 8);
+    PythonEngineOptions options = standin_options();
+    options.bridge_script = write_fake_bridge(dir, c.reply);
+    PythonEngine engine(options);
+    std::unique_ptr<Model> model = engine.load(image);
+    try {
+      model->predict(image, 0.25);
+      FAIL() << "the reply was accepted";
+    } catch (const EngineError& e) {
+      EXPECT_TRUE(e.message().contains(c.said)) << e.message().toStdString();
+      EXPECT_TRUE(e.message().contains("its process was ended")) << e.message().toStdString();
+    }
+    EXPECT_THROW(model->predict(image, 0.25), EngineError) << "the process still answers";
+  }
+}
+
 }  // namespace

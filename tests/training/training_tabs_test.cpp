@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -196,6 +197,50 @@ TEST_F(TrainingTabs, TrainingRunsToTheEndAndShowsTheRunFolder) {
   }
 }
 
+// Engine jobs write only inside the project folder: the run, its validation and the search's
+// trials; a relative project lands where the configuration tab says, below the folder the
+// program was started from, and nothing else goes there.
+TEST_F(TrainingTabs, EngineJobsWriteOnlyInsideTheProjectFolder) {
+  use_model();
+  config.epochs_input->setValue(1);
+  config.model_combo->setEditText(dir.filePath("yolov8s.pt"));
+  config.data_yaml_input->setText(dir.filePath("data.yaml"));
+  QTemporaryDir start;
+  QDir::setCurrent(start.path());
+  const auto* location = config.findChild<QLabel*>("projectLocation");
+  const struct {
+    QString project;
+    QString lands_in;
+    QString location_shown;
+    QStringList start_holds;
+  } cases[] = {
+      {dir.filePath("projects/absolute"), dir.filePath("projects/absolute"), "", {}},
+      {"relative/runs",
+       start.filePath("relative/runs"),
+       "Runs are saved in " + start.filePath("relative/runs"),
+       {"relative"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.project.toStdString());
+    config.project_dir_input->setText(c.project);
+    EXPECT_EQ((location ? location->text() : "(no place shown)").toStdString(),
+              c.location_shown.toStdString());
+    config.start_training();
+    ASSERT_TRUE(wait_done(progress.trainer_thread));
+    config.start_automl_tuning();
+    ASSERT_TRUE(wait_done(config.tuner_thread));
+    EXPECT_TRUE(dialogs.messages().size() == 1 && dialogs.last("information"))
+        << "training and search both succeed";
+    dialogs.calls.clear();
+    EXPECT_TRUE(QFileInfo(c.lands_in + "/kelvane_yolo_run/weights/best.pt").isFile());
+    EXPECT_TRUE(QFileInfo(c.lands_in + "/kelvane_yolo_run/val/confusion_matrix.png").isFile());
+    EXPECT_TRUE(
+        QFileInfo(c.lands_in + "/kelvane_yolo_run_tune/best_hyperparameters.yaml").isFile());
+    EXPECT_EQ(folder_entries(start.path()).join(", ").toStdString(),
+              c.start_holds.join(", ").toStdString());
+  }
+}
+
 TEST_F(TrainingTabs, StopEndsTheRunWithoutValidation) {
   use_model({{"batch_delay", 0.02}, {"batches", 5}});
   config.epochs_input->setValue(200);
@@ -244,6 +289,74 @@ TEST_F(TrainingTabs, EngineFailuresShowTheTrainingErrorBox) {
   EXPECT_EQ(errors("Training Error").size(), 1);
 }
 
+// The result views show only files of the run they name: a new run clears them at once, a
+// stopped run leaves them empty, and a finished run without some plot shows none of the last.
+TEST_F(TrainingTabs, ResultViewsShowOnlyTheRunTheyName) {
+  const std::vector<ZoomableView*> views{progress.view_loss_plot, progress.view_f1_plot,
+                                         progress.view_pr_plot, progress.view_confusion_plot,
+                                         progress.view_val_batch};
+  // The file each view shows, by its tool tip, or "-" for an empty view.
+  const auto shown = [&] {
+    QStringList files;
+    for (ZoomableView* view : views) files << (has_image(view) ? view->toolTip() : "-");
+    return files.join(" | ").toStdString();
+  };
+  use_model();
+  config.epochs_input->setValue(1);
+  config.start_training();
+  ASSERT_TRUE(wait_done(progress.trainer_thread));
+  const QString run = dir.filePath("runs/detect/kelvane_yolo_run/");
+  EXPECT_EQ(shown(),
+            (QStringList{run + "results.png", run + "BoxF1_curve.png", run + "BoxPR_curve.png",
+                         run + "confusion_matrix.png", run + "val_batch0_pred.jpg"})
+                .join(" | ")
+                .toStdString());
+
+  const QString partial = dir.filePath("partial");
+  write_image(partial + "/results.png", 16, 16);
+  progress.training_finished({{"save_dir", partial}});
+  EXPECT_EQ(shown(), (partial + "/results.png | - | - | - | -").toStdString());
+
+  use_model({{"batch_delay", 0.02}, {"batches", 5}});
+  config.epochs_input->setValue(200);
+  config.start_training();
+  EXPECT_EQ(shown(), "- | - | - | - | -");
+  QSignalSpy reports(progress.trainer_thread, &YoloTrainerThread::progress_signal);
+  ASSERT_TRUE(reports.wait(kWaitMs));
+  progress.stop_training();
+  ASSERT_TRUE(wait_done(progress.trainer_thread));
+  EXPECT_EQ(progress.lbl_train_status->text(), "Status: Training Stopped");
+  EXPECT_EQ(shown(), "- | - | - | - | -");
+}
+
+// A run whose start fails says so on the status line (a failure later leaves the last epoch's
+// report, see EngineFailuresShowTheTrainingErrorBox).
+TEST_F(TrainingTabs, AFailedStartSaysSoOnTheStatusLine) {
+  const struct {
+    const char* what;
+    QByteArray weights;
+    QString manifest;
+    QString error_start;
+  } cases[] = {
+      {"weights that cannot be loaded", "not a model", "data.yaml", "yolov8s.pt appears to be"},
+      {"a missing manifest", "", dir.filePath("gone.yaml"), "Dataset '"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialogs.calls.clear();
+    use_model();
+    if (!c.weights.isEmpty()) write_file("yolov8s.pt", c.weights);
+    QVariantMap params = config.training_params();
+    params["data_yaml"] = c.manifest;
+    progress.begin_training(params);
+    ASSERT_TRUE(wait_done(progress.trainer_thread));
+    EXPECT_EQ(progress.lbl_train_status->text().toStdString(), "Status: Training Failed to Start");
+    const QStringList shown = errors("Training Error");
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(c.error_start)) << shown[0].toStdString();
+  }
+}
+
 TEST_F(TrainingTabs, AutoMLAppliesThisSearchsLearningRates) {
   use_model({{"tune_values", QJsonObject{{"lr0", 0.0123456}, {"lrf", 150.0}}}});
   config.run_name_input->clear();
@@ -285,22 +398,57 @@ TEST_F(TrainingTabs, AutoMLFailuresShowTheAutoMLErrorBox) {
   }
 }
 
-TEST_F(TrainingTabs, WithoutTheEngineEveryJobSaysSo) {
+// Without a working engine every job says so, and below that which interpreter was asked and
+// the last lines it printed, whatever it did: no package, garbage, quitting, flooding.
+TEST_F(TrainingTabs, WithoutTheEngineEveryJobSaysWhatTheInterpreterDid) {
   QTemporaryDir empty;
-  PythonEngineOptions options = standin_options();
-  options.environment[0] = "PYTHONPATH=" + empty.path();
-  PythonEngine no_engine(options);
-  ProgressTab bare_progress(dialogs, no_engine);
-  ConfigTab bare_config(dialogs, no_engine);
-  QTabWidget bare_tabs;
-  connect_training_tabs(bare_tabs, bare_config, bare_progress);
-  bare_config.start_training();
-  ASSERT_TRUE(wait_done(bare_progress.trainer_thread));
-  bare_config.start_automl_tuning();
-  ASSERT_TRUE(wait_done(bare_config.tuner_thread));
-  EXPECT_EQ(errors("Training Error"), QStringList{"Ultralytics library is not installed."});
-  EXPECT_EQ(errors("AutoML Error"), QStringList{"Ultralytics library is not installed."});
-  EXPECT_EQ(bare_config.training_params().value("device"), "cpu");
+  const auto fake_python = [&](const char* name, const QByteArray& script) {
+    const QString path = empty.filePath(name);
+    write_file(path, "#!/bin/sh\n" + script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+  };
+  const struct {
+    QString python;  // empty: the python3 on PATH, which lacks the package here
+    QStringList said;
+  } cases[] = {
+      {"", {"No module named 'ultralytics'"}},
+      {fake_python("garbage", "echo 'Fatal: not a bridge at all'\nexec sleep 600\n"),
+       {"not a bridge at all"}},
+      {fake_python("quits", "echo 'libpython3.so: cannot open shared object' >&2\nexit 127\n"),
+       {"exit code 127", "libpython3.so: cannot open shared object"}},
+      {fake_python("floods", "yes 'DeprecationWarning: flood' >&2\n"),
+       {"more than 1048576 bytes", "DeprecationWarning: flood"}},
+      {fake_python("closes_and_floods", "exec yes 'DeprecationWarning: flood' >&2\n"),
+       {"DeprecationWarning: flood"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said.first().toStdString());
+    dialogs.calls.clear();
+    PythonEngineOptions options = standin_options(empty.path());
+    options.python = c.python;
+    PythonEngine no_engine(options);
+    ProgressTab bare_progress(dialogs, no_engine);
+    ConfigTab bare_config(dialogs, no_engine);
+    QTabWidget bare_tabs;
+    connect_training_tabs(bare_tabs, bare_config, bare_progress);
+    bare_config.start_training();
+    ASSERT_TRUE(wait_done(bare_progress.trainer_thread));
+    bare_config.start_automl_tuning();
+    ASSERT_TRUE(wait_done(bare_config.tuner_thread));
+    const QString interpreter =
+        c.python.isEmpty() ? QStandardPaths::findExecutable("python3") : c.python;
+    for (const char* title : {"Training Error", "AutoML Error"}) {
+      const QStringList shown = errors(title);
+      ASSERT_EQ(shown.size(), 1) << title;
+      EXPECT_EQ(shown[0].section('\n', 0, 0), "Ultralytics library is not installed.");
+      EXPECT_TRUE(shown[0].contains("Python interpreter: " + interpreter))
+          << shown[0].toStdString();
+      for (const QString& said : c.said)
+        EXPECT_TRUE(shown[0].contains(said)) << shown[0].toStdString();
+    }
+    EXPECT_EQ(bare_config.training_params().value("device"), "cpu");
+  }
 }
 
 // Each job has its own engine process and signals: a later job leaves an earlier one alone.
