@@ -3,11 +3,13 @@
 #include <QBrush>
 #include <QGraphicsPolygonItem>
 #include <QGraphicsRectItem>
+#include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 #include <QPen>
 #include <QStyle>
 #include <QStyleOptionGraphicsItem>
+#include <algorithm>
 
 #include "canvas/screen_scale.h"
 
@@ -74,13 +76,61 @@ class AnnotationItem : public QGraphicsPolygonItem {
     painter->drawPolygon(polygon(), fillRule());
   }
 
-  void move_point(int index, const QPointF& point) {
+  // Moves point `index` to `point` (item coordinates), kept inside the image.
+  // A corner of an axis-aligned box takes its two neighbours along, so the
+  // box stays a box.
+  void move_point(int index, QPointF point) {
     QPolygonF points = polygon();
-    if (index < 0 || index >= points.size() || points[index] == point) return;
+    if (index < 0 || index >= points.size()) return;
+    point = clamped_to_image(point);
+    if (points[index] == point) return;
+    const BoxOrder order = box_order(points);
+    if (order != BoxOrder::kNone) {
+      const qsizetype n = points.size();
+      const qsizetype prev = (index + n - 1) % n, next = (index + 1) % n;
+      // Along a box's outline the edges alternate horizontal and vertical.
+      const bool next_edge_horizontal = (index % 2 == 0) == (order == BoxOrder::kHorizontalFirst);
+      if (next_edge_horizontal) {
+        points[next].setY(point.y());
+        points[prev].setX(point.x());
+      } else {
+        points[next].setX(point.x());
+        points[prev].setY(point.y());
+      }
+    }
     points[index] = point;
     setPolygon(points);
     setData(kPointsEditedKey, true);
-    if (index < handles_.size()) handles_[index]->setPos(point);
+    for (qsizetype i = 0; i < handles_.size() && i < points.size(); ++i) {
+      handles_[i]->setPos(points[i]);
+    }
+  }
+
+  enum class BoxOrder { kNone, kHorizontalFirst, kVerticalFirst };
+
+  // Whether the four points are the corners of an axis-aligned box, in order
+  // around it, and which way its first edge runs.
+  static BoxOrder box_order(const QPolygonF& p) {
+    if (p.size() != 4) return BoxOrder::kNone;
+    if (p[0].y() == p[1].y() && p[1].x() == p[2].x() && p[2].y() == p[3].y() &&
+        p[3].x() == p[0].x()) {
+      return BoxOrder::kHorizontalFirst;
+    }
+    if (p[0].x() == p[1].x() && p[1].y() == p[2].y() && p[2].x() == p[3].x() &&
+        p[3].y() == p[0].y()) {
+      return BoxOrder::kVerticalFirst;
+    }
+    return BoxOrder::kNone;
+  }
+
+  // The image, in item coordinates (the scene rectangle is the image).
+  QRectF image_rect() const { return scene() ? scene()->sceneRect().translated(-pos()) : QRectF(); }
+
+  QPointF clamped_to_image(const QPointF& point) const {
+    const QRectF image = image_rect();
+    if (image.isEmpty()) return point;
+    return {std::clamp(point.x(), image.left(), image.right()),
+            std::clamp(point.y(), image.top(), image.bottom())};
   }
 
   void refresh_handles() {
@@ -94,6 +144,18 @@ class AnnotationItem : public QGraphicsPolygonItem {
  protected:
   QVariant itemChange(GraphicsItemChange change, const QVariant& value) override {
     if (change == ItemSelectedHasChanged) refresh_handles();
+    // A dragged shape stops at the image's edges: what is drawn is what the
+    // label file gets.
+    if (change == ItemPositionChange && scene()) {
+      const QRectF image = scene()->sceneRect();
+      const QRectF shape = polygon().boundingRect();
+      if (!image.isEmpty() && shape.width() <= image.width() && shape.height() <= image.height()) {
+        QPointF pos = value.toPointF();
+        pos.setX(std::clamp(pos.x(), image.left() - shape.left(), image.right() - shape.right()));
+        pos.setY(std::clamp(pos.y(), image.top() - shape.top(), image.bottom() - shape.bottom()));
+        return QGraphicsPolygonItem::itemChange(change, pos);
+      }
+    }
     return QGraphicsPolygonItem::itemChange(change, value);
   }
 
@@ -128,7 +190,8 @@ void PointHandle::mouseMoveEvent(QGraphicsSceneMouseEvent* event) {
 
 QGraphicsPolygonItem* new_annotation_item(const QPolygonF& points) {
   auto* item = new AnnotationItem(points);
-  item->setFlags(QGraphicsItem::ItemIsMovable | QGraphicsItem::ItemIsSelectable);
+  item->setFlags(QGraphicsItem::ItemIsMovable | QGraphicsItem::ItemIsSelectable |
+                 QGraphicsItem::ItemSendsGeometryChanges);
   return item;
 }
 

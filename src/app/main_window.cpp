@@ -164,6 +164,15 @@ void OrvaneStudio::setup_shortcuts() {
   shortcut_back = new QShortcut(QKeySequence(Qt::Key_Backspace), this);
   connect(shortcut_del, &QShortcut::activated, tab_workspace, &AnnotatorTab::ann_delete_selected);
   connect(shortcut_back, &QShortcut::activated, tab_workspace, &AnnotatorTab::ann_delete_selected);
+  // They delete the annotator's selected shape: on any other page the keys
+  // belong to that page (a queue, a text field), never to an unseen shape.
+  const auto follow_page = [this] {
+    const bool annotator = tabs->currentWidget() == tab_workspace;
+    shortcut_del->setEnabled(annotator);
+    shortcut_back->setEnabled(annotator);
+  };
+  connect(tabs, &QTabWidget::currentChanged, this, follow_page);
+  follow_page();
 }
 
 void OrvaneStudio::apply_theme(bool is_dark) {

@@ -14,6 +14,17 @@ namespace {
 
 class KeysTest : public AnnotatorTest {
  protected:
+  // The one shape of a label file of a 200 x 100 image, within a screen pixel.
+  static void expect_points(const QByteArray& file, const QPolygonF& expected) {
+    const LabelFileContent saved = parse_label_file(file, 1, 200, 100);
+    ASSERT_EQ(saved.shapes.size(), 1u);
+    const QPolygonF& points = saved.shapes[0].points;
+    ASSERT_EQ(points.size(), expected.size());
+    for (qsizetype i = 0; i < points.size(); ++i) {
+      EXPECT_NEAR(points[i].x(), expected[i].x(), 1.0) << i;
+      EXPECT_NEAR(points[i].y(), expected[i].y(), 1.0) << i;
+    }
+  }
   void show_active() {
     show_annotator();
     window->activateWindow();
@@ -123,16 +134,9 @@ TEST_F(KeysTest, DraggedPointIsWrittenWhenTheDragEnds) {
   EXPECT_EQ(read_file(path("a.txt")), line);  // not yet: the drag goes on
   mouse(QEvent::MouseButtonRelease, target, Qt::LeftButton, Qt::NoButton);
 
-  const LabelFileContent saved = parse_label_file(read_file(path("a.txt")), 1, 200, 100);
-  ASSERT_EQ(saved.shapes.size(), 1u);
-  const QPolygonF points = saved.shapes[0].points;
-  ASSERT_EQ(points.size(), 4);
-  // Only that point moved (to within a screen pixel of the pointer).
-  EXPECT_EQ(points[0], QPointF(20, 20));
-  EXPECT_EQ(points[1], QPointF(100, 20));
-  EXPECT_NEAR(points[2].x(), target.x(), 1.0);
-  EXPECT_NEAR(points[2].y(), target.y(), 1.0);
-  EXPECT_EQ(points[3], QPointF(20, 60));
+  // The box stays a box: the corner's neighbours follow it (to within a
+  // screen pixel of the pointer).
+  expect_points(read_file(path("a.txt")), {{20, 20}, {150, 20}, {150, 80}, {20, 80}});
   EXPECT_EQ(shape->pos(), QPointF(0, 0));
   EXPECT_TRUE(shape->isSelected());
 
@@ -145,6 +149,38 @@ TEST_F(KeysTest, DraggedPointIsWrittenWhenTheDragEnds) {
   EXPECT_EQ(read_file(path("a.txt")), line);
   QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
   EXPECT_EQ(read_file(path("a.txt")), edited);
+}
+
+// What is drawn is what is written: a handle or a whole shape dragged beyond
+// the image stops at its edge, and a shape that is not a box moves one point.
+TEST_F(KeysTest, DraggedHandlesAndShapesStayInsideTheImage) {
+  const QByteArray box =
+      "0 0.100000 0.200000 0.500000 0.200000 0.500000 0.600000 0.100000 0.600000\n";
+  const QByteArray skewed =
+      "0 0.100000 0.200000 0.500000 0.250000 0.500000 0.600000 0.100000 0.600000\n";
+  struct Case {
+    QByteArray line;
+    QPointF from, to;
+    QPolygonF expected;
+  } cases[] = {
+      {box, {100, 60}, {260, 130}, {{20, 20}, {200, 20}, {200, 100}, {20, 100}}},
+      {box, {60, 40}, {60, 150}, {{20, 60}, {100, 60}, {100, 100}, {20, 100}}},
+      {skewed, {100, 60}, {150, 80}, {{20, 20}, {100, 25}, {150, 80}, {20, 60}}},
+  };
+  images({"a.png"}, 200, 100);
+  put("classes.txt", "cat\n");
+  for (const Case& c : cases) {
+    put("a.txt", c.line);
+    load(dir.path());
+    show_annotator();
+    tab->table_objects->selectRow(0);
+    mouse(QEvent::MouseButtonPress, c.from, Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, (c.from + c.to) / 2, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, c.to, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, c.to, Qt::LeftButton, Qt::NoButton);
+    SCOPED_TRACE(c.line.toStdString());
+    expect_points(read_file(path("a.txt")), c.expected);
+  }
 }
 
 // On a large photo at fit (about 1/8 scale here), outlines stay 2 screen

@@ -111,20 +111,25 @@ TEST_F(ShellFixture, CornerHoldsHelpButtonThenToggleAndTheButtonRunsTheGuide) {
   EXPECT_EQ(dialogs->count("exec"), 2);
 }
 
-TEST_F(ShellFixture, DeleteAndBackspaceAreWindowWideShortcuts) {
+// Window-wide while the annotator's page is shown; on any other page the
+// keys belong to that page and never delete an unseen shape.
+TEST_F(ShellFixture, DeleteAndBackspaceActOnlyOnTheAnnotatorsPage) {
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   window.activateWindow();
-  window.tabs->setCurrentIndex(3);
-  for (auto [shortcut, key] : {std::pair{window.shortcut_del, Qt::Key_Delete},
-                               {window.shortcut_back, Qt::Key_Backspace}}) {
-    ASSERT_NE(shortcut, nullptr);
-    EXPECT_EQ(shortcut->key(), QKeySequence(key));
-    EXPECT_EQ(shortcut->context(), Qt::WindowShortcut);
-    QSignalSpy activated(shortcut, &QShortcut::activated);
-    // From a widget deep inside a page, not only from the window itself.
-    QTest::keyClick(window.tabs->currentWidget(), key);
-    EXPECT_EQ(activated.count(), 1);
+  for (int page = 0; page < window.tabs->count(); ++page) {
+    window.tabs->setCurrentIndex(page);
+    for (auto [shortcut, key] : {std::pair{window.shortcut_del, Qt::Key_Delete},
+                                 {window.shortcut_back, Qt::Key_Backspace}}) {
+      ASSERT_NE(shortcut, nullptr);
+      EXPECT_EQ(shortcut->key(), QKeySequence(key));
+      EXPECT_EQ(shortcut->context(), Qt::WindowShortcut);
+      QSignalSpy activated(shortcut, &QShortcut::activated);
+      // From a widget deep inside a page, not only from the window itself.
+      QTest::keyClick(window.tabs->currentWidget(), key);
+      EXPECT_EQ(activated.count(), window.tabs->currentWidget() == window.tab_workspace ? 1 : 0)
+          << page;
+    }
   }
 }
 
