@@ -18,10 +18,24 @@ void AnnotationSet::attach(QGraphicsScene* scene, QTableWidget* table) {
   table_ = table;
 }
 
-void AnnotationSet::add(const QPolygonF& points, const QString& label, const QString& type) {
+namespace {
+
+// The id a record is written and coloured with.
+int id_of(const AnnotationRecord& record, const QStringList& classes, const ClassIds& ids) {
+  if (record.class_id >= 0 && record.class_id < classes.size() &&
+      classes[record.class_id] == record.label) {
+    return record.class_id;
+  }
+  return std::max(ids.id_of(record.label), 0);
+}
+
+}  // namespace
+
+void AnnotationSet::add(const QPolygonF& points, const QString& label, const QString& type,
+                        int class_id, bool from_file) {
   QGraphicsPolygonItem* item = new_annotation_item(points);
   scene_->addItem(item);
-  records_.push_back({item, label, type});
+  records_.push_back({item, label, type, class_id, from_file});
   const QSignalBlocker blocker(table_);
   const int row = table_->rowCount();
   table_->insertRow(row);
@@ -42,7 +56,7 @@ void AnnotationSet::add_label_shapes(const std::vector<LabelShape>& shapes,
     const QString& label = classes[shape.class_id];
     QGraphicsPolygonItem* item = new_annotation_item(shape.points);
     scene_->addItem(item);
-    records_.push_back({item, label, shape.type});
+    records_.push_back({item, label, shape.type, shape.class_id, shape.from_file});
     table_->setItem(row, 0, new QTableWidgetItem(label));
     table_->setItem(row, 1, new QTableWidgetItem(shape.type));
     ++row;
@@ -94,7 +108,7 @@ void AnnotationSet::recolour(const QStringList& classes) {
   std::array<QColor, CLASS_COLORS.size()> colors;
   for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = class_color(static_cast<int>(i));
   for (const AnnotationRecord& record : records_) {
-    const int id = std::max(ids.id_of(record.label), 0);
+    const int id = id_of(record, classes, ids);
     apply_annotation_look(record.item, colors[static_cast<std::size_t>(id) % colors.size()],
                           record.item->isSelected());
   }
@@ -105,8 +119,9 @@ std::vector<LabelShape> AnnotationSet::label_shapes(const QStringList& classes) 
   std::vector<LabelShape> shapes(records_.size());
   for (std::size_t i = 0; i < records_.size(); ++i) {
     const AnnotationRecord& record = records_[i];
-    shapes[i].class_id = std::max(ids.id_of(record.label), 0);
+    shapes[i].class_id = id_of(record, classes, ids);
     shapes[i].points = record.item->mapToScene(record.item->polygon());
+    shapes[i].from_file = record.from_file;
   }
   return shapes;
 }
@@ -117,7 +132,10 @@ bool AnnotationSet::any_moved_since_save() const {
 }
 
 void AnnotationSet::mark_saved() {
-  for (const AnnotationRecord& record : records_) mark_position_saved(record.item);
+  for (AnnotationRecord& record : records_) {
+    mark_position_saved(record.item);
+    record.from_file = true;
+  }
 }
 
 }  // namespace orvane

@@ -23,6 +23,11 @@ struct AnnotationRecord {
   QGraphicsPolygonItem* item = nullptr;  // owned by the canvas scene
   QString label;
   QString type;
+  // The class id the shape was read with, kept while it still names `label`
+  // (a name listed twice in classes.txt has two ids); -1: the name's first id.
+  int class_id = -1;
+  // The shape is a line of the label file as last read or written.
+  bool from_file = false;
 };
 
 class AnnotationSet {
@@ -35,8 +40,10 @@ class AnnotationSet {
   void attach(QGraphicsScene* scene, QTableWidget* table);
 
   // Adds a shape of `points` (image pixels) as the last record, item and row.
-  void add(const QPolygonF& points, const QString& label, const QString& type);
-  // Adds the shapes of a label file, ids naming entries of `classes`.
+  void add(const QPolygonF& points, const QString& label, const QString& type, int class_id = -1,
+           bool from_file = false);
+  // Adds the shapes of a label file, ids naming entries of `classes`; they
+  // keep their ids and whether they are from the file written to.
   void add_label_shapes(const std::vector<LabelShape>& shapes, const QStringList& classes);
   // Removes the shape of table row `row`.
   void remove(int row);
@@ -57,6 +64,7 @@ class AnnotationSet {
   std::vector<LabelShape> label_shapes(const QStringList& classes) const;
   // Whether a shape, or a point of one, was dragged since the last mark_saved().
   bool any_moved_since_save() const;
+  // Every shape is now a line of the label file.
   void mark_saved();
 
   std::size_t size() const { return records_.size(); }

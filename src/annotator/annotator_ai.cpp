@@ -64,12 +64,10 @@ void AnnotatorTab::run_ai_autolabel() {
     return;
   }
   if (!found.new_classes.isEmpty()) {
-    classes += found.new_classes;
     // A shape whose class classes.txt does not hold would change class when
     // its label file is next read: no shape without its class on disk.
-    const QString error = label_document_.write_classes(image_folder, classes);
+    const QString error = add_classes(found.new_classes);
     if (!error.isEmpty()) {
-      classes.resize(classes.size() - found.new_classes.size());
       wait.restore();
       dialogs_.critical(
           this, QStringLiteral("AI Error"),

@@ -20,6 +20,7 @@ void AnnotatorTab::load_existing_annotations(const QString& image_path) {
       std::cout << "Error loading annotations: " << loaded.error.toStdString() << std::endl;
     }
     annotations.add_label_shapes(loaded.shapes, classes);
+    show_label_status();
   }
   update_annotation_colors();
   shape_history_->reset(snapshot_of(annotations));
@@ -28,15 +29,26 @@ void AnnotatorTab::load_existing_annotations(const QString& image_path) {
 void AnnotatorTab::save_current_annotations() {
   if (display_cv_img.empty() || !label_document_.has_image()) return;
   if (label_document_.needs_write(annotations.any_moved_since_save())) {
-    const LabelWrite written = label_document_.write(annotations.label_shapes(classes));
-    if (written.error.isEmpty()) {
+    const LabelWrite written =
+        label_document_.write(annotations.label_shapes(classes), static_cast<int>(classes.size()));
+    if (written.reloaded) {
+      // Another program changed the file: show it as it is now.
+      annotations.clear();
+      annotations.add_label_shapes(*written.reloaded, classes);
+      update_annotation_colors();
+    } else if (written.error.isEmpty()) {
       annotations.mark_saved();
-    } else {
+    }
+    if (!written.error.isEmpty()) {
       dialogs_.critical(this, QStringLiteral("Error"),
                         QStringLiteral("Could not save %1:\n%2")
                             .arg(label_document_.label_path(), written.error));
     }
-    shape_history_->record(snapshot_of(annotations));
+    if (written.reloaded) {
+      shape_history_->reset(snapshot_of(annotations));
+    } else {
+      shape_history_->record(snapshot_of(annotations));
+    }
   }
   update_single_list_status();
   show_label_status();
@@ -44,12 +56,27 @@ void AnnotatorTab::save_current_annotations() {
 
 void AnnotatorTab::save_classes_file() {
   if (image_folder.isEmpty()) return;
-  const QString error = label_document_.write_classes(image_folder, classes);
+  const QString error = add_classes({});
   if (!error.isEmpty()) {
     dialogs_.critical(this, QStringLiteral("Error"),
                       QStringLiteral("Could not save %1:\n%2")
                           .arg(LabelDocument::classes_path(image_folder), error));
   }
+}
+
+QString AnnotatorTab::add_classes(const QStringList& names) {
+  QStringList wanted = classes;
+  for (const QString& name : names) {
+    if (!wanted.contains(name)) wanted.push_back(name);
+  }
+  const ClassWrite written = label_document_.write_classes(image_folder, wanted);
+  if (!written.error.isEmpty()) return written.error;
+  classes = written.classes;
+  if (written.reloaded) {
+    update_annotation_colors();
+    show_label_status();
+  }
+  return {};
 }
 
 QString AnnotatorTab::read_only_reason(bool tell) {

@@ -50,12 +50,10 @@ void AnnotatorTab::handle_new_poly(const QPolygonF& poly) {
   if (label.isEmpty()) return;
   last_label = label;
   if (!classes.contains(label)) {
-    classes.push_back(label);
     // A shape whose class id classes.txt does not hold would change class
     // when the file is next read.
-    const QString error = label_document_.write_classes(image_folder, classes);
+    const QString error = add_classes({label});
     if (!error.isEmpty()) {
-      classes.pop_back();
       dialogs_.critical(this, QStringLiteral("Error"),
                         QStringLiteral("Could not save %1:\n%2\n\nThe shape was not created.")
                             .arg(LabelDocument::classes_path(image_folder), error));

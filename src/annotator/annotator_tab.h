@@ -137,8 +137,13 @@ class AnnotatorTab : public QWidget {
   void abandon_shape();
   // A drag on the canvas ended: shapes or points that moved are saved.
   void shapes_dragged();
-  // The status line for the shown image, from its label file on disk.
+  // The status line for the shown image, from its label file on disk, with
+  // what of it is not shown and what another program changed.
   void show_label_status();
+  // Adds `names` to `classes` and to classes.txt, which is only ever extended:
+  // `classes` becomes the file's list (another program may have added names
+  // since it was read). Returns why nothing was added, or an empty text.
+  QString add_classes(const QStringList& names);
   // No image to show: an empty canvas, and the status line tells why.
   void clear_shown_image(const QString& status);
   // Why the shapes of the shown image may not change (its label file or the

@@ -38,7 +38,13 @@ void AnnotatorTab::load_directory() {
   read_ahead_.reset();
   unreadable_names_ = listing.unreadable_names;
   const ClassListFile class_file = label_document_.read_classes(folder);
-  if (class_file.exists) classes = class_file.names;
+  if (class_file.exists) {
+    classes = class_file.names;
+  } else if (has_label_files(listing)) {
+    // The names of another folder would give this folder's label files
+    // meanings they never had; they carry over only to a folder with none.
+    classes.clear();
+  }
   if (!class_file.error.isEmpty()) {
     dialogs_.critical(this, QStringLiteral("Error"),
                       QStringLiteral("Cannot read %1:\n%2\n\nNo shape, class or label file of "
@@ -176,16 +182,21 @@ void AnnotatorTab::fit_canvas_to_screen() {
 
 void AnnotatorTab::show_label_status() {
   if (!label_document_.has_image()) return;
+  QString text;
   if (!label_document_.label_read_error().isEmpty()) {
-    lbl_img_status->setText(label_document_.label_read_error());
+    text = label_document_.label_read_error();
     lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
   } else if (QFileInfo::exists(label_document_.label_path())) {
-    lbl_img_status->setText(QStringLiteral("STATUS: ANNOTATED"));
+    text = QStringLiteral("STATUS: ANNOTATED");
     lbl_img_status->setStyleSheet(QLatin1String(kAnnotatedStyle));
   } else {
-    lbl_img_status->setText(QStringLiteral("STATUS: PENDING"));
+    text = QStringLiteral("STATUS: PENDING");
     lbl_img_status->setStyleSheet(QLatin1String(kPendingStyle));
   }
+  for (const QString& note : {label_document_.unshown_lines(), label_document_.notice()}) {
+    if (!note.isEmpty()) text += QLatin1Char('\n') + note;
+  }
+  lbl_img_status->setText(text);
 }
 
 void AnnotatorTab::clear_shown_image(const QString& status) {

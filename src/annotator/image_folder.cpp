@@ -71,6 +71,14 @@ ImageFolderListing list_image_folder(const QString& folder) {
   return listing;
 }
 
+bool has_label_files(const ImageFolderListing& listing) {
+  return std::any_of(
+      listing.image_paths.begin(), listing.image_paths.end(), [&](const QString& path) {
+        const QString label = label_path_for_image(path);
+        return listing.txt_names.contains(label.mid(label.lastIndexOf(QLatin1Char('/')) + 1));
+      });
+}
+
 QSet<QString> txt_names_in(const QString& folder) {
   ImageFolderListing listing;
   scan(folder, listing, false);

@@ -26,6 +26,9 @@ struct ImageFolderListing {
 // Lists the direct entries of `folder` (sub-folders are not searched).
 ImageFolderListing list_image_folder(const QString& folder);
 
+// Whether an image of the listing has a label file beside it.
+bool has_label_files(const ImageFolderListing& listing);
+
 // The names of the entries of `folder` that end in ".txt".
 QSet<QString> txt_names_in(const QString& folder);
 

@@ -11,14 +11,17 @@ ShapeSnapshot snapshot_of(const AnnotationSet& set) {
   ShapeSnapshot shapes;
   shapes.reserve(set.size());
   for (const AnnotationRecord& record : set) {
-    shapes.push_back({record.item->mapToScene(record.item->polygon()), record.label, record.type});
+    shapes.push_back({record.item->mapToScene(record.item->polygon()), record.label, record.type,
+                      record.class_id, record.from_file});
   }
   return shapes;
 }
 
 void restore_shapes(AnnotationSet& set, const ShapeSnapshot& shapes) {
   set.clear();
-  for (const ShapeState& shape : shapes) set.add(shape.points, shape.label, shape.type);
+  for (const ShapeState& shape : shapes) {
+    set.add(shape.points, shape.label, shape.type, shape.class_id, shape.from_file);
+  }
 }
 
 // A change already made when it is recorded: the first redo, which QUndoStack

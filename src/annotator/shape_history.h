@@ -19,6 +19,8 @@ struct ShapeState {
   QPolygonF points;  // image pixels
   QString label;
   QString type;
+  int class_id = -1;  // as AnnotationRecord
+  bool from_file = false;
   bool operator==(const ShapeState&) const = default;
 };
 using ShapeSnapshot = std::vector<ShapeState>;

@@ -4,6 +4,7 @@
 
 #include "fileio/atomic_write.h"
 #include "fileio/file_read.h"
+#include "labels/label_paths.h"
 
 namespace orvane {
 
@@ -66,6 +67,7 @@ ClassListFile read_class_list_file(const QString& path) {
   result.exists = status != ReadStatus::Missing;
   if (status == ReadStatus::Ok) {
     result.names = parse_class_list(bytes);
+    result.bytes = std::move(bytes);
   } else if (status == ReadStatus::Missing) {
     result.error.clear();
   }
@@ -73,7 +75,14 @@ ClassListFile read_class_list_file(const QString& path) {
 }
 
 QString write_class_list_file(const QString& path, const QStringList& classes) {
-  return write_file_atomically(path, format_class_list(classes), ExistingFile::kKeepIfUnreadable);
+  return write_class_list_bytes(path, format_class_list(classes));
+}
+
+QString write_class_list_bytes(const QString& path, const QByteArray& bytes) {
+  QString error;
+  const QString target = write_target(path, &error);
+  if (target.isEmpty()) return error;
+  return write_file_atomically(target, bytes, ExistingFile::kKeepIfUnreadable);
 }
 
 }  // namespace orvane

@@ -42,13 +42,17 @@ struct ClassListFile {
   bool exists = false;
   QStringList names;  // empty when the file is missing or unreadable
   QString error;      // why an existing file could not be read
+  QByteArray bytes;   // the file as read
 };
 
 // Reads the class list file at `path`.
 ClassListFile read_class_list_file(const QString& path);
 
 // Replaces the class list file at `path` (an existing file that cannot be read
-// is left alone). Returns the reason of a failure, or an empty text.
+// is left alone; a symbolic link is written through to its target). Returns
+// the reason of a failure, or an empty text.
 QString write_class_list_file(const QString& path, const QStringList& classes);
+// The same with the file's bytes given.
+QString write_class_list_bytes(const QString& path, const QByteArray& bytes);
 
 }  // namespace orvane

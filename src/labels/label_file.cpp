@@ -8,6 +8,7 @@
 
 #include "fileio/atomic_write.h"
 #include "fileio/file_read.h"
+#include "labels/label_paths.h"
 #include "labels/label_text.h"
 
 namespace orvane {
@@ -30,18 +31,18 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
   std::vector<std::string_view> fields;
   std::vector<double> values;
   int line_number = 0;
-  // An unreadable line ends the reading; it and every later line are kept.
-  bool stopped = false;
 
-  auto keep = [&](std::string_view line) {
+  auto keep = [&](std::string_view line, UnshownReason why) {
+    ++content.unshown[static_cast<std::size_t>(why)];
     content.kept_lines.push_back(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
   };
-  auto fail = [&](std::string_view line, const QString& why) {
+  // A malformed line: kept like the others, and the first one is reported.
+  auto fail = [&](std::string_view line, UnshownReason why, const QString& what) {
     if (content.error.isEmpty()) {
-      content.error = QStringLiteral("line %1 %2: %3").arg(line_number).arg(quoted_line(line), why);
+      content.error =
+          QStringLiteral("line %1 %2: %3").arg(line_number).arg(quoted_line(line), what);
     }
-    stopped = true;
-    keep(line);
+    keep(line, why);
   };
 
   label_text::for_each_line(text, [&](std::string_view line) {
@@ -50,43 +51,47 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
     label_text::split_fields(line, fields);
     const qsizetype field_count = static_cast<qsizetype>(fields.size());
     if (field_count == 0) return;  // blank line
-    if (stopped || field_count < 3) {
-      keep(line);
+    if (field_count < 3) {
+      keep(line, UnshownReason::kTooShort);
       return;
     }
     long long id = 0;
     using label_text::IdParse;
     const IdParse id_state = label_text::parse_class_id(fields[0], id);
     if (id_state == IdParse::kNotInteger) {
-      fail(line, QStringLiteral("the class id is not an integer"));
+      fail(line, UnshownReason::kNotClassId, QStringLiteral("the class id is not an integer"));
       return;
     }
     // Ids outside the class list (negative ones included) name no class; the
     // line stays in the file as it is.
     if (id_state == IdParse::kOutOfRange || id < 0 || id >= class_count) {
-      keep(line);
+      keep(line, UnshownReason::kUnknownClass);
       return;
     }
     const qsizetype value_count = field_count - 1;
     if (value_count % 2 != 0) {
-      fail(line, QStringLiteral("odd number of coordinate values"));
+      fail(line, UnshownReason::kOddCount, QStringLiteral("odd number of coordinate values"));
       return;
     }
     values.clear();
-    bool readable = true;
+    bool outside = false;
     for (qsizetype i = 1; i < field_count; ++i) {
       double v = 0.0;
       const std::string_view field = fields[static_cast<std::size_t>(i)];
-      if (!label_text::parse_number(field, v) || !std::isfinite(v) ||
-          std::fabs(v) > kMaxNormalisedCoordinate) {
-        fail(line, QStringLiteral("\"%1\" is not a usable coordinate")
-                       .arg(QString::fromUtf8(field.data(), static_cast<qsizetype>(field.size()))));
-        readable = false;
-        break;
+      if (!label_text::parse_number(field, v)) {
+        fail(line, UnshownReason::kNotNumber,
+             QStringLiteral("\"%1\" is not a number")
+                 .arg(QString::fromUtf8(field.data(), static_cast<qsizetype>(field.size()))));
+        return;
       }
+      // Written back, such a value would be clamped (NaN fails both tests).
+      outside = outside || !(v >= 0.0 && v <= 1.0);
       values.push_back(v);
     }
-    if (!readable) return;
+    if (outside) {
+      keep(line, UnshownReason::kOutsideImage);
+      return;
+    }
 
     LabelShape shape;
     shape.class_id = static_cast<int>(id);
@@ -106,6 +111,30 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
     content.shapes.push_back(std::move(shape));
   });
   return content;
+}
+
+QString describe_unshown_lines(const UnshownCounts& unshown, int shown) {
+  static constexpr const char* kWhy[kUnshownReasons] = {
+      "too short",
+      "without an integer class id",
+      "with a class id not in classes.txt",
+      "with an odd number of values",
+      "with a value that is not a number",
+      "with values outside 0…1",
+  };
+  int total = 0;
+  QStringList parts;
+  for (std::size_t i = 0; i < kUnshownReasons; ++i) {
+    if (unshown[i] == 0) continue;
+    total += unshown[i];
+    parts << QStringLiteral("%1 %2").arg(unshown[i]).arg(QString::fromUtf8(kWhy[i]));
+  }
+  if (total == 0) return {};
+  const int lines = total + shown;
+  return QStringLiteral("%1 of %2 %3 not shown (kept as they are): %4")
+      .arg(total)
+      .arg(lines)
+      .arg(lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"), parts.join(u", "));
 }
 
 LabelFileContent read_label_file(const QString& path, int class_count, int width, int height) {
@@ -171,9 +200,13 @@ QByteArray format_label_file(const std::vector<LabelShape>& shapes, int width, i
 
 QString write_label_file(const QString& path, const QByteArray& content) {
   if (content.trimmed().isEmpty()) {
+    // The image no longer has a label file; a linked target may be shared.
     return remove_file_if_present(path, ExistingFile::kKeepIfUnreadable);
   }
-  return write_file_atomically(path, content, ExistingFile::kKeepIfUnreadable);
+  QString error;
+  const QString target = write_target(path, &error);
+  if (target.isEmpty()) return error;
+  return write_file_atomically(target, content, ExistingFile::kKeepIfUnreadable);
 }
 
 }  // namespace orvane

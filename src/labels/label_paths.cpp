@@ -1,5 +1,12 @@
 #include "labels/label_paths.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 namespace orvane {
 
 qsizetype extension_dot(QStringView file_name) {
@@ -20,6 +27,28 @@ QString label_path_for_image(const QString& image_path) {
 QString name_without_extension(const QString& file_name) {
   const qsizetype dot = extension_dot(file_name);
   return dot < 0 ? file_name : file_name.left(dot);
+}
+
+QString write_target(const QString& path, QString* error) {
+  // As many links as the system follows when opening a path.
+  constexpr int kMaxLinks = 40;
+  QString target = path;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    const QByteArray native = QFile::encodeName(target);
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
+    QByteArray link(static_cast<qsizetype>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t size = ::readlink(native.constData(), link.data(), link.size());
+    if (size < 0) return target;  // gone meanwhile: the write will tell
+    link.truncate(size);
+    const QString next = QFile::decodeName(link);
+    // Not cleaned: ".." after a linked folder means what the system says.
+    target = QDir::isAbsolutePath(next)
+                 ? next
+                 : QFileInfo(target).absolutePath() + QLatin1Char('/') + next;
+  }
+  if (error) *error = QStringLiteral("Too many levels of symbolic links");
+  return {};
 }
 
 }  // namespace orvane

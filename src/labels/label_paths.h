@@ -17,4 +17,9 @@ QString label_path_for_image(const QString& image_path);
 // "img10"; names without an extension stay whole.
 QString name_without_extension(const QString& file_name);
 
+// The file that writing `path` replaces, as an editor sees it: `path` itself,
+// or the final target of the symbolic link(s) at `path` (which need not exist
+// yet). Empty, with `error` set, for a chain of links that does not end.
+QString write_target(const QString& path, QString* error = nullptr);
+
 }  // namespace orvane

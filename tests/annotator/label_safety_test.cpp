@@ -20,26 +20,25 @@ using LabelSafetyTest = AnnotatorTest;
 TEST_F(LabelSafetyTest, UnusableLinesSurviveEverySave) {
   images({"a.png", "b.png"});
   put("classes.txt", "cat\ndog\n");
-  // After a shape: letters, unknown and negative ids, an odd count, NaN, a
-  // huge value, a short line, and a good shape after the first unreadable line.
+  // Between two shapes: letters, unknown and negative ids, an odd count,
+  // NaN, a huge value, a short line.
   const QByteArrayList unused = {"cat 0.1 0.1 0.2 0.2 0.3 0.3",
                                  "7 0.1 0.1 0.2 0.2 0.3 0.3",
                                  "-1 0.4 0.4 0.5 0.5 0.6 0.6",
                                  "1 0.1 0.2 0.3",
                                  "1 nan 0.2 0.3 0.3 0.4 0.4",
                                  "1 1e308 0.2 0.3 0.3 0.4 0.4",
-                                 "0 0.5",
-                                 "1 0.6 0.6 0.9 0.6 0.9 0.9"};
-  put("a.txt", "0 0.1 0.1 0.5 0.1 0.5 0.5\r\n\r\n" + unused.join("\r\n   \r\n") + "\r\n");
+                                 "0 0.5"};
+  put("a.txt", "0 0.1 0.1 0.5 0.1 0.5 0.5\r\n\r\n" + unused.join("\r\n   \r\n") +
+                   "\r\n1 0.6 0.6 0.9 0.6 0.9 0.9\r\n");
   testing::internal::CaptureStdout();
   load(dir.path());
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out.rfind("Error loading annotations: ", 0), 0u) << out;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
 
-  // Reading stops at the first unreadable line; that line and all after it
-  // are kept.
-  EXPECT_EQ(shapes(), QStringList{"cat|Polygon"});
+  // Every line is read; the unreadable ones are kept.
+  EXPECT_EQ(shapes(), (QStringList{"cat|Polygon", "dog|Polygon"}));
   // Moving on and back without a change leaves the file as it was written.
   const QByteArray original = read_file(path("a.txt"));
   tab->next_image();
@@ -48,12 +47,16 @@ TEST_F(LabelSafetyTest, UnusableLinesSurviveEverySave) {
   tab->annotations[0].item->setPos(10, 0);
   tab->next_image();  // saves a.txt
   EXPECT_EQ(read_file(path("a.txt")),
-            "0 0.200000 0.100000 0.600000 0.100000 0.600000 0.500000\n" + unused.join('\n') + '\n');
+            "0 0.200000 0.100000 0.600000 0.100000 0.600000 0.500000\n"
+            "1 0.600000 0.600000 0.900000 0.600000 0.900000 0.900000\n" +
+                unused.join('\n') + '\n');
 
   // Deleting every shape keeps the file for the lines that are left.
   tab->prev_image();
-  tab->table_objects->selectRow(0);
-  tab->ann_delete_selected();
+  for (int i = 0; i < 2; ++i) {
+    tab->table_objects->selectRow(0);
+    tab->ann_delete_selected();
+  }
   EXPECT_TRUE(read_file(path("a.txt")).startsWith("cat 0.1"));
   EXPECT_EQ(list_texts().first(), "[✓] a.png");
 }

@@ -1,10 +1,13 @@
 #include "labels/label_document.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <ctime>
 #include <functional>
 #include <optional>
 
@@ -57,8 +60,8 @@ TEST(LabelDocument, LoadReadsShapesKeptLinesAndErrors) {
       {std::nullopt, 100, 0, {}, false, ""},
       {"0 0.1 0.1 0.6 0.1 0.6 0.6\r\ncat 1 2 3 4 5 6\r\n0 0.5 0.5 0.2 0.2\r\n",
        100,
-       1,
-       {"cat 1 2 3 4 5 6", "0 0.5 0.5 0.2 0.2"},
+       2,
+       {"cat 1 2 3 4 5 6"},
        true,
        ""},
       {kFolder, 100, 0, {}, true, "Cannot read a b.txt: Is a directory"},
@@ -79,12 +82,16 @@ TEST(LabelDocument, LoadReadsShapesKeptLinesAndErrors) {
   }
 }
 
-// Saving as the editor does. Another program's bytes put in the file after
-// the load show whether the file was touched.
+ino_t inode_of(const QString& path) {
+  struct stat info {};
+  ::stat(QFile::encodeName(path).constData(), &info);
+  return info.st_ino;
+}
+
+// Saving as the editor does. A file that is not written keeps its inode.
 TEST(LabelDocument, WritesShapeLinesThenKeptLinesOnlyWhenTheFileChanges) {
   QTemporaryDir dir;
   const QString image = dir.filePath("a.png"), label = dir.filePath("a.txt");
-  const QByteArray kOther = "1 0.9 0.9 0.8 0.8 0.7 0.7\n";
   const QByteArray kExact = "0 0.100000 0.200000 0.300000 0.400000 0.500000 0.600000\n";
   enum class Edit { kNone, kMoved, kMarked, kAdded, kAllRemoved };
   using enum LabelWrite::Status;
@@ -94,41 +101,172 @@ TEST(LabelDocument, WritesShapeLinesThenKeptLinesOnlyWhenTheFileChanges) {
     std::optional<LabelWrite::Status> status;  // nullopt: nothing to write
     Bytes after;
   } cases[] = {
-      {"1 0.5 0.5 0.2 0.2\n", Edit::kNone, std::nullopt, kOther},
+      {"1 0.5 0.5 0.2 0.2\n", Edit::kNone, std::nullopt, "1 0.5 0.5 0.2 0.2\n"},
       // The box line becomes its corners; the unknown id goes last.
       {"7 0.1 0.1 0.2 0.2 0.3 0.3\n1 0.5 0.5 0.2 0.2\n", Edit::kMoved, kWritten,
        "1 0.400000 0.400000 0.600000 0.400000 0.600000 0.600000 0.400000 0.600000\n"
        "7 0.1 0.1 0.2 0.2 0.3 0.3\n"},
-      {kExact, Edit::kMarked, kUnchanged, kOther},
+      {kExact, Edit::kMarked, kUnchanged, kExact},
       {"0 0.100000 0.200000 0.300000 0.400000 0.500000 0.600000\r\n", Edit::kMarked, kWritten,
        kExact},
       {std::nullopt, Edit::kAdded, kWritten,
        "1 0.050000 0.100000 0.300000 0.100000 0.300000 0.600000\n"},
       {kExact, Edit::kAllRemoved, kWritten, std::nullopt},
       {"7 1 1\n" + kExact, Edit::kAllRemoved, kWritten, "7 1 1\n"},
-      {std::nullopt, Edit::kAllRemoved, kUnchanged, kOther},
+      {std::nullopt, Edit::kAllRemoved, kUnchanged, std::nullopt},
   };
   for (const auto& c : cases) {
     const std::string name = c.before.value_or("missing").toStdString();
     place(label, c.before);
+    const ino_t before = inode_of(label);
     LabelDocument document;
     document.show(image);
     std::vector<LabelShape> shapes = document.load(image, 200, 100, 2).shapes;
-    write_file(label, kOther);
     if (c.edit == Edit::kAdded) shapes.push_back(kTriangle);
     if (c.edit == Edit::kAllRemoved) shapes.clear();
     if (c.edit != Edit::kNone && c.edit != Edit::kMoved) document.mark_changed();
 
     ASSERT_EQ(document.needs_write(c.edit == Edit::kMoved), c.status.has_value()) << name;
     if (c.status) {
-      const LabelWrite written = document.write(shapes);
+      const LabelWrite written = document.write(shapes, 2);
       EXPECT_EQ(written.status, *c.status) << name;
       EXPECT_FALSE(document.needs_write(false)) << name;
-      if (*c.status == kWritten) {
-        EXPECT_EQ(document.bytes_on_disk(), c.after) << name;
-      }
+      EXPECT_EQ(document.bytes_on_disk(), c.after) << name;
     }
     EXPECT_EQ(file_bytes(label), c.after) << name;
+    if (c.status != kWritten && c.before) {
+      EXPECT_EQ(inode_of(label), before) << name;
+    }
+  }
+}
+
+// Another program changes the file between the load and the save: its bytes
+// stay, only shapes added since are appended, and the editor is told.
+TEST(LabelDocument, AFileChangedElsewhereIsReloadedWithTheNewShapesAppended) {
+  QTemporaryDir dir;
+  const QString image = dir.filePath("a.png"), label = dir.filePath("a.txt");
+  const QByteArray kRead = "0 0.1 0.1 0.2 0.1 0.2 0.2\n";
+  const QByteArray kAdded = "1 0.050000 0.100000 0.300000 0.100000 0.300000 0.600000\n";
+  enum class Edit { kAdd, kDelete, kMoveAndAdd };
+  const struct {
+    const char* name;
+    Bytes other;  // the other program's file
+    Edit edit;
+    Bytes after;
+    size_t shapes;  // shown after the reload
+    QString notice;
+  } cases[] = {
+      {"line added", kRead + "7 9 9\r\n", Edit::kAdd, kRead + "7 9 9\r\n" + kAdded, 2,
+       "Another program changed a.txt: it was read again, and your 1 new shape(s) were added to "
+       "it."},
+      {"no line end", "1 0.5 0.5 0.2 0.2", Edit::kAdd, "1 0.5 0.5 0.2 0.2\n" + kAdded, 2,
+       "Another program changed a.txt: it was read again, and your 1 new shape(s) were added to "
+       "it."},
+      {"deleted", std::nullopt, Edit::kAdd, kAdded, 1,
+       "Another program changed a.txt: it was read again, and your 1 new shape(s) were added to "
+       "it."},
+      {"rewritten", "1 0.5 0.5 0.2 0.2\n", Edit::kDelete, "1 0.5 0.5 0.2 0.2\n", 1,
+       "Another program changed a.txt: it was read again; your other changes (moved or deleted "
+       "shapes) were not saved."},
+      {"a value changed", "0 0.1 0.1 0.2 0.1 0.2 0.3\n", Edit::kMoveAndAdd,
+       "0 0.1 0.1 0.2 0.1 0.2 0.3\n" + kAdded, 2,
+       "Another program changed a.txt: it was read again, and your 1 new shape(s) were added to "
+       "it; your other changes (moved or deleted shapes) were not saved."},
+  };
+  for (const auto& c : cases) {
+    place(label, kRead);
+    LabelDocument document;
+    document.show(image);
+    std::vector<LabelShape> shapes = document.load(image, 200, 100, 2).shapes;
+    ASSERT_EQ(shapes.size(), 1u) << c.name;
+    place(label, c.other);
+    if (c.edit == Edit::kDelete) shapes.clear();
+    if (c.edit == Edit::kMoveAndAdd) shapes[0].points.translate(1, 0);
+    if (c.edit != Edit::kDelete) shapes.push_back(kTriangle);
+    document.mark_changed();
+    const LabelWrite written = document.write(shapes, 2);
+    EXPECT_EQ(written.status, LabelWrite::Status::kReloaded) << c.name;
+    ASSERT_TRUE(written.reloaded) << c.name;
+    EXPECT_EQ(written.reloaded->size(), c.shapes) << c.name;
+    EXPECT_EQ(file_bytes(label), c.after) << c.name;
+    EXPECT_EQ(document.bytes_on_disk(), c.after) << c.name;
+    EXPECT_EQ(document.notice(), c.notice) << c.name;
+    EXPECT_FALSE(document.needs_write(false)) << c.name;
+    // What was read again is what the next save is checked against.
+    std::vector<LabelShape> again = *written.reloaded;
+    again.push_back(kTriangle);
+    document.mark_changed();
+    EXPECT_EQ(document.write(again, 2).status, LabelWrite::Status::kWritten) << c.name;
+  }
+}
+
+// classes.txt only ever grows by names it lacks, whatever was read before.
+TEST(LabelDocument, ClassListIsOnlyExtendedByNamesTheFileLacks) {
+  QTemporaryDir dir;
+  const QString path = LabelDocument::classes_path(dir.path());
+  const struct {
+    const char* name;
+    Bytes read, other;  // what was read; what another program left there
+    QStringList wanted;
+    Bytes after;
+    QStringList classes;
+    bool reloaded;
+  } cases[] = {
+      {"unchanged",
+       "cat\ndog\ncat\n",
+       "cat\ndog\ncat\n",
+       {"cat", "dog", "cat", "eel"},
+       "cat\ndog\ncat\neel\n",
+       {"cat", "dog", "cat", "eel"},
+       false},
+      {"a name lost here",
+       "cat\ndog\n",
+       "cat\ndog\n",
+       {"cat", "eel"},
+       "cat\ndog\neel\n",
+       {"cat", "dog", "eel"},
+       false},
+      {"extended elsewhere",
+       "cat\n",
+       "\xEF\xBB\xBF"
+       "cat\r\nbird",
+       {"cat", "eel"},
+       "\xEF\xBB\xBF"
+       "cat\r\nbird\neel\n",
+       {"cat", "bird", "eel"},
+       true},
+      {"the name added elsewhere too",
+       "cat\n",
+       "cat\neel\n",
+       {"cat", "eel"},
+       "cat\neel\n",
+       {"cat", "eel"},
+       true},
+      {"carried over, then created elsewhere",
+       std::nullopt,
+       "dog\n",
+       {"cat", "eel"},
+       "dog\ncat\neel\n",
+       {"dog", "cat", "eel"},
+       true},
+      {"carried over",
+       std::nullopt,
+       std::nullopt,
+       {"cat", "eel"},
+       "cat\neel\n",
+       {"cat", "eel"},
+       false},
+  };
+  for (const auto& c : cases) {
+    place(path, c.read);
+    LabelDocument document;
+    document.read_classes(dir.path());
+    place(path, c.other);
+    const ClassWrite written = document.write_classes(dir.path(), c.wanted);
+    EXPECT_EQ(written.error, "") << c.name;
+    EXPECT_EQ(file_bytes(path), c.after) << c.name;
+    EXPECT_EQ(written.classes, c.classes) << c.name;
+    EXPECT_EQ(written.reloaded, c.reloaded) << c.name;
   }
 }
 
@@ -173,12 +311,15 @@ TEST(LabelDocument, RefusesWritesWithoutAnImageOrWithAnUnreadableFile) {
     EXPECT_EQ(document.label_path(), c.shown ? label : QString()) << c.name;
     EXPECT_EQ(document.read_only_reason(), c.reason) << c.name;
     EXPECT_FALSE(document.needs_write(true)) << c.name;
-    const LabelWrite written = document.write({kTriangle});
+    const LabelWrite written = document.write({kTriangle}, 2);
     EXPECT_EQ(written.status, LabelWrite::Status::kRefused) << c.name;
     EXPECT_FALSE(written.error.isEmpty()) << c.name;
     EXPECT_EQ(file_bytes(label), c.label_bytes == kFolder ? Bytes("") : std::nullopt) << c.name;
-    EXPECT_EQ(document.write_classes(dir.path(), {"dog"}), document.classes_read_error()) << c.name;
-    EXPECT_EQ(file_bytes(classes), c.class_bytes == kFolder ? Bytes("") : Bytes("dog\n")) << c.name;
+    EXPECT_EQ(document.write_classes(dir.path(), {"dog"}).error, document.classes_read_error())
+        << c.name;
+    // Extended, never replaced.
+    EXPECT_EQ(file_bytes(classes), c.class_bytes == kFolder ? Bytes("") : Bytes("cat\ndog\n"))
+        << c.name;
   }
 }
 
@@ -191,13 +332,13 @@ TEST(LabelDocument, FailedWriteStaysChanged) {
   document.load(image, 100, 100, 2);
   place(label, kFolder);  // squats on the name after the load
   document.mark_changed();
-  const LabelWrite failed = document.write({kTriangle});
+  const LabelWrite failed = document.write({kTriangle}, 2);
   EXPECT_EQ(failed.status, LabelWrite::Status::kFailed);
   EXPECT_FALSE(failed.error.isEmpty());
   EXPECT_TRUE(document.needs_write(false));
   EXPECT_EQ(document.bytes_on_disk(), std::nullopt);
   ASSERT_TRUE(QDir().rmdir(label));
-  EXPECT_EQ(document.write({kTriangle}).status, LabelWrite::Status::kWritten);
+  EXPECT_EQ(document.write({kTriangle}, 2).status, LabelWrite::Status::kWritten);
   EXPECT_EQ(read_file(label), "1 0.100000 0.100000 0.600000 0.100000 0.600000 0.600000\n");
 }
 

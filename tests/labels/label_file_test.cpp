@@ -1,12 +1,14 @@
 #include "labels/label_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <tuple>
 
+#include "labels/class_list.h"
 #include "support/test_files.h"
 
 using namespace orvane;
@@ -32,8 +34,7 @@ TEST(LabelParse, ShapeLines) {
        "Polygon",
        {{40, 20}, {80, 20}, {80, 40}, {40, 40}, {60, 50}}},
       {"1 0.5 0.5", "Polygon", {{200, 100}}},
-      // Values are not clamped on reading.
-      {"0 -0.5 1.5 +0.5 .25 1e-1 2E0", "Polygon", {{-200, 300}, {200, 50}, {40, 400}}},
+      {"0 0 1 +0.5 .25 1e-1 1E0 -0 1.0", "Rectangle", {{0, 200}, {200, 50}, {40, 200}, {0, 200}}},
   };
   for (const auto& [line, type, points] : cases) {
     const LabelFileContent content = parse_label_file(QByteArray(line) + "\n", 2, 400, 200);
@@ -49,45 +50,59 @@ TEST(LabelParse, ShapeLines) {
       "0 0.400000 0.300000 0.600000 0.300000 0.600000 0.700000 0.400000 0.700000\n");
 }
 
-// Each odd line: what happens to it, and whether it is reported.
-TEST(LabelParse, OddLinesAreKeptVerbatimAndNeverLoadedAsShapes) {
+// Each line that is not shown: kept byte for byte, counted by its reason, and
+// reported when it is malformed.
+TEST(LabelParse, UnshownLinesAreKeptVerbatimWithTheirReason) {
+  using enum UnshownReason;
   const struct {
     const char* line;
+    UnshownReason why;
     bool reported;
   } cases[] = {
-      {"5 0.1 0.1 0.2 0.2 0.3 0.3", false},                // id beyond the class list
-      {"-1 0.1 0.1 0.2 0.2 0.3 0.3", false},               // negative id
-      {"99999999999999999999999 0.1 0.1 0.2 0.2", false},  // id overflowing
-      {"0 0.5", false},                                    // too short to be a shape
-      {"7", false},
-      {"cat 0.1 0.1 0.2 0.2 0.3 0.3", true},  // letters as id
-      {"1.0 0.1 0.1 0.2 0.2 0.3 0.3", true},  // non-integer id
-      {"0 0.1 abc 0.2 0.2 0.3 0.3", true},    // letters as value
-      {"2 0.1 0.2 0.3", true},                // odd number of values
-      {"0 0.1 0.1 0.2 0.2 0.3", true},
-      {"0 nan 0.1 0.2 0.2 0.3 0.3", true},    // NaN
-      {"0 0.1 inf 0.2 0.2 0.3 0.3", true},    // infinity
-      {"0 1e300 0.1 0.2 0.2 0.3 0.3", true},  // huge
-      {"0 -1200 0.1 0.2 0.2 0.3 0.3", true},  // far outside the image
-      {"0 0.1 0.1 0.2 0.2 0.3 +-0.3", true},
-      {"\t0  0.1   0.1 0.2 0.2 zz 0.3  ", true},  // odd white space kept as is
+      {"5 0.1 0.1 0.2 0.2 0.3 0.3", kUnknownClass, false},  // id beyond the class list
+      {"-1 0.1 0.1 0.2 0.2 0.3 0.3", kUnknownClass, false},
+      {"99999999999999999999999 0.1 0.1 0.2 0.2", kUnknownClass, false},
+      {"0 0.5", kTooShort, false},
+      {"7", kTooShort, false},
+      {"cat 0.1 0.1 0.2 0.2 0.3 0.3", kNotClassId, true},
+      {"1.0 0.1 0.1 0.2 0.2 0.3 0.3", kNotClassId, true},
+      {"0 0.1 abc 0.2 0.2 0.3 0.3", kNotNumber, true},
+      {"0 0.1 0.1 0.2 0.2 0.3 +-0.3", kNotNumber, true},
+      {"\t0  0.1   0.1 0.2 0.2 zz 0.3  ", kNotNumber, true},  // odd white space kept as is
+      {"2 0.1 0.2 0.3", kOddCount, true},
+      {"0 0.1 0.1 0.2 0.2 0.3", kOddCount, true},
+      // Values a save would clamp: pixel units, NaN, inf, huge, just outside.
+      {"0 320 240 50 50", kOutsideImage, false},
+      {"0 nan 0.1 0.2 0.2 0.3 0.3", kOutsideImage, false},
+      {"0 0.1 -inf 0.2 0.2 0.3 0.3", kOutsideImage, false},
+      {"0 1e300 0.1 0.2 0.2 0.3 0.3", kOutsideImage, false},
+      {"0 0.1 0.1 0.2 1.0000001 0.3 0.3", kOutsideImage, false},
+      {"0 -0.0001 0.1 0.2 0.2 0.3 0.3", kOutsideImage, false},
   };
   for (const auto& c : cases) {
     const LabelFileContent content = parse_label_file(QByteArray(c.line) + "\n", 3, 640, 480);
     EXPECT_TRUE(content.shapes.empty()) << c.line;
     EXPECT_EQ(content.kept_lines, QByteArrayList{c.line}) << c.line;
+    UnshownCounts counts{};
+    counts[static_cast<std::size_t>(c.why)] = 1;
+    EXPECT_EQ(content.unshown, counts) << c.line;
     EXPECT_EQ(!content.error.isEmpty(), c.reported) << c.line << " " << content.error.toStdString();
+    // Written back as they were, after any shape.
+    EXPECT_EQ(format_label_file({}, 640, 480, content.kept_lines), QByteArray(c.line) + "\n");
   }
 }
 
-TEST(LabelParse, UnreadableLineEndsTheReadingAndEveryLineIsKeptWithoutClasses) {
+TEST(LabelParse, EveryLineIsReadPastAnUnreadableOneAndEveryLineIsKeptWithoutClasses) {
   const QByteArray bytes =
-      "0 0.1 0.1 0.2 0.1 0.2 0.2\n3 0.1 0.2 0.3\n\n1 0.5 0.5 0.6 0.5 0.6 0.6\n";
+      "0 0.1 0.1 0.2 0.1 0.2 0.2\n3 0.1 0.2 0.3\n\n1 0.5 0.5 0.6 0.5 0.6 0.6\n0 x 1\n";
   const LabelFileContent content = parse_label_file(bytes, 4, 10, 10);
-  ASSERT_EQ(content.shapes.size(), 1u);
-  EXPECT_EQ(content.shapes[0].class_id, 0);
-  EXPECT_EQ(content.kept_lines, (QByteArrayList{"3 0.1 0.2 0.3", "1 0.5 0.5 0.6 0.5 0.6 0.6"}));
+  ASSERT_EQ(content.shapes.size(), 2u);
+  EXPECT_EQ(content.shapes[1].class_id, 1);
+  EXPECT_EQ(content.kept_lines, (QByteArrayList{"3 0.1 0.2 0.3", "0 x 1"}));
   EXPECT_TRUE(content.error.startsWith("line 2 ")) << content.error.toStdString();
+  EXPECT_EQ(describe_unshown_lines(content.unshown, 2),
+            "2 of 4 lines not shown (kept as they are): 1 with an odd number of values, 1 with a "
+            "value that is not a number");
 
   const LabelFileContent no_classes =
       parse_label_file("0 0.1 0.1 0.2 0.1 0.2 0.2\n2 0.5 0.5 0.2 0.2\n", 0, 100, 100);
@@ -95,6 +110,9 @@ TEST(LabelParse, UnreadableLineEndsTheReadingAndEveryLineIsKeptWithoutClasses) {
   EXPECT_EQ(no_classes.kept_lines,
             (QByteArrayList{"0 0.1 0.1 0.2 0.1 0.2 0.2", "2 0.5 0.5 0.2 0.2"}));
   EXPECT_TRUE(no_classes.error.isEmpty());
+  EXPECT_EQ(describe_unshown_lines(no_classes.unshown, 0),
+            "2 of 2 lines not shown (kept as they are): 2 with a class id not in classes.txt");
+  EXPECT_EQ(describe_unshown_lines({}, 5), "");
 }
 
 TEST(LabelParse, LineEndsBlankLinesAndGarbage) {
@@ -173,6 +191,46 @@ TEST(LabelFileOnDisk, WriteReadDeleteWhenEmptyAndReportFailures) {
       write_label_file(dir.filePath("gone/c.txt"), "0 0.1 0.1 0.2 0.2 0.3 0.3\n").isEmpty());
   // No temporary files are left behind.
   EXPECT_EQ(folder_entries(dir.path()), QStringList{"b.txt"});
+}
+
+// A label file or class list that is a link is written through to the file
+// it finally names, which may not exist yet; the links stay links.
+TEST(LabelFileOnDisk, LinksAreWrittenThroughToTheirTargets) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir().mkpath(dir.filePath("store")));
+  const struct {
+    const char* name;
+    QStringList links;   // "link name|what it names", made in order
+    const char* target;  // "": the write fails
+  } cases[] = {
+      {"relative", {"a.txt|store/a.txt"}, "store/a.txt"},
+      {"absolute, through two links",
+       {"mid.txt|" + dir.filePath("store/b.txt"), "b.txt|mid.txt"},
+       "store/b.txt"},
+      {"dangling", {"c.txt|store/new.txt"}, "store/new.txt"},
+      {"loop", {"d.txt|e.txt", "e.txt|d.txt"}, ""},
+  };
+  for (const auto& c : cases) {
+    QString link;
+    for (const QString& made : c.links) {
+      link = dir.filePath(made.section('|', 0, 0));
+      ASSERT_EQ(::symlink(QFile::encodeName(made.section('|', 1)).constData(),
+                          QFile::encodeName(link).constData()),
+                0);
+    }
+    for (const bool class_list : {false, true}) {
+      const QString error = class_list ? write_class_list_file(link, {"cat", "dog"})
+                                       : write_label_file(link, "0 0.1 0.1 0.2 0.2 0.3 0.3\n");
+      EXPECT_EQ(error.isEmpty(), *c.target != 0) << c.name << " " << error.toStdString();
+      EXPECT_TRUE(QFileInfo(link).isSymLink()) << c.name;
+      if (*c.target) {
+        EXPECT_EQ(read_file(dir.filePath(c.target)),
+                  class_list ? "cat\ndog\n" : "0 0.1 0.1 0.2 0.2 0.3 0.3\n")
+            << c.name;
+      }
+    }
+  }
+  EXPECT_EQ(folder_entries(dir.filePath("store")), (QStringList{"a.txt", "b.txt", "new.txt"}));
 }
 
 }  // namespace
