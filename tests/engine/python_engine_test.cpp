@@ -76,6 +76,11 @@ int open_descriptors() {
 // The bridge needs three pipes. When the system runs out of descriptors at
 // the first, second or third, the ones already made are closed again.
 TEST(BridgeStart, AFailedPipeLeaksNoDescriptor) {
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizers' runtime opens descriptors of its own while it checks the
+  // thrown error, and fails when there are none left.
+  GTEST_SKIP() << "needs every descriptor to itself";
+#endif
   struct rlimit saved {};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
   for (int pipes_that_fit : {0, 1, 2}) {
