@@ -240,7 +240,27 @@ void EnricherTab::aug_load_input() {
   aug_image_paths = folder_images(folder);
   aug_current_idx = 0;
   aug_update_status();
-  if (!aug_image_paths.isEmpty()) aug_load_current_image();
+  if (!aug_image_paths.isEmpty()) {
+    aug_load_current_image();
+    return;
+  }
+  // The previous folder's image must not stay on the canvas: "ENRICH" would
+  // write variants of it under the new folder's name.
+  aug_original_cv_img = cv::Mat();
+  aug_active_base_img = cv::Mat();
+  aug_display_cv_img = cv::Mat();
+  aug_base_source_.clear();
+  aug_crop_points.clear();
+  aug_warp_points.clear();
+  {
+    const QSignalBlocker blocker(aug_canvas);
+    aug_canvas->clear();
+    aug_canvas->temp_poly_item = nullptr;  // clear() deleted it
+    aug_canvas->setSceneRect(QRectF());
+  }
+  aug_lbl_counter->setText(QStringLiteral("0 / 0"));
+  dialogs_.warning(this, QStringLiteral("No Images"),
+                   QStringLiteral("No images found in input folder."));
 }
 
 void EnricherTab::aug_load_output() {

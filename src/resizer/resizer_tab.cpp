@@ -172,6 +172,16 @@ void ResizerTab::connect_signals() {
   connect(list_resizer_queue, &QListWidget::itemSelectionChanged, this,
           &ResizerTab::resizer_update_preview);
   connect(btn_run_resizer, &QPushButton::clicked, this, &ResizerTab::resizer_process_batch);
+  // The prediction follows every field it depends on, not only the selection.
+  for (QLineEdit* entry : {entry_resize_w, entry_resize_h, entry_dpi}) {
+    connect(entry, &QLineEdit::textChanged, this, &ResizerTab::show_prediction);
+  }
+  for (QComboBox* combo : {combo_unit, combo_resizer_rotate, combo_resizer_format}) {
+    connect(combo, &QComboBox::currentTextChanged, this, &ResizerTab::show_prediction);
+  }
+  for (QCheckBox* check : {chk_enable_dim, chk_aspect_ratio}) {
+    connect(check, &QCheckBox::toggled, this, &ResizerTab::show_prediction);
+  }
 }
 
 void ResizerTab::append_to_queue(const QStringList& paths) {
@@ -215,6 +225,7 @@ void ResizerTab::resizer_update_queue_ui() {
 void ResizerTab::resizer_update_preview() {
   const int row = list_resizer_queue->currentRow();
   if (row < 0 || row >= resizer_queue.size()) return;
+  previewed_size_.reset();
   try {
     show_preview(resizer_queue[row]);
   } catch (const std::exception& e) {
@@ -241,10 +252,6 @@ void ResizerTab::show_preview(const QString& path) {
   const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
   if (turned) size.transpose();
   const qint64 file_bytes = QFileInfo(path).size();
-  const double dpi = parse_dpi(entry_dpi->text());
-  QSize out = target_size(size.width(), size.height(), read_settings(dpi).size, dpi);
-  const int rot = rotation_degrees(combo_resizer_rotate->currentText());
-  if (rot == 90 || rot == 270) out.transpose();
 
   // Decode straight at the preview's size where the format allows it.
   QSize fit = size.scaled(240, 140, Qt::KeepAspectRatio);
@@ -253,7 +260,24 @@ void ResizerTab::show_preview(const QString& path) {
   const QImage picture = reader.read();
   if (picture.isNull()) throw PreviewError(reader.errorString());
   preview_resizer_view->set_image(QPixmap::fromImage(picture));
-  lbl_resizer_details->setText(prediction_text(out, dpi, file_bytes));
+  previewed_size_ = size;
+  previewed_bytes_ = file_bytes;
+  show_prediction();
+}
+
+void ResizerTab::show_prediction() {
+  if (!previewed_size_) return;
+  try {
+    const double dpi = parse_dpi(entry_dpi->text());
+    QSize out = target_size(previewed_size_->width(), previewed_size_->height(),
+                            read_settings(dpi).size, dpi);
+    const int rot = rotation_degrees(combo_resizer_rotate->currentText());
+    if (rot == 90 || rot == 270) out.transpose();
+    lbl_resizer_details->setText(prediction_text(out, dpi, previewed_bytes_));
+  } catch (const std::exception& e) {
+    lbl_resizer_details->setText(QStringLiteral("Preview Error: ") +
+                                 QString::fromStdString(e.what()));
+  }
 }
 
 BatchSettings ResizerTab::read_settings(double dpi) const {

@@ -3,8 +3,10 @@
 // rotation, a preview with the predicted output size, and the batch export.
 #pragma once
 
+#include <QSize>
 #include <QStringList>
 #include <QWidget>
+#include <optional>
 
 #include "canvas/zoomable_view.h"
 #include "resizer/batch_writer.h"
@@ -73,8 +75,14 @@ class ResizerTab : public QWidget {
   BatchSettings read_settings(double dpi) const;
   void append_to_queue(const QStringList& paths);
   void show_preview(const QString& path);
+  // The prediction for the previewed image from the fields as they stand.
+  void show_prediction();
 
   Dialogs& dialogs_;
+  // The previewed image as it stands upright, and its file's size: the
+  // prediction follows every change of the fields without decoding again.
+  std::optional<QSize> previewed_size_;
+  qint64 previewed_bytes_ = 0;
 };
 
 }  // namespace orvane

@@ -80,6 +80,25 @@ TEST_F(EnricherTabTest, LoadsTheFolderInStringOrderAndWrapsAround) {
   EXPECT_EQ(tab.aug_lbl_counter->text(), "2 / 2 - a.JPG");
 }
 
+// A folder without images clears what the last folder showed: nothing of it
+// can be written as variants of the new one.
+TEST_F(EnricherTabTest, AFolderWithoutImagesClearsTheCanvasAndRefusesTheBatch) {
+  load_folder();
+  ASSERT_FALSE(tab.aug_display_cv_img.empty());
+  const QString empty = dir.filePath("empty");
+  QDir().mkpath(empty);
+  dialogs.directories.push_back(empty);
+  tab.btn_aug_in->click();
+  EXPECT_EQ(last_message().title, "No Images");
+  EXPECT_TRUE(tab.aug_display_cv_img.empty());
+  EXPECT_TRUE(tab.aug_canvas->items().isEmpty());
+  EXPECT_EQ(tab.aug_lbl_counter->text(), "0 / 0");
+  tab.aug_entry_out->setText(out);
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(last_message().text, "No image is currently loaded on the canvas.");
+  EXPECT_TRUE(folder_entries(out).isEmpty());
+}
+
 TEST_F(EnricherTabTest, CropAndRotateChangeDisplayAndBaseButNotTheOriginal) {
   click("Crop", {{50, 50}, {10, 10}});  // no image yet: ignored
   EXPECT_TRUE(tab.aug_crop_points.isEmpty());

@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <functional>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -166,6 +167,33 @@ TEST_F(ResizerTabTest, AddFolderWalksEachRealFolderOnce) {
   }
   tab.list_resizer_queue->setCurrentRow(0);  // a preview reads the file
   EXPECT_FALSE(fifo.fired());
+}
+
+// The shown prediction follows each field as it changes, with the selection
+// left as it is.
+TEST_F(ResizerTabTest, PredictionFollowsEveryFieldWithoutReselecting) {
+  add("wide.png", encoded(cv::Mat(1000, 2000, CV_8UC3, cv::Scalar(9)), ".png"));
+  tab.entry_resize_w->setText("1000");
+  tab.entry_resize_h->clear();
+  tab.list_resizer_queue->setCurrentRow(0);
+  const auto shown = [&] { return tab.lbl_resizer_details->text().section(" | ", 0, 1); };
+  EXPECT_EQ(shown(), "Predicted Output: 1000x500 px | 300.0 DPI");
+  struct Step {
+    std::function<void()> change;
+    QString expected;
+  } steps[] = {
+      {[&] { tab.entry_resize_w->setText("10"); }, "Predicted Output: 10x5 px | 300.0 DPI"},
+      {[&] { tab.combo_unit->setCurrentText("cm"); }, "Predicted Output: 1181x590 px | 300.0 DPI"},
+      {[&] { tab.entry_dpi->setText("150"); }, "Predicted Output: 591x296 px | 150.0 DPI"},
+      {[&] { tab.combo_resizer_rotate->setCurrentText("90°"); },
+       "Predicted Output: 296x591 px | 150.0 DPI"},
+      {[&] { tab.chk_enable_dim->setChecked(false); },
+       "Predicted Output: 1000x2000 px | 150.0 DPI"},
+  };
+  for (const Step& step : steps) {
+    step.change();
+    EXPECT_EQ(shown().toStdString(), step.expected.toStdString());
+  }
 }
 
 TEST_F(ResizerTabTest, PredictionFollowsUnitsRotationAndOrientation) {
