@@ -462,7 +462,20 @@ void EnricherTab::enrich_current_image() {
   }
   const int n = spin_aug_gen_count->value();
   const cv::Mat base = aug_active_base_img.clone();
-  const qint64 ts = QDateTime::currentSecsSinceEpoch();
+  // Names carry the time in seconds: a second batch within the same second
+  // (or an older batch's files) must not be overwritten, so the first second
+  // from now whose names hold no file is taken. (A folder in the way is a
+  // write failure, named like any other.)
+  qint64 ts = QDateTime::currentSecsSinceEpoch();
+  const QDir out(out_dir);
+  const auto taken = [&](qint64 t) {
+    for (int k = 1; k <= n; ++k) {
+      const QFileInfo info(out.filePath(variant_file_name(t, k)));
+      if (info.exists() && !info.isDir()) return true;
+    }
+    return false;
+  };
+  while (taken(ts)) ++ts;
   WaitCursor wait;
   const EnrichOutcome outcome = enrich_batch(base, aug_ranges(), n, random_, out_dir, ts);
   wait.restore();

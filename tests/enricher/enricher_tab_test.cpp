@@ -197,6 +197,30 @@ TEST_F(EnricherTabTest, BatchWritesNamedVariantsAndCountsEnrichedSources) {
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 2");
 }
 
+// Two batches in the same second, or files of an earlier batch, are never
+// overwritten: the batch takes the first second whose names are all free.
+TEST_F(EnricherTabTest, ABatchNeverReplacesEarlierVariants) {
+  load_folder();
+  tab.aug_entry_out->setText(out);
+  tab.spin_aug_gen_count->setValue(2);
+  const qint64 now = QDateTime::currentSecsSinceEpoch();
+  for (qint64 t = now; t < now + 5; ++t) {
+    write_file(out + "/" + variant_file_name(t, 2), "earlier");
+  }
+  tab.btn_aug_enrich->click();
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(last_message().title, "Success");
+  QStringList written;
+  for (const QString& name : folder_entries(out)) {
+    if (read_file(out + "/" + name) == "earlier") continue;
+    written << name;
+  }
+  EXPECT_EQ(written.size(), 4);
+  for (qint64 t = now; t < now + 5; ++t) {
+    EXPECT_EQ(read_file(out + "/" + variant_file_name(t, 2)), "earlier");
+  }
+}
+
 TEST_F(EnricherTabTest, FailedWritesAreNotCounted) {
   load_folder();
   tab.aug_entry_out->setText(out);
