@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QThread>
-#include <algorithm>
 #include <vector>
 
 namespace orvane {
@@ -37,12 +36,6 @@ class WorkerThreads {
       worker->disconnect(tab);
       end(worker.data());
     }
-  }
-
-  // How many workers still exist (the newest included).
-  int alive() const {
-    return static_cast<int>(std::count_if(live_.begin(), live_.end(),
-                                          [](const QPointer<Thread>& w) { return !w.isNull(); }));
   }
 
  private:

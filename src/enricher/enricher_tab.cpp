@@ -254,8 +254,8 @@ void EnricherTab::aug_load_input() {
   aug_warp_points.clear();
   {
     const QSignalBlocker blocker(aug_canvas);
+    aug_canvas->reset_drawing();
     aug_canvas->clear();
-    aug_canvas->temp_poly_item = nullptr;  // clear() deleted it
     aug_canvas->setSceneRect(QRectF());
   }
   aug_lbl_counter->setText(QStringLiteral("0 / 0"));

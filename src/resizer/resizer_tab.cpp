@@ -251,7 +251,7 @@ void ResizerTab::show_preview(const QString& path) {
   // The size as the picture stands upright (EXIF orientation applied).
   const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
   if (turned) size.transpose();
-  const qint64 file_bytes = QFileInfo(path).size();
+  const qint64 file_bytes = info.size();
 
   // Decode straight at the preview's size where the format allows it.
   QSize fit = size.scaled(240, 140, Qt::KeepAspectRatio);
