@@ -2,6 +2,7 @@
 #include "dataset_tools/dataset_actions.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
 
 #include "dataset_tools/analytics.h"
@@ -9,10 +10,45 @@
 #include "dataset_tools/health.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
+#include "fileio/file_read.h"
 #include "ui/dialogs.h"
 #include "ui/wait_cursor.h"
 
 namespace orvane {
+
+namespace {
+
+// True when `folder` is the dataset's own folder or one above it, where its
+// data.yaml, if any, is the user's.
+bool holds_dataset(const QString& folder, const QString& image_folder) {
+  const QString outer = QFileInfo(folder).canonicalFilePath();
+  const QString inner = QFileInfo(image_folder).canonicalFilePath();
+  if (outer.isEmpty() || inner.isEmpty()) return false;
+  if (inner == outer) return true;
+  return inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
+}
+
+// "The train and val parts are empty" and the like, or nothing when every
+// part that was given a share received images. The engine cannot train
+// without train images, nor validate without val images.
+QString empty_parts_note(const SplitAssignment& split, const std::array<double, 3>& ratios,
+                         int annotated) {
+  QStringList empty;
+  for (size_t part = 0; part < 2; ++part) {
+    if (ratios[part] > 0 && split.parts[part].empty()) empty << QLatin1String(kSplitParts[part]);
+  }
+  if (empty.isEmpty()) return {};
+  const QString parts = empty.size() == 1 ? QStringLiteral("The %1 part is").arg(empty[0])
+                                          : QStringLiteral("The train and val parts are");
+  const QString images = annotated == 1 ? QStringLiteral("1 annotated image is")
+                                        : QStringLiteral("%1 annotated images are").arg(annotated);
+  return QStringLiteral(
+             "%1 empty: %2 too few for the chosen percentages. Training needs images "
+             "in train and val; annotate more images or change the percentages.")
+      .arg(parts, images);
+}
+
+}  // namespace
 
 DatasetTools::DatasetTools(Dialogs& dialogs, QWidget* parent)
     : dialogs_(dialogs), parent_(parent) {}
@@ -79,7 +115,24 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
     return;
   }
 
+  // The dataset's own manifest may be written by hand (other names, more
+  // keys): it is replaced only when the user says so.
+  const QString manifest = QDir(out_dir).filePath(QStringLiteral("data.yaml"));
+  if (holds_dataset(out_dir, dataset.image_folder) && QFileInfo::exists(manifest)) {
+    QByteArray old_text;
+    const ReadStatus read = read_whole_file(manifest, old_text);
+    if (read != ReadStatus::Ok || old_text != manifest_for(out_dir, dataset.classes)) {
+      const bool replace = dialogs_.question(
+          parent_, QStringLiteral("Replace data.yaml?"),
+          QStringLiteral("The output folder holds the dataset itself and its manifest:\n%1\n\n"
+                         "The export writes a new data.yaml there. Replace it?")
+              .arg(manifest));
+      if (!replace) return;
+    }
+  }
+
   WaitCursor wait;
+  const int annotated = static_cast<int>(pairs.size());
   const SplitAssignment split =
       assign_split(std::move(pairs), ratios[0], ratios[1], shuffle_with_process_generator);
   const ExportOutcome outcome = export_split_dataset(out_dir, split, format, dataset.classes);
@@ -88,7 +141,11 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
     dialogs_.critical(parent_, QStringLiteral("Error"), outcome.error);
     return;
   }
-  QString text = QStringLiteral("Exported dataset successfully to:\n") + out_dir;
+  const QString empty_note = empty_parts_note(split, ratios, annotated);
+  QString text = empty_note.isEmpty()
+                     ? QStringLiteral("Exported dataset successfully to:\n") + out_dir
+                     : QStringLiteral("Exported dataset to:\n") + out_dir + QStringLiteral("\n\n") +
+                           empty_note;
   if (outcome.lines_left_out > 0) {
     text += outcome.lines_left_out == 1
                 ? QStringLiteral("\n\n1 label line could not be converted and was left out.")
@@ -101,7 +158,11 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
                 "were left out.")
                 .arg(dataset.unreadable_names);
   }
-  dialogs_.information(parent_, QStringLiteral("Export Complete"), text);
+  if (empty_note.isEmpty()) {
+    dialogs_.information(parent_, QStringLiteral("Export Complete"), text);
+  } else {
+    dialogs_.warning(parent_, QStringLiteral("Export Complete"), text);
+  }
 }
 
 }  // namespace orvane

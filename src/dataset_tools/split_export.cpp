@@ -206,6 +206,11 @@ QString data_yaml_text(const QString& absolute_output_folder, const QStringList&
   return text;
 }
 
+QByteArray manifest_for(const QString& output_folder, const QStringList& classes) {
+  return data_yaml_text(QDir::cleanPath(QFileInfo(output_folder).absoluteFilePath()), classes)
+      .toUtf8();
+}
+
 // --- the export ---
 
 namespace {
@@ -230,8 +235,8 @@ class Exporter {
       : root_(QDir::cleanPath(output_folder)), format_(format), output_(root_) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
-    make_folders() && remove_stale_copies(assignment) && copy_parts(assignment) && sync_tree() &&
-        write_manifest(classes);
+    make_folders() && remove_abandoned_files() && remove_stale_copies(assignment) &&
+        copy_parts(assignment) && sync_tree() && write_manifest(classes);
     return outcome_;
   }
 
@@ -261,6 +266,17 @@ class Exporter {
           return fail(QStringLiteral("create the folder"), path, QStringLiteral("File exists"));
         }
       }
+    }
+    return true;
+  }
+
+  // Files half-written by an export that was killed are hidden, but they
+  // fill the disk and a later training run's folder scan may trip on them.
+  bool remove_abandoned_files() {
+    remove_abandoned_temporaries(root_);
+    for (size_t part = 0; part < kSplitParts.size(); ++part) {
+      for (const char* kind : {"images", "labels"})
+        remove_abandoned_temporaries(folder(part, kind));
     }
     return true;
   }
@@ -413,9 +429,7 @@ class Exporter {
 
   bool write_manifest(const QStringList& classes) {
     const QString path = root_ + QStringLiteral("/data.yaml");
-    const QByteArray text =
-        data_yaml_text(QDir::cleanPath(QFileInfo(root_).absoluteFilePath()), classes).toUtf8();
-    const QString error = write_file_atomically(path, text);
+    const QString error = write_file_atomically(path, manifest_for(root_, classes));
     if (!error.isEmpty()) return fail(QStringLiteral("write"), path, error);
     return true;
   }

@@ -73,6 +73,9 @@ QString yaml_scalar(const QString& value);
 // The manifest for an export into `absolute_output_folder`.
 QString data_yaml_text(const QString& absolute_output_folder, const QStringList& classes);
 
+// The bytes of data.yaml for an export into `output_folder` (made absolute).
+QByteArray manifest_for(const QString& output_folder, const QStringList& classes);
+
 // --- the export ---
 
 enum class LabelFormat { Detection, Segmentation };
@@ -88,8 +91,8 @@ struct ExportOutcome {
 // their timestamps and permission bits, their labels (copied for Segmentation,
 // converted for Detection; a label file that has vanished is skipped), and
 // data.yaml. Copies of the exported files left in another part by an earlier
-// export are removed first; nothing else there is touched. Stops at the first
-// failure.
+// export, and files left half-written by an export that was killed, are
+// removed first; nothing else there is touched. Stops at the first failure.
 ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
                                    LabelFormat format, const QStringList& classes);
 

@@ -6,12 +6,15 @@
 #include "fileio/file_read.h"
 
 #ifdef Q_OS_UNIX
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #else
 #include <QSaveFile>
@@ -40,11 +43,42 @@ int open_retrying(const char* path, int flags, mode_t mode) {
 // own name may already be near the 255-byte limit of a name. Unique within
 // the process (two images sharing one label file, a.jpg and a.png, may write
 // the same target from two threads at once) and across processes.
+constexpr char kTemporaryPrefix[] = ".orvane-";
+constexpr char kTemporarySuffix[] = ".tmp";
+
 QByteArray temporary_name(const QByteArray& target) {
   static std::atomic<unsigned> counter{0};
   const qsizetype slash = target.lastIndexOf('/');
-  return target.left(slash + 1) + ".orvane-" + QByteArray::number(static_cast<qint64>(::getpid())) +
-         '-' + QByteArray::number(counter.fetch_add(1)) + ".tmp";
+  return target.left(slash + 1) + kTemporaryPrefix +
+         QByteArray::number(static_cast<qint64>(::getpid())) + '-' +
+         QByteArray::number(counter.fetch_add(1)) + kTemporarySuffix;
+}
+
+// The writer's process id in a name made by temporary_name(), or -1.
+qint64 temporary_owner(const QByteArray& name) {
+  if (!name.startsWith(kTemporaryPrefix) || !name.endsWith(kTemporarySuffix)) return -1;
+  const QByteArray middle = name.mid(qsizetype(sizeof kTemporaryPrefix) - 1)
+                                .chopped(qsizetype(sizeof kTemporarySuffix) - 1);
+  const qsizetype dash = middle.indexOf('-');
+  if (dash <= 0) return -1;
+  bool pid_ok = false, counter_ok = false;
+  const qint64 pid = middle.left(dash).toLongLong(&pid_ok);
+  middle.mid(dash + 1).toUInt(&counter_ok);
+  return pid_ok && counter_ok && pid > 0 ? pid : -1;
+}
+
+// Taken when the library is loaded: this process's own temporary files from
+// before then belong to an earlier process that had the same id.
+const std::chrono::system_clock::time_point kProcessStart = std::chrono::system_clock::now();
+
+bool abandoned(const QByteArray& path, qint64 pid) {
+  struct stat info;
+  if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (pid == ::getpid()) {
+    return std::chrono::system_clock::from_time_t(info.st_mtime) + std::chrono::seconds(1) <
+           kProcessStart;
+  }
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 #endif
@@ -157,6 +191,22 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes, Existin
   return error;
 }
 
+int remove_abandoned_temporaries(const QString& folder) {
+  const QByteArray base = QFile::encodeName(folder) + '/';
+  DIR* dir = ::opendir(base.constData());
+  if (dir == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    const qint64 pid = temporary_owner(name);
+    if (pid < 0) continue;
+    const QByteArray path = base + name;
+    if (abandoned(path, pid) && ::unlink(path.constData()) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
+}
+
 QString sync_file_system(const QString& path) {
 #ifdef Q_OS_LINUX
   const int fd = open_retrying(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC, 0);
@@ -192,6 +242,8 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes, Existin
 }
 
 QString sync_file_system(const QString&) { return {}; }
+
+int remove_abandoned_temporaries(const QString&) { return 0; }  // QSaveFile cleans up itself
 
 #endif
 

@@ -33,6 +33,12 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes,
 // a failure (a full disk found only now, for one), or an empty text.
 QString sync_file_system(const QString& path);
 
+// Removes the files being written that a run of this program left in
+// `folder` when it was killed before renaming them into place: those of a
+// process that no longer runs, and this process's own from before it started.
+// Another running writer's files stay. Returns how many were removed.
+int remove_abandoned_temporaries(const QString& folder);
+
 // Deletes `path` if it exists. Returns the reason of a failure, or an empty
 // text.
 QString remove_file_if_present(const QString& path, ExistingFile existing = ExistingFile::kReplace);

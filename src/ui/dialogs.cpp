@@ -20,6 +20,11 @@ void Dialogs::critical(QWidget* parent, const QString& title, const QString& tex
   QMessageBox::critical(parent, title, text);
 }
 
+bool Dialogs::question(QWidget* parent, const QString& title, const QString& text) {
+  return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
 QString Dialogs::get_existing_directory(QWidget* parent, const QString& title, const QString& dir) {
   return QFileDialog::getExistingDirectory(parent, title, dir);
 }
@@ -54,6 +59,10 @@ void DialogsRelay::warning(QWidget* parent, const QString& title, const QString&
 
 void DialogsRelay::critical(QWidget* parent, const QString& title, const QString& text) {
   target_->critical(parent, title, text);
+}
+
+bool DialogsRelay::question(QWidget* parent, const QString& title, const QString& text) {
+  return target_->question(parent, title, text);
 }
 
 QString DialogsRelay::get_existing_directory(QWidget* parent, const QString& title,

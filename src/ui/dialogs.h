@@ -18,6 +18,8 @@ class Dialogs {
   virtual void information(QWidget* parent, const QString& title, const QString& text);
   virtual void warning(QWidget* parent, const QString& title, const QString& text);
   virtual void critical(QWidget* parent, const QString& title, const QString& text);
+  // A Yes / No box, No the default; true when the user answers Yes.
+  virtual bool question(QWidget* parent, const QString& title, const QString& text);
   // "" / empty list when the user cancels
   virtual QString get_existing_directory(QWidget* parent, const QString& title,
                                          const QString& dir = {});
@@ -42,6 +44,7 @@ class DialogsRelay : public Dialogs {
   void information(QWidget* parent, const QString& title, const QString& text) override;
   void warning(QWidget* parent, const QString& title, const QString& text) override;
   void critical(QWidget* parent, const QString& title, const QString& text) override;
+  bool question(QWidget* parent, const QString& title, const QString& text) override;
   QString get_existing_directory(QWidget* parent, const QString& title,
                                  const QString& dir = {}) override;
   QString get_open_file_name(QWidget* parent, const QString& title, const QString& dir,

@@ -1,6 +1,8 @@
 // The dataset tools through the real window, with scripted dialogs and real
 // files in a temporary folder.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <yaml-cpp/yaml.h>
 
 #include <QComboBox>
@@ -297,4 +299,88 @@ TEST_F(DatasetToolsWindow, ExportInsideTheDatasetFolderCountsLeftOutLines) {
     EXPECT_EQ(QString::fromStdString(manifest["names"][i].as<std::string>()),
               window.tab_workspace->classes[i]);
   EXPECT_EQ(manifest["names"][2].Tag(), "!");  // read as text, not as true
+}
+
+TEST_F(DatasetToolsWindow, ExportSaysWhenTrainOrValReceivedNothing) {
+  struct Case {
+    int images, train, val, test;
+    QString note;  // empty: the plain success message
+  } cases[] = {
+      {1, 70, 20, 10,
+       "The train and val parts are empty: 1 annotated image is too few for the chosen "
+       "percentages."},
+      {2, 70, 20, 10, "The val part is empty: 2 annotated images are too few"},
+      {1, 100, 0, 0, ""},  // no share asked for val
+      {10, 70, 20, 10, ""},
+  };
+  for (const Case& c : cases) {
+    window.tab_workspace->image_paths.clear();
+    for (int i = 0; i < c.images; ++i) add_image(QStringLiteral("img%1.jpg").arg(i), kPolygon);
+    dialogs->calls.clear();
+    export_to(out, c.train, c.val, c.test);
+    ASSERT_EQ(messages().size(), 1);
+    const DialogCall shown = dialogs->messages()[0];
+    EXPECT_EQ(shown.title, "Export Complete");
+    if (c.note.isEmpty()) {
+      EXPECT_EQ(shown.kind + shown.text, "informationExported dataset successfully to:\n" + out);
+    } else {
+      EXPECT_EQ(shown.kind, "warning");
+      EXPECT_TRUE(shown.text.startsWith("Exported dataset to:\n" + out + "\n\n" + c.note))
+          << shown.text.toStdString();
+    }
+  }
+}
+
+TEST_F(DatasetToolsWindow, ExportRemovesOnlyAbandonedHalfWrittenFiles) {
+  add_image("a.jpg", kPolygon);
+  // The id of a process that has ended, as a killed export's would be.
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);
+  const QString dead = QStringLiteral(".orvane-%1-7.tmp").arg(child);
+  const QString running = QStringLiteral(".orvane-%1-3.tmp").arg(getppid());
+  for (const QString& where : {out, out + "/train/images", out + "/val/labels"}) {
+    write_file(where + "/" + dead, "half a file");
+    write_file(where + "/" + running, "being written");
+    write_file(where + "/.orvane-notes.tmp", "the user's");
+  }
+  export_to(out, 100, 0, 0);
+  for (const QString& where : {out, out + "/train/images", out + "/val/labels"}) {
+    const QStringList names = folder_entries(where);
+    EXPECT_FALSE(names.contains(dead)) << where.toStdString();
+    EXPECT_TRUE(names.contains(running) && names.contains(".orvane-notes.tmp"));
+  }
+}
+
+TEST_F(DatasetToolsWindow, ExportIntoTheDatasetAsksBeforeReplacingItsManifest) {
+  add_image("a.jpg", kPolygon);
+  window.tab_workspace->classes = {"car"};
+  const QByteArray own = "path: .\ntrain: images\nval: images\nnames: [car, bus]\n";
+  write_file(data + "/data.yaml", own);
+  write_file(dir.path() + "/data.yaml", own);
+
+  export_to(data, 100, 0, 0);  // answered No
+  ASSERT_EQ(dialogs->count("question"), 1);
+  EXPECT_EQ(dialogs->last("question")->title, "Replace data.yaml?");
+  EXPECT_TRUE(dialogs->last("question")->text.contains(data + "/data.yaml"));
+  EXPECT_EQ(read_file(data + "/data.yaml"), own);
+  EXPECT_FALSE(QFileInfo::exists(data + "/train"));
+  EXPECT_TRUE(messages().isEmpty());
+
+  export_to(dir.path(), 100, 0, 0);  // the folder above the dataset: asked too
+  EXPECT_EQ(dialogs->count("question"), 2);
+  EXPECT_EQ(read_file(dir.path() + "/data.yaml"), own);
+
+  dialogs->answers.push_back(true);
+  export_to(data, 100, 0, 0);
+  EXPECT_EQ(dialogs->count("question"), 3);
+  EXPECT_EQ(read_file(data + "/data.yaml"), manifest_for(data, {"car"}));
+
+  // Its own manifest again, or an export folder apart from the dataset: no question.
+  export_to(data, 100, 0, 0);
+  write_file(out + "/data.yaml", own);
+  export_to(out, 100, 0, 0);
+  EXPECT_EQ(dialogs->count("question"), 3);
+  EXPECT_EQ(read_file(out + "/data.yaml"), manifest_for(out, {"car"}));
 }

@@ -14,6 +14,14 @@ void ScriptedDialogs::critical(QWidget*, const QString& title, const QString& te
   calls.push_back({QStringLiteral("critical"), title, text});
 }
 
+bool ScriptedDialogs::question(QWidget*, const QString& title, const QString& text) {
+  calls.push_back({QStringLiteral("question"), title, text});
+  if (answers.empty()) return false;
+  const bool yes = answers.front();
+  answers.pop_front();
+  return yes;
+}
+
 QString ScriptedDialogs::get_existing_directory(QWidget*, const QString& title, const QString&) {
   calls.push_back({QStringLiteral("directory"), title, {}});
   if (directories.empty()) return {};

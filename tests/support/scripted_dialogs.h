@@ -11,8 +11,8 @@
 #include "ui/dialogs.h"
 
 struct DialogCall {
-  QString kind;  // "information", "warning", "critical", "directory", "open_file",
-                 // "open_files", "exec"
+  QString kind;  // "information", "warning", "critical", "question", "directory",
+                 // "open_file", "open_files", "exec"
   QString title;
   QString text;  // message text, or the dialog's class name (no namespace) for "exec"
 };
@@ -22,6 +22,8 @@ class ScriptedDialogs : public orvane::Dialogs {
   void information(QWidget* parent, const QString& title, const QString& text) override;
   void warning(QWidget* parent, const QString& title, const QString& text) override;
   void critical(QWidget* parent, const QString& title, const QString& text) override;
+  // The next scripted answer; without one, No.
+  bool question(QWidget* parent, const QString& title, const QString& text) override;
   QString get_existing_directory(QWidget* parent, const QString& title,
                                  const QString& dir = {}) override;
   QString get_open_file_name(QWidget* parent, const QString& title, const QString& dir,
@@ -33,6 +35,7 @@ class ScriptedDialogs : public orvane::Dialogs {
   int exec(QDialog& dialog) override;
 
   // Answers, consumed front first; an empty queue answers "cancelled".
+  std::deque<bool> answers;  // to questions: true is Yes
   std::deque<QString> directories;
   std::deque<QString> open_files;
   std::deque<QStringList> open_file_lists;
