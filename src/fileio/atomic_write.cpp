@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #else
 #include <QSaveFile>
@@ -65,6 +66,19 @@ qint64 temporary_owner(const QByteArray& name) {
   const qint64 pid = middle.left(dash).toLongLong(&pid_ok);
   middle.mid(dash + 1).toUInt(&counter_ok);
   return pid_ok && counter_ok && pid > 0 ? pid : -1;
+}
+
+// Moves `from` to `to` unless an entry of that name exists. False, with errno
+// set (EEXIST when one does), on failure.
+bool rename_without_replacing(const char* from, const char* to) {
+#ifdef Q_OS_LINUX
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  // A file system without the flag: a link is never made over an entry.
+  if (::link(from, to) != 0) return false;
+  ::unlink(from);
+  return true;
 }
 
 // Taken when the library is loaded: this process's own temporary files from
@@ -155,7 +169,7 @@ bool AtomicOutput::copy_from(int in) {
   }
 }
 
-bool AtomicOutput::commit(QString& error, Sync sync) {
+bool AtomicOutput::commit(QString& error, Sync sync, ExistingFile existing) {
   // Some file systems report a full disk only when the data is flushed, and
   // some not even then: the size that reached the disk is checked too.
   struct stat info;
@@ -169,8 +183,11 @@ bool AtomicOutput::commit(QString& error, Sync sync) {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0 && error.isEmpty()) error = system_reason(errno);
-  if (error.isEmpty() && ::rename(path_.constData(), target_.constData()) != 0) {
-    error = system_reason(errno);
+  if (error.isEmpty()) {
+    const bool moved = existing == ExistingFile::kKeep
+                           ? rename_without_replacing(path_.constData(), target_.constData())
+                           : ::rename(path_.constData(), target_.constData()) == 0;
+    if (!moved) error = system_reason(errno);
   }
   if (!error.isEmpty()) {
     ::unlink(path_.constData());
@@ -187,7 +204,7 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes, Existin
   AtomicOutput out;
   if (!out.open(path, 0666) || !out.write_all(bytes)) return system_reason(errno);
   QString error;
-  out.commit(error, sync);
+  out.commit(error, sync, existing);
   return error;
 }
 
@@ -229,6 +246,9 @@ QString write_file_atomically(const QString& path, QByteArrayView bytes, Existin
                               Sync) {
   if (existing == ExistingFile::kKeepIfUnreadable && unreadable_file(path)) {
     return QStringLiteral("the existing file cannot be read, so it was not replaced");
+  }
+  if (existing == ExistingFile::kKeep && QFileInfo::exists(path)) {
+    return QStringLiteral("File exists");
   }
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return file.errorString();

@@ -14,6 +14,9 @@ enum class ExistingFile {
   // A file that exists but cannot be read is left alone: what it holds is
   // unknown, so replacing or deleting it could destroy data.
   kKeepIfUnreadable,
+  // Whatever is there stays: the write fails with "File exists" (also when
+  // the file appears while it is being written).
+  kKeep,
 };
 
 enum class Sync {
@@ -66,7 +69,10 @@ class AtomicOutput {
   // Flushes the file to the disk, checks that all of it got there, and moves
   // it to the target; on failure removes it and puts the reason into
   // `error`, leaving the target as it was.
-  bool commit(QString& error, Sync sync = Sync::kEachFile);
+  // With ExistingFile::kKeep an entry that holds the target's name stays and
+  // the commit fails.
+  bool commit(QString& error, Sync sync = Sync::kEachFile,
+              ExistingFile existing = ExistingFile::kReplace);
 
  private:
   int fd_ = -1;

@@ -4,8 +4,8 @@
 
 namespace orvane {
 
-QString BatchOutput::write(const QString& path, QByteArrayView bytes) {
-  QString error = write_file_atomically(path, bytes, ExistingFile::kReplace, Sync::kLater);
+QString BatchOutput::write(const QString& path, QByteArrayView bytes, ExistingFile existing) {
+  QString error = write_file_atomically(path, bytes, existing, Sync::kLater);
   if (error.isEmpty()) ++written_;
   return error;
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <atomic>
 
+#include "fileio/atomic_write.h"
 #include "fileio/file_copy.h"
 
 namespace orvane {
@@ -20,7 +21,8 @@ class BatchOutput {
 
   // Writes `bytes` to `path` atomically. Returns the reason of a failure, or
   // an empty text. Any thread.
-  QString write(const QString& path, QByteArrayView bytes);
+  QString write(const QString& path, QByteArrayView bytes,
+                ExistingFile existing = ExistingFile::kReplace);
   // Copies `source` to `target` with its timestamps and permission bits. Any
   // thread.
   CopyStatus copy(const QString& source, const QString& target, QString& error);

@@ -2,12 +2,16 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "common/job_runner.h"
+#include "fileio/atomic_write.h"
 #include "fileio/batch_output.h"
 #include "imaging/image_encode.h"
 #include "imaging/image_io.h"
@@ -169,15 +173,44 @@ PreparedOutput prepare_output(const QString& source_path, const BatchSettings& s
   return out;
 }
 
+namespace {
+
+// True when `out_dir` is a folder the queue reads from: a file there that this
+// run did not write may be one of the user's pictures, or a source itself.
+bool writes_among_sources(const QStringList& queue, const QString& out_dir) {
+  const QString target = QFileInfo(out_dir).canonicalFilePath();
+  if (target.isEmpty()) return false;
+  QSet<QString> seen;
+  for (const QString& source : queue) {
+    const QString folder = QFileInfo(source).path();
+    if (seen.contains(folder)) continue;
+    seen.insert(folder);
+    if (QFileInfo(folder).canonicalFilePath() == target) return true;
+  }
+  return false;
+}
+
+bool entry_exists(const QString& path) {
+  const QFileInfo info(path);
+  return info.exists() || info.isSymLink();
+}
+
+}  // namespace
+
 BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
                              const QString& out_dir, const std::function<void(int)>& progress,
                              int threads) {
   BatchReport report;
   report.total = int(queue.size());
   BatchOutput output(out_dir);
+  const bool among_sources = writes_among_sources(queue, out_dir);
+  // Each output this run wrote, by path: the entry that wrote it, and whether
+  // that file is above the size ceiling.
+  QHash<QString, std::pair<int, bool>> written_by;
+  std::vector<std::pair<int, QString>> failures;
   const auto failed = [&](int i, const QString& reason) {
     const QString line = file_name_of(queue[i]) + QStringLiteral(": ") + reason;
-    report.failures.append(line);
+    failures.emplace_back(i, line);
     std::printf("Resizer Error: %s\n", line.toLocal8Bit().constData());
     std::fflush(stdout);
   };
@@ -189,13 +222,33 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
       // Worker threads: decoding and encoding only; nothing is written here.
       [&](int i) { return prepare_output(queue[i], settings, out_dir); },
       [&](int i, PreparedOutput out) {
+        const auto earlier = written_by.constFind(out.output_path);
+        const bool ours = earlier != written_by.constEnd();
+        if (out.error.isEmpty() && among_sources && !ours && entry_exists(out.output_path)) {
+          out.error = QStringLiteral(
+                          "%1 is already in the folder and was not written by this "
+                          "batch, so it was not replaced")
+                          .arg(file_name_of(out.output_path));
+        }
         if (out.error.isEmpty()) {
-          const QString error = output.write(out.output_path, out.bytes);
+          const QString error =
+              output.write(out.output_path, out.bytes,
+                           among_sources && !ours ? ExistingFile::kKeep : ExistingFile::kReplace);
           if (!error.isEmpty()) {
             out.error = QStringLiteral("cannot write %1: %2").arg(out.output_path, error);
           }
         }
         if (!out.error.isEmpty()) return failed(i, out.error);
+        // The later of two entries with one output name wins; the earlier one
+        // is then no longer among the files written.
+        if (ours) {
+          const auto [before, before_over_limit] = *earlier;
+          failed(before, QStringLiteral("its output %1 was replaced by that of %2")
+                             .arg(file_name_of(out.output_path), file_name_of(queue[i])));
+          --report.written;
+          if (before_over_limit) --report.over_limit;
+        }
+        written_by.insert(out.output_path, {i, out.over_limit});
         ++report.written;
         if (out.over_limit) ++report.over_limit;
       },
@@ -204,6 +257,9 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
   // work itself on a one-core machine) lets its buffers go too.
   scratch = DecodeScratch();
   report.flush_error = output.finish();
+  std::stable_sort(failures.begin(), failures.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& failure : failures) report.failures.append(std::move(failure.second));
   return report;
 }
 

@@ -55,11 +55,13 @@ struct BatchReport {
 
 // Runs the batch over `queue` into `out_dir`, several entries at once, with
 // the outcome of doing them in order: files are written in queue order (the
-// later of two entries with one output name wins), each atomically, and
+// later of two entries with one output name wins, and the earlier one counts
+// as failed), each atomically, and
 // flushed to the disk once at the end; each failure prints one
 // "Resizer Error: " line on standard output in queue order, and `progress`
 // receives the number of finished entries after each one, on the calling
-// thread.
+// thread. When `out_dir` is a folder of the sources, a file there that this
+// run did not write is never replaced: that entry fails.
 BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
                              const QString& out_dir,
                              const std::function<void(int done)>& progress = {}, int threads = 0);

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
 #include <functional>
@@ -156,6 +157,26 @@ TEST(AtomicWrite, AProcessKilledWhileWritingLeavesNoPartialFileUnderTheTargetsNa
   EXPECT_TRUE(WIFSIGNALED(export_status));
   EXPECT_EQ(read_file(dir.filePath("out/train/images/a.png")), "tiny");
   EXPECT_FALSE(QFile::exists(dir.filePath("out/train/labels/a.txt")));
+  // The killed export's hidden file goes with the next export into the folder.
+  ASSERT_EQ(folder_entries(dir.filePath("out/train/labels")).size(), 1);
+  EXPECT_TRUE(export_split_dataset(dir.filePath("out"), split, LabelFormat::Detection, {"a"}).ok);
+  EXPECT_EQ(folder_entries(dir.filePath("out/train/labels")), QStringList{"a.txt"});
+}
+
+TEST(AtomicWrite, KeepingTheExistingEntryNeverReplacesIt) {
+  QTemporaryDir dir;
+  write_file(dir.filePath("mine.jpg"), "the user's");
+  ASSERT_TRUE(QFile::link(dir.filePath("nowhere"), dir.filePath("link.jpg")));
+  for (const char* name : {"mine.jpg", "link.jpg"}) {
+    EXPECT_EQ(write_file_atomically(dir.filePath(name), "new", ExistingFile::kKeep),
+              system_reason(EEXIST))
+        << name;
+  }
+  EXPECT_EQ(read_file(dir.filePath("mine.jpg")), "the user's");
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("nowhere")));
+  EXPECT_TRUE(QFileInfo(dir.filePath("link.jpg")).isSymLink());
+  EXPECT_EQ(write_file_atomically(dir.filePath("new.jpg"), "new", ExistingFile::kKeep), QString());
+  EXPECT_EQ(folder_entries(dir.path()), (QStringList{"mine.jpg", "new.jpg"}));
 }
 
 TEST(AtomicWrite, NamesNearTheLengthLimitAndPermissions) {

@@ -303,6 +303,51 @@ TEST_F(ResizerTabTest, LaterOfTwoSameNamedEntriesWins) {
   EXPECT_EQ(result.at<cv::Vec3b>(5, 5), cv::Vec3b(255, 0, 0));
 }
 
+// Mended: into the folder of the sources, no file the run did not write is
+// replaced, and two entries with one output name count as one file written.
+TEST_F(ResizerTabTest, WritingBesideTheSourcesReplacesNothingOfTheUsers) {
+  const cv::Mat red(10, 10, CV_8UC3, cv::Scalar(0, 0, 255));
+  add("a.jpg", encoded(red, ".jpg"));
+  add("a.png", encoded(red, ".png"));
+  add("b.jpg", encoded(red, ".jpg"));
+  add("c.png", encoded(red, ".png"));
+  write_file(in + "/b_scaled.jpeg", "the user's own");
+  tab.combo_resizer_format->setCurrentText("JPEG");
+  struct Case {
+    QString folder;
+    QString count;
+    QStringList failed;  // in queue order
+  } cases[] = {
+      {in,
+       "Exported 2 images.",
+       {"a.jpg: its output a_scaled.jpeg was replaced by that of a.png",
+        "b.jpg: b_scaled.jpeg is already in the folder"}},
+      // Its own earlier outputs are now files this run did not write either.
+      {in,
+       "Exported 0 images.",
+       {"a.jpg: a_scaled.jpeg is already", "a.png: a_scaled.jpeg is", "b.jpg: b_scaled.jpeg is",
+        "c.png: c_scaled.jpeg is"}},
+      // A folder apart from the sources: replaced as asked, twice.
+      {out, "Exported 3 images.", {"a.jpg: its output a_scaled.jpeg was replaced"}},
+      {out, "Exported 3 images.", {"a.jpg: its output a_scaled.jpeg was replaced"}},
+  };
+  for (const Case& c : cases) {
+    run(c.folder);
+    const QString text = message();
+    EXPECT_TRUE(text.startsWith("Export Complete: Batch process finished. " + c.count))
+        << text.toStdString();
+    const QStringList lines = text.split('\n').filter(": ").mid(1);
+    ASSERT_EQ(lines.size(), c.failed.size()) << text.toStdString();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+      EXPECT_TRUE(lines[i].startsWith(c.failed[i])) << text.toStdString();
+    }
+  }
+  EXPECT_EQ(read_file(in + "/b_scaled.jpeg"), "the user's own");
+  EXPECT_EQ(QDir(in).entryList(QDir::Files),
+            (QStringList{"a.jpg", "a.png", "a_scaled.jpeg", "b.jpg", "b_scaled.jpeg", "c.png",
+                         "c_scaled.jpeg"}));
+}
+
 // Mended: the message counts what was written and names what failed.
 TEST_F(ResizerTabTest, FailuresAreCountedAndNamed) {
   const QByteArray good = encoded(photo(64, 48), ".jpg");
