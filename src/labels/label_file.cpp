@@ -101,6 +101,7 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
       const double hw = values[2] * width / 2.0, hh = values[3] * height / 2.0;
       shape.points = QPolygonF({QPointF(cx - hw, cy - hh), QPointF(cx + hw, cy - hh),
                                 QPointF(cx + hw, cy + hh), QPointF(cx - hw, cy + hh)});
+      shape.box_line = true;
     } else {
       shape.points.reserve(value_count / 2);
       for (qsizetype i = 0; i + 1 < value_count; i += 2) {

@@ -20,7 +20,8 @@ namespace orvane {
 struct LabelShape {
   int class_id = 0;
   QPolygonF points;
-  QString type;  // "Rectangle" (4 vertices) or "Polygon"
+  QString type;           // "Rectangle" (4 vertices) or "Polygon"
+  bool box_line = false;  // read from a "class cx cy w h" line
   // Set by the editor: the shape is one of the lines of the file it is
   // written to, as last read or written (false: added since).
   bool from_file = false;

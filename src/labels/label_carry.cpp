@@ -1,0 +1,320 @@
+#include "labels/label_carry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+#include "labels/class_list.h"
+#include "labels/label_file.h"
+#include "labels/label_paths.h"
+
+namespace orvane {
+
+namespace {
+
+double polygon_area(const QPolygonF& points) {
+  double twice = 0.0;
+  const qsizetype n = points.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const QPointF& a = points[i];
+    const QPointF& b = points[(i + 1) % n];
+    twice += a.x() * b.y() - b.x() * a.y();
+  }
+  return std::abs(twice) / 2.0;
+}
+
+bool big_enough(const QRectF& bounds, double min_size) {
+  return bounds.width() >= min_size && bounds.height() >= min_size;
+}
+
+QPolygonF box_corners(const QRectF& box) {
+  return QPolygonF({box.topLeft(), box.topRight(), box.bottomRight(), box.bottomLeft()});
+}
+
+using Ring = std::vector<QPointF>;
+
+// One pass of polygon clipping: the part of `ring` on the kept side of the
+// line where coordinate `axis` (0: x, 1: y) equals `value`. Points made on the
+// line get exactly that coordinate, so the pieces can be told apart later.
+Ring clip_half(const Ring& ring, int axis, double value, bool keep_above) {
+  const auto coord = [axis](const QPointF& p) { return axis == 0 ? p.x() : p.y(); };
+  const auto inside = [&](const QPointF& p) {
+    return keep_above ? coord(p) >= value : coord(p) <= value;
+  };
+  const auto crossing = [&](const QPointF& a, const QPointF& b) {
+    const double t = (value - coord(a)) / (coord(b) - coord(a));
+    return axis == 0 ? QPointF(value, a.y() + t * (b.y() - a.y()))
+                     : QPointF(a.x() + t * (b.x() - a.x()), value);
+  };
+  Ring out;
+  const size_t n = ring.size();
+  for (size_t i = 0; i < n; ++i) {
+    const QPointF& a = ring[(i + n - 1) % n];
+    const QPointF& b = ring[i];
+    if (inside(b)) {
+      if (!inside(a)) out.push_back(crossing(a, b));
+      out.push_back(b);
+    } else if (inside(a)) {
+      out.push_back(crossing(a, b));
+    }
+  }
+  return out;
+}
+
+// Clipping a concave polygon in passes leaves one ring whose pieces are joined
+// by edges running to and fro along the frame. Those edges are cut at every
+// vertex on the same line, opposite pairs cancel, and what remains is linked
+// into one ring per piece.
+std::vector<QPolygonF> separate_pieces(const Ring& ring, const QRectF& frame) {
+  struct Edge {
+    QPointF a, b;
+  };
+  const double lines[4] = {frame.left(), frame.right(), frame.top(), frame.bottom()};
+  // The frame line both ends of an edge lie on, or -1.
+  const auto frame_line = [&](const QPointF& a, const QPointF& b) {
+    for (int k = 0; k < 4; ++k) {
+      const double va = k < 2 ? a.x() : a.y(), vb = k < 2 ? b.x() : b.y();
+      if (va == lines[k] && vb == lines[k]) return k;
+    }
+    return -1;
+  };
+  std::vector<Edge> edges;
+  const size_t n = ring.size();
+  for (size_t i = 0; i < n; ++i) {
+    const QPointF a = ring[i], b = ring[(i + 1) % n];
+    if (a == b) continue;
+    const int k = frame_line(a, b);
+    if (k < 0) {
+      edges.push_back({a, b});
+      continue;
+    }
+    // Cut at the ring's vertices that lie on this edge, in its direction.
+    const bool along_x = k >= 2;
+    const double from = along_x ? a.x() : a.y(), to = along_x ? b.x() : b.y();
+    std::vector<double> cuts;
+    for (const QPointF& p : ring) {
+      if ((k < 2 ? p.x() : p.y()) != lines[k]) continue;
+      const double v = along_x ? p.x() : p.y();
+      if ((v - from) * (v - to) < 0) cuts.push_back(v);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    if (from > to) std::reverse(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    QPointF last = a;
+    for (double v : cuts) {
+      const QPointF p = along_x ? QPointF(v, lines[k]) : QPointF(lines[k], v);
+      edges.push_back({last, p});
+      last = p;
+    }
+    edges.push_back({last, b});
+  }
+  // Opposite edges cancel.
+  std::vector<bool> gone(edges.size(), false);
+  for (size_t i = 0; i < edges.size(); ++i) {
+    if (gone[i]) continue;
+    for (size_t j = i + 1; j < edges.size(); ++j) {
+      if (!gone[j] && edges[j].a == edges[i].b && edges[j].b == edges[i].a) {
+        gone[i] = gone[j] = true;
+        break;
+      }
+    }
+  }
+  std::vector<QPolygonF> pieces;
+  for (size_t start = 0; start < edges.size(); ++start) {
+    if (gone[start]) continue;
+    QPolygonF piece;
+    size_t at = start;
+    while (true) {
+      gone[at] = true;
+      piece.append(edges[at].a);
+      const QPointF end = edges[at].b;
+      if (end == edges[start].a) break;
+      size_t next = edges.size();
+      for (size_t j = 0; j < edges.size(); ++j) {
+        if (!gone[j] && edges[j].a == end) {
+          next = j;
+          break;
+        }
+      }
+      if (next == edges.size()) break;  // cannot close: keep what was walked
+      at = next;
+    }
+    if (piece.size() >= 3) pieces.push_back(std::move(piece));
+  }
+  return pieces;
+}
+
+// A polygon's pieces inside `frame`.
+std::vector<QPolygonF> pieces_inside(const QPolygonF& polygon, const QRectF& frame) {
+  Ring ring(polygon.begin(), polygon.end());
+  ring = clip_half(ring, 0, frame.left(), true);
+  ring = clip_half(ring, 0, frame.right(), false);
+  ring = clip_half(ring, 1, frame.top(), true);
+  ring = clip_half(ring, 1, frame.bottom(), false);
+  if (ring.size() < 3) return {};
+  return separate_pieces(ring, frame);
+}
+
+void clip_box(const CarriedShape& shape, const QRectF& frame, double keep_fraction, double min_size,
+              std::vector<CarriedShape>& out) {
+  const QRectF box = shape.points.boundingRect();
+  const QRectF inside = box.intersected(frame);
+  const double area = box.width() * box.height();
+  if (inside.isEmpty() || !big_enough(inside, min_size)) return;
+  if (area > 0 && inside.width() * inside.height() < keep_fraction * area) return;
+  out.push_back({shape.class_id, box_corners(inside.translated(-frame.topLeft())), true});
+}
+
+void clip_polygon(const CarriedShape& shape, const QRectF& frame, double keep_fraction,
+                  double min_size, std::vector<CarriedShape>& out) {
+  const QRectF bounds = shape.points.boundingRect();
+  const QPointF origin = frame.topLeft();
+  if (frame.contains(bounds)) {  // most shapes: nothing to cut
+    if (big_enough(bounds, min_size)) {
+      out.push_back({shape.class_id, shape.points.translated(-origin), false});
+    }
+    return;
+  }
+  if (!frame.intersects(bounds)) return;
+  const double area = polygon_area(shape.points);
+  if (area <= 0) return;  // a line or a point cut by the frame says nothing
+  std::vector<QPolygonF> pieces = pieces_inside(shape.points, frame);
+  double kept = 0;
+  for (const QPolygonF& piece : pieces) kept += polygon_area(piece);
+  if (kept < keep_fraction * area) return;
+  for (QPolygonF& piece : pieces) {
+    if (!big_enough(piece.boundingRect(), min_size)) continue;
+    out.push_back({shape.class_id, piece.translated(-origin), false});
+  }
+}
+
+QPointF apply(const cv::Matx33d& m, const QPointF& p) {
+  const double x = m(0, 0) * p.x() + m(0, 1) * p.y() + m(0, 2);
+  const double y = m(1, 0) * p.x() + m(1, 1) * p.y() + m(1, 2);
+  const double w = m(2, 0) * p.x() + m(2, 1) * p.y() + m(2, 2);
+  return w != 0 ? QPointF(x / w, y / w) : QPointF(x, y);
+}
+
+// Whether four corners, in order, still make an axis-aligned rectangle.
+bool axis_aligned(const QPolygonF& q) {
+  if (q.size() != 4) return false;
+  const QRectF bounds = q.boundingRect();
+  const double tolerance = 1e-6 * std::max({1.0, bounds.width(), bounds.height()});
+  for (const QPointF& p : q) {
+    const bool on_x = std::abs(p.x() - bounds.left()) <= tolerance ||
+                      std::abs(p.x() - bounds.right()) <= tolerance;
+    const bool on_y = std::abs(p.y() - bounds.top()) <= tolerance ||
+                      std::abs(p.y() - bounds.bottom()) <= tolerance;
+    if (!on_x || !on_y) return false;
+  }
+  return true;
+}
+
+void put_number(QByteArray& out, double v) {
+  if (!(v > 0.0)) v = 0.0;  // also NaN and -0.0
+  if (v > 1.0) v = 1.0;
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, 6);
+  out.append(' ');
+  out.append(buffer, end.ptr - buffer);
+}
+
+}  // namespace
+
+SourceClasses read_source_classes(const QString& folder) {
+  const ClassListFile file =
+      read_class_list_file(QDir(folder).filePath(QStringLiteral("classes.txt")));
+  return {file.exists, file.names, file.error};
+}
+
+SourceLabels read_source_labels(const QString& image_path, QSize size,
+                                const SourceClasses& classes) {
+  SourceLabels labels;
+  const int class_count = classes.found ? int(classes.names.size()) : INT_MAX;
+  const LabelFileContent content =
+      read_label_file(label_path_for_image(image_path), class_count, size.width(), size.height());
+  labels.found = content.exists;
+  if (content.unreadable) {
+    labels.error = content.error;
+    return labels;
+  }
+  labels.shapes.reserve(content.shapes.size());
+  for (const LabelShape& shape : content.shapes) {
+    labels.shapes.push_back({shape.class_id, shape.points, shape.box_line});
+  }
+  labels.lines_not_taken = int(content.kept_lines.size());
+  return labels;
+}
+
+std::vector<CarriedShape> clip_shapes(const std::vector<CarriedShape>& shapes, const QRectF& frame,
+                                      double keep_fraction, double min_size) {
+  std::vector<CarriedShape> out;
+  out.reserve(shapes.size());
+  for (const CarriedShape& shape : shapes) {
+    if (shape.box) {
+      clip_box(shape, frame, keep_fraction, min_size, out);
+    } else {
+      clip_polygon(shape, frame, keep_fraction, min_size, out);
+    }
+  }
+  return out;
+}
+
+std::vector<CarriedShape> transform_shapes(const std::vector<CarriedShape>& shapes,
+                                           const cv::Matx33d& transform) {
+  std::vector<CarriedShape> out;
+  out.reserve(shapes.size());
+  for (const CarriedShape& shape : shapes) {
+    CarriedShape moved{shape.class_id, {}, false};
+    moved.points.reserve(shape.points.size());
+    for (const QPointF& p : shape.points) moved.points.append(apply(transform, p));
+    moved.box = shape.box && axis_aligned(moved.points);
+    out.push_back(std::move(moved));
+  }
+  return out;
+}
+
+QByteArray format_carried_shapes(const std::vector<CarriedShape>& shapes, QSize size) {
+  QByteArray out;
+  const double w = size.width(), h = size.height();
+  for (const CarriedShape& shape : shapes) {
+    out.append(QByteArray::number(shape.class_id));
+    if (shape.box) {
+      const QRectF box = shape.points.boundingRect();
+      put_number(out, box.center().x() / w);
+      put_number(out, box.center().y() / h);
+      put_number(out, box.width() / w);
+      put_number(out, box.height() / h);
+    } else {
+      for (const QPointF& p : shape.points) {
+        put_number(out, p.x() / w);
+        put_number(out, p.y() / h);
+      }
+    }
+    out.append('\n');
+  }
+  return out;
+}
+
+QString ensure_class_list(const QString& folder, const QStringList& classes) {
+  if (classes.isEmpty()) return {};
+  const QString path = QDir(folder).filePath(QStringLiteral("classes.txt"));
+  const ClassListFile existing = read_class_list_file(path);
+  if (existing.exists) {
+    if (!existing.error.isEmpty()) {
+      return QStringLiteral("its classes.txt cannot be read: %1").arg(existing.error);
+    }
+    if (existing.names != classes) {
+      return QStringLiteral("%1 lists other classes (%2)")
+          .arg(path, existing.names.join(QStringLiteral(", ")));
+    }
+    return {};
+  }
+  const QString error = write_class_list_file(path, classes);
+  return error.isEmpty() ? QString() : QStringLiteral("cannot write %1: %2").arg(path, error);
+}
+
+}  // namespace orvane

@@ -1,0 +1,210 @@
+// Carried labels checked as a property of the pixels: each shape is painted in
+// a colour of its own, the image is cut or warped, and the carried shapes must
+// cover exactly the pixels of their colour in the result.
+#include "labels/label_carry.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <map>
+#include <opencv2/imgproc.hpp>
+
+#include "labels/label_file.h"
+#include "support/test_files.h"
+
+using namespace orvane;
+
+namespace {
+
+constexpr int kW = 480, kH = 360;
+
+// Shape i is painted with grey level 40 * (i + 1) and has class id i.
+std::vector<CarriedShape> sample_shapes() {
+  return {
+      {0, QPolygonF({{30, 40}, {200, 60}, {90, 170}}), false},  // triangle
+      {1,
+       QPolygonF({{220, 30},
+                  {330, 30},
+                  {330, 150},
+                  {300, 150},
+                  {300, 60},  // a U: cut
+                  {250, 60},
+                  {250, 150},
+                  {220, 150}}),  // in two
+       false},
+      {2, QPolygonF({{60, 210}, {420, 210}, {420, 330}, {60, 330}}), true},  // a box line
+      {3, QPolygonF({{400, 0}, {480, 0}, {480, 90}}), false},                // on the edge
+  };
+}
+
+void paint(cv::Mat& image, const QPolygonF& polygon, int value) {
+  constexpr int kShift = 8;
+  std::vector<cv::Point> points;
+  // Label coordinates run along pixel edges; OpenCV's along pixel centres.
+  for (const QPointF& p : polygon)
+    points.emplace_back(cvRound((p.x() - 0.5) * (1 << kShift)),
+                        cvRound((p.y() - 0.5) * (1 << kShift)));
+  cv::fillPoly(image, std::vector<std::vector<cv::Point>>{points}, cv::Scalar(value), cv::LINE_8,
+               kShift);
+}
+
+cv::Mat painted(const std::vector<CarriedShape>& shapes) {
+  cv::Mat image(kH, kW, CV_8UC1, cv::Scalar(0));
+  for (const CarriedShape& shape : shapes) paint(image, shape.points, 40 * (shape.class_id + 1));
+  return image;
+}
+
+// For every colour with enough pixels in `image`: the intersection over union
+// of its pixels and the carried shapes of its class, painted.
+void expect_shapes_cover_their_pixels(const cv::Mat& image,
+                                      const std::vector<CarriedShape>& carried,
+                                      const std::string& where) {
+  std::map<int, cv::Mat> drawn;
+  for (const CarriedShape& shape : carried) {
+    for (const QPointF& p : shape.points) {
+      ASSERT_TRUE(p.x() >= -1e-9 && p.y() >= -1e-9 && p.x() <= image.cols + 1e-9 &&
+                  p.y() <= image.rows + 1e-9)
+          << where << ": shape " << shape.class_id << " leaves the frame";
+    }
+    cv::Mat& mask = drawn[shape.class_id];
+    if (mask.empty()) mask = cv::Mat(image.size(), CV_8UC1, cv::Scalar(0));
+    paint(mask, shape.points, 255);
+  }
+  for (int id = 0; id < 4; ++id) {
+    const cv::Mat truth = image == 40 * (id + 1);
+    const int pixels = cv::countNonZero(truth);
+    if (pixels < 150) continue;  // a sliver: its border pixels decide
+    ASSERT_TRUE(drawn.count(id)) << where << ": shape " << id << " with " << pixels
+                                 << " pixels was not carried";
+    const double both = cv::countNonZero(truth & drawn[id]);
+    const double either = cv::countNonZero(truth | drawn[id]);
+    EXPECT_GE(both / either, 0.9) << where << ": shape " << id;
+  }
+}
+
+cv::Matx33d rotation(double degrees, cv::Point2f centre) {
+  const cv::Mat m = cv::getRotationMatrix2D(centre, degrees, 1.0);
+  return {m.at<double>(0, 0),
+          m.at<double>(0, 1),
+          m.at<double>(0, 2),
+          m.at<double>(1, 0),
+          m.at<double>(1, 1),
+          m.at<double>(1, 2),
+          0,
+          0,
+          1};
+}
+
+}  // namespace
+
+TEST(LabelCarry, TilesWithAndWithoutOverlapKeepEveryPiece) {
+  const std::vector<CarriedShape> shapes = sample_shapes();
+  const cv::Mat image = painted(shapes);
+  struct Grid {
+    int rows, cols, overlap;
+  } grids[] = {{1, 1, 0}, {2, 2, 0}, {3, 4, 0}, {2, 3, 40}, {4, 4, 25}};
+  for (const Grid& g : grids) {
+    const int th = kH / g.rows, tw = kW / g.cols;
+    for (int r = 0; r < g.rows; ++r) {
+      for (int c = 0; c < g.cols; ++c) {
+        const cv::Rect tile = cv::Rect(c * tw - g.overlap, r * th - g.overlap, tw + 2 * g.overlap,
+                                       th + 2 * g.overlap) &
+                              cv::Rect(0, 0, kW, kH);
+        const auto carried =
+            clip_shapes(shapes, QRectF(tile.x, tile.y, tile.width, tile.height), 0.0, 0.0);
+        expect_shapes_cover_their_pixels(image(tile).clone(), carried,
+                                         "tile " + std::to_string(r) + "," + std::to_string(c));
+        for (const CarriedShape& shape : carried) {
+          EXPECT_EQ(shape.box, shape.class_id == 2);  // boxes stay boxes
+        }
+      }
+    }
+  }
+  // The U cut below its bridge becomes two shapes.
+  const auto legs = clip_shapes(shapes, QRectF(200, 100, 160, 100), 0.0);
+  EXPECT_EQ(std::count_if(legs.begin(), legs.end(), [](auto& s) { return s.class_id == 1; }), 2);
+}
+
+TEST(LabelCarry, WarpsTurnsAndRotationsMoveShapesWithThePixels) {
+  const std::vector<CarriedShape> shapes = sample_shapes();
+  const cv::Mat image = painted(shapes);
+  const cv::Point2f centre(kW / 2.0f, kH / 2.0f);
+  const cv::Matx33d skew = cv::getPerspectiveTransform(
+      std::vector<cv::Point2f>{{0, 0}, {kW, 0}, {kW, kH}, {0, kH}},
+      std::vector<cv::Point2f>{{12, 5}, {kW - 20, 14}, {kW - 4, kH - 18}, {9, kH - 3}});
+  const cv::Matx33d turn_cw(0, -1, kH, 1, 0, 0, 0, 0, 1);  // 90° clockwise: H x W
+  struct Case {
+    const char* name;
+    cv::Matx33d transform;
+    cv::Size out;
+  } cases[] = {
+      {"skew", skew, {kW, kH}},
+      {"rotate 13", rotation(13, centre), {kW, kH}},
+      {"rotate -40", rotation(-40, centre), {kW, kH}},
+      {"skew then rotate", rotation(8, centre) * skew, {kW, kH}},
+      {"turn", turn_cw, {kH, kW}},
+      {"crop", cv::Matx33d(1, 0, -100, 0, 1, -50, 0, 0, 1), {300, 250}},
+  };
+  for (const Case& c : cases) {
+    cv::Mat warped;
+    cv::warpPerspective(image, warped, cv::Mat(c.transform), c.out, cv::INTER_NEAREST,
+                        cv::BORDER_CONSTANT, cv::Scalar(0));
+    const auto moved = clip_shapes(transform_shapes(shapes, c.transform),
+                                   QRectF(0, 0, c.out.width, c.out.height), 0.0, 0.0);
+    expect_shapes_cover_their_pixels(warped, moved, c.name);
+    const bool axis_kept = std::string(c.name) == "turn" || std::string(c.name) == "crop";
+    for (const CarriedShape& shape : moved) {
+      if (shape.class_id == 2) {
+        EXPECT_EQ(shape.box, axis_kept) << c.name;
+      }
+    }
+  }
+}
+
+TEST(LabelCarry, SmallRemaindersAreDropped) {
+  const std::vector<CarriedShape> square = {
+      {5, QPolygonF({{0, 0}, {100, 0}, {100, 100}, {0, 100}}), false},
+      {6, QPolygonF({{0, 0}, {100, 0}, {100, 100}, {0, 100}}), true}};
+  struct Case {
+    QRectF frame;
+    double keep;
+    size_t shapes;
+  } cases[] = {
+      {{70, 0, 100, 100}, 0.25, 2},                               // 30 % inside
+      {{80, 0, 100, 100}, 0.25, 0},                               // 20 % inside
+      {{80, 0, 100, 100}, 0.0, 2},  {{99, 0, 100, 100}, 0.0, 0},  // 1 px wide
+      {{200, 0, 100, 100}, 0.0, 0},                               // outside
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(clip_shapes(square, c.frame, c.keep).size(), c.shapes) << c.frame.x();
+  }
+}
+
+TEST(LabelCarry, ReadAndWrittenAsTheAnnotatorReadsThem) {
+  QTemporaryDir dir;
+  write_file(dir.filePath("a.txt"),
+             "0 0.1 0.1 0.5 0.1 0.3 0.5\n1 0.5 0.5 0.2 0.4\n7 0.1 0.1 0.2 0.2 0.3 0.3\n"
+             "0 320 240 50 50\nnonsense\n");
+  write_file(dir.filePath("classes.txt"), "cat\ndog\n");
+  const SourceClasses classes = read_source_classes(dir.path());
+  EXPECT_EQ(classes.names, (QStringList{"cat", "dog"}));
+  const SourceLabels labels = read_source_labels(dir.filePath("a.jpg"), {200, 100}, classes);
+  EXPECT_TRUE(labels.found);
+  ASSERT_EQ(labels.shapes.size(), 2u);
+  EXPECT_EQ(labels.lines_not_taken, 3);  // unknown id, pixel units, nonsense
+  EXPECT_EQ(format_carried_shapes(labels.shapes, {200, 100}),
+            "0 0.100000 0.100000 0.500000 0.100000 0.300000 0.500000\n"
+            "1 0.500000 0.500000 0.200000 0.400000\n");
+  // Without classes.txt every id is taken; without a label file nothing is found.
+  EXPECT_EQ(read_source_labels(dir.filePath("a.jpg"), {200, 100}, {}).shapes.size(), 3u);
+  EXPECT_FALSE(read_source_labels(dir.filePath("b.jpg"), {200, 100}, classes).found);
+
+  // classes.txt of an output folder: written once, never changed.
+  const QString out = dir.filePath("out");
+  QDir().mkpath(out);
+  EXPECT_EQ(ensure_class_list(out, {"cat", "dog"}), QString());
+  EXPECT_EQ(ensure_class_list(out, {"cat", "dog"}), QString());
+  EXPECT_TRUE(ensure_class_list(out, {"dog", "cat"}).contains("lists other classes"));
+  EXPECT_EQ(read_file(out + "/classes.txt"), "cat\ndog\n");
+}
