@@ -1,5 +1,5 @@
 add_executable(bench_engine ${CMAKE_CURRENT_LIST_DIR}/engine.cpp)
-target_link_libraries(bench_engine PRIVATE orvane_ui)
+target_link_libraries(bench_engine PRIVATE orvane_ui opencv_imgcodecs)
 target_compile_definitions(bench_engine PRIVATE
   ORVANE_FIXTURES_DIR="${ORVANE_ROOT}/tests/fixtures"
   ORVANE_BRIDGE_SCRIPT="${ORVANE_BRIDGE_BUILD_COPY}")

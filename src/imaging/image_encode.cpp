@@ -9,8 +9,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgcodecs.hpp>  // the IMWRITE_ constants only
 #include <vector>
+
+#include "imaging/codecs.h"
 
 namespace orvane {
 namespace {
@@ -95,15 +97,7 @@ EncodedImage encode_with_opencv(const cv::Mat& image, const char* ext,
                                 const std::vector<int>& params) {
   EncodedImage result;
   std::vector<uchar> buffer;
-  try {
-    if (!cv::imencode(ext, image, buffer, params)) {
-      result.error = QStringLiteral("the encoder could not write the image");
-      return result;
-    }
-  } catch (const cv::Exception& e) {
-    result.error = QString::fromStdString(e.err);
-    return result;
-  }
+  if (!codecs_encode(ext, image, params, buffer, result.error)) return result;
   result.bytes = QByteArray(reinterpret_cast<const char*>(buffer.data()), qsizetype(buffer.size()));
   return result;
 }

@@ -9,11 +9,12 @@
 #include <memory>
 #include <new>
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgcodecs.hpp>  // the IMREAD_ constants only
 #include <opencv2/imgproc.hpp>
 #include <optional>
 
 #include "fileio/file_read.h"
+#include "imaging/codecs.h"
 #include "imaging/image_io.h"
 
 namespace orvane {
@@ -108,8 +109,11 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
   if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK) {
     // TurboJPEG gives no BGR for these; libjpeg through OpenCV converts them.
     const cv::Mat encoded(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.constData()));
-    result.image = cv::imdecode(encoded, cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION);
-    if (result.image.empty()) result.error = QStringLiteral("not a readable JPEG");
+    QString error;
+    result.image = codecs_decode(encoded, cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION, error);
+    if (result.image.empty()) {
+      result.error = error.isEmpty() ? QStringLiteral("not a readable JPEG") : error;
+    }
     return result;
   }
   const bool turned = jpeg_exif_orientation(bytes) >= 5;
@@ -272,9 +276,11 @@ SourceImage decode_other(const QByteArray& bytes, ImageFormat format) {
     return result;
   }
   const cv::Mat encoded(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.constData()));
-  cv::Mat image = cv::imdecode(encoded, cv::IMREAD_UNCHANGED);
+  QString error;
+  cv::Mat image = codecs_decode(encoded, cv::IMREAD_UNCHANGED, error);
   if (image.empty()) {
-    result.error = QStringLiteral("not a readable image, or the file is damaged");
+    result.error =
+        error.isEmpty() ? QStringLiteral("not a readable image, or the file is damaged") : error;
     return result;
   }
   if (image.depth() == CV_16U) {

@@ -1,4 +1,5 @@
 list(APPEND ORVANE_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/codecs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_io.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_encode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_extensions.cpp
