@@ -107,7 +107,7 @@ void AnnotatorTab::load_ai_model() {
       [&engine, path](std::stop_token stop) {
         Loaded loaded;
         try {
-          loaded.model = engine.start_model();
+          loaded.model = share_model(engine.start_model());
           Model* model = loaded.model.get();
           const std::stop_callback end_process(stop, [model] { model->kill(); });
           model->load(path);
@@ -213,15 +213,15 @@ void AnnotatorTab::apply_ai_prediction(const AiPrediction& done) {
 void AnnotatorTab::stop_ai_work() {
   if (!ai_work_) return;
   AiWork& work = *ai_work_;
-  // Each call in flight ends its engine process as it is stopped.
+  // Each call in flight ends its engine process as it is stopped; its result is dropped.
   work.calls.stop_all();
   ++work.generation;
-  work.predicting = false;
   if (std::exchange(work.busy_cursor, false)) QGuiApplication::restoreOverrideCursor();
   if (work.loading) end_ai_waiting();
   if (ai_model) ai_model->kill();
   ai_model.reset();
   btn_run_ai->setEnabled(false);
+  if (std::exchange(work.predicting, false)) Q_EMIT prediction_finished();
 }
 
 }  // namespace orvane

@@ -88,7 +88,7 @@ class AnnotatorTab : public QWidget {
 
  Q_SIGNALS:
   // A labelling prediction's result (or its failure) has been applied, or dropped because the
-  // shown image or the model changed first.
+  // shown image or the model changed first or the AI work was stopped.
   void prediction_finished();
 
  private:

@@ -77,13 +77,6 @@ class AsyncCalls {
     calls_.clear();  // joins
   }
 
-  // Whether a call has not returned yet (its result may still be on its way after that).
-  bool running() const {
-    for (const Call& call : calls_)
-      if (!call.state->ended) return true;
-    return false;
-  }
-
  private:
   struct State {
     std::atomic<bool> ended = false;

@@ -140,6 +140,15 @@ class Engine {
   virtual void end_all() = 0;
 };
 
+// `model` shared, with its engine process ended at once when the last holder lets it go:
+// letting go on the GUI thread never waits for the engine to leave by itself.
+inline std::shared_ptr<Model> share_model(std::unique_ptr<Model> model) {
+  return std::shared_ptr<Model>(model.release(), [](Model* m) {
+    m->kill();
+    delete m;
+  });
+}
+
 // `headline` (a caller's "not installed" text) with the reason below it, when one is known.
 inline QString engine_missing_message(const EngineProbe& probe, const QString& headline) {
   return probe.problem.isEmpty() ? headline : headline + QLatin1Char('\n') + probe.problem;

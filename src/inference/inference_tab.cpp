@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "imaging/image_io.h"
 #include "inference/inference_files.h"
@@ -178,7 +179,7 @@ void InferenceTab::load_model(const QString& weights, const QString& folder) {
       [&engine, weights](std::stop_token stop) {
         LoadOutcome outcome;
         try {
-          outcome.model = engine.start_model();
+          outcome.model = share_model(engine.start_model());
           Model* model = outcome.model.get();
           const std::stop_callback end_process(stop, [model] { model->kill(); });
           model->load(weights);
@@ -354,15 +355,15 @@ void InferenceTab::run_model_export() {
 }
 
 void InferenceTab::stop_workers() {
-  // Each call in flight ends its engine process as it is stopped.
+  // Each call in flight ends its engine process as it is stopped; its result is dropped.
   engine_calls_.stop_all();
-  predicting_ = false;
   if (loading_) end_waiting();
   retire_model();
   workers_.end_all(this, [](ExportThread* worker) {
     worker->abort();
     worker->wait();
   });
+  if (std::exchange(predicting_, false)) Q_EMIT prediction_finished();
 }
 
 bool InferenceTab::job_running() const {

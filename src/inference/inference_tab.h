@@ -76,7 +76,7 @@ class InferenceTab : public QWidget {
 
  Q_SIGNALS:
   // A prediction's result (or its failure) has been shown, or dropped because another image or
-  // model came first.
+  // model came first or the workers were stopped.
   void prediction_finished();
 
  private:

@@ -18,13 +18,16 @@ class AiAssistTest : public AnnotatorTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    window = std::make_unique<OrvaneStudio>(make_engine());
+    std::unique_ptr<Engine> made = make_engine();
+    engine = made.get();
+    window = std::make_unique<OrvaneStudio>(std::move(made));
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     window->set_dialogs(std::move(scripted));
     tab = window->tab_workspace;
   }
   virtual std::unique_ptr<Engine> make_engine() { return make_standin_engine(); }
+  Engine* engine = nullptr;  // the window's
 
   // Loads the stand-in model `name` with these settings through the chooser.
   void load_model(const QString& name, const QJsonObject& settings = {}) {
@@ -208,6 +211,7 @@ TEST_F(AiAssistTest, AResultForAnImageNoLongerShownIsDropped) {
 // Loading that hangs and labelling that never ends: the window keeps running and says so,
 // stepping works, and closing ends every engine process promptly.
 TEST_F(AiAssistTest, HangingEnginesNeitherFreezeTheAnnotatorNorOutliveClosing) {
+  ASSERT_TRUE(engine->wait_for_probe({}));  // its process is not counted below
   images({"a.png", "b.png"});
   load(dir.path());
   for (const bool in_load : {true, false}) {
@@ -225,20 +229,16 @@ TEST_F(AiAssistTest, HangingEnginesNeitherFreezeTheAnnotatorNorOutliveClosing) {
     QTest::qWait(300);
     EXPECT_GE(ticks.count, 10) << "the event loop stood still";
     EXPECT_TRUE(tab->ai_busy());
-    if (in_load) {
-      EXPECT_EQ(tab->lbl_img_status->text(), "Loading model...");
-      EXPECT_FALSE(tab->btn_load_ai->isEnabled());
-    }
+    EXPECT_EQ(tab->lbl_img_status->text() == "Loading model...", in_load);
+    EXPECT_EQ(tab->btn_load_ai->isEnabled(), !in_load);
     tab->btn_next_img->click();
     EXPECT_EQ(tab->current_idx, 1);
     EXPECT_TRUE(engine_watch::returns_promptly([&] { tab->stop_workers(); }));
     EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
     EXPECT_FALSE(tab->ai_busy());
     EXPECT_TRUE(tab->btn_load_ai->isEnabled());
-    EXPECT_NE(tab->lbl_img_status->text(), "Loading model...");
     tab->prev_image();
   }
-  EXPECT_EQ(shapes(), QStringList());
 }
 
 class AiAssistWithoutEngineTest : public AiAssistTest {

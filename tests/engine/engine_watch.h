@@ -5,101 +5,70 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <functional>
-#include <optional>
 #include <set>
 #include <vector>
 
 namespace engine_watch {
 
-struct ProcessInfo {
-  pid_t parent = 0;
-  pid_t group = 0;
-  char state = '?';  // 'Z' for a zombie: ended, not yet reaped
+// Every live process (zombies have ended) as {pid, parent, group, command line}.
+struct Process {
+  pid_t pid, parent, group;
   QByteArray command_line;
 };
-
-// Empty when the process is gone.
-inline std::optional<ProcessInfo> process_info(pid_t pid) {
-  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-  if (!stat.open(QIODevice::ReadOnly)) return std::nullopt;
-  const QByteArray text = stat.readAll();
-  // "pid (name) state ppid pgrp ...": the name may hold anything, the rest follows its ')'.
-  const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-  if (fields.size() < 3) return std::nullopt;
-  ProcessInfo info{pid_t(fields[1].toInt()), pid_t(fields[2].toInt()), fields[0].at(0), {}};
-  QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-  if (cmdline.open(QIODevice::ReadOnly)) info.command_line = cmdline.readAll().replace('\0', ' ');
-  return info;
-}
-
-inline std::vector<pid_t> all_processes() {
-  std::vector<pid_t> pids;
+inline std::vector<Process> live_processes() {
+  std::vector<Process> found;
   for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-    bool number = false;
-    const int pid = name.toInt(&number);
-    if (number) pids.push_back(pid);
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(name)), cmd("/proc/" + name + "/cmdline");
+    if (name.toInt() <= 0 || !stat.open(QIODevice::ReadOnly)) continue;
+    // "pid (name) state ppid pgrp ...": the name may hold anything, the rest follows its ')'.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (f.size() < 3 || f[0] == "Z") continue;
+    cmd.open(QIODevice::ReadOnly);
+    found.push_back({name.toInt(), f[1].toInt(), f[2].toInt(), cmd.readAll().replace('\0', ' ')});
   }
-  return pids;
-}
-
-inline bool is_bridge(const ProcessInfo& info) {
-  return info.command_line.contains("engine_bridge.py");
+  return found;
 }
 
 // The engine processes of a test: the process groups of the bridges noted while they ran.
 class EngineProcesses {
  public:
-  // Notes the groups of the bridges that are children of `parent` now; returns how many
-  // processes those groups hold.
+  // Notes the groups of the bridges that are children of `parent` now; returns how many live
+  // processes the noted groups hold.
   int note(pid_t parent = getpid()) {
-    for (pid_t pid : all_processes()) {
-      const std::optional<ProcessInfo> info = process_info(pid);
-      if (info && info->parent == parent && info->state != 'Z' && is_bridge(*info))
-        groups_.insert(info->group);
-    }
+    for (const Process& p : live_processes())
+      if (p.parent == parent && p.command_line.contains("engine_bridge.py"))
+        groups_.insert(p.group);
     return int(members().size());
   }
-  // Waits until the noted groups hold at least `count` live processes (a bridge and what it
-  // started); the event loop runs meanwhile.
-  bool note_until(int count, int ms = 60000) {
-    return QTest::qWaitFor([&] { return note() >= count; }, ms);
+  // Waits, the event loop running, until the groups hold `count` processes (a bridge and what it
+  // started).
+  bool note_until(int count, pid_t parent = getpid()) {
+    return QTest::qWaitFor([&] { return note(parent) >= count; }, 60000);
   }
-  const std::set<pid_t>& groups() const { return groups_; }
-
-  // Live processes (zombies are ended) in the noted groups.
   std::vector<pid_t> members() const {
-    std::vector<pid_t> live;
-    for (pid_t pid : all_processes()) {
-      const std::optional<ProcessInfo> info = process_info(pid);
-      if (info && info->state != 'Z' && groups_.count(info->group)) live.push_back(pid);
-    }
-    return live;
+    std::vector<pid_t> pids;
+    for (const Process& p : live_processes())
+      if (groups_.count(p.group)) pids.push_back(p.pid);
+    return pids;
   }
   // Waits up to `ms` for every noted process to end; returns those still running.
   std::vector<pid_t> left_after(int ms) const {
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<pid_t> live = members();
-    while (!live.empty() && clock.elapsed() < ms) {
-      QTest::qWait(20);
-      live = members();
-    }
-    return live;
+    if (QTest::qWaitFor([&] { return members().empty(); }, ms)) return {};
+    return members();
   }
 
  private:
   std::set<pid_t> groups_;
 };
 
-// Counts the ticks of a 10 ms timer: an event loop that keeps running while the engine works
-// sees about one per 10 ms of waiting.
+// Counts the ticks of a 10 ms timer: an event loop that keeps running sees about one per 10 ms.
 class Ticks {
  public:
   Ticks() {
@@ -116,7 +85,6 @@ class Ticks {
 // never a measure of speed.
 inline constexpr int kPromptlyMs = 5000;
 
-// Runs `action` and tells whether it returned within kPromptlyMs.
 inline bool returns_promptly(const std::function<void()>& action) {
   QElapsedTimer clock;
   clock.start();

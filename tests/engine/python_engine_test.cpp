@@ -70,26 +70,6 @@ TEST(EngineProbe, ClosingAtOnceDoesNotWaitForTheProbe) {
   EXPECT_EQ(closed->get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
 }
 
-// A look-up that never answers: nothing waits on it unless asked to, a wait can be called off,
-// and closing ends it with the child it waits on.
-TEST(EngineProbe, ALookUpThatNeverAnswersCanBeWaitedOnAndEnded) {
-  PythonEngineOptions options = standin_options();
-  options.environment << "STANDIN_IMPORT=hang";
-  auto engine = std::make_unique<PythonEngine>(options);
-  engine_watch::EngineProcesses processes;
-  ASSERT_TRUE(processes.note_until(2));
-  EXPECT_FALSE(engine->probe_result().has_value());
-  std::stop_source stop;
-  auto waited =
-      std::async(std::launch::async, [&] { return engine->wait_for_probe(stop.get_token()); });
-  EXPECT_EQ(waited.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
-  stop.request_stop();
-  ASSERT_EQ(waited.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-  EXPECT_FALSE(waited.get());
-  EXPECT_TRUE(engine_watch::returns_promptly([&] { engine.reset(); }));
-  EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
-}
-
 // When the program dies without a word (SIGKILL), its bridge ends too, with everything the
 // engine started: here a bridge stuck in loading a model, waiting on a child of its own.
 TEST(EngineProcessesEnd, WhenTheProgramDies) {
@@ -99,8 +79,7 @@ TEST(EngineProcessesEnd, WhenTheProgramDies) {
   program.start(ORVANE_HOLDER, {dir.filePath("stuck.pt")});
   ASSERT_TRUE(program.waitForStarted());
   engine_watch::EngineProcesses processes;
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return processes.note(pid_t(program.processId())) >= 2; }, 60000))
+  ASSERT_TRUE(processes.note_until(2, pid_t(program.processId())))
       << "the bridge and its child never ran";
   program.kill();
   ASSERT_TRUE(program.waitForFinished());
