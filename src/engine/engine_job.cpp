@@ -12,11 +12,6 @@ void EngineJob::abort() {
   if (model_) model_->kill();
 }
 
-bool EngineJob::aborted() const {
-  std::lock_guard lock(mutex_);
-  return aborted_;
-}
-
 std::optional<EngineProbe> EngineJob::wait_for_engine(Engine& engine) {
   if (!engine.wait_for_probe(stop_.get_token())) return std::nullopt;
   return engine.probe_result();

@@ -18,7 +18,6 @@ class EngineJob {
   // Ends the job's engine process now (its whole process group); a job not yet started fails at
   // once, and a wait for the engine's look-up ends. Any thread.
   void abort();
-  bool aborted() const;
 
  protected:
   // Waits for the engine's look-up (on the worker thread); empty when the job was aborted first.
@@ -30,7 +29,7 @@ class EngineJob {
   void release_job_model();
 
  private:
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::stop_source stop_;
   Model* model_ = nullptr;
   bool aborted_ = false;

@@ -91,7 +91,8 @@ class ProgressTab : public QWidget {
   QPointer<YoloTunerThread> tuner_;  // the AutoML search shown, while it lives
 };
 
-// How long STOP waits for the engine to end a run by itself before its process is ended.
-inline constexpr int kStopGraceMs = 2000;
+// How long STOP waits for the engine to end a run by itself before its process is ended: the
+// run has ended within two seconds of STOP either way.
+inline constexpr int kStopGraceMs = 1500;
 
 }  // namespace orvane
