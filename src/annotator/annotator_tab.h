@@ -75,9 +75,32 @@ class AnnotatorTab : public QWidget {
   void copy_previous_frame_shapes();
 
   // --- AI assistance ---
+  // Both run the engine off the GUI thread, so the window stays usable: loading shows
+  // "Loading model..." on the status line (a second load waits for it), and a labelling
+  // result is applied only to the image and model it was asked for.
   void load_ai_model();
   void run_ai_autolabel();
+  // Whether a model load or a labelling prediction is running.
+  bool ai_busy() const;
+  // Ends the AI work in flight and the loaded model's engine process (the window closes); takes
+  // no longer than ending a process, even with an engine that never answers.
+  void stop_ai_work();
 
+ Q_SIGNALS:
+  // A labelling prediction's result (or its failure) has been applied, or dropped because the
+  // shown image or the model changed first or the AI work was stopped.
+  void prediction_finished();
+
+ private:
+  struct AiWork;        // annotator_ai.cpp
+  struct AiPrediction;  // annotator_ai.cpp
+  AiWork& ai_work();
+  void apply_ai_prediction(const AiPrediction& done);
+  void show_ai_waiting(const QString& text);
+  void end_ai_waiting();
+  std::shared_ptr<AiWork> ai_work_;
+
+ public:
   // --- dataset tools ---
   void run_health_check();
   void show_dataset_analytics();
@@ -91,7 +114,7 @@ class AnnotatorTab : public QWidget {
   QStringList classes;
   AnnotationSet annotations;
   QString last_label;
-  std::unique_ptr<Model> ai_model;  // kept warm in its engine process
+  std::shared_ptr<Model> ai_model;  // kept warm in its engine process
   std::optional<QString> output_folder;
 
   // --- widgets ---

@@ -236,7 +236,10 @@ void AnnotatorTab::next_image() {
   load_current_image();
 }
 
-void AnnotatorTab::stop_workers() { read_ahead_.stop(); }
+void AnnotatorTab::stop_workers() {
+  read_ahead_.stop();
+  stop_ai_work();
+}
 
 void AnnotatorTab::update_single_list_status() {
   if (current_idx < 0 || current_idx >= image_paths.size()) return;

@@ -129,6 +129,8 @@ void connect_training_tabs(QTabWidget& tabs, ConfigTab& config, ProgressTab& pro
     tabs.setCurrentWidget(&progress);
   });
   QObject::connect(&config, &ConfigTab::automl_log, &progress, &ProgressTab::append_log);
+  QObject::connect(&config, &ConfigTab::automl_started, &progress,
+                   [&config, &progress] { progress.follow_tuning(config.tuner_thread); });
   QObject::connect(&config, &ConfigTab::automl_applied, &tabs,
                    [&tabs, &config] { tabs.setCurrentWidget(&config); });
 }

@@ -52,11 +52,15 @@ BridgeProcess::BridgeProcess(const QString& program, const QStringList& argument
                              const QStringList& environment) {
   // A request written to a process that has just died must fail, not end this program.
   ::signal(SIGPIPE, SIG_IGN);
-  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
-  for (int* pipe : {in, out, err}) {
+  // Every descriptor of ours is closed on exec, so no other child holds a pipe of this one; the
+  // child gets its ends as 0, 1, 2 and 3. Descriptor 3 is the read end of the life pipe, whose
+  // write end only this program holds: when the program dies, however, the bridge reads its
+  // end of file and ends its process group.
+  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1}, life[2] = {-1, -1};
+  for (int* pipe : {in, out, err, life}) {
     if (pipe2(pipe, O_CLOEXEC) == 0) continue;
     const QString message = QString::fromLocal8Bit(strerror(errno));
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1], life[0], life[1]}) {
       if (fd >= 0) ::close(fd);
     }
     throw EngineError(message);
@@ -66,6 +70,7 @@ BridgeProcess::BridgeProcess(const QString& program, const QStringList& argument
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  posix_spawn_file_actions_adddup2(&actions, life[0], 3);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   sigset_t defaults;
@@ -88,12 +93,13 @@ BridgeProcess::BridgeProcess(const QString& program, const QStringList& argument
   const int rc = posix_spawn(&pid_, args[0].c_str(), &actions, &attr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
-  for (int fd : {in[0], out[1], err[1]}) ::close(fd);
+  for (int fd : {in[0], out[1], err[1], life[0]}) ::close(fd);
   in_fd_ = in[1];
   reply_fd_ = out[0];
   log_fd_ = err[0];
+  life_fd_ = life[1];
   if (rc != 0) {
-    for (int fd : {in_fd_, reply_fd_, log_fd_}) ::close(fd);
+    for (int fd : {in_fd_, reply_fd_, log_fd_, life_fd_}) ::close(fd);
     reaped_ = true;
     throw EngineError(
         QStringLiteral("Cannot start %1: %2").arg(program, QString::fromLocal8Bit(strerror(rc))));
@@ -106,7 +112,7 @@ BridgeProcess::~BridgeProcess() {
     kill();
     reap(-1);
   }
-  for (int fd : {reply_fd_, log_fd_})
+  for (int fd : {reply_fd_, log_fd_, life_fd_})
     if (fd >= 0) ::close(fd);
 }
 

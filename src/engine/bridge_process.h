@@ -1,7 +1,9 @@
 // One engine bridge process: requests as JSON lines on its stdin, replies and events as JSON
 // lines on its stdout, and its printed output and log on its stderr, passed to an output sink.
 // The process runs in a process group of its own so that ending it also ends the children the
-// engine starts (tuning trials).
+// engine starts (tuning trials). Its descriptor 3 is the read end of a pipe only this program
+// writes to: when the program dies, killed or crashed, the bridge sees the pipe close and ends
+// its whole process group.
 #pragma once
 
 #include <sys/types.h>
@@ -51,7 +53,7 @@ class BridgeProcess {
   // Where output goes from now on; empty: the program's standard error.
   void set_output(OutputSink sink);
 
-  // Ends the process (and its children) now. Safe from any thread.
+  // Ends the process and everything in its process group now. Safe from any thread.
   void kill();
   // Ends the process and throws EngineError saying that it sent `what`.
   [[noreturn]] void refuse(const QString& what);
@@ -66,6 +68,7 @@ class BridgeProcess {
 
   pid_t pid_ = -1;
   int in_fd_ = -1, reply_fd_ = -1, log_fd_ = -1;
+  int life_fd_ = -1;  // the life pipe's write end, closed once the process has ended
   QByteArray replies_;
   QByteArray log_pending_;
   qint64 log_pending_since_ = 0;

@@ -1,7 +1,9 @@
 // The C++ face of the YOLO engine. Callers (annotator, training, inference) know only this
 // header; python_engine implements it with one bridge process per loaded model or job.
-// Every call blocks until the engine answers. An engine failure, or a bridge process that
-// dies, is thrown as EngineError with a message for the user.
+// Every call blocks until the engine answers, so the GUI thread never makes one: it asks a
+// worker thread (common/async_call.h) and reads only probe_result(), which never waits. An
+// engine failure, or a bridge process that dies, is thrown as EngineError with a message for
+// the user.
 #pragma once
 
 #include <QByteArray>
@@ -14,6 +16,7 @@
 #include <opencv2/core.hpp>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 #include <vector>
 
 namespace orvane {
@@ -86,9 +89,17 @@ class Model {
   // Writes the converted model and returns the path of the file or folder made.
   virtual QString export_model(const QString& format) = 0;
 
-  // Ends the model's engine process at once; a call in progress on another thread then fails
-  // with EngineError. Safe from any thread.
+  // Ends the model's engine process and everything it started (its process group) at once; a
+  // call in progress on another thread, a load included, then fails with EngineError. Safe
+  // from any thread.
   virtual void kill() = 0;
+};
+
+// What the background look-up of the engine found.
+struct EngineProbe {
+  bool has_yolo = false;
+  bool cuda = false;  // a CUDA device is usable
+  QString problem;    // when has_yolo is false: why, for the user to mend the installation
 };
 
 class Engine {
@@ -104,22 +115,48 @@ class Engine {
   // path and its last lines of output), so the user can mend the installation. Waits like
   // has_yolo(); empty when the engine was found.
   virtual QString yolo_problem() { return {}; }
-  // Loads a model in a new engine process. While the model works, the engine's output goes to
-  // `output`; without a sink it goes to the program's standard error.
-  virtual std::unique_ptr<Model> load(const QString& path, OutputSink output = {}) = 0;
+  // The look-up's answer once it has come, empty before: never waits, so the GUI thread may ask.
+  // The default asks the waiting functions above (an engine that answers at once).
+  virtual std::optional<EngineProbe> probe_result() {
+    return EngineProbe{has_yolo(), cuda_available(), yolo_problem()};
+  }
+  // Waits until the look-up has answered (true) or `stop` is requested first (false).
+  virtual bool wait_for_probe(std::stop_token stop) {
+    (void)stop;
+    return true;
+  }
+  // Starts a new engine process for one model, with nothing loaded yet: Model::load loads the
+  // weights, and kill() ends the process at once even while it is still importing the engine.
+  // While the model works, the engine's output goes to `output`; without a sink it goes to the
+  // program's standard error.
+  virtual std::unique_ptr<Model> start_model(OutputSink output = {}) = 0;
+  // start_model(output), then Model::load(path).
+  std::unique_ptr<Model> load(const QString& path, OutputSink output = {}) {
+    std::unique_ptr<Model> model = start_model(std::move(output));
+    model->load(path);
+    return model;
+  }
   // Ends every engine process still running (closing the window).
   virtual void end_all() = 0;
 };
 
+// `model` shared, with its engine process ended at once when the last holder lets it go:
+// letting go on the GUI thread never waits for the engine to leave by itself.
+inline std::shared_ptr<Model> share_model(std::unique_ptr<Model> model) {
+  return std::shared_ptr<Model>(model.release(), [](Model* m) {
+    m->kill();
+    delete m;
+  });
+}
+
 // `headline` (a caller's "not installed" text) with the reason below it, when one is known.
-inline QString engine_missing_message(Engine& engine, const QString& headline) {
-  const QString problem = engine.yolo_problem();
-  return problem.isEmpty() ? headline : headline + QLatin1Char('\n') + problem;
+inline QString engine_missing_message(const EngineProbe& probe, const QString& headline) {
+  return probe.problem.isEmpty() ? headline : headline + QLatin1Char('\n') + probe.problem;
 }
 
 // The device text for training: "cuda:0" when a CUDA device is usable, else "cpu".
-inline QString engine_device(Engine& engine) {
-  return engine.cuda_available() ? QStringLiteral("cuda:0") : QStringLiteral("cpu");
+inline QString engine_device(const EngineProbe& probe) {
+  return probe.cuda ? QStringLiteral("cuda:0") : QStringLiteral("cpu");
 }
 
 }  // namespace orvane

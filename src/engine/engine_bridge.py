@@ -9,13 +9,51 @@ workstation's console as one stream and never mixes with the protocol.
 A reply is {"ok": true, ...} or {"ok": false, "error": message}. A reply with "binary": n is
 followed by n raw bytes (the drawn prediction image). During training, each registered callback
 sends {"event": name, "epoch": e, "epochs": t} and waits for {"stop": bool}.
+
+Descriptor 3, when the workstation passes it, is the read end of a pipe whose write end only the
+workstation holds. A watcher thread waits on it from the start, before the engine is imported:
+when the workstation dies (killed, crashed) the pipe closes, and the bridge ends its own process
+group, so nothing the engine started keeps running.
 """
 
 import io
 import json
 import os
+import signal
+import stat
 import sys
+import threading
 import traceback
+
+LIFE_FD = 3
+
+
+def watch_workstation():
+    try:
+        if not stat.S_ISFIFO(os.fstat(LIFE_FD).st_mode):
+            return
+    except OSError:
+        return  # started by hand: nobody to watch
+    os.set_inheritable(LIFE_FD, False)
+
+    def wait_for_end():
+        while True:
+            try:
+                if not os.read(LIFE_FD, 64):
+                    break
+            except InterruptedError:
+                continue
+            except OSError:
+                break
+        # The group is the bridge's own only when the workstation made it so.
+        if os.getpgrp() == os.getpid():
+            os.killpg(os.getpgrp(), signal.SIGKILL)
+        os._exit(1)
+
+    threading.Thread(target=wait_for_end, name="workstation-watch", daemon=True).start()
+
+
+watch_workstation()
 
 # The protocol channel: a private, non-inheritable copy of the original stdout.
 _proto = os.fdopen(os.dup(1), "wb", buffering=0)

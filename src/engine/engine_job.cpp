@@ -1,24 +1,45 @@
 #include "engine/engine_job.h"
 
 namespace orvane {
+namespace {
+QString cancelled() { return QStringLiteral("The job was cancelled."); }
+}  // namespace
 
 void EngineJob::abort() {
+  stop_.request_stop();
   std::lock_guard lock(mutex_);
   aborted_ = true;
   if (model_) model_->kill();
 }
 
+std::optional<EngineProbe> EngineJob::wait_for_engine(Engine& engine) {
+  if (!engine.wait_for_probe(stop_.get_token())) return std::nullopt;
+  return engine.probe_result();
+}
+
 std::unique_ptr<Model> EngineJob::load_job_model(Engine& engine, const QString& path,
                                                  OutputSink output) {
-  const QString cancelled = QStringLiteral("The job was cancelled.");
   {
     std::lock_guard lock(mutex_);
-    if (aborted_) throw EngineError(cancelled);
+    if (aborted_) throw EngineError(cancelled());
   }
-  std::unique_ptr<Model> model = engine.load(path, std::move(output));
-  std::lock_guard lock(mutex_);
-  if (aborted_) throw EngineError(cancelled);
-  model_ = model.get();
+  // The process is reachable by abort() before the engine is imported and the weights loaded,
+  // which may take long or never end.
+  std::unique_ptr<Model> model = engine.start_model(std::move(output));
+  {
+    std::lock_guard lock(mutex_);
+    if (aborted_) {
+      model->kill();
+      throw EngineError(cancelled());
+    }
+    model_ = model.get();
+  }
+  try {
+    model->load(path);
+  } catch (...) {
+    release_job_model();
+    throw;
+  }
   return model;
 }
 

@@ -1,10 +1,13 @@
 // A worker's hold on the model of its job, so that another thread can end the job's engine
-// process (closing the window) while the worker waits on it.
+// process (STOP, closing the window) while the worker waits on it: in the engine's look-up,
+// while the process imports the engine or loads the model, or in any later call.
 #pragma once
 
 #include <QString>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stop_token>
 
 #include "engine/engine.h"
 
@@ -12,17 +15,22 @@ namespace orvane {
 
 class EngineJob {
  public:
-  // Ends the job's engine process now; a job not yet started fails at once. Any thread.
+  // Ends the job's engine process now (its whole process group); a job not yet started fails at
+  // once, and a wait for the engine's look-up ends. Any thread.
   void abort();
 
  protected:
-  // Loads the model for this job (on the worker thread); throws EngineError when aborted.
+  // Waits for the engine's look-up (on the worker thread); empty when the job was aborted first.
+  std::optional<EngineProbe> wait_for_engine(Engine& engine);
+  // Loads the model for this job (on the worker thread); throws EngineError when aborted, also
+  // when abort() comes while the engine is still importing or loading.
   std::unique_ptr<Model> load_job_model(Engine& engine, const QString& path, OutputSink output);
   // Call before the model is destroyed.
   void release_job_model();
 
  private:
   std::mutex mutex_;
+  std::stop_source stop_;
   Model* model_ = nullptr;
   bool aborted_ = false;
 };

@@ -153,7 +153,14 @@ PythonEngine::PythonEngine(PythonEngineOptions options) : options_(std::move(opt
   if (options_.bridge_script.isEmpty()) options_.bridge_script = find_bridge_script();
   // The child processes must write their output as they go, not when their buffers fill.
   options_.environment << QStringLiteral("PYTHONUNBUFFERED=1");
-  probe_ = std::async(std::launch::async, [this] { return probe(); }).share();
+  probe_ = std::async(std::launch::async, [this] {
+    EngineProbe answer = probe();
+    {
+      std::lock_guard lock(probe_mutex_);
+      probe_result_ = std::move(answer);
+    }
+    probe_answered_.notify_all();
+  });
 }
 
 PythonEngine::~PythonEngine() {
@@ -167,7 +174,7 @@ PythonEngine::~PythonEngine() {
   probe_.wait();
 }
 
-PythonEngine::Probe PythonEngine::probe() {
+EngineProbe PythonEngine::probe() {
   if (options_.python.isEmpty())
     return {false, false, QStringLiteral("python3 was not found on PATH.")};
   if (options_.bridge_script.isEmpty())
@@ -221,18 +228,32 @@ std::shared_ptr<BridgeProcess> PythonEngine::spawn() {
   return process;
 }
 
-bool PythonEngine::has_yolo() { return probe_.get().has_yolo; }
+EngineProbe PythonEngine::answered_probe() {
+  std::unique_lock lock(probe_mutex_);
+  probe_answered_.wait(lock, [this] { return probe_result_.has_value(); });
+  return *probe_result_;
+}
 
-bool PythonEngine::cuda_available() { return probe_.get().cuda; }
+bool PythonEngine::has_yolo() { return answered_probe().has_yolo; }
 
-QString PythonEngine::yolo_problem() { return probe_.get().problem; }
+bool PythonEngine::cuda_available() { return answered_probe().cuda; }
 
-std::unique_ptr<Model> PythonEngine::load(const QString& path, OutputSink output) {
+QString PythonEngine::yolo_problem() { return answered_probe().problem; }
+
+std::optional<EngineProbe> PythonEngine::probe_result() {
+  std::lock_guard lock(probe_mutex_);
+  return probe_result_;
+}
+
+bool PythonEngine::wait_for_probe(std::stop_token stop) {
+  std::unique_lock lock(probe_mutex_);
+  return probe_answered_.wait(lock, stop, [this] { return probe_result_.has_value(); });
+}
+
+std::unique_ptr<Model> PythonEngine::start_model(OutputSink output) {
   std::shared_ptr<BridgeProcess> process = spawn();
   process->set_output(std::move(output));
-  auto model = std::make_unique<PythonModel>(std::move(process));
-  model->load(path);
-  return model;
+  return std::make_unique<PythonModel>(std::move(process));
 }
 
 void PythonEngine::end_all() {

@@ -4,9 +4,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <condition_variable>
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "engine/engine.h"
@@ -30,23 +32,24 @@ class PythonEngine : public Engine {
   bool has_yolo() override;
   bool cuda_available() override;
   QString yolo_problem() override;
-  std::unique_ptr<Model> load(const QString& path, OutputSink output = {}) override;
+  std::optional<EngineProbe> probe_result() override;
+  bool wait_for_probe(std::stop_token stop) override;
+  std::unique_ptr<Model> start_model(OutputSink output = {}) override;
   void end_all() override;
 
  private:
-  struct Probe {
-    bool has_yolo = false;
-    bool cuda = false;
-    QString problem;  // when has_yolo is false
-  };
   std::shared_ptr<BridgeProcess> spawn();
-  Probe probe();
+  EngineProbe probe();
+  EngineProbe answered_probe();  // waits for the answer
 
   PythonEngineOptions options_;
   std::mutex mutex_;
   std::vector<std::weak_ptr<BridgeProcess>> processes_;
   bool closing_ = false;  // no process is started once set (under mutex_)
-  std::shared_future<Probe> probe_;
+  std::mutex probe_mutex_;
+  std::condition_variable_any probe_answered_;
+  std::optional<EngineProbe> probe_result_;  // under probe_mutex_
+  std::future<void> probe_;                  // the look-up's thread
 };
 
 // The bridge script beside the executable (installed, or in the build folder); empty when

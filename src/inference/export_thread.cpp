@@ -20,9 +20,11 @@ ExportThread::~ExportThread() {
 }
 
 void ExportThread::run() {
-  if (!engine_.has_yolo()) {
+  const std::optional<EngineProbe> probe = wait_for_engine(engine_);
+  if (!probe) return;  // ended before the engine answered (closing)
+  if (!probe->has_yolo) {
     Q_EMIT error_signal(
-        engine_missing_message(engine_, QStringLiteral("Ultralytics library is not installed.")));
+        engine_missing_message(*probe, QStringLiteral("Ultralytics library is not installed.")));
     return;
   }
   QString exported;

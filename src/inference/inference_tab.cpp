@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 #include "imaging/image_io.h"
 #include "inference/inference_files.h"
@@ -64,6 +66,7 @@ QGroupBox* InferenceTab::build_parameters_group() {
   spin_inf_imgsz->setValue(640);
   auto* run = new QPushButton(QStringLiteral("⚡ LOAD MODEL && INFER QUEUE"));
   run->setObjectName(QStringLiteral("primaryBtn"));
+  run_button_ = run;
 
   grid->addWidget(create_info_label("Model Weights (.pt):", "Path to best.pt"), 0, 0);
   grid->addWidget(entry_inf_weights, 0, 1);
@@ -136,10 +139,24 @@ void InferenceTab::browse_export_dir() {
 }
 
 void InferenceTab::init_inference() {
-  if (!engine_.has_yolo()) {
+  if (loading_) return;
+  const std::optional<EngineProbe> probe = engine_.probe_result();
+  if (!probe) {
+    // The engine's look-up has not answered: wait for it off the GUI thread, then start again.
+    show_waiting(QStringLiteral("Waiting for the YOLO engine..."));
+    Engine& engine = engine_;
+    engine_calls_.start(
+        this, [&engine](std::stop_token stop) { return engine.wait_for_probe(stop); },
+        [this](bool answered) {
+          end_waiting();
+          if (answered) init_inference();
+        });
+    return;
+  }
+  if (!probe->has_yolo) {
     dialogs_.critical(
         this, QStringLiteral("Error"),
-        engine_missing_message(engine_, QStringLiteral("Ultralytics is not installed.")));
+        engine_missing_message(*probe, QStringLiteral("Ultralytics is not installed.")));
     return;
   }
   const QString weights = entry_inf_weights->text().trimmed();
@@ -149,17 +166,63 @@ void InferenceTab::init_inference() {
                       QStringLiteral("Ensure weights and inference folder paths are valid."));
     return;
   }
-  try {
-    // Loaded once and kept in its engine process: stepping predicts without reloading.
-    std::unique_ptr<Model> model = engine_.load(weights);
-    inf_model = std::move(model);
-  } catch (const EngineError& e) {
-    dialogs_.critical(this, QStringLiteral("Error"), e.message());
-    return;
-  }
-  inf_image_paths = list_inference_images(folder);
-  inf_current_idx = 0;
-  update_inference_display();
+  load_model(weights, folder);
+}
+
+void InferenceTab::load_model(const QString& weights, const QString& folder) {
+  show_waiting(QStringLiteral("Loading model..."));
+  Engine& engine = engine_;
+  engine_calls_.start(
+      this,
+      // Worker thread. Loaded once and kept in its engine process: stepping predicts without
+      // loading again.
+      [&engine, weights](std::stop_token stop) {
+        LoadOutcome outcome;
+        try {
+          outcome.model = share_model(engine.start_model());
+          Model* model = outcome.model.get();
+          const std::stop_callback end_process(stop, [model] { model->kill(); });
+          model->load(weights);
+        } catch (const EngineError& e) {
+          outcome = {nullptr, e.message()};
+        }
+        return outcome;
+      },
+      [this, folder](const LoadOutcome& outcome) {
+        end_waiting();
+        if (!outcome.model) {
+          dialogs_.critical(this, QStringLiteral("Error"), outcome.error);
+          return;
+        }
+        retire_model();
+        inf_model = outcome.model;
+        inf_image_paths = list_inference_images(folder);
+        inf_current_idx = 0;
+        update_inference_display();
+      });
+}
+
+void InferenceTab::retire_model() {
+  // A prediction of the old model still running fails now; its result is not shown.
+  ++generation_;
+  next_.reset();
+  if (inf_model) inf_model->kill();
+  inf_model.reset();
+}
+
+void InferenceTab::show_waiting(const QString& text) {
+  loading_ = true;
+  run_button_->setEnabled(false);
+  counter_before_ = lbl_inf_counter->text();
+  waiting_text_ = text;
+  lbl_inf_counter->setText(text);
+}
+
+void InferenceTab::end_waiting() {
+  loading_ = false;
+  run_button_->setEnabled(true);
+  // Stepping meanwhile has put its own position there.
+  if (lbl_inf_counter->text() == waiting_text_) lbl_inf_counter->setText(counter_before_);
 }
 
 void InferenceTab::update_inference_display() {
@@ -169,18 +232,75 @@ void InferenceTab::update_inference_display() {
                                .arg(inf_current_idx + 1)
                                .arg(inf_image_paths.size())
                                .arg(QFileInfo(path).fileName()));
-  try {
-    const Prediction prediction =
-        inf_model->predict(path, spin_inf_conf->value(), spin_inf_imgsz->value());
-    if (prediction.plot.empty()) {
-      show_prediction_failure(path, QStringLiteral("The engine returned no image."));
-      return;
-    }
-    inf_view->set_image(bgr_to_pixmap(prediction.plot));
-    inf_view->setToolTip(QString());
-  } catch (const EngineError& e) {
-    show_prediction_failure(path, e.message());
+  // Another image shows at once; the same one keeps its prediction until the new one comes.
+  if (path != shown_path_) show_source_image(path);
+  PredictRequest request{++generation_, inf_model, path, spin_inf_conf->value(),
+                         spin_inf_imgsz->value()};
+  // One call at a time per engine process: the newest request waits, older ones are dropped.
+  if (predicting_) {
+    next_ = std::move(request);
+    return;
   }
+  start_prediction(std::move(request));
+}
+
+void InferenceTab::show_source_image(const QString& path) {
+  shown_path_ = path;
+  const DecodedImage decoded = read_image_file(path);
+  if (decoded.image.empty()) {
+    if (inf_view->scene()) inf_view->scene()->clear();
+  } else {
+    inf_view->set_image(bgr_to_pixmap(decoded.image));
+  }
+  inf_view->setToolTip(QString());
+}
+
+void InferenceTab::start_prediction(PredictRequest request) {
+  predicting_ = true;
+  const quint64 generation = request.generation;
+  const QString path = request.path;
+  engine_calls_.start(
+      this,
+      // Worker thread.
+      [request = std::move(request)](std::stop_token stop) {
+        const std::stop_callback end_process(stop, [&request] { request.model->kill(); });
+        PredictOutcome outcome;
+        try {
+          const Prediction prediction =
+              request.model->predict(request.path, request.conf, request.imgsz);
+          if (prediction.plot.empty()) {
+            outcome.error = QStringLiteral("The engine returned no image.");
+          } else {
+            outcome.drawn = bgr_to_qimage(prediction.plot);
+          }
+        } catch (const EngineError& e) {
+          outcome.error = e.message();
+        }
+        return outcome;
+      },
+      [this, generation, path](const PredictOutcome& outcome) {
+        prediction_done(generation, path, outcome);
+      });
+}
+
+void InferenceTab::prediction_done(quint64 generation, const QString& path,
+                                   const PredictOutcome& outcome) {
+  predicting_ = false;
+  if (generation == generation_) {
+    shown_path_ = path;
+    if (outcome.drawn.isNull()) {
+      show_prediction_failure(path, outcome.error);
+    } else {
+      inf_view->set_image(QPixmap::fromImage(outcome.drawn));
+      inf_view->setToolTip(QString());
+    }
+  }
+  if (next_) {
+    PredictRequest request = std::move(*next_);
+    next_.reset();
+    start_prediction(std::move(request));
+  }
+  Q_EMIT prediction_finished();
 }
 
 void InferenceTab::show_prediction_failure(const QString& path, const QString& reason) {
@@ -235,10 +355,22 @@ void InferenceTab::run_model_export() {
 }
 
 void InferenceTab::stop_workers() {
+  // Each call in flight ends its engine process as it is stopped; its result is dropped.
+  engine_calls_.stop_all();
+  if (loading_) end_waiting();
+  retire_model();
   workers_.end_all(this, [](ExportThread* worker) {
     worker->abort();
     worker->wait();
   });
+  if (std::exchange(predicting_, false)) Q_EMIT prediction_finished();
+}
+
+bool InferenceTab::job_running() const {
+  if (loading_ || predicting_) return true;
+  const auto workers = findChildren<ExportThread*>(Qt::FindDirectChildrenOnly);
+  return std::any_of(workers.begin(), workers.end(),
+                     [](const ExportThread* worker) { return worker->isRunning(); });
 }
 
 }  // namespace orvane

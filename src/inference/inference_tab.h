@@ -2,13 +2,16 @@
 // through the drawn predictions, and exports the weights to deployment formats.
 #pragma once
 
+#include <QImage>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "canvas/zoomable_view.h"
+#include "common/async_call.h"
 #include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "inference/export_thread.h"
@@ -37,15 +40,25 @@ class InferenceTab : public QWidget {
   void browse_inf_weights();
   void browse_inf_folder();
   void browse_export_dir();
+  // Loads the weights off the GUI thread ("Loading model..." on the counter meanwhile; a second
+  // call is ignored until it ends), then lists the folder and shows the first image.
   void init_inference();
+  // Shows the current image at once and asks the engine for its prediction off the GUI thread;
+  // the drawn prediction replaces the image when it comes. A result for an image or model no
+  // longer shown is dropped; while one prediction runs, only the newest request waits for it.
   void update_inference_display();
   void inf_next_image();
   void inf_prev_image();
   void run_model_export();
-  // Ends a running export (its engine process too) and waits for it.
+  // Ends a running export, model load or prediction (their engine processes too) and waits for
+  // them, not longer than it takes to end a process, even when the engine never answers. The
+  // loaded model's process ends too.
   void stop_workers();
+  // Whether an export, a model load or a prediction is running.
+  bool job_running() const;
 
-  std::unique_ptr<Model> inf_model;
+  // Shared with the prediction in flight, which keeps a replaced model until it returns.
+  std::shared_ptr<Model> inf_model;
   QStringList inf_image_paths;
   int inf_current_idx = 0;
 
@@ -61,15 +74,52 @@ class InferenceTab : public QWidget {
   QComboBox* combo_export_format = nullptr;
   ExportThread* export_thread = nullptr;
 
+ Q_SIGNALS:
+  // A prediction's result (or its failure) has been shown, or dropped because another image or
+  // model came first or the workers were stopped.
+  void prediction_finished();
+
  private:
+  struct PredictRequest {
+    quint64 generation = 0;
+    std::shared_ptr<Model> model;
+    QString path;
+    double conf = 0;
+    int imgsz = 0;
+  };
+  struct PredictOutcome {
+    QImage drawn;  // null on failure
+    QString error;
+  };
+  struct LoadOutcome {
+    std::shared_ptr<Model> model;  // empty on failure
+    QString error;
+  };
+
   QGroupBox* build_parameters_group();
   QGroupBox* build_export_group();
   QWidget* build_stepping_row();
   void show_prediction_failure(const QString& path, const QString& reason);
+  void load_model(const QString& weights, const QString& folder);
+  void start_prediction(PredictRequest request);
+  void prediction_done(quint64 generation, const QString& path, const PredictOutcome& outcome);
+  void show_source_image(const QString& path);
+  void show_waiting(const QString& text);
+  void end_waiting();
+  void retire_model();
 
   Dialogs& dialogs_;
   Engine& engine_;
   WorkerThreads<ExportThread> workers_;
+  QPushButton* run_button_ = nullptr;
+  AsyncCalls engine_calls_;
+  bool loading_ = false;  // a model load, or the wait for the engine before it, is running
+  QString waiting_text_;  // on the counter while loading_, in place of:
+  QString counter_before_;
+  quint64 generation_ = 0;  // of the newest prediction request
+  bool predicting_ = false;
+  std::optional<PredictRequest> next_;  // waits for the running prediction
+  QString shown_path_;                  // the image the view shows (or its prediction)
 };
 
 }  // namespace orvane

@@ -134,6 +134,11 @@ QWidget* ConfigTab::build_button_row() {
   auto* automl = new QPushButton(QStringLiteral("🧬 AutoML Hyperparameter Genetic Search"));
   auto* start = new QPushButton(QStringLiteral("🚀 START MODEL TRAINING"));
   start->setObjectName(QStringLiteral("primaryBtn"));
+  start_button_ = start;
+  engine_wait_ = new QLabel(QStringLiteral("Waiting for the YOLO engine..."));
+  engine_wait_->setObjectName(QStringLiteral("engineWait"));
+  engine_wait_->hide();
+  layout->addWidget(engine_wait_);
   layout->addWidget(automl);
   layout->addWidget(start);
   connect(automl, &QPushButton::clicked, this, &ConfigTab::start_automl_tuning);
@@ -170,7 +175,7 @@ QVariantMap ConfigTab::training_params() {
           {"lr0", lr0_input->value()},
           {"lrf", lrf_input->value()},
           {"close_mosaic", close_mosaic_input->value()},
-          {"device", engine_device(engine_)}};
+          {"device", engine_device(engine_.probe_result().value_or(EngineProbe{}))}};
 }
 
 QVariantMap ConfigTab::tuning_params() const {
@@ -183,13 +188,35 @@ QVariantMap ConfigTab::tuning_params() const {
 }
 
 void ConfigTab::start_training() {
+  if (training_pending_) return;
   const QString data = data_yaml_input->text().trimmed();
   if (!QFileInfo::exists(data)) {
     dialogs_.critical(this, QStringLiteral("Error"),
                       QStringLiteral("YAML file path does not exist:\n") + data);
     return;
   }
-  Q_EMIT training_requested(training_params());
+  if (engine_.probe_result()) {
+    Q_EMIT training_requested(training_params());
+    return;
+  }
+  // The device is known once the engine's look-up answers, which may take long or never come:
+  // the window stays usable meanwhile, and the request goes out with the fields as they were.
+  show_training_pending(true);
+  Engine& engine = engine_;
+  engine_calls_.start(
+      this, [&engine](std::stop_token stop) { return engine.wait_for_probe(stop); },
+      [this, params = training_params()](bool answered) mutable {
+        show_training_pending(false);
+        if (!answered) return;
+        params[QStringLiteral("device")] = engine_device(*engine_.probe_result());
+        Q_EMIT training_requested(params);
+      });
+}
+
+void ConfigTab::show_training_pending(bool pending) {
+  training_pending_ = pending;
+  start_button_->setEnabled(!pending);
+  engine_wait_->setVisible(pending);
 }
 
 void ConfigTab::start_automl_tuning() {
@@ -200,11 +227,11 @@ void ConfigTab::start_automl_tuning() {
     return;
   }
   auto* worker = new YoloTunerThread(engine_, tuning_params(), this);
-  Q_EMIT automl_started();
   workers_.adopt(this, tuner_thread, worker);
   connect(worker, &YoloTunerThread::log_signal, this, &ConfigTab::automl_log);
   connect(worker, &YoloTunerThread::finished_signal, this, &ConfigTab::apply_automl_results);
   connect(worker, &YoloTunerThread::error_signal, this, &ConfigTab::show_automl_error);
+  Q_EMIT automl_started();  // tuner_thread is the new search
   worker->start();
 }
 
@@ -233,6 +260,8 @@ void ConfigTab::show_automl_error(const QString& text) {
 }
 
 void ConfigTab::stop_workers() {
+  engine_calls_.stop_all();
+  if (training_pending_) show_training_pending(false);
   workers_.end_all(this, [](YoloTunerThread* worker) {
     worker->abort();
     worker->wait();

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "common/async_call.h"
 #include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "training/tuner_thread.h"
@@ -17,6 +18,7 @@ class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace orvane {
@@ -32,14 +34,21 @@ class ConfigTab : public QWidget {
   void setup_config_tab();
 
   void browse_data_yaml();
+  // Asks for the run. The device comes from the engine's look-up: when that has not answered
+  // yet, the request goes out once it has (off the GUI thread meanwhile; the button waits and
+  // says so).
   void start_training();
   void start_automl_tuning();
   void apply_automl_results(const QVariantMap& results);
-  // The 13-entry training map and the 6-entry tuning map, read from the fields.
+  // The 13-entry training map and the 6-entry tuning map, read from the fields. The device is
+  // "cpu" while the engine's look-up has not answered.
   QVariantMap training_params();
   QVariantMap tuning_params() const;
-  // Stops waiting for the AutoML workers: ends their engine processes and waits for them.
+  // Stops waiting for the AutoML workers: ends their engine processes and waits for them. A
+  // training request still waiting for the engine is dropped.
   void stop_workers();
+  // A training request waits for the engine's look-up.
+  bool training_pending() const { return training_pending_; }
 
   QComboBox* model_combo = nullptr;
   QLineEdit* data_yaml_input = nullptr;
@@ -70,6 +79,7 @@ class ConfigTab : public QWidget {
   QWidget* build_button_row();
   void show_automl_error(const QString& text);
   void show_project_location();
+  void show_training_pending(bool pending);
 
   Dialogs& dialogs_;
   Engine& engine_;
@@ -77,6 +87,10 @@ class ConfigTab : public QWidget {
   // Where a relative project folder lands (the engine jobs resolve it against the working
   // folder); hidden for an absolute one.
   QLabel* project_location_ = nullptr;
+  QPushButton* start_button_ = nullptr;
+  QLabel* engine_wait_ = nullptr;  // shown while a training request waits for the engine
+  bool training_pending_ = false;
+  AsyncCalls engine_calls_;
 };
 
 }  // namespace orvane

@@ -14,6 +14,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "training/log_capture.h"
 #include "training/result_plots.h"
@@ -147,6 +148,49 @@ void ProgressTab::stop_training() {
   lbl_train_status->setText(QStringLiteral("Status: Halting Training..."));
   btn_stop_train->setEnabled(false);
   trainer_thread->stop();
+  // The engine heeds the flag at its next batch; one still importing, loading the model or
+  // deep in a long batch does not: its process is ended, and the run ends as stopped.
+  QTimer::singleShot(kStopGraceMs, this, [worker = QPointer<YoloTrainerThread>(trainer_thread)] {
+    if (worker && worker->isRunning()) worker->abort();
+  });
+}
+
+bool ProgressTab::training_running() const {
+  const auto workers = findChildren<YoloTrainerThread*>(Qt::FindDirectChildrenOnly);
+  return std::any_of(workers.begin(), workers.end(),
+                     [](const YoloTrainerThread* worker) { return worker->isRunning(); });
+}
+
+bool ProgressTab::job_running() const {
+  return (tuner_ && tuner_->isRunning()) || training_running();
+}
+
+void ProgressTab::follow_tuning(YoloTunerThread* worker) {
+  if (!worker) return;
+  tuner_ = worker;
+  // A training run that is running keeps the status line and the bar.
+  const auto shown = [this, worker] { return worker == tuner_ && !training_running(); };
+  if (shown()) show_tuning(0, YoloTunerThread::kIterations);
+  connect(worker, &YoloTunerThread::trial_signal, this, [this, shown](int finished, int of) {
+    if (shown()) show_tuning(finished, of);
+  });
+  connect(worker, &YoloTunerThread::finished_signal, this, [this, shown] {
+    if (!shown()) return;
+    lbl_train_status->setText(QStringLiteral("Status: AutoML search finished"));
+    bar_train_progress->setValue(100);
+  });
+  connect(worker, &YoloTunerThread::error_signal, this, [this, shown] {
+    if (shown()) lbl_train_status->setText(QStringLiteral("Status: AutoML search failed"));
+  });
+}
+
+void ProgressTab::show_tuning(int finished, int iterations) {
+  if (iterations <= 0) return;
+  finished = std::clamp(finished, 0, iterations);
+  const int trial = std::min(finished + 1, iterations);
+  lbl_train_status->setText(
+      QStringLiteral("Status: AutoML search running (trial %1 of %2)").arg(trial).arg(iterations));
+  bar_train_progress->setValue(finished * 100 / iterations);
 }
 
 void ProgressTab::update_train_progress(int value, const QString& text, const QString& plot_path) {

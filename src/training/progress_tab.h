@@ -13,6 +13,7 @@
 #include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "training/trainer_thread.h"
+#include "training/tuner_thread.h"
 #include "ui/dialogs.h"
 
 class QLabel;
@@ -40,8 +41,14 @@ class ProgressTab : public QWidget {
   void training_stopped();
   void training_finished(const QVariantMap& result);
   void append_log(const QString& text);
-  // Stops every worker of this tab, ends their engine processes and waits for them.
+  // Stops every worker of this tab, ends their engine processes and waits for them (not
+  // longer than it takes to end a process, even when the engine never answers).
   void stop_workers();
+  // Whether a training run or an AutoML search (one this tab follows) is still running.
+  bool job_running() const;
+  // Shows the AutoML search `worker` on the status line and the progress bar: "AutoML search
+  // running (trial k of N)" from the engine's output, until the search ends.
+  void follow_tuning(YoloTunerThread* worker);
 
   QLabel* lbl_train_status = nullptr;
   QPushButton* btn_stop_train = nullptr;
@@ -66,6 +73,8 @@ class ProgressTab : public QWidget {
   QWidget* build_log_column();
   QWidget* build_metrics_group();
   void show_training_error(const QString& text);
+  void show_tuning(int finished, int iterations);
+  bool training_running() const;
   void insert_log(const QString& text);
   void show_pending_log(bool all);
   std::array<ZoomableView*, 5> result_views() const;
@@ -78,7 +87,12 @@ class ProgressTab : public QWidget {
   QString pending_log_;
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;
-  bool run_reported_ = false;  // the newest run has sent a progress report
+  bool run_reported_ = false;        // the newest run has sent a progress report
+  QPointer<YoloTunerThread> tuner_;  // the AutoML search shown, while it lives
 };
+
+// How long STOP waits for the engine to end a run by itself before its process is ended: the
+// run has ended within two seconds of STOP either way.
+inline constexpr int kStopGraceMs = 1500;
 
 }  // namespace orvane

@@ -20,9 +20,15 @@ YoloTrainerThread::~YoloTrainerThread() {
 void YoloTrainerThread::stop() { is_stopped = true; }
 
 void YoloTrainerThread::run() {
-  if (!engine_.has_yolo()) {
+  const std::optional<EngineProbe> probe = wait_for_engine(engine_);
+  if (!probe) {
+    // Ended before the engine answered: a STOP that could not wait for it, or closing.
+    if (is_stopped) Q_EMIT stopped_signal();
+    return;
+  }
+  if (!probe->has_yolo) {
     Q_EMIT error_signal(
-        engine_missing_message(engine_, QStringLiteral("Ultralytics library is not installed.")));
+        engine_missing_message(*probe, QStringLiteral("Ultralytics library is not installed.")));
     return;
   }
   StreamToSignal stream([this](const QString& text) { Q_EMIT log_signal(text); });
@@ -74,8 +80,13 @@ void YoloTrainerThread::run() {
       outcome = [this, finished] { Q_EMIT finished_signal(finished); };
     }
   } catch (const EngineError& e) {
+    // A STOP that the engine did not heed in time ended its process: the run is stopped.
     const QString message = e.message();
-    outcome = [this, message] { Q_EMIT error_signal(message); };
+    if (is_stopped) {
+      outcome = [this] { Q_EMIT stopped_signal(); };
+    } else {
+      outcome = [this, message] { Q_EMIT error_signal(message); };
+    }
   }
   release_job_model();
   model.reset();

@@ -18,7 +18,9 @@ class YoloTrainerThread : public QThread, public EngineJob {
   YoloTrainerThread(Engine& engine, QVariantMap params, QObject* parent = nullptr);
   ~YoloTrainerThread() override;
 
-  // Asks training to stop at the next batch or epoch end. Returns at once; any thread.
+  // Asks training to stop at the next batch or epoch end. Returns at once; any thread. A run
+  // that has not ended some time later is ended with abort() (the progress tab does that); it
+  // then ends as stopped, whatever phase it was in.
   void stop();
 
   const QVariantMap params;

@@ -5,6 +5,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
 #include <stdexcept>
 
 #ifdef Q_OS_UNIX
@@ -91,6 +93,25 @@ QVariantMap read_tune_result(const QString& path) {
                                           : QVariant();
   }
   return values;
+}
+
+bool TuneProgress::feed(const QString& text) {
+  static const QRegularExpression done(QStringLiteral(R"((\d+)/(\d+) iterations complete)"));
+  // Progress redraws without a line break would make the line grow without end: only its end
+  // can still become a whole line worth reading.
+  constexpr qsizetype kLongestLine = 4096;
+  const int before = finished_;
+  line_ += text;
+  qsizetype start = 0;
+  for (qsizetype nl = line_.indexOf(QLatin1Char('\n')); nl >= 0;
+       nl = line_.indexOf(QLatin1Char('\n'), start)) {
+    const QRegularExpressionMatch m = done.match(QStringView(line_).mid(start, nl - start));
+    if (m.hasMatch()) finished_ = std::max(finished_, m.captured(1).toInt());
+    start = nl + 1;
+  }
+  line_.remove(0, start);
+  if (line_.size() > kLongestLine) line_ = line_.right(kLongestLine);
+  return finished_ > before;
 }
 
 }  // namespace orvane

@@ -35,4 +35,19 @@ QString newest_tune_result(const QString& project, const TuneFiles& before);
 // cannot be read or parsed, or does not hold a map.
 QVariantMap read_tune_result(const QString& path);
 
+// Counts the search's finished iterations in its console text (escape codes and carriage
+// returns already taken out), from the lines the engine logs after each one:
+// "<prefix>k/N iterations complete ✅ (12.3s)", or in newer releases "... complete (all failed)
+// ❌" and "... complete (m/n succeeded) ⚠️". Text comes in pieces; a line is read once whole.
+class TuneProgress {
+ public:
+  // Reads more text; true when the count of finished iterations went up.
+  bool feed(const QString& text);
+  int finished() const { return finished_; }
+
+ private:
+  QString line_;  // the unfinished last line
+  int finished_ = 0;
+};
+
 }  // namespace orvane

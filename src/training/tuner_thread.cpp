@@ -16,12 +16,18 @@ YoloTunerThread::~YoloTunerThread() {
 }
 
 void YoloTunerThread::run() {
-  if (!engine_.has_yolo()) {
+  const std::optional<EngineProbe> probe = wait_for_engine(engine_);
+  if (!probe) return;  // ended before the engine answered (closing)
+  if (!probe->has_yolo) {
     Q_EMIT error_signal(
-        engine_missing_message(engine_, QStringLiteral("Ultralytics library is not installed.")));
+        engine_missing_message(*probe, QStringLiteral("Ultralytics library is not installed.")));
     return;
   }
-  StreamToSignal stream([this](const QString& text) { Q_EMIT log_signal(text); });
+  TuneProgress trials;
+  StreamToSignal stream([this, &trials](const QString& text) {
+    Q_EMIT log_signal(text);
+    if (trials.feed(text)) Q_EMIT trial_signal(trials.finished(), kIterations);
+  });
   EngineOutput output(stream);
   const QString project =
       QDir::current().absoluteFilePath(params.value(QStringLiteral("project")).toString());
@@ -35,7 +41,7 @@ void YoloTunerThread::run() {
                            [&output](const QByteArray& bytes) { output.feed(bytes); });
     model->tune({{QStringLiteral("data"), params.value(QStringLiteral("data_yaml"))},
                  {QStringLiteral("epochs"), params.value(QStringLiteral("epochs"))},
-                 {QStringLiteral("iterations"), 5},
+                 {QStringLiteral("iterations"), kIterations},
                  {QStringLiteral("optimizer"),
                   params.value(QStringLiteral("optimizer"), QStringLiteral("auto"))},
                  {QStringLiteral("project"), params.value(QStringLiteral("project"))},

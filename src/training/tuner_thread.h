@@ -16,12 +16,17 @@ class YoloTunerThread : public QThread, public EngineJob {
   YoloTunerThread(Engine& engine, QVariantMap params, QObject* parent = nullptr);
   ~YoloTunerThread() override;
 
+  // The iterations the search is asked for.
+  static constexpr int kIterations = 5;
+
   const QVariantMap params;
 
  Q_SIGNALS:
   void log_signal(const QString& text);
   void finished_signal(const QVariantMap& result);
   void error_signal(const QString& text);
+  // The engine's output says that `finished` of the `iterations` trials have ended.
+  void trial_signal(int finished, int iterations);
 
  protected:
   // Worker thread.

@@ -7,12 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
 #include <future>
 #include <thread>
 
 #include "engine/bridge_process.h"
+#include "engine/engine_watch.h"
 #include "engine/standin.h"
 
 using namespace orvane;
@@ -68,13 +70,29 @@ TEST(EngineProbe, ClosingAtOnceDoesNotWaitForTheProbe) {
   EXPECT_EQ(closed->get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
 }
 
+// When the program dies without a word (SIGKILL), its bridge ends too, with everything the
+// engine started: here a bridge stuck in loading a model, waiting on a child of its own.
+TEST(EngineProcessesEnd, WhenTheProgramDies) {
+  QTemporaryDir dir;
+  write_standin_model(dir.filePath("stuck.pt"), {{"hang_in_load", true}});
+  QProcess program;
+  program.start(ORVANE_HOLDER, {dir.filePath("stuck.pt")});
+  ASSERT_TRUE(program.waitForStarted());
+  engine_watch::EngineProcesses processes;
+  ASSERT_TRUE(processes.note_until(2, pid_t(program.processId())))
+      << "the bridge and its child never ran";
+  program.kill();
+  ASSERT_TRUE(program.waitForFinished());
+  EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
+}
+
 // Descriptors open in this process.
 int open_descriptors() {
   return static_cast<int>(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
 }
 
-// The bridge needs three pipes. When the system runs out of descriptors at
-// the first, second or third, the ones already made are closed again.
+// The bridge needs four pipes. When the system runs out of descriptors at
+// any of them, the ones already made are closed again.
 TEST(BridgeStart, AFailedPipeLeaksNoDescriptor) {
 #ifdef __SANITIZE_ADDRESS__
   // The sanitizers' runtime opens descriptors of its own while it checks the
@@ -83,10 +101,10 @@ TEST(BridgeStart, AFailedPipeLeaksNoDescriptor) {
 #endif
   struct rlimit saved {};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-  for (int pipes_that_fit : {0, 1, 2}) {
+  for (int pipes_that_fit : {0, 1, 2, 3}) {
     // The lowest free numbers, which the pipes take in turn.
     std::vector<int> free_numbers;
-    for (int fd = 0; free_numbers.size() < 6; ++fd) {
+    for (int fd = 0; free_numbers.size() < 8; ++fd) {
       if (fcntl(fd, F_GETFD) == -1) free_numbers.push_back(fd);
     }
     const int before = open_descriptors();

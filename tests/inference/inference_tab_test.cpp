@@ -18,7 +18,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include "engine/engine_watch.h"
 #include "engine/standin.h"
 #include "inference/inference_files.h"
 #include "support/scripted_dialogs.h"
@@ -57,6 +59,14 @@ class InferenceTabTest : public ::testing::Test {
     QDir::setCurrent(previous_dir);
   }
   QString counter() const { return tab.lbl_inf_counter->text(); }
+  // Waits until no model load or prediction runs any more, and its result is shown.
+  void settle() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.job_running(); }, 60000));
+  }
+  void init() {
+    tab.init_inference();
+    settle();
+  }
   // Runs an export and returns the message shown for it.
   DialogCall export_model(const QString& format) {
     tab.combo_export_format->setCurrentText(format);
@@ -84,7 +94,7 @@ class InferenceTabTest : public ::testing::Test {
 TEST_F(InferenceTabTest, StepsThroughTheFoldersImagesWithWrapAround) {
   tab.btn_inf_next->click();  // nothing loaded yet
   EXPECT_EQ(counter(), "0 / 0");
-  tab.init_inference();
+  init();
   ASSERT_EQ(tab.inf_image_paths.size(), 3);
   for (const QString& path : tab.inf_image_paths)
     EXPECT_FALSE(path.endsWith(".tiff") || path.endsWith(".gif")) << path.toStdString();
@@ -95,46 +105,54 @@ TEST_F(InferenceTabTest, StepsThroughTheFoldersImagesWithWrapAround) {
   EXPECT_EQ(counter(), "3 / 3 - " + last);
   tab.btn_inf_next->click();
   EXPECT_EQ(counter(), "1 / 3 - " + first);
+  settle();
   EXPECT_EQ(shown_image(tab.inf_view).size(), QImageReader(tab.inf_image_paths[0]).size());
 
   // A confidence above every detection predicts the same image again: no boxes drawn.
   const QImage with_boxes = shown_image(tab.inf_view);
   tab.spin_inf_conf->setValue(0.95);
   EXPECT_EQ(counter(), "1 / 3 - " + first);
+  settle();
   EXPECT_NE(shown_image(tab.inf_view), with_boxes);
 
   // A folder without images leaves the last prediction and the counter.
   QDir().mkpath("empty");
   tab.entry_inf_folder->setText("empty");
-  tab.init_inference();
+  init();
   EXPECT_EQ(counter(), "1 / 3 - " + first);
   EXPECT_TRUE(dialogs.messages().empty());
 }
 
 TEST_F(InferenceTabTest, AnImageTheEngineCannotReadIsNamedInTheView) {
-  tab.init_inference();
+  init();
   const QString second = tab.inf_image_paths[1];
   ASSERT_TRUE(QFile::remove(second));
   tab.inf_next_image();
   EXPECT_EQ(counter(), "2 / 3 - " + QFileInfo(second).fileName());
+  settle();
   EXPECT_TRUE(
       tab.inf_view->toolTip().startsWith("Prediction failed for " + QFileInfo(second).fileName()));
   tab.inf_next_image();
+  settle();
   EXPECT_TRUE(tab.inf_view->toolTip().isEmpty());
 }
 
 TEST_F(InferenceTabTest, RefusedStartsChangeNothing) {
-  tab.init_inference();
+  init();
   Model* model = tab.inf_model.get();
   const QStringList images = tab.inf_image_paths;
   write_file("broken.pt", "not a model");
   tab.entry_inf_weights->setText("broken.pt");
-  tab.init_inference();
+  init();
+  write_standin_model("exits.pt", {{"exit_at_once", true}});
+  tab.entry_inf_weights->setText("exits.pt");
+  init();
   tab.entry_inf_weights->setText("missing.pt");
-  tab.init_inference();
-  ASSERT_EQ(dialogs.messages().size(), 2u);
+  init();
+  ASSERT_EQ(dialogs.messages().size(), 3u);
   EXPECT_TRUE(dialogs.messages()[0].text.contains("invalid or corrupted model file"));
-  EXPECT_EQ(dialogs.messages()[1].text, "Ensure weights and inference folder paths are valid.");
+  EXPECT_TRUE(dialogs.messages()[1].text.contains("stopped unexpectedly (exit code 3)"));
+  EXPECT_EQ(dialogs.messages()[2].text, "Ensure weights and inference folder paths are valid.");
   EXPECT_EQ(tab.inf_model.get(), model);
   EXPECT_EQ(tab.inf_image_paths, images);
 
@@ -174,6 +192,64 @@ TEST_F(InferenceTabTest, ExportsMoveIntoTheExportFolderAndReplaceEarlierOnes) {
   EXPECT_EQ(export_model("onnx").text, "Select a valid weights file first.");
 }
 
+// Slow predictions: a step shows the next image at once, and the first image's result, which
+// comes after it, never lands on it.
+TEST_F(InferenceTabTest, AStaleResultNeverLandsOnTheNextImage) {
+  write_standin_model("best.pt", {{"predict_delay", 1.0}});
+  tab.init_inference();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tab.inf_model != nullptr; }, 60000));
+  ASSERT_TRUE(tab.job_running()) << "the first image's prediction runs";
+  const QSize second = QImageReader(tab.inf_image_paths[1]).size();
+  ASSERT_NE(QImageReader(tab.inf_image_paths[0]).size(), second);
+  QStringList shown;  // the view's size each time a result came
+  QObject::connect(&tab, &InferenceTab::prediction_finished, [&] {
+    const QSize size = shown_image(tab.inf_view).size();
+    shown << QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+  });
+  tab.btn_inf_next->click();
+  EXPECT_EQ(shown_image(tab.inf_view).size(), second) << "the next image shows at once";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 2; }, 60000));
+  const QString size = QStringLiteral("%1x%2").arg(second.width()).arg(second.height());
+  EXPECT_EQ(shown, (QStringList{size, size}));
+  // The second image's own prediction, its first box drawn in green.
+  EXPECT_EQ(
+      shown_image(tab.inf_view).pixelColor(int(0.1 * second.width()), int(0.1 * second.height())),
+      QColor(0, 255, 0));
+}
+
+// Loading that hangs and predictions that never come: the window keeps running, says so,
+// steps on at once, and closing ends every engine process promptly.
+TEST_F(InferenceTabTest, HangingEnginesNeitherFreezeTheViewerNorOutliveClosing) {
+  ASSERT_TRUE(engine->wait_for_probe({}));  // its process is not counted below
+  for (const bool in_load : {true, false}) {
+    SCOPED_TRACE(in_load ? "loading hangs" : "predictions never come");
+    write_standin_model("best.pt", {{in_load ? "hang_in_load" : "never_answer", true}});
+    engine_watch::EngineProcesses processes;
+    const engine_watch::Ticks ticks;
+    tab.init_inference();
+    ASSERT_TRUE(processes.note_until(2));  // the bridge and the child it waits on
+    if (in_load) tab.init_inference();     // ignored while a load runs
+    QTest::qWait(300);
+    EXPECT_GE(ticks.count, 10) << "the event loop stood still";
+    if (in_load) {
+      EXPECT_EQ(counter(), "Loading model...");
+      EXPECT_EQ(processes.note(), 2) << "a second load started";
+    } else {
+      EXPECT_TRUE(counter().startsWith("1 / 3 - "));
+      tab.btn_inf_next->click();
+      EXPECT_TRUE(counter().startsWith("2 / 3 - "));
+      EXPECT_EQ(shown_image(tab.inf_view).size(), QImageReader(tab.inf_image_paths[1]).size());
+    }
+    EXPECT_TRUE(engine_watch::returns_promptly([&] { tab.stop_workers(); }));
+    EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
+    EXPECT_FALSE(tab.job_running());
+    if (in_load) {
+      EXPECT_EQ(counter(), "0 / 0");
+    }
+  }
+  EXPECT_TRUE(dialogs.messages().empty());
+}
+
 TEST(ExportDestination, NeverTheExportFolderOrAFolderHoldingIt) {
   const struct {
     QString exported, export_dir, destination;
@@ -201,7 +277,8 @@ TEST(InferenceWithoutEngine, SaysTheEngineIsNotInstalled) {
   PythonEngine engine(options);
   ScriptedDialogs dialogs;
   InferenceTab tab(dialogs, engine);
-  tab.init_inference();
+  tab.init_inference();  // waits for the look-up, off the GUI thread
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.job_running(); }, 60000));
   write_file(empty.filePath("w.pt"), "{}");
   tab.entry_inf_weights->setText(empty.filePath("w.pt"));
   tab.run_model_export();

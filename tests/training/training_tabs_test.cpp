@@ -17,11 +17,13 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "engine/engine_watch.h"
 #include "engine/standin.h"
 #include "support/scripted_dialogs.h"
 #include "training/config_tab.h"
@@ -60,6 +62,8 @@ class TrainingTabs : public ::testing::Test {
     tabs.setCurrentIndex(0);
     connect_training_tabs(tabs, config, progress);
     config.epochs_input->setValue(3);
+    // START asks for training at once once the engine has answered its look-up.
+    ASSERT_TRUE(engine->wait_for_probe({}));
   }
   void TearDown() override {
     config.stop_workers();
@@ -432,7 +436,8 @@ TEST_F(TrainingTabs, WithoutTheEngineEveryJobSaysWhatTheInterpreterDid) {
     ConfigTab bare_config(dialogs, no_engine);
     QTabWidget bare_tabs;
     connect_training_tabs(bare_tabs, bare_config, bare_progress);
-    bare_config.start_training();
+    bare_config.start_training();  // waits for the look-up, off the GUI thread
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bare_progress.trainer_thread; }, kWaitMs));
     ASSERT_TRUE(wait_done(bare_progress.trainer_thread));
     bare_config.start_automl_tuning();
     ASSERT_TRUE(wait_done(bare_config.tuner_thread));
@@ -515,6 +520,123 @@ TEST_F(TrainingTabs, StoppingTheWorkersEndsARunningJobQuietly) {
   EXPECT_TRUE(config.tuner_thread->isFinished());
   QCoreApplication::processEvents();
   EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// The status line and the bar follow the search's trials from the engine's output, in either
+// release's wording, in place of what the last training left there.
+TEST_F(TrainingTabs, AutoMLSaysWhichTrialRuns) {
+  const struct {
+    const char* release;
+    bool metrics;  // false: every trial fails, "(all failed)" in the newer wording
+    QString end;
+  } cases[] = {
+      {"8.3.100", true, "Status: AutoML search finished"},
+      {"8.4.52", false, "Status: AutoML search failed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.release);
+    progress.training_stopped();
+    progress.bar_train_progress->setValue(50);
+    use_model({{"release", c.release}, {"tune_metrics", c.metrics}, {"trial_delay", 0.1}});
+    config.start_automl_tuning();
+    EXPECT_EQ(progress.lbl_train_status->text(), "Status: AutoML search running (trial 1 of 5)");
+    EXPECT_EQ(progress.bar_train_progress->value(), 0);
+    EXPECT_TRUE(progress.job_running());
+    QStringList seen;
+    QObject::connect(config.tuner_thread, &YoloTunerThread::trial_signal, &progress, [&] {
+      seen << progress.lbl_train_status->text().section('(', 1) + " " +
+                  QString::number(progress.bar_train_progress->value());
+    });
+    ASSERT_TRUE(wait_done(config.tuner_thread));
+    EXPECT_EQ(seen, (QStringList{"trial 2 of 5) 20", "trial 3 of 5) 40", "trial 4 of 5) 60",
+                                 "trial 5 of 5) 80", "trial 5 of 5) 100"}));
+    EXPECT_EQ(progress.lbl_train_status->text(), c.end);
+    EXPECT_FALSE(progress.job_running());
+  }
+}
+
+// Engines that hang while importing or loading, answer slowly or never answer: the window keeps
+// running while a run waits on them; STOP ends the run as stopped, closing returns promptly,
+// and no engine process is left behind. (One that exits at once: RefusedStartsChangeNothing.)
+TEST_F(TrainingTabs, MisbehavingEnginesNeitherFreezeTheWindowNorOutliveStopOrClose) {
+  const QString import_mode = dir.filePath("import_mode");
+  PythonEngineOptions options = standin_options();
+  options.environment << "STANDIN_IMPORT_FILE=" + import_mode;
+  PythonEngine odd(options);
+  ASSERT_TRUE(odd.wait_for_probe({}));
+  ProgressTab odd_progress(dialogs, odd);
+  ConfigTab odd_config(dialogs, odd);
+  QTabWidget odd_tabs;
+  connect_training_tabs(odd_tabs, odd_config, odd_progress);
+  const struct {
+    const char* phase;
+    QByteArray import;
+    QJsonObject model;
+    int processes;  // the bridge, and the child it waits on
+  } cases[] = {
+      {"importing the engine", "hang", {}, 2},
+      {"loading the model", "", {{"hang_in_load", true}}, 2},
+      {"answering slowly", "", {{"slow", 30}}, 1},
+      {"training, never answering", "", {{"never_answer", true}}, 2},
+  };
+  for (const auto& c : cases) {
+    for (const bool close : {false, true}) {
+      SCOPED_TRACE(std::string(c.phase) + (close ? ", closing" : ", STOP"));
+      write_file(import_mode, c.import);
+      use_model(c.model);
+      engine_watch::EngineProcesses processes;
+      const engine_watch::Ticks ticks;
+      odd_config.start_training();
+      ASSERT_TRUE(processes.note_until(c.processes));
+      QTest::qWait(300);
+      EXPECT_GE(ticks.count, 10) << "the event loop stood still";
+      EXPECT_TRUE(odd_progress.job_running());
+      if (close) {
+        EXPECT_TRUE(engine_watch::returns_promptly([&] { odd_progress.stop_workers(); }));
+      } else {
+        odd_progress.btn_stop_train->click();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return odd_progress.lbl_train_status->text() == "Status: Training Stopped"; },
+            engine_watch::kPromptlyMs));
+      }
+      EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
+      EXPECT_FALSE(odd_progress.job_running());
+    }
+  }
+  EXPECT_TRUE(errors("Training Error").isEmpty());
+}
+
+// An engine whose look-up never answers: START waits for it without freezing the window, says
+// so and ignores another press; closing ends the wait, the search and every engine process.
+TEST_F(TrainingTabs, StartWaitsForAnEngineThatNeverAnswers) {
+  PythonEngineOptions options = standin_options();
+  options.environment << "STANDIN_IMPORT=hang";
+  PythonEngine silent(options);
+  ProgressTab silent_progress(dialogs, silent);
+  ConfigTab silent_config(dialogs, silent);
+  QTabWidget silent_tabs;
+  connect_training_tabs(silent_tabs, silent_config, silent_progress);
+  QSignalSpy requested(&silent_config, &ConfigTab::training_requested);
+  engine_watch::EngineProcesses processes;
+  const engine_watch::Ticks ticks;
+  silent_config.start_training();
+  silent_config.start_automl_tuning();
+  ASSERT_TRUE(processes.note_until(2));  // the look-up's bridge and the child it waits on
+  QTest::qWait(300);
+  EXPECT_GE(ticks.count, 10) << "the event loop stood still";
+  EXPECT_TRUE(silent_config.training_pending());
+  EXPECT_FALSE(silent_config.findChild<QLabel*>("engineWait")->isHidden());
+  silent_config.start_training();
+  EXPECT_TRUE(silent_progress.job_running());
+  EXPECT_TRUE(engine_watch::returns_promptly([&] {
+    silent_config.stop_workers();
+    silent_progress.stop_workers();
+    silent.end_all();
+  }));
+  EXPECT_FALSE(silent_config.training_pending());
+  EXPECT_TRUE(requested.isEmpty());
+  EXPECT_TRUE(dialogs.messages().empty());
+  EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
 }
 
 }  // namespace

@@ -55,4 +55,27 @@ TEST(TuneResult, ReadsTheTopLevelMapAndRefusesAnythingElse) {
   EXPECT_THROW(read_tune_result(dir.filePath("none.yaml")), std::runtime_error);
 }
 
+// The engine's line after each iteration, in each release's wording, counted once whole.
+TEST(TuneProgress, CountsFinishedIterationsFromTheEnginesLines) {
+  const struct {
+    std::vector<QString> pieces;
+    int finished;
+  } cases[] = {
+      {{"Tuner: 1/5 iterations complete ✅ (3.21s)\n"}, 1},
+      {{"Tuner: 2/5 iterations complete (all failed) ❌ (3.2s)\n"}, 2},
+      {{"Tuner: 3/5 iterations comp", "lete (2/3 succeeded) ⚠️ (9.1s)\nTuner: Best"}, 3},
+      {{"Tuner: 4/5 iterations complete ✅ (1.0s)"}, 0},  // not a whole line yet
+      {{"1/3  trial\n3/3  trial\nTuner: Best fitness=0.5 observed at iteration 2\n"}, 0},
+      {{"Tuner: 2/5 iterations complete\n", "Tuner: 1/5 iterations complete\n"}, 2},
+      {{QString(10000, 'x'), "\nTuner: 1/5 iterations complete ✅\n"}, 1},
+  };
+  for (const auto& c : cases) {
+    TuneProgress progress;
+    bool rose = false;
+    for (const QString& piece : c.pieces) rose |= progress.feed(piece);
+    EXPECT_EQ(progress.finished(), c.finished) << c.pieces.front().left(60).toStdString();
+    EXPECT_EQ(rose, c.finished > 0);
+  }
+}
+
 }  // namespace

@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -173,10 +175,21 @@ void snapshot_ai_shapes(const SnapshotContext& context, const QString& folder) {
   AnnotatorTab& tab = *window.tab_workspace;
   tab.load_directory();
   tab.jump_to_image(2);
-  tab.load_ai_model();
-  tab.run_ai_autolabel();
-  tab.load_ai_model();
-  tab.run_ai_autolabel();
+  // Loading and labelling run off the GUI thread; each is waited for here.
+  const auto settle = [&tab] {
+    QElapsedTimer waited;
+    waited.start();
+    while (tab.ai_busy() && waited.elapsed() < 60000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(5);
+    }
+  };
+  for (int model = 0; model < 2; ++model) {
+    tab.load_ai_model();
+    settle();
+    tab.run_ai_autolabel();
+    settle();
+  }
   tab.fit_canvas_to_screen();
   tab.table_objects->selectRow(3);
   save_snapshot(context, &window, QStringLiteral("annotator_ai_shapes_dark"));

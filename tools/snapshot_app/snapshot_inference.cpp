@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QTabWidget>
+#include <QTimer>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -48,7 +50,12 @@ void snapshot_inference(const SnapshotContext& context) {
 
   tab->entry_inf_weights->setText(model.fileName());
   tab->entry_inf_folder->setText(work.filePath(QStringLiteral("inference_images")));
+  // The model loads and predicts off the GUI thread: the snapshot waits for the drawn image.
+  QEventLoop loop;
+  QObject::connect(tab, &InferenceTab::prediction_finished, &loop, &QEventLoop::quit);
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);
   tab->init_inference();
+  loop.exec();
   save_snapshot(context, &host, QStringLiteral("inference_tab_prediction_dark"));
 
   tab->stop_workers();

@@ -74,6 +74,7 @@ void snapshot_training(const SnapshotContext& context) {
 
   config.model_combo->setEditText(QStringLiteral("snapshot_model.pt"));
   config.epochs_input->setValue(4);
+  engine.wait_for_probe({});  // START then asks for the run at once
   config.start_training();
   YoloTrainerThread* worker = progress.trainer_thread;
   wait_for(worker, &YoloTrainerThread::progress_signal, 60000);
