@@ -22,6 +22,7 @@
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
+#include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -69,6 +70,13 @@ class DatasetToolsWindow : public ::testing::Test {
     });
     dialogs->directories.push_back(folder);
     window.tab_workspace->export_and_split_dataset();
+    EXPECT_TRUE(wait_for_job(*window.tab_workspace));
+  }
+
+  // Runs the health check to its end.
+  void check_health() {
+    window.tab_workspace->run_health_check();
+    EXPECT_TRUE(wait_for_job(*window.tab_workspace));
   }
 
   // Image counts of train, val and test.
@@ -109,7 +117,7 @@ class DatasetToolsWindow : public ::testing::Test {
 }  // namespace
 
 TEST_F(DatasetToolsWindow, ToolsWithoutDataSayWhatIsMissing) {
-  window.tab_workspace->run_health_check();
+  check_health();
   window.tab_workspace->show_dataset_analytics();
   window.tab_workspace->export_and_split_dataset();  // no images: silent
   add_image("a.jpg");
@@ -136,7 +144,7 @@ TEST_F(DatasetToolsWindow, HealthReport) {
   add_image("p.BMP", "0 0.1 0.1 0.2 bad\n0 0 0 1 1\n0 0 0 1 1\n");  // unreadable: no pairs
   write_file(data + "/r.gif", "");
   QDir().mkpath(data + "/folder.txt");
-  window.tab_workspace->run_health_check();
+  check_health();
   EXPECT_EQ(messages(),
             QStringList{"information|Health Check|🩺 Dataset QA Health Report:\n\n"
                         "Unannotated Images: 4\nOrphaned Label Files: 2\n"
@@ -145,7 +153,7 @@ TEST_F(DatasetToolsWindow, HealthReport) {
                         "\nHigh IoU Overlaps:\n['a.txt (IoU > 90%)']"});
 
   ASSERT_TRUE(QDir(data).removeRecursively());  // the folder vanishes
-  window.tab_workspace->run_health_check();
+  check_health();
   ASSERT_EQ(messages().size(), 2);
   EXPECT_TRUE(messages()[1].startsWith("critical|Error|")) << messages()[1].toStdString();
   EXPECT_TRUE(messages()[1].contains(data));

@@ -27,6 +27,7 @@
 #include "imaging/png_writer.h"
 #include "imaging/source_image.h"
 #include "support/fifo_trap.h"
+#include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -93,6 +94,7 @@ class ResizerTabTest : public ::testing::Test {
     dialogs.directories.push_back(folder);
     testing::internal::CaptureStdout();
     tab.btn_run_resizer->click();
+    EXPECT_TRUE(wait_for_job(tab));
     return testing::internal::GetCapturedStdout();
   }
 

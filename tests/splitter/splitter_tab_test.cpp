@@ -15,6 +15,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "support/fifo_trap.h"
+#include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -35,6 +36,7 @@ class SplitterTabTest : public ::testing::Test {
     tab.spin_split_parts->setValue(parts);
     tab.combo_grid_mode->setCurrentIndex(mode_index);
     tab.btn_split->click();
+    EXPECT_TRUE(wait_for_job(tab));
   }
 
   DialogCall last_message() const { return dialogs.messages().back(); }
