@@ -11,12 +11,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 
+#include "imaging/source_image.h"
 #include "support/fifo_trap.h"
 #include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
@@ -290,6 +292,38 @@ TEST_F(EnricherTabTest, AnImageTooWideForTheWarpsIsAnErrorNotAnAbort) {
     EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(32768, 4)) << c.text;
     EXPECT_EQ(cv::norm(tab.aug_display_cv_img, tab.aug_original_cv_img, cv::NORM_INF), 0.0);
   }
+}
+
+// Cancelled after its first variant, the batch says how many it wrote, and
+// exactly those are in the folder, each whole; the source counts as
+// enriched.
+TEST_F(EnricherTabTest, CancelKeepsWholeVariantsAndCountsThem) {
+  write_file(dir.filePath("big/base.png"), smooth_picture(2000, 1500, ".png"));
+  dialogs.directories.push_back(dir.filePath("big"));
+  tab.btn_aug_in->click();
+  tab.aug_entry_out->setText(out);
+  tab.spin_aug_gen_count->setValue(60);
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(tab.btn_aug_enrich->text(), "Cancel");
+  ASSERT_TRUE(cancel_after_first_item(tab, tab.progress_aug_enrich, tab.btn_aug_enrich));
+  EXPECT_EQ(tab.btn_aug_enrich->text(), "⚡ ENRICH DATASET");
+  EXPECT_EQ(last_message().title, "Enrichment Cancelled");
+  const QRegularExpressionMatch said =
+      QRegularExpression("^Cancelled: (\\d+) of 60 variants written\\.$")
+          .match(last_message().text);
+  ASSERT_TRUE(said.hasMatch()) << last_message().text.toStdString();
+  const int written = said.captured(1).toInt();
+  EXPECT_GE(written, 1);
+  EXPECT_LT(written, 60);
+  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  const QStringList files = folder_entries(out);
+  EXPECT_EQ(files.size(), written) << files.join(' ').toStdString();
+  for (const QString& name : files) {
+    EXPECT_TRUE(name.startsWith("warped_enriched_")) << name.toStdString();
+    EXPECT_EQ(read_source_file(out + "/" + name).image.size(), cv::Size(2000, 1500))
+        << name.toStdString();
+  }
+  EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 1 | Enriched: 1");
 }
 
 }  // namespace

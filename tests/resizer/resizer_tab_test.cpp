@@ -17,7 +17,10 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <functional>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -96,6 +99,21 @@ class ResizerTabTest : public ::testing::Test {
     tab.btn_run_resizer->click();
     EXPECT_TRUE(wait_for_job(tab));
     return testing::internal::GetCapturedStdout();
+  }
+
+  // Queues `n` pictures that take the batch seconds (each resampled at its
+  // full size), so it is still running when a test acts on it.
+  void queue_long_batch(int n) {
+    const QByteArray picture = smooth_picture(3000, 2000, ".jpg");
+    QStringList paths;
+    for (int i = 0; i < n; ++i) {
+      paths << in + QStringLiteral("/p%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+      write_file(paths.back(), picture);
+    }
+    dialogs.open_file_lists.push_back(paths);
+    tab.btn_add_files->click();
+    tab.entry_resize_w->setText("2999");
+    dialogs.directories.push_back(out);
   }
 
   QString message() const {
@@ -428,6 +446,56 @@ TEST_F(ResizerTabTest, SizeCeiling) {
             encode_image(source, ImageFormat::Jpeg, 5, 300).bytes);
   EXPECT_TRUE(message().contains("Exported 1 images.")) << message().toStdString();
   EXPECT_TRUE(message().contains("1 images are larger than 0 KB even at quality 5."));
+}
+
+// The batch runs off the GUI thread: the event loop goes on, and while the
+// batch runs its button is its Cancel and a second start does nothing.
+TEST_F(ResizerTabTest, TheTabStaysUsableWhileABatchRuns) {
+  queue_long_batch(30);
+  tab.btn_run_resizer->click();
+  ASSERT_TRUE(tab.job_running());
+  EXPECT_EQ(tab.btn_run_resizer->text(), "Cancel");
+  bool fired = false;
+  bool ran_meanwhile = false;
+  QTimer::singleShot(0, &tab, [&] {
+    fired = true;
+    ran_meanwhile = tab.job_running();
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fired; }, 60000));
+  EXPECT_TRUE(ran_meanwhile);
+
+  dialogs.directories.push_back(out);
+  tab.resizer_process_batch();
+  EXPECT_EQ(dialogs.count("directory"), 1);  // not asked again
+  EXPECT_TRUE(tab.job_running());
+
+  tab.btn_run_resizer->click();
+  EXPECT_FALSE(tab.job_running());
+  EXPECT_EQ(tab.btn_run_resizer->text(), "⚡ RUN BATCH EXPORT");
+  EXPECT_TRUE(message().startsWith("Export Cancelled: Cancelled: ")) << message().toStdString();
+}
+
+// Cancelled after its first image, the batch says how many images it wrote,
+// and exactly those are in the folder, each whole; the images it was working
+// on are dropped.
+TEST_F(ResizerTabTest, CancelKeepsWholeFilesAndCountsThem) {
+  queue_long_batch(30);
+  tab.btn_run_resizer->click();
+  ASSERT_TRUE(cancel_after_first_item(tab, tab.progress_resizer, tab.btn_run_resizer));
+  const QRegularExpressionMatch said =
+      QRegularExpression("^Export Cancelled: Cancelled: (\\d+) of 30 images written\\.$")
+          .match(message());
+  ASSERT_TRUE(said.hasMatch()) << message().toStdString();
+  const int written = said.captured(1).toInt();
+  EXPECT_GE(written, 1);
+  EXPECT_LT(written, 30);
+  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  const QStringList files = folder_entries(out);
+  EXPECT_EQ(files.size(), written) << files.join(' ').toStdString();
+  for (const QString& name : files) {
+    EXPECT_TRUE(name.endsWith("_scaled.jpg")) << name.toStdString();
+    EXPECT_EQ(read_source_file(out + "/" + name).image.cols, 2999) << name.toStdString();
+  }
 }
 
 TEST_F(ResizerTabTest, EmptyQueueAsksNothing) {
