@@ -92,41 +92,59 @@ struct BackgroundJob::Run {
   bool ended = false;
 };
 
-BackgroundJob::BackgroundJob(QObject* parent) : QObject(parent) {}
+// The job's threads post to the object through this; the destructor cuts it,
+// so a thread that outlives the object posts nothing.
+struct BackgroundJob::Link {
+  std::mutex mutex;
+  BackgroundJob* owner = nullptr;
+
+  // Any thread: queues call(owner) on the owner's thread while there is one.
+  void post(std::function<void(BackgroundJob&)> call) {
+    const std::lock_guard lock(mutex);
+    if (owner == nullptr) return;
+    QMetaObject::invokeMethod(
+        owner, [owner = owner, call = std::move(call)] { call(*owner); }, Qt::QueuedConnection);
+  }
+};
+
+BackgroundJob::BackgroundJob(QObject* parent) : QObject(parent), link_(std::make_shared<Link>()) {
+  link_->owner = this;
+}
 
 BackgroundJob::~BackgroundJob() {
-  if (current_) current_->control.call_off();
-  current_.reset();
-  // The threads may still post to this object until they end; once joined,
-  // what they posted goes with the object.
+  stop(stopped_ ? QDeadlineTimer(0) : QDeadlineTimer(kDestructorWaitMs));
+  {
+    const std::lock_guard lock(link_->mutex);
+    link_->owner = nullptr;
+  }
+  // What is still running was called off: it writes nothing more, and its
+  // Run and its data are its own.
   for (const std::shared_ptr<Run>& run : runs_) {
-    if (run->thread.joinable()) run->thread.join();
+    if (run->thread.joinable()) run->thread.detach();
   }
 }
 
 bool BackgroundJob::launch(Body body) {
   if (current_) return false;
+  stopped_ = false;  // a new job: the destructor waits for it again
   auto run = std::make_shared<Run>();
-  // Runs on the job's threads; the queued call reaches this object on the
-  // GUI thread, and only while `run` is still the current job.
-  run->control.set_progress_sink([this, weak = std::weak_ptr<Run>(run)](int done, int total) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, weak, done, total] {
-          if (current_ && current_ == weak.lock()) Q_EMIT progress(done, total);
-        },
-        Qt::QueuedConnection);
-  });
+  // Runs on the job's threads; the progress reaches this object on the GUI
+  // thread, and is shown only while `run` is still the current job.
+  run->control.set_progress_sink(
+      [link = link_, weak = std::weak_ptr<Run>(run)](int done, int total) {
+        link->post([weak, done, total](BackgroundJob& job) {
+          if (job.current_ && job.current_ == weak.lock()) Q_EMIT job.progress(done, total);
+        });
+      });
   current_ = run;
   runs_.push_back(run);
-  // The job's thread: `run` and `body` are its own. This object outlives it
-  // (the destructor joins), so posting to it is safe.
-  run->thread = std::thread([this, run, body = std::move(body)]() mutable {
+  // The job's thread: `run`, `body` and the link are its own, so it may
+  // outlive this object.
+  run->thread = std::thread([link = link_, run, body = std::move(body)]() mutable {
     const std::function<void()> finish = body(run->control);
     body = nullptr;  // the work's data goes with the work, on this thread
     run->finished.store(true);
-    QMetaObject::invokeMethod(
-        this, [this, run, finish] { hand_over(run, finish); }, Qt::QueuedConnection);
+    link->post([run, finish](BackgroundJob& job) { job.hand_over(run, finish); });
     {
       const std::lock_guard lock(run->mutex);
       run->ended = true;
@@ -153,6 +171,7 @@ std::optional<JobTally> BackgroundJob::call_off() {
 }
 
 bool BackgroundJob::stop(QDeadlineTimer deadline) {
+  stopped_ = true;
   if (current_) current_->control.call_off();
   current_.reset();
   bool all_ended = true;

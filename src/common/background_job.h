@@ -104,7 +104,10 @@ class BackgroundJob : public QObject {
 
  public:
   explicit BackgroundJob(QObject* parent = nullptr);
-  // Calls a running job off and waits for its threads.
+  // Calls a running job off and waits for its threads: up to 2 s, or not at
+  // all after stop(), which has waited as long as its caller allowed. A
+  // thread still working on an item then ends on its own; it writes nothing
+  // and no longer reaches this object.
   ~BackgroundJob() override;
 
   // From the start until the end is handed over or the job is called off.
@@ -126,12 +129,16 @@ class BackgroundJob : public QObject {
   // every job this object ran until `deadline`. True when they all ended.
   bool stop(QDeadlineTimer deadline);
 
+  // How long the destructor waits for threads when stop() was not called.
+  static constexpr int kDestructorWaitMs = 2000;
+
  Q_SIGNALS:
   // The running job's progress, on the GUI thread.
   void progress(int done, int total);
 
  private:
   struct Run;
+  struct Link;
   // Runs on the job's thread; returns what the GUI thread then does.
   using Body = std::function<std::function<void()>(JobControl&)>;
   bool launch(Body body);
@@ -140,6 +147,9 @@ class BackgroundJob : public QObject {
   std::shared_ptr<Run> current_;
   // Every run whose thread has not been joined, the current one included.
   std::vector<std::shared_ptr<Run>> runs_;
+  // The threads' way to this object, cut by the destructor.
+  std::shared_ptr<Link> link_;
+  bool stopped_ = false;  // stop() has been called
 };
 
 template <class Work, class Done, class Fail>

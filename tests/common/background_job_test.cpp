@@ -119,6 +119,37 @@ TEST(BackgroundJob, CallOffAnswersWithoutWaitingForTheItemInFlight) {
   EXPECT_FALSE(handed_over);
 }
 
+// Stopped with a deadline that has passed (the window closes), the object
+// can go while an item is still being worked on: the thread ends on its own
+// later, without reaching the object or writing anything.
+TEST(BackgroundJob, AThreadOutlivingItsObjectEndsQuietly) {
+  Latch release;
+  std::atomic<bool> later_pass_granted{true};
+  bool handed_over = false;
+  // Held by the job's callbacks: it expires once the thread has let go of
+  // them, at its very end.
+  auto token = std::make_shared<int>(0);
+  const std::weak_ptr<int> thread_holds = token;
+  {
+    BackgroundJob job;
+    job.start(
+        [&](JobControl& control) {
+          release.wait_for(60s);
+          later_pass_granted = bool(JobPass(&control));
+          control.progress(1, 1);
+          return 0;
+        },
+        [&, token](int) { handed_over = true; },
+        [&, token = std::move(token)](const QString&) { handed_over = true; });
+    EXPECT_FALSE(job.stop(QDeadlineTimer(0)));
+  }
+  release.open();
+  ASSERT_TRUE(spin_until([&] { return thread_holds.expired(); }));
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(later_pass_granted);
+  EXPECT_FALSE(handed_over);
+}
+
 // Calling off waits for the pass in progress, whose count is then in the
 // tally; no pass is granted after it. Without a control a pass always is.
 TEST(JobControl, CallOffWaitsForThePassInProgress) {
