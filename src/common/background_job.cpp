@@ -1,7 +1,6 @@
 #include "common/background_job.h"
 
 #include <QMetaObject>
-#include <algorithm>
 #include <chrono>
 
 namespace orvane {

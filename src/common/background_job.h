@@ -43,8 +43,8 @@ class JobControl {
   // For JobOptions::stop: set once the job is to stop. Any thread.
   const std::atomic<bool>* stop_flag() const { return &stop_; }
   bool stop_requested() const { return stop_.load(std::memory_order_relaxed); }
-  // Asks the job to stop taking items (a cancel, or the job's own first
-  // failure); what is written stays counted. Any thread.
+  // Asks the job to stop taking items (the job's own first failure); unlike
+  // call_off(), its writes go on being granted. Any thread.
   void request_stop() { stop_.store(true); }
 
   // Passes `done` of `total` on to the progress sink, at most once every
@@ -59,7 +59,6 @@ class JobControl {
   // and the ones in progress have ended. Returns the tally counted in them.
   // Any thread but the job's own.
   JobTally call_off();
-  bool called_off() const { return closed_.load(); }
 
  private:
   friend class JobPass;
