@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -34,6 +35,7 @@ void AnnotatorTab::setup_workspace_tab() {
   layout->addWidget(build_tools_panel());
   annotations.attach(canvas, table_objects);
   connect_signals();
+  build_dataset_jobs();
   build_shape_history();
   setup_keys();
 }
@@ -71,6 +73,7 @@ QGroupBox* AnnotatorTab::build_queue_panel() {
   btn_analytics = new QPushButton(QStringLiteral("📊 Dataset Analytics"));
   btn_split_export = new QPushButton(QStringLiteral("📤 Export && Split Dataset"));
   btn_split_export->setObjectName(QStringLiteral("primaryBtn"));
+  progress_dataset_job = new QProgressBar;
 
   left_layout->addWidget(btn_load_dir);
   left_layout->addWidget(btn_set_output);
@@ -83,6 +86,7 @@ QGroupBox* AnnotatorTab::build_queue_panel() {
   left_layout->addWidget(btn_health_check);
   left_layout->addWidget(btn_analytics);
   left_layout->addWidget(btn_split_export);
+  left_layout->addWidget(progress_dataset_job);
   return left;
 }
 
@@ -165,9 +169,7 @@ void AnnotatorTab::connect_signals() {
   connect(list_images, &QListWidget::currentRowChanged, this, &AnnotatorTab::jump_to_image);
   connect(btn_prev_img, &QPushButton::clicked, this, &AnnotatorTab::prev_image);
   connect(btn_next_img, &QPushButton::clicked, this, &AnnotatorTab::next_image);
-  connect(btn_health_check, &QPushButton::clicked, this, &AnnotatorTab::run_health_check);
   connect(btn_analytics, &QPushButton::clicked, this, &AnnotatorTab::show_dataset_analytics);
-  connect(btn_split_export, &QPushButton::clicked, this, &AnnotatorTab::export_and_split_dataset);
   connect(canvas, &InteractiveCanvas::polygon_completed, this, &AnnotatorTab::handle_new_poly);
   connect(canvas, &InteractiveCanvas::point_clicked, this, &AnnotatorTab::handle_canvas_point);
   connect(canvas, &QGraphicsScene::selectionChanged, this, &AnnotatorTab::sync_canvas_selection);
@@ -191,16 +193,12 @@ LoadedDataset AnnotatorTab::loaded_dataset() const {
   return {image_folder, image_paths, classes, unreadable_names_};
 }
 
-void AnnotatorTab::run_health_check() {
-  DatasetTools(dialogs_, this).check_health(loaded_dataset());
-}
+void AnnotatorTab::run_health_check() { dataset_tools_->check_health(loaded_dataset()); }
 
 void AnnotatorTab::show_dataset_analytics() {
-  DatasetTools(dialogs_, this).show_class_distribution(loaded_dataset());
+  dataset_tools_->show_class_distribution(loaded_dataset());
 }
 
-void AnnotatorTab::export_and_split_dataset() {
-  DatasetTools(dialogs_, this).export_split(loaded_dataset());
-}
+void AnnotatorTab::export_and_split_dataset() { dataset_tools_->export_split(loaded_dataset()); }
 
 }  // namespace orvane

@@ -102,10 +102,31 @@ class AnnotatorTab : public QWidget {
 
  public:
   // --- dataset tools ---
+  // The health check and the export run in the background, one at a time;
+  // each does nothing while a job runs. The clicked button reads "Cancel"
+  // meanwhile and progress_dataset_job counts; labelling goes on.
   void run_health_check();
   void show_dataset_analytics();
   void export_and_split_dataset();
+  bool job_running() const;
+  // Stops the running job at once and says what it had done.
+  void cancel_job();
+  // Ends the running job without a word (the window closes) and waits for
+  // its threads until `deadline`. True when they all ended.
+  bool stop_job(QDeadlineTimer deadline);
+  QProgressBar* progress_dataset_job = nullptr;  // shown while a job runs
 
+ Q_SIGNALS:
+  // On the GUI thread, once a job's closing message has been shown
+  // (finished, cancelled or failed), or it was stopped with the window.
+  void job_finished();
+
+ private:
+  // The bar and the jobs behind the health and export buttons (set-up).
+  void build_dataset_jobs();
+  std::unique_ptr<DatasetTools> dataset_tools_;
+
+ public:
   // --- state ---
   QString image_folder;
   QStringList image_paths;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -189,7 +190,33 @@ void OrvaneStudio::stop_workers() {
                         tab_inference});
 }
 
+bool OrvaneStudio::job_running() const {
+  // A training or AutoML run counts too: closing ends it (stop_workers).
+  return tab_resizer->job_running() || tab_splitter->job_running() || tab_aug->job_running() ||
+         tab_workspace->job_running() || tab_progress->job_running();
+}
+
+void OrvaneStudio::stop_jobs() {
+  const auto each_tab = [this](auto&& stop) {
+    stop(tab_resizer);
+    stop(tab_splitter);
+    stop(tab_aug);
+    stop(tab_workspace);
+  };
+  // All are called off first, so none writes on while another is waited for.
+  each_tab([](auto* tab) { tab->stop_job(QDeadlineTimer(0)); });
+  const QDeadlineTimer deadline(2000);
+  each_tab([&deadline](auto* tab) { tab->stop_job(deadline); });
+}
+
 void OrvaneStudio::closeEvent(QCloseEvent* event) {
+  if (job_running() &&
+      !dialogs_.question(this, QStringLiteral("Quit"),
+                         QStringLiteral("A job is still running. Stop it and quit?"))) {
+    event->ignore();
+    return;
+  }
+  stop_jobs();
   // Shapes moved by dragging since the last save reach the label file.
   tab_workspace->save_current_annotations();
   stop_workers();

@@ -45,6 +45,12 @@ class OrvaneStudio : public QMainWindow {
   void apply_theme(bool is_dark);
   // Asks every running worker of every tab to stop and waits for it.
   void stop_workers();
+  // True while a tab runs a background job (a batch, a split, an enrichment,
+  // a health check or an export).
+  bool job_running() const;
+  // Stops every background job without its closing message (nothing more is
+  // written) and waits up to 2 s for their threads.
+  void stop_jobs();
 
   bool is_dark_mode = true;
 

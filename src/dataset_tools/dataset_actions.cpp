@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QProgressBar>
+#include <QPushButton>
 
 #include "dataset_tools/analytics.h"
 #include "dataset_tools/analytics_dialog.h"
@@ -50,29 +52,95 @@ QString empty_parts_note(const SplitAssignment& split, const std::array<double, 
 
 }  // namespace
 
-DatasetTools::DatasetTools(Dialogs& dialogs, QWidget* parent)
-    : dialogs_(dialogs), parent_(parent) {}
+DatasetTools::DatasetTools(Dialogs& dialogs, QWidget* parent, DatasetJobWidgets widgets)
+    : dialogs_(dialogs), parent_(parent), widgets_(widgets) {
+  job_progress_.bind(widgets_.bar, true);
+  connect(&job_, &BackgroundJob::progress, this,
+          [this](int done, int total) { job_progress_.show(done, total); });
+}
+
+void DatasetTools::begin(Kind kind, int total) {
+  kind_ = kind;
+  job_total_ = total;
+  QPushButton* started = kind == Kind::kHealth ? widgets_.health : widgets_.export_split;
+  QPushButton* other = kind == Kind::kHealth ? widgets_.export_split : widgets_.health;
+  // One job at a time: they share the bar.
+  other->setEnabled(false);
+  job_progress_.begin(started, total);
+}
+
+void DatasetTools::end() {
+  job_progress_.end();
+  widgets_.health->setEnabled(true);
+  widgets_.export_split->setEnabled(true);
+}
+
+void DatasetTools::cancel_job() {
+  const Kind kind = kind_;
+  const std::optional<JobTally> tally = job_.call_off();
+  if (!tally) return;
+  end();
+  if (kind == Kind::kHealth) {
+    dialogs_.information(parent_, QStringLiteral("Health Check"),
+                         QStringLiteral("Health check cancelled."));
+  } else {
+    dialogs_.information(
+        parent_, QStringLiteral("Export Cancelled"),
+        QStringLiteral("Cancelled: %1 of %2 images exported.").arg(tally->items).arg(job_total_));
+  }
+  Q_EMIT job_finished();
+}
+
+bool DatasetTools::stop_job(QDeadlineTimer deadline) {
+  const bool was_running = job_.running();
+  const bool ended = job_.stop(deadline);
+  if (was_running) {
+    end();
+    Q_EMIT job_finished();
+  }
+  return ended;
+}
 
 void DatasetTools::check_health(const LoadedDataset& dataset) {
-  const QString& image_folder = dataset.image_folder;
+  if (job_.running()) return;
+  const QString image_folder = dataset.image_folder;
   if (image_folder.isEmpty()) {
     dialogs_.information(parent_, QStringLiteral("Health Check"),
                          QStringLiteral("Please load a dataset folder first."));
     return;
   }
-  WaitCursor wait;
-  DatasetListing listing;
-  QString error;
-  if (!list_dataset_folder(image_folder, listing, error)) {
-    wait.restore();
-    dialogs_.critical(
-        parent_, QStringLiteral("Error"),
-        QStringLiteral("Cannot read the dataset folder:\n%1\n\n%2").arg(image_folder, error));
-    return;
-  }
-  const HealthReport report = check_dataset_health(image_folder, listing);
-  wait.restore();
-  dialogs_.information(parent_, QStringLiteral("Health Check"), health_report_text(report));
+  struct Checked {
+    bool listed = false;
+    QString error;  // why the folder could not be listed
+    HealthReport report;
+  };
+  begin(Kind::kHealth, 0);  // the number of label files comes with the listing
+  job_.start(
+      [image_folder](JobControl& control) {  // the job's thread
+        Checked checked;
+        DatasetListing listing;
+        checked.listed = list_dataset_folder(image_folder, listing, checked.error);
+        if (checked.listed) checked.report = check_dataset_health(image_folder, listing, &control);
+        return checked;
+      },
+      [this, image_folder](const Checked& checked) {
+        end();
+        if (checked.listed) {
+          dialogs_.information(parent_, QStringLiteral("Health Check"),
+                               health_report_text(checked.report));
+        } else {
+          dialogs_.critical(parent_, QStringLiteral("Error"),
+                            QStringLiteral("Cannot read the dataset folder:\n%1\n\n%2")
+                                .arg(image_folder, checked.error));
+        }
+        Q_EMIT job_finished();
+      },
+      [this](const QString& reason) {
+        end();
+        dialogs_.critical(parent_, QStringLiteral("Error"),
+                          QStringLiteral("The health check stopped: %1").arg(reason));
+        Q_EMIT job_finished();
+      });
 }
 
 void DatasetTools::show_class_distribution(const LoadedDataset& dataset) {
@@ -95,6 +163,7 @@ void DatasetTools::show_class_distribution(const LoadedDataset& dataset) {
 }
 
 void DatasetTools::export_split(const LoadedDataset& dataset) {
+  if (job_.running()) return;
   const QStringList& image_paths = dataset.image_paths;
   if (image_paths.isEmpty()) return;
   SplitConfigDialog config(dialogs_, parent_);
@@ -131,17 +200,36 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
     }
   }
 
-  WaitCursor wait;
   const int annotated = static_cast<int>(pairs.size());
   const SplitAssignment split =
       assign_split(std::move(pairs), ratios[0], ratios[1], shuffle_with_process_generator);
-  const ExportOutcome outcome = export_split_dataset(out_dir, split, format, dataset.classes);
-  wait.restore();
+  const QString empty_note = empty_parts_note(split, ratios, annotated);
+  const int unreadable_names = dataset.unreadable_names;
+  begin(Kind::kExport, annotated);
+  job_.start(
+      [out_dir, split, format,
+       classes = dataset.classes](JobControl& control) {  // the job's thread
+        return export_split_dataset(out_dir, split, format, classes, &control);
+      },
+      [this, out_dir, empty_note, unreadable_names](const ExportOutcome& outcome) {
+        end();
+        show_export_outcome(outcome, out_dir, empty_note, unreadable_names);
+        Q_EMIT job_finished();
+      },
+      [this](const QString& reason) {
+        end();
+        dialogs_.critical(parent_, QStringLiteral("Error"),
+                          QStringLiteral("The export stopped: %1").arg(reason));
+        Q_EMIT job_finished();
+      });
+}
+
+void DatasetTools::show_export_outcome(const ExportOutcome& outcome, const QString& out_dir,
+                                       const QString& empty_note, int unreadable_names) {
   if (!outcome.ok) {
     dialogs_.critical(parent_, QStringLiteral("Error"), outcome.error);
     return;
   }
-  const QString empty_note = empty_parts_note(split, ratios, annotated);
   QString text = empty_note.isEmpty()
                      ? QStringLiteral("Exported dataset successfully to:\n") + out_dir
                      : QStringLiteral("Exported dataset to:\n") + out_dir + QStringLiteral("\n\n") +
@@ -152,11 +240,11 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
                 : QStringLiteral("\n\n%1 label lines could not be converted and were left out.")
                       .arg(outcome.lines_left_out);
   }
-  if (dataset.unreadable_names > 0) {
+  if (unreadable_names > 0) {
     text += QStringLiteral(
                 "\n\n%1 file(s) of the folder with names that are not valid UTF-8 "
                 "were left out.")
-                .arg(dataset.unreadable_names);
+                .arg(unreadable_names);
   }
   if (empty_note.isEmpty()) {
     dialogs_.information(parent_, QStringLiteral("Export Complete"), text);

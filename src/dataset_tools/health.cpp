@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSet>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/background_job.h"
 #include "common/parallel_ranges.h"
 #include "fileio/file_read.h"
 #include "fileio/folder_listing.h"
@@ -225,7 +227,8 @@ qint64 count_duplicate_pairs(std::string_view label_text) {
   return count_duplicate_boxes(boxes);
 }
 
-HealthReport check_dataset_health(const QString& folder, const DatasetListing& listing) {
+HealthReport check_dataset_health(const QString& folder, const DatasetListing& listing,
+                                  JobControl* control) {
   HealthReport report;
 
   QSet<QString> label_names(listing.labels.begin(), listing.labels.end());
@@ -243,16 +246,24 @@ HealthReport check_dataset_health(const QString& folder, const DatasetListing& l
   }
 
   const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-  std::vector<qint64> pairs(static_cast<size_t>(listing.labels.size()), 0);
+  const int total = static_cast<int>(listing.labels.size());
+  std::vector<qint64> pairs(static_cast<size_t>(total), 0);
+  std::atomic<int> read{0};
   // Pool threads: each reads only its own range of files and writes only its
   // own slots of `pairs`; the entries are then made in listing order.
-  parallel_ranges(static_cast<int>(listing.labels.size()), [&](int first, int last) {
+  parallel_ranges(total, [&](int first, int last) {
     std::string bytes;
     for (int i = first; i < last; ++i) {
-      if (read_whole_file(prefix + listing.labels[i], bytes) != ReadStatus::Ok) continue;
-      pairs[static_cast<size_t>(i)] = count_duplicate_pairs(bytes);
+      if (control != nullptr && control->stop_requested()) return;
+      if (read_whole_file(prefix + listing.labels[i], bytes) == ReadStatus::Ok) {
+        pairs[static_cast<size_t>(i)] = count_duplicate_pairs(bytes);
+      }
+      if (control != nullptr) {
+        control->progress(read.fetch_add(1, std::memory_order_relaxed) + 1, total);
+      }
     }
   });
+  report.cancelled = control != nullptr && control->stop_requested();
   for (qsizetype i = 0; i < listing.labels.size(); ++i) {
     const qint64 found = pairs[static_cast<size_t>(i)];
     if (found == 0) continue;

@@ -9,6 +9,8 @@
 
 namespace orvane {
 
+class JobControl;
+
 // The top level of a dataset folder, split by kind. Names are sorted so that
 // the report's samples do not depend on the file system's listing order.
 struct DatasetListing {
@@ -42,11 +44,15 @@ struct HealthReport {
   // listing order, at most kOverlapSamples of them.
   QStringList overlap_samples;
   int unreadable_names = 0;  // entries left out: names not valid UTF-8
+  bool cancelled = false;    // stopped by its control before every label file was read
 };
 
 // Reads the label files of `listing` (in parallel) and fills the report.
-// Unreadable label files contribute no overlaps.
-HealthReport check_dataset_health(const QString& folder, const DatasetListing& listing);
+// Unreadable label files contribute no overlaps. With a `control`, the label
+// files read so far are its progress, and no file is read once it is
+// cancelled.
+HealthReport check_dataset_health(const QString& folder, const DatasetListing& listing,
+                                  JobControl* control = nullptr);
 
 // `text` as Python's repr() writes a string: single quotes, or double quotes
 // when the text holds a single quote and no double quote.

@@ -12,6 +12,7 @@
 #include <random>
 #include <system_error>
 
+#include "common/background_job.h"
 #include "common/job_runner.h"
 #include "fileio/atomic_write.h"
 #include "fileio/batch_output.h"
@@ -231,8 +232,8 @@ QSet<QString> folder_names(const QString& folder) {
 
 class Exporter {
  public:
-  Exporter(const QString& output_folder, LabelFormat format)
-      : root_(QDir::cleanPath(output_folder)), format_(format), output_(root_) {}
+  Exporter(const QString& output_folder, LabelFormat format, JobControl* control)
+      : root_(QDir::cleanPath(output_folder)), format_(format), output_(root_), control_(control) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
     make_folders() && remove_abandoned_files() && remove_stale_copies(assignment) &&
@@ -340,11 +341,24 @@ class Exporter {
   struct Exported {
     QString error;  // the message for the user; empty when the pair was exported
     int left_out = 0;
+    bool skipped = false;  // the export was called off before this pair
   };
 
-  // Copies one image and writes its label. Any thread: it touches only its
-  // own files.
+  // Copies one image and writes its label, under a pass of the control. Any
+  // thread: it touches only its own files.
   Exported export_pair(const Item& item) {
+    Exported done;
+    JobPass pass(control_);
+    if (!pass) {
+      done.skipped = true;
+      return done;
+    }
+    done = copy_pair(item);
+    if (done.error.isEmpty()) pass.count(1);
+    return done;
+  }
+
+  Exported copy_pair(const Item& item) {
     const LabelledImage& pair = *item.pair;
     Exported done;
     QString reason;
@@ -392,13 +406,20 @@ class Exporter {
     std::atomic<bool> failed{false};
     JobOptions options;
     options.stop = &failed;
-    run_job(
+    // With a control its flag is the one that stops: a failure raises it too.
+    attach_control(options, control_);
+    const auto halt = [&] {
+      failed = true;
+      if (control_ != nullptr) control_->request_stop();
+    };
+    const JobEnd end = run_job(
         static_cast<int>(items.size()),
         [&](int i) { return export_pair(items[static_cast<size_t>(i)]); },  // worker thread
         [&](int, const Exported& done) {
+          if (done.skipped) return;
           if (!done.error.isEmpty()) {
             fail_with(done.error);
-            failed = true;
+            halt();
             return;
           }
           ++outcome_.images_written;
@@ -407,10 +428,11 @@ class Exporter {
         [&](int i, const QString& reason) {
           fail_with(failure_text(QStringLiteral("export"),
                                  items[static_cast<size_t>(i)].pair->image_path, reason));
-          failed = true;
+          halt();
         },
         options);
-    return outcome_.ok;
+    if (end.stopped && outcome_.ok) outcome_.cancelled = true;
+    return outcome_.ok && !outcome_.cancelled;
   }
 
   void fail_with(const QString& error) {
@@ -428,6 +450,12 @@ class Exporter {
   }
 
   bool write_manifest(const QStringList& classes) {
+    // A cancelled export leaves no manifest that would call it complete.
+    const JobPass pass(control_);
+    if (!pass) {
+      outcome_.cancelled = true;
+      return false;
+    }
     const QString path = root_ + QStringLiteral("/data.yaml");
     const QString error = write_file_atomically(path, manifest_for(root_, classes));
     if (!error.isEmpty()) return fail(QStringLiteral("write"), path, error);
@@ -437,14 +465,16 @@ class Exporter {
   QString root_;
   LabelFormat format_;
   BatchOutput output_;
+  JobControl* control_;
   ExportOutcome outcome_;
 };
 
 }  // namespace
 
 ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
-                                   LabelFormat format, const QStringList& classes) {
-  return Exporter(output_folder, format).run(assignment, classes);
+                                   LabelFormat format, const QStringList& classes,
+                                   JobControl* control) {
+  return Exporter(output_folder, format, control).run(assignment, classes);
 }
 
 }  // namespace orvane

@@ -13,6 +13,8 @@
 
 namespace orvane {
 
+class JobControl;
+
 // --- the split ---
 
 struct SplitSizes {
@@ -85,6 +87,7 @@ struct ExportOutcome {
   QString error;  // what failed, the file and the system's reason, for the user
   int images_written = 0;
   int lines_left_out = 0;  // label lines a Detection export could not convert
+  bool cancelled = false;  // stopped by its control: no data.yaml was written
 };
 
 // Writes the tree below `output_folder`: all six part folders, the images with
@@ -93,7 +96,11 @@ struct ExportOutcome {
 // data.yaml. Copies of the exported files left in another part by an earlier
 // export, and files left half-written by an export that was killed, are
 // removed first; nothing else there is touched. Stops at the first failure.
+// With a `control`, the export stops when it is cancelled, copies each pair
+// and writes data.yaml under a pass, and counts the pairs exported into its
+// tally.
 ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
-                                   LabelFormat format, const QStringList& classes);
+                                   LabelFormat format, const QStringList& classes,
+                                   JobControl* control = nullptr);
 
 }  // namespace orvane

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "common/background_job.h"
 #include "common/job_runner.h"
 #include "fileio/batch_output.h"
 #include "imaging/image_encode.h"
@@ -100,12 +101,21 @@ QString variant_file_name(qint64 ts, int k) {
   return QStringLiteral("warped_enriched_%1_var_%2.jpg").arg(ts).arg(k);
 }
 
-EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
-                           const UniformSource& random, const QString& out_dir, qint64 ts) {
+std::vector<AugDraws> draw_variants(const AugRanges& ranges, int n, cv::Size size,
+                                    const UniformSource& random) {
   std::vector<AugDraws> draws;
   draws.reserve(static_cast<size_t>(std::max(n, 0)));
-  for (int k = 0; k < n; ++k) draws.push_back(draw_augmentation(ranges, base.size(), random));
+  for (int k = 0; k < n; ++k) draws.push_back(draw_augmentation(ranges, size, random));
+  return draws;
+}
 
+EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
+                           const UniformSource& random, const QString& out_dir, qint64 ts) {
+  return enrich_batch(base, draw_variants(ranges, n, base.size(), random), out_dir, ts);
+}
+
+EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& draws,
+                           const QString& out_dir, qint64 ts, JobControl* control) {
   EnrichOutcome outcome;
   const QDir out(out_dir);
   BatchOutput output(out_dir);
@@ -114,8 +124,10 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
                             QStringLiteral(": ") + reason);
   };
   ScratchPool<AugScratch> scratch_pool;
-  run_job(
-      n,
+  JobOptions options;
+  attach_control(options, control);
+  const JobEnd end = run_job(
+      static_cast<int>(draws.size()),
       [&](int k) {  // worker thread
         std::unique_ptr<AugScratch> scratch = scratch_pool.take();
         EncodedImage encoded = encode_with_default_settings(
@@ -124,13 +136,17 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
         return encoded;
       },
       [&](int k, EncodedImage encoded) {
+        JobPass pass(control);
+        if (!pass) return;  // called off: nothing more is written
         QString error = encoded.error;
         if (error.isEmpty())
           error = output.write(out.filePath(variant_file_name(ts, k + 1)), encoded.bytes);
         if (!error.isEmpty()) return failed(k, error);
         ++outcome.saved;
+        pass.count(1);
       },
-      failed);
+      failed, options);
+  outcome.cancelled = end.stopped;
   outcome.flush_error = output.finish();
   return outcome;
 }

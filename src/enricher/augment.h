@@ -9,8 +9,11 @@
 #include <array>
 #include <functional>
 #include <opencv2/core.hpp>
+#include <vector>
 
 namespace orvane {
+
+class JobControl;
 
 // Returns a uniform number in [0, 1) per call.
 using UniformSource = std::function<double()>;
@@ -63,9 +66,10 @@ cv::Mat augment_image(const cv::Mat& base, const AugRanges& ranges, const Unifor
 QString variant_file_name(qint64 ts, int k);
 
 struct EnrichOutcome {
-  int saved = 0;         // variants written
-  QStringList failures;  // "<file>: <reason>" for each variant that was not written
-  QString flush_error;   // the final flush failed: the variants may not all be on the disk
+  int saved = 0;           // variants written
+  QStringList failures;    // "<file>: <reason>" for each variant that was not written
+  QString flush_error;     // the final flush failed: the variants may not all be on the disk
+  bool cancelled = false;  // stopped by its control before every variant was done
 };
 
 // Writes n variants of `base` to out_dir (which must exist) as JPEG files
@@ -76,5 +80,16 @@ struct EnrichOutcome {
 // like one that cannot be written.
 EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
                            const UniformSource& random, const QString& out_dir, qint64 ts);
+
+// The values of n variants of an image of `size`, drawn in order.
+std::vector<AugDraws> draw_variants(const AugRanges& ranges, int n, cv::Size size,
+                                    const UniformSource& random);
+
+// The batch with its values drawn already (the drawing stays on the thread
+// that owns the random source): variant k + 1 from draws[k]. With a
+// `control`, the batch stops when it is cancelled, checked between variants,
+// writes each variant under a pass and counts it into its tally.
+EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& draws,
+                           const QString& out_dir, qint64 ts, JobControl* control = nullptr);
 
 }  // namespace orvane

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -27,7 +28,6 @@
 #include "imaging/image_io.h"
 #include "imaging/source_image.h"
 #include "ui/info_label.h"
-#include "ui/wait_cursor.h"
 
 namespace orvane {
 
@@ -158,8 +158,11 @@ QGroupBox* EnricherTab::build_batch_group() {
   spin_aug_gen_count->setValue(10);
   btn_aug_enrich = new QPushButton(QStringLiteral("⚡ ENRICH DATASET"));
   btn_aug_enrich->setObjectName(QStringLiteral("primaryBtn"));
+  progress_aug_enrich = new QProgressBar;
+  job_progress_.bind(progress_aug_enrich, true);
   form->addRow(QStringLiteral("Variants per Source:"), spin_aug_gen_count);
   form->addRow(btn_aug_enrich);
+  form->addRow(progress_aug_enrich);
   return group;
 }
 
@@ -218,7 +221,16 @@ QLayout* EnricherTab::build_navigation_row() {
 void EnricherTab::connect_signals() {
   connect(btn_aug_in, &QPushButton::clicked, this, [this] { aug_load_input(); });
   connect(btn_aug_out, &QPushButton::clicked, this, [this] { aug_load_output(); });
-  connect(btn_aug_enrich, &QPushButton::clicked, this, [this] { enrich_current_image(); });
+  // While a batch runs, the button is its Cancel.
+  connect(btn_aug_enrich, &QPushButton::clicked, this, [this] {
+    if (job_.running()) {
+      cancel_job();
+    } else {
+      enrich_current_image();
+    }
+  });
+  connect(&job_, &BackgroundJob::progress, this,
+          [this](int done, int total) { job_progress_.show(done, total); });
   connect(aug_canvas, &InteractiveCanvas::point_clicked, this,
           [this](const QPointF& pt) { handle_aug_canvas_point(pt); });
   connect(aug_combo_mode, &QComboBox::currentTextChanged, this,
@@ -443,6 +455,7 @@ void EnricherTab::run_aug_preview() {
 }
 
 void EnricherTab::enrich_current_image() {
+  if (job_.running()) return;
   const QString out_dir = aug_entry_out->text().trimmed();
   if (out_dir.isEmpty()) {
     dialogs_.warning(this, QStringLiteral("Error"),
@@ -476,13 +489,34 @@ void EnricherTab::enrich_current_image() {
     return false;
   };
   while (taken(ts)) ++ts;
-  WaitCursor wait;
-  const EnrichOutcome outcome = enrich_batch(base, aug_ranges(), n, random_, out_dir, ts);
-  wait.restore();
-  if (outcome.saved > 0) {
-    aug_history.insert(aug_base_source_);
-    aug_update_status();
-  }
+  // The random source belongs to this thread (the preview draws from it too).
+  std::vector<AugDraws> draws = draw_variants(aug_ranges(), n, base.size(), random_);
+  const QString source = aug_base_source_;
+  job_source_ = source;
+  job_total_ = n;
+  job_progress_.begin(btn_aug_enrich, n);
+  job_.start(
+      [base, draws = std::move(draws), out_dir, ts](JobControl& control) {  // the job's thread
+        return enrich_batch(base, draws, out_dir, ts, &control);
+      },
+      [this, source](const EnrichOutcome& outcome) {
+        job_progress_.end();
+        if (outcome.saved > 0) {
+          aug_history.insert(source);
+          aug_update_status();
+        }
+        show_outcome(outcome);
+        Q_EMIT job_finished();
+      },
+      [this](const QString& reason) {
+        job_progress_.end();
+        dialogs_.critical(this, QStringLiteral("Error"),
+                          QStringLiteral("The enrichment stopped: %1").arg(reason));
+        Q_EMIT job_finished();
+      });
+}
+
+void EnricherTab::show_outcome(const EnrichOutcome& outcome) {
   const QString summary =
       QStringLiteral("Enrichment complete! Saved %1 variant(s) of the manipulated image.")
           .arg(outcome.saved);
@@ -499,6 +533,30 @@ void EnricherTab::enrich_current_image() {
     text += QStringLiteral("\n\n") + flush_failure_text(outcome.flush_error);
   }
   dialogs_.critical(this, QStringLiteral("Error"), text);
+}
+
+void EnricherTab::cancel_job() {
+  const std::optional<JobTally> tally = job_.call_off();
+  if (!tally) return;
+  job_progress_.end();
+  if (tally->items > 0) {
+    aug_history.insert(job_source_);
+    aug_update_status();
+  }
+  dialogs_.information(
+      this, QStringLiteral("Enrichment Cancelled"),
+      QStringLiteral("Cancelled: %1 of %2 variants written.").arg(tally->items).arg(job_total_));
+  Q_EMIT job_finished();
+}
+
+bool EnricherTab::stop_job(QDeadlineTimer deadline) {
+  const bool was_running = job_.running();
+  const bool ended = job_.stop(deadline);
+  if (was_running) {
+    job_progress_.end();
+    Q_EMIT job_finished();
+  }
+  return ended;
 }
 
 void EnricherTab::aug_update_status() {

@@ -3,6 +3,7 @@
 // augmentations of it and writes batches of augmented variants.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QPointF>
 #include <QSet>
@@ -13,8 +14,10 @@
 
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
+#include "common/background_job.h"
 #include "enricher/augment.h"
 #include "ui/dialogs.h"
+#include "ui/job_progress.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -22,6 +25,7 @@ class QGroupBox;
 class QLabel;
 class QLayout;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 
@@ -49,8 +53,18 @@ class EnricherTab : public QWidget {
   // empty; an empty image when there is nothing to augment.
   cv::Mat get_aug_image(const cv::Mat& base_img = cv::Mat());
   void run_aug_preview();
+  // Starts the batch of variants in the background; does nothing while one
+  // runs.
   void enrich_current_image();
   void aug_update_status();
+
+  // The batch runs off the GUI thread; "⚡ ENRICH DATASET" reads "Cancel"
+  // meanwhile, and the canvas stays usable. cancel_job() stops it at once
+  // with "Cancelled: k of N variants written."; stop_job() ends it without
+  // a word (the window closes) and waits for its threads until `deadline`.
+  bool job_running() const { return job_.running(); }
+  void cancel_job();
+  bool stop_job(QDeadlineTimer deadline);
 
   QStringList aug_image_paths;
   int aug_current_idx = 0;
@@ -92,11 +106,17 @@ class EnricherTab : public QWidget {
   QPushButton* btn_aug_preview = nullptr;
   QPushButton* btn_aug_prev = nullptr;
   QPushButton* btn_aug_next = nullptr;
+  QProgressBar* progress_aug_enrich = nullptr;  // shown while a batch runs
 
   // Replaces the random source (tests script the draws).
   void set_random_source(UniformSource source) { random_ = std::move(source); }
   // The ten range boxes' values.
   AugRanges aug_ranges() const;
+
+ Q_SIGNALS:
+  // On the GUI thread, once the batch's closing message has been shown
+  // (finished, cancelled or failed), or it was stopped with the window.
+  void job_finished();
 
  private:
   QGroupBox* build_config_panel();
@@ -110,10 +130,16 @@ class EnricherTab : public QWidget {
   void apply_manual_transform(cv::Mat image);
   void crop_at_points();
   void warp_at_points();
+  // The closing message of a batch that ran to its end.
+  void show_outcome(const EnrichOutcome& outcome);
 
   Dialogs& dialogs_;
   UniformSource random_;
   QString aug_base_source_;  // the file the base image came from
+  BackgroundJob job_;
+  JobProgress job_progress_;
+  int job_total_ = 0;   // variants of the running batch
+  QString job_source_;  // the file its base image came from
 };
 
 }  // namespace orvane

@@ -10,6 +10,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "common/background_job.h"
 #include "common/job_runner.h"
 #include "fileio/atomic_write.h"
 #include "fileio/batch_output.h"
@@ -199,7 +200,7 @@ bool entry_exists(const QString& path) {
 
 BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
                              const QString& out_dir, const std::function<void(int)>& progress,
-                             int threads) {
+                             int threads, JobControl* control) {
   BatchReport report;
   report.total = int(queue.size());
   BatchOutput output(out_dir);
@@ -217,11 +218,14 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
   JobOptions options;
   options.threads = threads;
   if (progress) options.progress = [&progress](int done, int) { progress(done); };
-  run_job(
+  attach_control(options, control);
+  const JobEnd end = run_job(
       report.total,
       // Worker threads: decoding and encoding only; nothing is written here.
       [&](int i) { return prepare_output(queue[i], settings, out_dir); },
       [&](int i, PreparedOutput out) {
+        JobPass pass(control);
+        if (!pass) return;  // called off: nothing more is written
         const auto earlier = written_by.constFind(out.output_path);
         const bool ours = earlier != written_by.constEnd();
         if (out.error.isEmpty() && among_sources && !ours && entry_exists(out.output_path)) {
@@ -251,8 +255,10 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
         written_by.insert(out.output_path, {i, out.over_limit});
         ++report.written;
         if (out.over_limit) ++report.over_limit;
+        pass.count(ours ? 0 : 1);  // a replaced output is still one image
       },
       failed, options);
+  report.cancelled = end.stopped;
   // Worker threads took theirs with them; the calling thread (which does the
   // work itself on a one-core machine) lets its buffers go too.
   scratch = DecodeScratch();

@@ -14,6 +14,8 @@
 
 namespace orvane {
 
+class JobControl;
+
 // What the tab's widgets say, read once before the run.
 struct BatchSettings {
   SizeFields size;
@@ -48,9 +50,10 @@ PreparedOutput prepare_output(const QString& source_path, const BatchSettings& s
 struct BatchReport {
   int total = 0;
   int written = 0;
-  QStringList failures;  // "<file name>: <reason>", in queue order
-  int over_limit = 0;    // written, but above the ceiling even at quality 5
-  QString flush_error;   // why the written files may not all have reached the disk
+  QStringList failures;    // "<file name>: <reason>", in queue order
+  int over_limit = 0;      // written, but above the ceiling even at quality 5
+  QString flush_error;     // why the written files may not all have reached the disk
+  bool cancelled = false;  // stopped by its control before every entry was done
 };
 
 // Runs the batch over `queue` into `out_dir`, several entries at once, with
@@ -61,10 +64,13 @@ struct BatchReport {
 // "Resizer Error: " line on standard output in queue order, and `progress`
 // receives the number of finished entries after each one, on the calling
 // thread. When `out_dir` is a folder of the sources, a file there that this
-// run did not write is never replaced: that entry fails.
+// run did not write is never replaced: that entry fails. With a `control`,
+// the batch stops when it is cancelled, writes each entry under a pass and
+// counts the images written into its tally.
 BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
                              const QString& out_dir,
-                             const std::function<void(int done)>& progress = {}, int threads = 0);
+                             const std::function<void(int done)>& progress = {}, int threads = 0,
+                             JobControl* control = nullptr);
 
 // The closing message: the files written, up to five failures with their
 // reasons, how many stayed above the ceiling, and a failed final flush.

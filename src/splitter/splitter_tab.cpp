@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -16,7 +17,6 @@
 #include "splitter/tile_grid.h"
 #include "ui/dialogs.h"
 #include "ui/info_label.h"
-#include "ui/wait_cursor.h"
 
 namespace orvane {
 
@@ -36,7 +36,16 @@ void SplitterTab::setup_splitter_tab() {
           [this] { browse_into(entry_split_out, QStringLiteral("Select Output Directory")); });
   connect(spin_split_parts, &QSpinBox::valueChanged, this,
           [this] { update_splitter_grid_modes(); });
-  connect(btn_split, &QPushButton::clicked, this, [this] { process_image_splitting(); });
+  // While the splitting runs, the button is its Cancel.
+  connect(btn_split, &QPushButton::clicked, this, [this] {
+    if (job_.running()) {
+      cancel_job();
+    } else {
+      process_image_splitting();
+    }
+  });
+  connect(&job_, &BackgroundJob::progress, this,
+          [this](int done, int total) { job_progress_.show(done, total); });
   update_splitter_grid_modes();
 }
 
@@ -75,10 +84,13 @@ QGroupBox* SplitterTab::build_grid_group() {
   chk_subfolders->setChecked(true);
   btn_split = new QPushButton(QStringLiteral("✂ SPLIT IMAGES"));
   btn_split->setObjectName(QStringLiteral("primaryBtn"));
+  progress_split = new QProgressBar;
+  job_progress_.bind(progress_split, true);
   form->addRow(QStringLiteral("Number of Tile Parts:"), spin_split_parts);
   form->addRow(QStringLiteral("Grid Layout Mode:"), combo_grid_mode);
   form->addRow(chk_subfolders);
   form->addRow(btn_split);
+  form->addRow(progress_split);
   return group;
 }
 
@@ -95,6 +107,7 @@ void SplitterTab::update_splitter_grid_modes() {
 }
 
 void SplitterTab::process_image_splitting() {
+  if (job_.running()) return;
   const QString in_dir = entry_split_in->text().trimmed();
   const QString out_dir = entry_split_out->text().trimmed();
   if (in_dir.isEmpty() || !QFileInfo::exists(in_dir) || out_dir.isEmpty()) {
@@ -111,9 +124,27 @@ void SplitterTab::process_image_splitting() {
     return;
   }
 
-  WaitCursor wait;
-  const SplitOutcome outcome = split_images(files, {out_dir, *grid, chk_subfolders->isChecked()});
-  wait.restore();
+  const SplitSettings settings{out_dir, *grid, chk_subfolders->isChecked()};
+  job_total_ = static_cast<int>(files.size());
+  job_progress_.begin(btn_split, job_total_);
+  job_.start(
+      [files, settings](JobControl& control) {  // the job's thread
+        return split_images(files, settings, &control);
+      },
+      [this](const SplitOutcome& outcome) {
+        job_progress_.end();
+        show_outcome(outcome);
+        Q_EMIT job_finished();
+      },
+      [this](const QString& reason) {
+        job_progress_.end();
+        dialogs_.critical(this, QStringLiteral("Error"),
+                          QStringLiteral("The splitting stopped: %1").arg(reason));
+        Q_EMIT job_finished();
+      });
+}
+
+void SplitterTab::show_outcome(const SplitOutcome& outcome) {
   if (!outcome.folder_error.isEmpty()) {
     dialogs_.critical(this, QStringLiteral("Error"), outcome.folder_error);
     return;
@@ -126,6 +157,28 @@ void SplitterTab::process_image_splitting() {
   } else {
     dialogs_.critical(this, QStringLiteral("Error"), summary + failures);
   }
+}
+
+void SplitterTab::cancel_job() {
+  const std::optional<JobTally> tally = job_.call_off();
+  if (!tally) return;
+  job_progress_.end();
+  dialogs_.information(this, QStringLiteral("Splitting Cancelled"),
+                       QStringLiteral("Cancelled: %1 of %2 images split, %3 tiles written.")
+                           .arg(tally->items)
+                           .arg(job_total_)
+                           .arg(tally->files));
+  Q_EMIT job_finished();
+}
+
+bool SplitterTab::stop_job(QDeadlineTimer deadline) {
+  const bool was_running = job_.running();
+  const bool ended = job_.stop(deadline);
+  if (was_running) {
+    job_progress_.end();
+    Q_EMIT job_finished();
+  }
+  return ended;
 }
 
 }  // namespace orvane

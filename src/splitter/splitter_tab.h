@@ -1,18 +1,24 @@
 // The "Image Splitter" tab: cuts every image of a folder into a grid of tiles.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QWidget>
 
+#include "common/background_job.h"
 #include "ui/dialogs.h"
+#include "ui/job_progress.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 
 namespace orvane {
+
+struct SplitOutcome;
 
 class SplitterTab : public QWidget {
   Q_OBJECT
@@ -22,23 +28,43 @@ class SplitterTab : public QWidget {
 
   void setup_splitter_tab();
   void update_splitter_grid_modes();
+  // Starts the splitting in the background; does nothing while it runs.
   void process_image_splitting();
+
+  // The splitting runs off the GUI thread; "✂ SPLIT IMAGES" reads "Cancel"
+  // meanwhile. cancel_job() stops it at once and says what was written;
+  // stop_job() ends it without a word (the window closes) and waits for its
+  // threads until `deadline`.
+  bool job_running() const { return job_.running(); }
+  void cancel_job();
+  bool stop_job(QDeadlineTimer deadline);
 
   QLineEdit* entry_split_in = nullptr;
   QLineEdit* entry_split_out = nullptr;
   QSpinBox* spin_split_parts = nullptr;
   QComboBox* combo_grid_mode = nullptr;
   QCheckBox* chk_subfolders = nullptr;
-  QPushButton* btn_split_in = nullptr;   // "Browse..." for the input folder
-  QPushButton* btn_split_out = nullptr;  // "Browse..." for the output folder
-  QPushButton* btn_split = nullptr;      // "✂ SPLIT IMAGES"
+  QPushButton* btn_split_in = nullptr;     // "Browse..." for the input folder
+  QPushButton* btn_split_out = nullptr;    // "Browse..." for the output folder
+  QPushButton* btn_split = nullptr;        // "✂ SPLIT IMAGES"
+  QProgressBar* progress_split = nullptr;  // shown while the splitting runs
+
+ Q_SIGNALS:
+  // On the GUI thread, once the splitting's closing message has been shown
+  // (finished, cancelled or failed), or it was stopped with the window.
+  void job_finished();
 
  private:
   QGroupBox* build_directory_group();
   QGroupBox* build_grid_group();
   void browse_into(QLineEdit* entry, const QString& title);
+  // The closing message of a splitting that ran to its end.
+  void show_outcome(const SplitOutcome& outcome);
 
   Dialogs& dialogs_;
+  BackgroundJob job_;
+  JobProgress job_progress_;
+  int job_total_ = 0;  // images of the running splitting
 };
 
 }  // namespace orvane

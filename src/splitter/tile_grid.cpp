@@ -6,6 +6,7 @@
 #include <QSet>
 #include <memory>
 
+#include "common/background_job.h"
 #include "common/job_runner.h"
 #include "fileio/batch_output.h"
 #include "fileio/folder_listing.h"
@@ -126,7 +127,8 @@ CutImage cut_image(const QString& path, const SplitSettings& settings, DecodeScr
 
 }  // namespace
 
-SplitOutcome split_images(const QStringList& files, const SplitSettings& settings) {
+SplitOutcome split_images(const QStringList& files, const SplitSettings& settings,
+                          JobControl* control) {
   SplitOutcome outcome;
   outcome.total = static_cast<int>(files.size());
   const QDir out(settings.out_dir);
@@ -140,10 +142,11 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
   ScratchPool<DecodeScratch> scratch_pool;
   JobOptions options;
   options.window = kImageWindow;
+  attach_control(options, control);
   const auto image_failed = [&](int i, const QString& reason) {
     outcome.image_failures.append(file_name_of(files[i]) + QStringLiteral(": ") + reason);
   };
-  run_job(
+  const JobEnd end = run_job(
       outcome.total,
       [&](int i) {  // worker thread
         std::unique_ptr<DecodeScratch> scratch = scratch_pool.take();
@@ -152,8 +155,10 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
         return cut;
       },
       [&](int i, CutImage cut) {
+        JobPass pass(control);
+        if (!pass) return;  // called off: nothing more is written
         if (!cut.error.isEmpty()) return image_failed(i, cut.error);
-        bool any_written = false;
+        int written = 0;
         for (EncodedTile& tile : cut.tiles) {
           QString error = tile.encoded.error;
           const QString folder = tile.folder.isEmpty() ? out.path() : out.filePath(tile.folder);
@@ -168,14 +173,16 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
           if (error.isEmpty()) error = output.write(path, tile.encoded.bytes);
           if (error.isEmpty()) {
             ++outcome.tiles;
-            any_written = true;
+            ++written;
           } else {
             outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
           }
         }
-        if (any_written) ++outcome.images;
+        if (written > 0) ++outcome.images;
+        pass.count(written > 0 ? 1 : 0, written);
       },
       image_failed, options);
+  outcome.cancelled = end.stopped;
   outcome.flush_error = output.finish();
   return outcome;
 }

@@ -12,6 +12,8 @@
 
 namespace orvane {
 
+class JobControl;
+
 struct GridSize {
   int rows = 1;
   int cols = 1;
@@ -53,6 +55,7 @@ struct SplitOutcome {
   QStringList image_failures;  // "<file name>: <reason>" for each image that could not be cut
   QString folder_error;        // the output folder could not be created: nothing was written
   QString flush_error;         // the final flush failed: the tiles may not all be on the disk
+  bool cancelled = false;      // stopped by its control before every image was done
 };
 
 // Cuts every image into the grid and writes its tiles to settings.out_dir
@@ -60,8 +63,11 @@ struct SplitOutcome {
 // folders when settings.subfolders. An image that cannot be read or cut is
 // named with its reason and not counted; empty tiles are neither written nor
 // counted. Several images are decoded and encoded at once; files are written
-// in order on the calling thread.
-SplitOutcome split_images(const QStringList& files, const SplitSettings& settings);
+// in order on the calling thread. With a `control`, the batch stops when it
+// is cancelled, writes each image's tiles under a pass and counts the images
+// split and the tiles written into its tally.
+SplitOutcome split_images(const QStringList& files, const SplitSettings& settings,
+                          JobControl* control = nullptr);
 
 // The closing message's text after the first line, for failures: the images
 // that could not be cut and the tiles that could not be written, ten of each

@@ -10,6 +10,7 @@
 #include "annotator/annotator_fixture.h"
 #include "labels/label_file.h"
 #include "labels/label_paths.h"
+#include "support/job_wait.h"
 
 using namespace orvane;
 
@@ -296,12 +297,14 @@ TEST_F(LabelSafetyTest, NamesThatAreNotUtf8AreCountedAndReported) {
                                     "that are not valid UTF-8. They cannot be opened and are "
                                     "left out."});
   tab->run_health_check();
+  ASSERT_TRUE(wait_for_job(*tab));
   EXPECT_TRUE(messages().last().contains("File Names Not Valid UTF-8 (left out): 1\n"))
       << messages().last();
   draw(kTriangle, "cat");
   dialogs->exec_answers.push_back([](QDialog&) { return QDialog::Accepted; });
   dialogs->directories.push_back(path("out"));
   tab->export_and_split_dataset();
+  ASSERT_TRUE(wait_for_job(*tab));
   // One image: train and val stay empty, which the box says too.
   EXPECT_TRUE(messages().last().startsWith("warning|Export Complete|"));
   EXPECT_TRUE(messages().last().endsWith(

@@ -1,1 +1,3 @@
 orvane_add_logic_test(common_job_runner_test ${CMAKE_CURRENT_LIST_DIR}/job_runner_test.cpp)
+orvane_add_logic_test(common_background_job_test ${CMAKE_CURRENT_LIST_DIR}/background_job_test.cpp)
+orvane_add_test(common_job_progress_test ${CMAKE_CURRENT_LIST_DIR}/job_progress_test.cpp)

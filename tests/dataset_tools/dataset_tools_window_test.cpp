@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -22,6 +24,7 @@
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
+#include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -55,9 +58,9 @@ class DatasetToolsWindow : public ::testing::Test {
     window.tab_workspace->image_folder = data;
   }
 
-  // Exports, answering the split dialog as a user would (percentages and
-  // format, then OK) and the output folder ("" cancels it).
-  void export_to(const QString& folder, int train, int val, int test, int format = 0) {
+  // Starts an export, answering the split dialog as a user would
+  // (percentages and format, then OK) and the output folder ("" cancels it).
+  void start_export(const QString& folder, int train, int val, int test, int format = 0) {
     dialogs->exec_answers.push_back([=](QDialog& dialog) {
       auto& config = dynamic_cast<SplitConfigDialog&>(dialog);
       config.ts->setValue(train);
@@ -69,6 +72,18 @@ class DatasetToolsWindow : public ::testing::Test {
     });
     dialogs->directories.push_back(folder);
     window.tab_workspace->export_and_split_dataset();
+  }
+
+  // Exports (as start_export) and waits for the export's end.
+  void export_to(const QString& folder, int train, int val, int test, int format = 0) {
+    start_export(folder, train, val, test, format);
+    EXPECT_TRUE(wait_for_job(*window.tab_workspace));
+  }
+
+  // Runs the health check (as its button does) to its end.
+  void check_health() {
+    window.tab_workspace->btn_health_check->click();
+    EXPECT_TRUE(wait_for_job(*window.tab_workspace));
   }
 
   // Image counts of train, val and test.
@@ -109,7 +124,7 @@ class DatasetToolsWindow : public ::testing::Test {
 }  // namespace
 
 TEST_F(DatasetToolsWindow, ToolsWithoutDataSayWhatIsMissing) {
-  window.tab_workspace->run_health_check();
+  check_health();
   window.tab_workspace->show_dataset_analytics();
   window.tab_workspace->export_and_split_dataset();  // no images: silent
   add_image("a.jpg");
@@ -136,7 +151,7 @@ TEST_F(DatasetToolsWindow, HealthReport) {
   add_image("p.BMP", "0 0.1 0.1 0.2 bad\n0 0 0 1 1\n0 0 0 1 1\n");  // unreadable: no pairs
   write_file(data + "/r.gif", "");
   QDir().mkpath(data + "/folder.txt");
-  window.tab_workspace->run_health_check();
+  check_health();
   EXPECT_EQ(messages(),
             QStringList{"information|Health Check|🩺 Dataset QA Health Report:\n\n"
                         "Unannotated Images: 4\nOrphaned Label Files: 2\n"
@@ -145,7 +160,7 @@ TEST_F(DatasetToolsWindow, HealthReport) {
                         "\nHigh IoU Overlaps:\n['a.txt (IoU > 90%)']"});
 
   ASSERT_TRUE(QDir(data).removeRecursively());  // the folder vanishes
-  window.tab_workspace->run_health_check();
+  check_health();
   ASSERT_EQ(messages().size(), 2);
   EXPECT_TRUE(messages()[1].startsWith("critical|Error|")) << messages()[1].toStdString();
   EXPECT_TRUE(messages()[1].contains(data));
@@ -383,4 +398,60 @@ TEST_F(DatasetToolsWindow, ExportIntoTheDatasetAsksBeforeReplacingItsManifest) {
   export_to(out, 100, 0, 0);
   EXPECT_EQ(dialogs->count("question"), 3);
   EXPECT_EQ(read_file(out + "/data.yaml"), manifest_for(out, {"car"}));
+}
+
+// Cancelled while reading, the health check says so and nothing else; the
+// export button waits meanwhile, and both buttons are back afterwards.
+TEST_F(DatasetToolsWindow, HealthCheckCanBeCancelled) {
+  AnnotatorTab& tab = *window.tab_workspace;
+  // Label files of thousands of overlapping boxes: seconds of work in all.
+  QByteArray boxes;
+  for (int i = 0; i < 3000; ++i) {
+    boxes += QStringLiteral("0 0.5 0.5 %1 0.5\n").arg(0.3 + i * 1e-4, 0, 'f', 6).toUtf8();
+  }
+  for (int i = 0; i < 100; ++i) add_image(QStringLiteral("img%1.jpg").arg(i), boxes);
+  tab.btn_health_check->click();
+  EXPECT_EQ(tab.btn_health_check->text(), "Cancel");
+  EXPECT_FALSE(tab.btn_split_export->isEnabled());
+  ASSERT_TRUE(cancel_after_first_item(tab, tab.progress_dataset_job, tab.btn_health_check));
+  EXPECT_EQ(messages(), QStringList{"information|Health Check|Health check cancelled."});
+  EXPECT_EQ(tab.btn_health_check->text(), "🩺 Dataset Health Inspector");
+  EXPECT_TRUE(tab.btn_split_export->isEnabled());
+  EXPECT_TRUE(tab.progress_dataset_job->isHidden());
+}
+
+// Cancelled after its first pair, the export says how many images it
+// exported: exactly those are in the tree, each with its label, both whole,
+// and no data.yaml calls the tree complete.
+TEST_F(DatasetToolsWindow, CancelledExportKeepsWholePairsAndWritesNoManifest) {
+  AnnotatorTab& tab = *window.tab_workspace;
+  for (int i = 0; i < 2000; ++i) {
+    const QString name = QStringLiteral("img%1").arg(i, 4, 10, QChar('0'));
+    write_file(data + "/" + name + ".jpg", "image bytes of " + name.toUtf8());
+    write_file(data + "/" + name + ".txt", kPolygon);
+    tab.image_paths << data + "/" + name + ".jpg";
+  }
+  tab.image_folder = data;
+  start_export(out, 70, 20, 10);
+  EXPECT_EQ(tab.btn_split_export->text(), "Cancel");
+  ASSERT_TRUE(cancel_after_first_item(tab, tab.progress_dataset_job, tab.btn_split_export));
+  ASSERT_EQ(messages().size(), 1);
+  const QRegularExpressionMatch said =
+      QRegularExpression(
+          "^information\\|Export Cancelled\\|Cancelled: (\\d+) of 2000 images "
+          "exported\\.$")
+          .match(messages()[0]);
+  ASSERT_TRUE(said.hasMatch()) << messages()[0].toStdString();
+  const int exported = said.captured(1).toInt();
+  EXPECT_GE(exported, 1);
+  EXPECT_LT(exported, 2000);
+  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  const QStringList images = files_below(out).filter("/images/");
+  EXPECT_EQ(images.size(), exported);
+  EXPECT_EQ(labels_holding(kBox).size(), exported);
+  EXPECT_EQ(files_below(out).size(), 2 * exported) << "no data.yaml, no half-written file";
+  for (const QString& image : images) {
+    EXPECT_EQ(read_file(out + "/" + image),
+              "image bytes of " + QFileInfo(image).baseName().toUtf8());
+  }
 }

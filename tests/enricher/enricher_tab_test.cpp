@@ -11,13 +11,16 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 
+#include "imaging/source_image.h"
 #include "support/fifo_trap.h"
+#include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -37,6 +40,12 @@ class EnricherTabTest : public ::testing::Test {
   void load_folder() {
     dialogs.directories.push_back(in);
     tab.btn_aug_in->click();
+  }
+
+  // Runs a batch to its end.
+  void enrich() {
+    tab.btn_aug_enrich->click();
+    EXPECT_TRUE(wait_for_job(tab));
   }
 
   void click(const QString& mode, std::initializer_list<QPointF> points) {
@@ -94,7 +103,7 @@ TEST_F(EnricherTabTest, AFolderWithoutImagesClearsTheCanvasAndRefusesTheBatch) {
   EXPECT_TRUE(tab.aug_canvas->items().isEmpty());
   EXPECT_EQ(tab.aug_lbl_counter->text(), "0 / 0");
   tab.aug_entry_out->setText(out);
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_EQ(last_message().text, "No image is currently loaded on the canvas.");
   EXPECT_TRUE(folder_entries(out).isEmpty());
 }
@@ -166,17 +175,17 @@ TEST_F(EnricherTabTest, PreviewAugmentsTheBaseAndCropWorksOnTheSample) {
 }
 
 TEST_F(EnricherTabTest, BatchWritesNamedVariantsAndCountsEnrichedSources) {
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_EQ(last_message().text, "Select a valid output directory first.");
   tab.aug_entry_out->setText(" " + out + " ");
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_EQ(last_message().text, "No image is currently loaded on the canvas.");
 
   load_folder();
   neutral_ranges();
   tab.spin_aug_gen_count->setValue(3);
   const qint64 before = QDateTime::currentSecsSinceEpoch();
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_EQ(last_message().title, "Success");
   EXPECT_EQ(last_message().text,
             "Enrichment complete! Saved 3 variant(s) of the manipulated image.");
@@ -190,10 +199,10 @@ TEST_F(EnricherTabTest, BatchWritesNamedVariantsAndCountsEnrichedSources) {
   const cv::Mat variant = cv::imread((out + "/" + files[0]).toStdString());
   EXPECT_LE(cv::norm(variant, tab.aug_active_base_img, cv::NORM_INF), 2.0);  // JPEG of the base
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 1");
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 1");  // the same source
   tab.btn_aug_next->click();
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 2");
 }
 
@@ -207,8 +216,8 @@ TEST_F(EnricherTabTest, ABatchNeverReplacesEarlierVariants) {
   for (qint64 t = now; t < now + 5; ++t) {
     write_file(out + "/" + variant_file_name(t, 2), "earlier");
   }
-  tab.btn_aug_enrich->click();
-  tab.btn_aug_enrich->click();
+  enrich();
+  enrich();
   EXPECT_EQ(last_message().title, "Success");
   QStringList written;
   for (const QString& name : folder_entries(out)) {
@@ -229,7 +238,7 @@ TEST_F(EnricherTabTest, FailedWritesAreNotCounted) {
   const qint64 now = QDateTime::currentSecsSinceEpoch();
   for (qint64 t = now; t < now + 30; ++t)
     QDir(out).mkpath(QStringLiteral("warped_enriched_%1_var_2.jpg").arg(t));
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_EQ(last_message().kind, "critical");
   EXPECT_TRUE(last_message().text.startsWith(
       "Enrichment complete! Saved 2 variant(s) of the manipulated image.\n\n"
@@ -237,7 +246,7 @@ TEST_F(EnricherTabTest, FailedWritesAreNotCounted) {
 
   write_file(dir.filePath("blocked"), "a file, not a folder");
   tab.aug_entry_out->setText(dir.filePath("blocked/out"));
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_TRUE(last_message().text.contains("could not be created"));
 }
 
@@ -251,7 +260,7 @@ TEST_F(EnricherTabTest, AnImageTooWideForTheWarpsIsAnErrorNotAnAbort) {
   ASSERT_EQ(tab.aug_display_cv_img.size(), cv::Size(32768, 4));
   tab.aug_entry_out->setText(out);
   tab.spin_aug_gen_count->setValue(12);
-  tab.btn_aug_enrich->click();
+  enrich();
   EXPECT_EQ(last_message().kind, "critical");
   EXPECT_EQ(last_message().title, "Error");
   const QString text = last_message().text;
@@ -283,6 +292,38 @@ TEST_F(EnricherTabTest, AnImageTooWideForTheWarpsIsAnErrorNotAnAbort) {
     EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(32768, 4)) << c.text;
     EXPECT_EQ(cv::norm(tab.aug_display_cv_img, tab.aug_original_cv_img, cv::NORM_INF), 0.0);
   }
+}
+
+// Cancelled after its first variant, the batch says how many it wrote, and
+// exactly those are in the folder, each whole; the source counts as
+// enriched.
+TEST_F(EnricherTabTest, CancelKeepsWholeVariantsAndCountsThem) {
+  write_file(dir.filePath("big/base.png"), smooth_picture(2000, 1500, ".png"));
+  dialogs.directories.push_back(dir.filePath("big"));
+  tab.btn_aug_in->click();
+  tab.aug_entry_out->setText(out);
+  tab.spin_aug_gen_count->setValue(60);
+  tab.btn_aug_enrich->click();
+  EXPECT_EQ(tab.btn_aug_enrich->text(), "Cancel");
+  ASSERT_TRUE(cancel_after_first_item(tab, tab.progress_aug_enrich, tab.btn_aug_enrich));
+  EXPECT_EQ(tab.btn_aug_enrich->text(), "⚡ ENRICH DATASET");
+  EXPECT_EQ(last_message().title, "Enrichment Cancelled");
+  const QRegularExpressionMatch said =
+      QRegularExpression("^Cancelled: (\\d+) of 60 variants written\\.$")
+          .match(last_message().text);
+  ASSERT_TRUE(said.hasMatch()) << last_message().text.toStdString();
+  const int written = said.captured(1).toInt();
+  EXPECT_GE(written, 1);
+  EXPECT_LT(written, 60);
+  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  const QStringList files = folder_entries(out);
+  EXPECT_EQ(files.size(), written) << files.join(' ').toStdString();
+  for (const QString& name : files) {
+    EXPECT_TRUE(name.startsWith("warped_enriched_")) << name.toStdString();
+    EXPECT_EQ(read_source_file(out + "/" + name).image.size(), cv::Size(2000, 1500))
+        << name.toStdString();
+  }
+  EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 1 | Enriched: 1");
 }
 
 }  // namespace

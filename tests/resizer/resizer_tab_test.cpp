@@ -17,7 +17,10 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <functional>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -27,6 +30,7 @@
 #include "imaging/png_writer.h"
 #include "imaging/source_image.h"
 #include "support/fifo_trap.h"
+#include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -93,7 +97,23 @@ class ResizerTabTest : public ::testing::Test {
     dialogs.directories.push_back(folder);
     testing::internal::CaptureStdout();
     tab.btn_run_resizer->click();
+    EXPECT_TRUE(wait_for_job(tab));
     return testing::internal::GetCapturedStdout();
+  }
+
+  // Queues `n` pictures that take the batch seconds (each resampled at its
+  // full size), so it is still running when a test acts on it.
+  void queue_long_batch(int n) {
+    const QByteArray picture = smooth_picture(3000, 2000, ".jpg");
+    QStringList paths;
+    for (int i = 0; i < n; ++i) {
+      paths << in + QStringLiteral("/p%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+      write_file(paths.back(), picture);
+    }
+    dialogs.open_file_lists.push_back(paths);
+    tab.btn_add_files->click();
+    tab.entry_resize_w->setText("2999");
+    dialogs.directories.push_back(out);
   }
 
   QString message() const {
@@ -426,6 +446,38 @@ TEST_F(ResizerTabTest, SizeCeiling) {
             encode_image(source, ImageFormat::Jpeg, 5, 300).bytes);
   EXPECT_TRUE(message().contains("Exported 1 images.")) << message().toStdString();
   EXPECT_TRUE(message().contains("1 images are larger than 0 KB even at quality 5."));
+}
+
+// The batch runs off the GUI thread: the event loop goes on, and a second
+// start does nothing. Cancelled after its first image (its button is its
+// Cancel), it says how many images it wrote: exactly those are in the folder,
+// each whole; the images in flight are dropped.
+TEST_F(ResizerTabTest, CancelKeepsWholeFilesAndCountsThem) {
+  queue_long_batch(30);
+  tab.btn_run_resizer->click();
+  bool ran_meanwhile = false;
+  QTimer::singleShot(0, &tab, [&] { ran_meanwhile = tab.job_running(); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ran_meanwhile; }, 60000));
+  dialogs.directories.push_back(out);
+  tab.resizer_process_batch();
+  EXPECT_EQ(dialogs.count("directory"), 1);  // not asked again
+  EXPECT_EQ(tab.btn_run_resizer->text(), "Cancel");
+
+  ASSERT_TRUE(cancel_after_first_item(tab, tab.progress_resizer, tab.btn_run_resizer));
+  EXPECT_EQ(tab.btn_run_resizer->text(), "⚡ RUN BATCH EXPORT");
+  const QRegularExpressionMatch said =
+      QRegularExpression("^Export Cancelled: Cancelled: (\\d+) of 30 images written\\.$")
+          .match(message());
+  ASSERT_TRUE(said.hasMatch()) << message().toStdString();
+  const int written = said.captured(1).toInt();
+  EXPECT_GE(written, 1);
+  EXPECT_LT(written, 30);
+  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  const QStringList files = folder_entries(out);
+  EXPECT_EQ(files.size(), written) << files.join(' ').toStdString();
+  for (const QString& name : files) {
+    EXPECT_EQ(read_source_file(out + "/" + name).image.cols, 2999) << name.toStdString();
+  }
 }
 
 TEST_F(ResizerTabTest, EmptyQueueAsksNothing) {

@@ -9,12 +9,16 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 
+#include "imaging/source_image.h"
 #include "support/fifo_trap.h"
+#include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -35,6 +39,7 @@ class SplitterTabTest : public ::testing::Test {
     tab.spin_split_parts->setValue(parts);
     tab.combo_grid_mode->setCurrentIndex(mode_index);
     tab.btn_split->click();
+    EXPECT_TRUE(wait_for_job(tab));
   }
 
   DialogCall last_message() const { return dialogs.messages().back(); }
@@ -193,6 +198,41 @@ TEST_F(SplitterTabTest, CreatesTheOutputFolderAndReportsFailedWrites) {
   split(4, 1);
   EXPECT_EQ(last_message().kind, "critical");
   EXPECT_TRUE(last_message().text.contains("could not be created"));
+}
+
+// Cancelled after its first image, the splitting says how many images it
+// split and tiles it wrote, and exactly those tiles are in the folder, each
+// whole; the images it was cutting are dropped.
+TEST_F(SplitterTabTest, CancelKeepsWholeTilesAndCountsThem) {
+  const QByteArray picture = smooth_picture(3000, 2000, ".jpg");
+  for (int i = 0; i < 60; ++i)
+    write_file(in + QStringLiteral("/p%1.jpg").arg(i, 2, 10, QChar('0')), picture);
+  tab.chk_subfolders->setChecked(false);
+  tab.spin_split_parts->setValue(4);
+  tab.combo_grid_mode->setCurrentIndex(1);  // 2 Rows x 2 Cols
+  EXPECT_TRUE(tab.progress_split->isHidden());
+  tab.btn_split->click();
+  EXPECT_EQ(tab.btn_split->text(), "Cancel");
+  EXPECT_FALSE(tab.progress_split->isHidden());
+  ASSERT_TRUE(cancel_after_first_item(tab, tab.progress_split, tab.btn_split));
+  EXPECT_EQ(tab.btn_split->text(), "✂ SPLIT IMAGES");
+  EXPECT_TRUE(tab.progress_split->isHidden());
+  EXPECT_EQ(last_message().title, "Splitting Cancelled");
+  const QRegularExpressionMatch said =
+      QRegularExpression("^Cancelled: (\\d+) of 60 images split, (\\d+) tiles written\\.$")
+          .match(last_message().text);
+  ASSERT_TRUE(said.hasMatch()) << last_message().text.toStdString();
+  const int images = said.captured(1).toInt();
+  EXPECT_GE(images, 1);
+  EXPECT_LT(images, 60);
+  EXPECT_EQ(said.captured(2).toInt(), 4 * images);
+  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  const QStringList tiles = folder_entries(out);
+  EXPECT_EQ(tiles.size(), 4 * images) << tiles.join(' ').toStdString();
+  for (const QString& name : tiles) {
+    EXPECT_EQ(read_source_file(out + "/" + name).image.size(), cv::Size(1500, 1000))
+        << name.toStdString();
+  }
 }
 
 }  // namespace
