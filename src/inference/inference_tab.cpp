@@ -246,13 +246,26 @@ void InferenceTab::update_inference_display() {
 
 void InferenceTab::show_source_image(const QString& path) {
   shown_path_ = path;
-  const DecodedImage decoded = read_image_file(path);
-  if (decoded.image.empty()) {
-    if (inf_view->scene()) inf_view->scene()->clear();
-  } else {
-    inf_view->set_image(bgr_to_pixmap(decoded.image));
-  }
-  inf_view->setToolTip(QString());
+  prediction_shown_ = false;
+  // A photograph takes a tenth of a second to decode: off the GUI thread, and
+  // shown only while it is still the image asked for and its prediction has
+  // not come first.
+  engine_calls_.start(
+      this,
+      // Worker thread.
+      [path](std::stop_token) {
+        const DecodedImage decoded = read_image_file(path);
+        return decoded.image.empty() ? QImage() : bgr_to_qimage(decoded.image);
+      },
+      [this, path](const QImage& image) {
+        if (path != shown_path_ || prediction_shown_) return;
+        if (image.isNull()) {
+          if (inf_view->scene()) inf_view->scene()->clear();
+        } else {
+          inf_view->set_image(QPixmap::fromImage(image));
+        }
+        inf_view->setToolTip(QString());
+      });
 }
 
 void InferenceTab::start_prediction(PredictRequest request) {
@@ -288,6 +301,7 @@ void InferenceTab::prediction_done(quint64 generation, const QString& path,
   predicting_ = false;
   if (generation == generation_) {
     shown_path_ = path;
+    prediction_shown_ = true;
     if (outcome.drawn.isNull()) {
       show_prediction_failure(path, outcome.error);
     } else {

@@ -120,6 +120,7 @@ class InferenceTab : public QWidget {
   bool predicting_ = false;
   std::optional<PredictRequest> next_;  // waits for the running prediction
   QString shown_path_;                  // the image the view shows (or its prediction)
+  bool prediction_shown_ = false;       // the view shows shown_path_'s prediction
 };
 
 }  // namespace orvane

@@ -1,0 +1,414 @@
+// Responsiveness benchmark: drives the real window offscreen through each long
+// job on a folder of photographs and prints, per job, the longest stall of the
+// event loop (a timer due every 10 ms), the time from Cancel to the job's end,
+// and the job's time in the window against the same work called directly.
+//
+//   responsiveness CORPUS [--images N] [--runs R]
+//
+// Goals: stall <= 50 ms, cancel <= 1000 ms, window / direct <= 1.05.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "annotator/annotator_tab.h"
+#include "app/main_window.h"
+#include "dataset_tools/health.h"
+#include "dataset_tools/split_config_dialog.h"
+#include "dataset_tools/split_export.h"
+#include "engine/python_engine.h"
+#include "enricher/augment.h"
+#include "enricher/enricher_tab.h"
+#include "fixtures/standin_engine.h"
+#include "imaging/image_extensions.h"
+#include "imaging/source_image.h"
+#include "inference/inference_tab.h"
+#include "resizer/batch_writer.h"
+#include "resizer/resizer_tab.h"
+#include "splitter/splitter_tab.h"
+#include "splitter/tile_grid.h"
+#include "ui/dialogs.h"
+
+using namespace orvane;
+
+namespace {
+
+// Answers every box at once: folders from a queue, the split dialog accepted
+// with its defaults, every question with Yes.
+class BenchDialogs : public Dialogs {
+ public:
+  std::deque<QString> folders;
+  void information(QWidget*, const QString&, const QString&) override {}
+  void warning(QWidget*, const QString&, const QString& text) override { complain(text); }
+  void critical(QWidget*, const QString&, const QString& text) override { complain(text); }
+  bool question(QWidget*, const QString&, const QString&) override { return true; }
+  QString get_existing_directory(QWidget*, const QString&, const QString&) override {
+    if (folders.empty()) return {};
+    QString folder = folders.front();
+    folders.pop_front();
+    return folder;
+  }
+  int exec(QDialog& dialog) override {
+    if (auto* config = qobject_cast<SplitConfigDialog*>(&dialog)) {
+      config->validate();
+      return config->result();
+    }
+    return QDialog::Rejected;
+  }
+
+ private:
+  static void complain(const QString& text) {
+    std::fprintf(stderr, "responsiveness: %s\n", text.toLocal8Bit().constData());
+  }
+};
+
+// The longest gap between the firings of a 10 ms timer while it runs.
+class StallMeter {
+ public:
+  StallMeter() {
+    timer_.setInterval(10);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      const qint64 now = clock_.nsecsElapsed();
+      longest_ = std::max(longest_, now - last_);
+      last_ = now;
+    });
+  }
+  void start() {
+    clock_.start();
+    last_ = 0;
+    longest_ = 0;
+    timer_.start();
+  }
+  double stop_ms() {
+    timer_.stop();
+    longest_ = std::max(longest_, clock_.nsecsElapsed() - last_);
+    return longest_ / 1e6;
+  }
+
+ private:
+  QTimer timer_;
+  QElapsedTimer clock_;
+  qint64 last_ = 0;
+  qint64 longest_ = 0;
+};
+
+struct Figures {
+  double direct_ms = 0;
+  double window_ms = 0;
+  double stall_ms = 0;
+  double cancel_ms = -1;
+};
+
+// Runs `start` and spins the event loop until `finished` fires.
+// Output folders of the previous round, emptied before the timing starts.
+std::vector<QString> g_pending;
+
+// An output folder: made now if missing, emptied before the next timing.
+QString fresh_later(const QTemporaryDir& dir, const QString& name) {
+  const QString path = dir.filePath(name);
+  QDir().mkpath(path);
+  g_pending.push_back(path);
+  return path;
+}
+
+void empty_pending() {
+  for (const QString& path : g_pending) {
+    QDir(path).removeRecursively();
+    QDir().mkpath(path);
+  }
+  g_pending.clear();
+}
+
+template <class Tab>
+double run_in_window(Tab* tab, const std::function<void()>& start, StallMeter* meter,
+                     double* stall_ms) {
+  QEventLoop loop;
+  QObject::connect(tab, &Tab::job_finished, &loop, &QEventLoop::quit);
+  QElapsedTimer clock;
+  if (meter) meter->start();
+  clock.start();
+  start();
+  if (tab->job_running()) loop.exec();
+  const double ms = clock.nsecsElapsed() / 1e6;
+  if (meter) *stall_ms = meter->stop_ms();
+  return ms;
+}
+
+// Starts the job, cancels it once a quarter of `direct_ms` has passed, and
+// returns the time from Cancel to the job's end.
+template <class Tab>
+double cancel_in_window(Tab* tab, const std::function<void()>& start, double direct_ms) {
+  QEventLoop loop;
+  QObject::connect(tab, &Tab::job_finished, &loop, &QEventLoop::quit);
+  QElapsedTimer clock;
+  start();
+  if (!tab->job_running()) return -1;
+  QTimer::singleShot(int(std::max(50.0, direct_ms / 4)), tab, [&] {
+    clock.start();
+    tab->cancel_job();
+  });
+  loop.exec();
+  return clock.isValid() ? clock.nsecsElapsed() / 1e6 : -1;
+}
+
+double time_ms(const std::function<void()>& work) {
+  QElapsedTimer clock;
+  clock.start();
+  work();
+  return clock.nsecsElapsed() / 1e6;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// `runs` rounds of the direct call and the run in the window, in turn (so a
+// busy machine weighs on both alike), then one run cancelled.
+template <class Tab>
+Figures measure(Tab* tab, int runs, const std::function<void()>& direct,
+                const std::function<void()>& start, StallMeter& meter) {
+  Figures f;
+  std::vector<double> direct_ms, window_ms;
+  for (int i = 0; i < runs; ++i) {
+    empty_pending();
+    direct_ms.push_back(time_ms(direct));
+    empty_pending();
+    double stall = 0;
+    window_ms.push_back(run_in_window(tab, start, &meter, &stall));
+    f.stall_ms = std::max(f.stall_ms, stall);
+  }
+  f.direct_ms = median(direct_ms);
+  f.window_ms = median(window_ms);
+  empty_pending();
+  f.cancel_ms = cancel_in_window(tab, start, f.direct_ms);
+  return f;
+}
+
+void print(const char* job, const Figures& f) {
+  std::printf("%-16s %10.0f %10.0f %8.2f %10.1f %10.0f\n", job, f.direct_ms, f.window_ms,
+              f.direct_ms > 0 ? f.window_ms / f.direct_ms : 0.0, f.stall_ms, f.cancel_ms);
+  std::fflush(stdout);
+}
+
+QString fresh(const QTemporaryDir& dir, const QString& name) {
+  const QString path = dir.filePath(name);
+  QDir(path).removeRecursively();
+  QDir().mkpath(path);
+  return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const QStringList args = app.arguments().mid(1);
+  if (args.isEmpty()) {
+    std::fprintf(stderr, "usage: responsiveness CORPUS [--images N] [--runs R]\n");
+    return 2;
+  }
+  int limit = 12;
+  int runs = 3;
+  for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+    if (args[i] == QLatin1String("--images")) limit = args[i + 1].toInt();
+    if (args[i] == QLatin1String("--runs")) runs = std::max(1, args[i + 1].toInt());
+  }
+  QStringList images;
+  for (const QString& name : QDir(args[0]).entryList(QDir::Files, QDir::Name)) {
+    if (name.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive)) {
+      images << QDir(args[0]).filePath(name);
+    }
+  }
+  images = images.mid(0, limit);
+  if (images.isEmpty()) {
+    std::fprintf(stderr, "responsiveness: no JPEG photographs in %s\n", qPrintable(args[0]));
+    return 2;
+  }
+  QTemporaryDir dir;
+  auto dialogs_owner = std::make_unique<BenchDialogs>();
+  BenchDialogs* dialogs = dialogs_owner.get();
+  OrvaneStudio window(std::make_unique<PythonEngine>(standin_options()));
+  window.set_dialogs(std::move(dialogs_owner));
+  window.show();
+  QCoreApplication::processEvents();
+  StallMeter meter;
+
+  std::printf("%d photographs, offscreen\n", int(images.size()));
+  std::printf("%-16s %10s %10s %8s %10s %10s\n", "job", "direct ms", "window ms", "ratio",
+              "stall ms", "cancel ms");
+
+  // Resizer: width 1000, JPEG, 200 KB ceiling.
+  {
+    ResizerTab* tab = window.tab_resizer;
+    tab->resizer_queue = images;
+    tab->resizer_update_queue_ui();
+    tab->chk_enable_dim->setChecked(true);
+    tab->entry_resize_w->setText(QStringLiteral("1000"));
+    tab->combo_resizer_format->setCurrentText(QStringLiteral("JPEG"));
+    tab->chk_enable_comp->setChecked(true);
+    tab->entry_target_kb->setText(QStringLiteral("200"));
+    BatchSettings settings;  // as the fields above say
+    settings.size.width_text = QStringLiteral("1000");
+    settings.format_choice = QStringLiteral("JPEG");
+    settings.limit_size = true;
+    settings.target_kb_text = QStringLiteral("200");
+    const auto start = [&] {
+      dialogs->folders.push_back(fresh_later(dir, QStringLiteral("resized")));
+      tab->btn_run_resizer->click();
+    };
+    print("resizer", measure(
+                         tab, runs,
+                         [&] {
+                           run_resize_batch(images, settings,
+                                            fresh_later(dir, QStringLiteral("resized-direct")));
+                         },
+                         start, meter));
+  }
+
+  // Splitter: 4 parts as 2 x 2, in part folders.
+  const QString split_in = fresh(dir, QStringLiteral("split-in"));
+  for (const QString& image : images) {
+    QFile::link(image, split_in + QLatin1Char('/') + QFileInfo(image).fileName());
+  }
+  {
+    SplitterTab* tab = window.tab_splitter;
+    tab->entry_split_in->setText(split_in);
+    tab->spin_split_parts->setValue(4);
+    tab->combo_grid_mode->setCurrentText(QStringLiteral("2 Rows x 2 Cols"));
+    SplitSettings settings;
+    settings.out_dir = dir.filePath(QStringLiteral("tiles-direct"));
+    settings.grid = {2, 2};
+    const QStringList files = gather_split_images(split_in);
+    const auto start = [&] {
+      tab->entry_split_out->setText(fresh_later(dir, QStringLiteral("tiles")));
+      tab->btn_split->click();
+    };
+    print("splitter", measure(
+                          tab, runs,
+                          [&] {
+                            fresh_later(dir, QStringLiteral("tiles-direct"));
+                            split_images(files, settings);
+                          },
+                          start, meter));
+  }
+
+  // Enricher: 8 variants of the first photograph.
+  {
+    EnricherTab* tab = window.tab_aug;
+    dialogs->folders.push_back(split_in);
+    tab->btn_aug_in->click();
+    tab->spin_aug_gen_count->setValue(8);
+    const cv::Mat base = read_source_file(gather_split_images(split_in).value(0)).image;
+    const auto start = [&] {
+      dialogs->folders.push_back(fresh_later(dir, QStringLiteral("variants")));
+      tab->btn_aug_out->click();
+      tab->btn_aug_enrich->click();
+    };
+    print("enricher", measure(
+                          tab, runs,
+                          [&] {
+                            enrich_batch(base, AugRanges{}, 8, make_uniform_source(),
+                                         fresh_later(dir, QStringLiteral("variants-direct")), 1);
+                          },
+                          start, meter));
+  }
+
+  // The dataset tools on the photographs with a label file each.
+  const QString dataset = fresh(dir, QStringLiteral("dataset"));
+  QStringList dataset_images;
+  for (int copy = 0; copy < 20; ++copy) {  // many small pairs: the export's own cost
+    for (const QString& image : images) {
+      const QString name = QStringLiteral("%1_%2").arg(copy).arg(QFileInfo(image).fileName());
+      const QString path = dataset + QLatin1Char('/') + name;
+      QFile::link(image, path);
+      QFile label(dataset + QLatin1Char('/') + QFileInfo(name).completeBaseName() +
+                  QStringLiteral(".txt"));
+      label.open(QIODevice::WriteOnly);
+      label.write("0 0.1 0.1 0.4 0.1 0.4 0.5\n0 0.5 0.5 0.2 0.2\n");
+      dataset_images << path;
+    }
+  }
+  dataset_images.sort();
+  AnnotatorTab* annotator = window.tab_workspace;
+  annotator->image_folder = dataset;
+  annotator->image_paths = dataset_images;
+  annotator->classes = {QStringLiteral("object")};
+  {
+    const auto direct = [&] {
+      const SplitAssignment split = assign_split(collect_annotated_pairs(dataset_images), 0.7, 0.2,
+                                                 shuffle_with_process_generator);
+      export_split_dataset(fresh_later(dir, QStringLiteral("export-direct")), split,
+                           LabelFormat::Detection, {QStringLiteral("object")});
+    };
+    const auto start = [&] {
+      dialogs->folders.push_back(fresh_later(dir, QStringLiteral("export")));
+      annotator->export_and_split_dataset();
+    };
+    print("export", measure(annotator, runs, direct, start, meter));
+  }
+  // The health check reads label files only: a large folder of them, with
+  // empty image files.
+  const QString labelled = fresh(dir, QStringLiteral("labelled"));
+  for (int i = 0; i < 20000; ++i) {
+    QFile(labelled + QStringLiteral("/%1.jpg").arg(i)).open(QIODevice::WriteOnly);
+    QFile label(labelled + QStringLiteral("/%1.txt").arg(i));
+    label.open(QIODevice::WriteOnly);
+    label.write("0 0.1 0.1 0.4 0.1 0.4 0.5\n0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.21\n");
+  }
+  annotator->image_folder = labelled;
+  {
+    const auto direct = [&] {
+      DatasetListing listing;
+      QString error;
+      list_dataset_folder(labelled, listing, error);
+      check_dataset_health(labelled, listing);
+    };
+    const auto start = [&] { annotator->run_health_check(); };
+    print("health check", measure(annotator, runs, direct, start, meter));
+  }
+  // The viewer with the stand-in engine: the model loaded, then each
+  // photograph predicted (300 ms each in the engine) and shown, in turn.
+  {
+    InferenceTab* tab = window.tab_inference;
+    window.tabs->setCurrentWidget(tab);
+    QFile model(dir.filePath(QStringLiteral("best.pt")));
+    model.open(QIODevice::WriteOnly);
+    model.write(R"({"standin_model": 1, "predict_delay": 0.3})");
+    model.close();
+    tab->entry_inf_weights->setText(model.fileName());
+    tab->entry_inf_folder->setText(split_in);
+    QEventLoop shown;
+    QObject::connect(tab, &InferenceTab::prediction_finished, &shown, &QEventLoop::quit);
+    Figures f;
+    QElapsedTimer clock;
+    meter.start();
+    clock.start();
+    tab->init_inference();
+    shown.exec();
+    for (int i = 0; i < std::min<int>(8, int(images.size())); ++i) {
+      tab->inf_next_image();
+      shown.exec();
+    }
+    f.window_ms = clock.nsecsElapsed() / 1e6;
+    f.stall_ms = meter.stop_ms();
+    print("viewer (engine)", f);
+  }
+  std::printf("goals: stall <= 50 ms, cancel <= 1000 ms, ratio <= 1.05\n");
+  return 0;
+}
