@@ -17,6 +17,8 @@
 #include "imaging/image_encode.h"
 #include "imaging/image_io.h"
 #include "imaging/lanczos.h"
+#include "labels/label_carry.h"
+#include "labels/label_paths.h"
 #include "resizer/quality_search.h"
 
 namespace orvane {
@@ -138,7 +140,38 @@ void prepare(const QString& source_path, const BatchSettings& settings, Prepared
 
 QString file_name_of(const QString& path) { return QFileInfo(path).fileName(); }
 
+// The source's shapes, normalised, turned clockwise with the image.
+void carry_labels(const QString& source_path, int rotation, PreparedOutput& out) {
+  const SourceClasses classes = read_source_classes(QFileInfo(source_path).path());
+  // Read in units of the image's size: the shapes stay normalised.
+  const SourceLabels labels = read_source_labels(source_path, QSize(1, 1), classes);
+  if (!labels.found) return;
+  out.has_labels = true;
+  out.classes = classes.names;
+  out.label_error = labels.error;
+  out.lines_not_carried = labels.lines_not_taken;
+  if (!labels.error.isEmpty()) return;
+  cv::Matx33d turn = cv::Matx33d::eye();
+  switch (((rotation % 360) + 360) % 360) {
+    case 90:
+      turn = cv::Matx33d(0, -1, 1, 1, 0, 0, 0, 0, 1);
+      break;
+    case 180:
+      turn = cv::Matx33d(-1, 0, 1, 0, -1, 1, 0, 0, 1);
+      break;
+    case 270:
+      turn = cv::Matx33d(0, 1, 0, -1, 0, 1, 0, 0, 1);
+      break;
+  }
+  out.label_bytes = format_carried_shapes(transform_shapes(labels.shapes, turn), QSize(1, 1));
+}
+
 }  // namespace
+
+QString output_label_name(const QString& output_path) {
+  const QFileInfo info(output_path);
+  return info.dir().filePath(name_without_extension(info.fileName()) + QStringLiteral(".txt"));
+}
 
 QString output_file_name(const QString& source_path, const QString& format_choice) {
   const auto [name, ext] = split_extension(QFileInfo(source_path).fileName());
@@ -170,7 +203,11 @@ PreparedOutput prepare_output(const QString& source_path, const BatchSettings& s
   } catch (const std::exception& e) {
     out.error = QString::fromLocal8Bit(e.what());
   }
-  if (!out.error.isEmpty()) out.bytes.clear();
+  if (!out.error.isEmpty()) {
+    out.bytes.clear();
+    return out;
+  }
+  carry_labels(source_path, settings.rotation, out);
   return out;
 }
 
@@ -215,6 +252,37 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
     std::printf("Resizer Error: %s\n", line.toLocal8Bit().constData());
     std::fflush(stdout);
   };
+  // The label file beside a written image, under the same rules as the image;
+  // classes.txt is written once and never changed.
+  QHash<QStringList, QString> class_lists;  // each source class list: why not, or ""
+  const auto label_problem = [&](int i, const QString& reason) {
+    report.label_problems.append(file_name_of(label_path_for_image(queue[i])) +
+                                 QStringLiteral(": ") + reason);
+  };
+  const auto write_labels = [&](int i, const PreparedOutput& out, bool ours) {
+    if (!out.label_error.isEmpty()) return label_problem(i, out.label_error);
+    if (out.lines_not_carried > 0) {
+      label_problem(i, QStringLiteral("%1 lines that are not shapes were not carried")
+                           .arg(out.lines_not_carried));
+    }
+    auto checked = class_lists.constFind(out.classes);
+    if (checked == class_lists.constEnd()) {
+      checked = class_lists.insert(out.classes, ensure_class_list(out_dir, out.classes));
+    }
+    if (!checked->isEmpty()) return label_problem(i, *checked);
+    const QString label_path = output_label_name(out.output_path);
+    const bool keep = among_sources && !ours;
+    if (keep && entry_exists(label_path)) {
+      return label_problem(i, QStringLiteral("%1 is already in the folder, so it was not replaced")
+                                  .arg(file_name_of(label_path)));
+    }
+    const QString error = output.write(label_path, out.label_bytes,
+                                       keep ? ExistingFile::kKeep : ExistingFile::kReplace);
+    if (!error.isEmpty()) {
+      return label_problem(i, QStringLiteral("cannot write %1: %2").arg(label_path, error));
+    }
+    if (!ours) ++report.labels_written;
+  };
   JobOptions options;
   options.threads = threads;
   if (progress) options.progress = [&progress](int done, int) { progress(done); };
@@ -256,6 +324,7 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
         ++report.written;
         if (out.over_limit) ++report.over_limit;
         pass.count(ours ? 0 : 1);  // a replaced output is still one image
+        if (out.has_labels) write_labels(i, out, ours);
       },
       failed, options);
   report.cancelled = end.stopped;
@@ -280,6 +349,14 @@ QString batch_summary(const BatchReport& report, const BatchSettings& settings) 
     text += QStringLiteral("\n\n%1 images are larger than %2 KB even at quality 5.")
                 .arg(report.over_limit)
                 .arg(settings.target_kb_text.trimmed());
+  }
+  if (report.labels_written > 0) {
+    text += QStringLiteral("\n\nLabels carried: %1 label files written beside the images.")
+                .arg(report.labels_written);
+  }
+  if (!report.label_problems.isEmpty()) {
+    text += QStringLiteral("\n\nLabels not carried or not whole:");
+    text += failure_listing(report.label_problems, kListedFailures);
   }
   if (!report.flush_error.isEmpty()) {
     text += QStringLiteral("\n\n") + flush_failure_text(report.flush_error);

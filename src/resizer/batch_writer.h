@@ -26,6 +26,9 @@ struct BatchSettings {
   QString target_kb_text = QStringLiteral("500");
 };
 
+// "<name>_scaled.txt": the label file beside an output image.
+QString output_label_name(const QString& output_path);
+
 // The output file name for a source: base name + "_scaled" + the source's
 // extension as written for "Match Original", else "." + the choice in lower
 // case (".jpeg", ".png", ".webp").
@@ -41,6 +44,12 @@ struct PreparedOutput {
   QByteArray bytes;         // the file's content; empty when `error` is set
   QString error;            // why the entry cannot be written
   bool over_limit = false;  // even quality 5 is above the size ceiling
+  // The source's labels, turned with the image, for "<name>_scaled.txt".
+  bool has_labels = false;
+  QByteArray label_bytes;
+  QStringList classes;  // the source folder's class list
+  QString label_error;  // the source's label file could not be read
+  int lines_not_carried = 0;
 };
 
 // Decodes, resizes, rotates and encodes one source (any thread).
@@ -50,10 +59,12 @@ PreparedOutput prepare_output(const QString& source_path, const BatchSettings& s
 struct BatchReport {
   int total = 0;
   int written = 0;
-  QStringList failures;    // "<file name>: <reason>", in queue order
-  int over_limit = 0;      // written, but above the ceiling even at quality 5
-  QString flush_error;     // why the written files may not all have reached the disk
-  bool cancelled = false;  // stopped by its control before every entry was done
+  QStringList failures;        // "<file name>: <reason>", in queue order
+  int over_limit = 0;          // written, but above the ceiling even at quality 5
+  QString flush_error;         // why the written files may not all have reached the disk
+  bool cancelled = false;      // stopped by its control before every entry was done
+  int labels_written = 0;      // "<name>_scaled.txt" files written beside the images
+  QStringList label_problems;  // "<file>: <reason>" for labels that were not carried
 };
 
 // Runs the batch over `queue` into `out_dir`, several entries at once, with

@@ -29,6 +29,7 @@
 #include "imaging/lanczos.h"
 #include "imaging/png_writer.h"
 #include "imaging/source_image.h"
+#include "labels/label_file.h"
 #include "support/fifo_trap.h"
 #include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
@@ -321,6 +322,47 @@ TEST_F(ResizerTabTest, LaterOfTwoSameNamedEntriesWins) {
   const cv::Mat result = read_source_file(out + "/x_scaled.png").image;
   ASSERT_FALSE(result.empty());
   EXPECT_EQ(result.at<cv::Vec3b>(5, 5), cv::Vec3b(255, 0, 0));
+}
+
+// A labelled source: its shapes follow the picture through the resize and
+// every turn, checked against the pixels of each shape's own colour.
+TEST_F(ResizerTabTest, LabelsTravelWithTheResizedAndTurnedImage) {
+  cv::Mat picture(120, 200, CV_8UC3, cv::Scalar(0, 0, 0));
+  const std::vector<cv::Point> triangle = {{20, 10}, {110, 30}, {40, 100}};
+  cv::fillPoly(picture, std::vector<std::vector<cv::Point>>{triangle}, cv::Scalar(0, 0, 255));
+  cv::rectangle(picture, cv::Rect(120, 50, 60, 50), cv::Scalar(255, 0, 0), cv::FILLED);
+  add("shapes.png", encoded(picture, ".png"));
+  write_file(in + "/shapes.txt",
+             "0 0.1 0.083333 0.55 0.25 0.2 0.833333\n1 0.75 0.625 0.3 0.416667\n5 0.1\n");
+  write_file(in + "/classes.txt", "red\nblue\n");
+  add("plain.png", encoded(picture, ".png"));  // no label file: no label output
+  tab.entry_resize_w->setText("160");
+  for (const char* turn : {"0°", "90°", "180°", "270°"}) {
+    SCOPED_TRACE(turn);
+    tab.combo_resizer_rotate->setCurrentText(turn);
+    run(out);
+    EXPECT_TRUE(message().contains("Labels carried: 1 label files written"))
+        << message().toStdString();
+    EXPECT_TRUE(message().contains("shapes.txt: 1 lines that are not shapes were not carried"));
+    const cv::Mat result = read_source_file(out + "/shapes_scaled.png").image;
+    const LabelFileContent labels =
+        parse_label_file(read_file(out + "/shapes_scaled.txt"), 2, result.cols, result.rows);
+    ASSERT_EQ(labels.shapes.size(), 2u);
+    EXPECT_TRUE(labels.shapes[1].box_line);
+    for (const LabelShape& shape : labels.shapes) {
+      cv::Mat drawn(result.size(), CV_8UC1, cv::Scalar(0));
+      std::vector<cv::Point> points;
+      for (const QPointF& p : shape.points) points.emplace_back(cvRound(p.x()), cvRound(p.y()));
+      cv::fillPoly(drawn, std::vector<std::vector<cv::Point>>{points}, cv::Scalar(255));
+      std::vector<cv::Mat> channels;
+      cv::split(result, channels);
+      const cv::Mat truth = channels[shape.class_id == 0 ? 2 : 0] > 128;
+      const double iou = double(cv::countNonZero(truth & drawn)) / cv::countNonZero(truth | drawn);
+      EXPECT_GE(iou, 0.9) << "class " << shape.class_id;
+    }
+  }
+  EXPECT_FALSE(QFile::exists(out + "/plain_scaled.txt"));
+  EXPECT_EQ(read_file(out + "/classes.txt"), "red\nblue\n");
 }
 
 // Mended: into the folder of the sources, no file the run did not write is
