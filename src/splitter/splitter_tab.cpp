@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "labels/label_paths.h"
 #include "splitter/tile_grid.h"
 #include "ui/dialogs.h"
 #include "ui/info_label.h"
@@ -47,6 +48,23 @@ void SplitterTab::setup_splitter_tab() {
   connect(&job_, &BackgroundJob::progress, this,
           [this](int done, int total) { job_progress_.show(done, total); });
   update_splitter_grid_modes();
+  connect(entry_split_in, &QLineEdit::textChanged, this, [this] { update_label_fields(); });
+}
+
+void SplitterTab::update_label_fields() {
+  const QString folder = entry_split_in->text().trimmed();
+  bool labelled = false;
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+    for (const QString& image : gather_split_images(folder)) {
+      if (QFileInfo::exists(label_path_for_image(image))) {
+        labelled = true;
+        break;
+      }
+    }
+  }
+  if (auto* form = qobject_cast<QFormLayout*>(spin_split_keep->parentWidget()->layout())) {
+    form->setRowVisible(spin_split_keep, labelled);
+  }
 }
 
 QGroupBox* SplitterTab::build_directory_group() {
@@ -89,6 +107,17 @@ QGroupBox* SplitterTab::build_grid_group() {
   form->addRow(QStringLiteral("Number of Tile Parts:"), spin_split_parts);
   form->addRow(QStringLiteral("Grid Layout Mode:"), combo_grid_mode);
   form->addRow(chk_subfolders);
+  spin_split_overlap = new QSpinBox;
+  spin_split_overlap->setRange(0, 50);
+  spin_split_overlap->setValue(0);
+  spin_split_overlap->setSuffix(QStringLiteral(" %"));
+  form->addRow(QStringLiteral("Overlap between tiles:"), spin_split_overlap);
+  spin_split_keep = new QSpinBox;
+  spin_split_keep->setRange(0, 100);
+  spin_split_keep->setValue(25);
+  spin_split_keep->setSuffix(QStringLiteral(" % inside"));
+  form->addRow(QStringLiteral("Keep shapes with at least:"), spin_split_keep);
+  form->setRowVisible(spin_split_keep, false);
   form->addRow(btn_split);
   form->addRow(progress_split);
   return group;
@@ -124,7 +153,8 @@ void SplitterTab::process_image_splitting() {
     return;
   }
 
-  const SplitSettings settings{out_dir, *grid, chk_subfolders->isChecked()};
+  const SplitSettings settings{out_dir, *grid, chk_subfolders->isChecked(),
+                               spin_split_overlap->value(), spin_split_keep->value()};
   job_total_ = static_cast<int>(files.size());
   job_progress_.begin(btn_split, job_total_);
   job_.start(
@@ -150,7 +180,8 @@ void SplitterTab::show_outcome(const SplitOutcome& outcome) {
     return;
   }
   const QString summary =
-      QStringLiteral("Split %1 images into %2 tile parts.").arg(outcome.images).arg(outcome.tiles);
+      QStringLiteral("Split %1 images into %2 tile parts.").arg(outcome.images).arg(outcome.tiles) +
+      split_label_text(outcome);
   const QString failures = split_failure_text(outcome);
   if (failures.isEmpty()) {
     dialogs_.information(this, QStringLiteral("Splitting Success"), summary);

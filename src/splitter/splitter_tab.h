@@ -44,6 +44,11 @@ class SplitterTab : public QWidget {
   QSpinBox* spin_split_parts = nullptr;
   QComboBox* combo_grid_mode = nullptr;
   QCheckBox* chk_subfolders = nullptr;
+  // Beside the grid: neighbouring tiles may share a margin, and the shapes of
+  // a labelled folder go into a tile when enough of each lies inside (shown
+  // only for a folder with label files).
+  QSpinBox* spin_split_overlap = nullptr;  // "Overlap between tiles", 0 %
+  QSpinBox* spin_split_keep = nullptr;     // "Keep shapes with at least", 25 % inside
   QPushButton* btn_split_in = nullptr;     // "Browse..." for the input folder
   QPushButton* btn_split_out = nullptr;    // "Browse..." for the output folder
   QPushButton* btn_split = nullptr;        // "✂ SPLIT IMAGES"
@@ -58,6 +63,8 @@ class SplitterTab : public QWidget {
   QGroupBox* build_directory_group();
   QGroupBox* build_grid_group();
   void browse_into(QLineEdit* entry, const QString& title);
+  // Shows the keep field only while the input folder holds label files.
+  void update_label_fields();
   // The closing message of a splitting that ran to its end.
   void show_outcome(const SplitOutcome& outcome);
 

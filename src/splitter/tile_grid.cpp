@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <cmath>
 #include <memory>
 
 #include "common/background_job.h"
@@ -13,6 +15,8 @@
 #include "imaging/image_encode.h"
 #include "imaging/image_extensions.h"
 #include "imaging/source_image.h"
+#include "labels/label_carry.h"
+#include "labels/label_paths.h"
 
 namespace orvane {
 
@@ -85,11 +89,15 @@ struct EncodedTile {
   QString folder;  // below the output folder: "" or "part_<idx>"
   QString name;
   EncodedImage encoded;
+  QByteArray labels;  // the tile's label file, when its source has one
 };
 
 struct CutImage {
   std::vector<EncodedTile> tiles;
   QString error;  // why the image could not be read
+  bool labelled = false;
+  QString label_error;  // the source's label file could not be read
+  int lines_not_carried = 0;
 };
 
 // Failures listed in the closing message, of each kind; the rest are counted.
@@ -97,7 +105,8 @@ constexpr int kListedFailures = 10;
 
 // Decodes one image and encodes its tiles, in the format the file's extension
 // names. Runs on a worker thread; `scratch` holds the decoded pixels.
-CutImage cut_image(const QString& path, const SplitSettings& settings, DecodeScratch& scratch) {
+CutImage cut_image(const QString& path, const SplitSettings& settings, const SourceClasses& classes,
+                   DecodeScratch& scratch) {
   CutImage cut;
   const SourceImage decoded = read_source_file(path, &scratch);
   if (decoded.image.empty()) {
@@ -112,7 +121,14 @@ CutImage cut_image(const QString& path, const SplitSettings& settings, DecodeScr
   const QString ext = dot < 0 ? QString() : name.mid(dot);
   const ImageFormat format = format_for_extension(ext);
   const int parts = settings.grid.rows * settings.grid.cols;
-  const std::vector<cv::Rect> rects = tile_rects(image.cols, image.rows, settings.grid);
+  const std::vector<cv::Rect> rects =
+      tile_rects(image.cols, image.rows, settings.grid, settings.overlap_percent);
+  const SourceLabels labels =
+      read_source_labels(path, QSize(decoded.image.cols, decoded.image.rows), classes);
+  cut.labelled = labels.found;
+  cut.label_error = labels.error;
+  cut.lines_not_carried = labels.lines_not_taken;
+  const bool carry = labels.found && labels.error.isEmpty();
   for (size_t i = 0; i < rects.size(); ++i) {
     if (rects[i].empty()) continue;
     const QString idx = part_index_text(static_cast<int>(i) + 1, parts);
@@ -120,12 +136,31 @@ CutImage cut_image(const QString& path, const SplitSettings& settings, DecodeScr
     tile.folder = settings.subfolders ? QStringLiteral("part_") + idx : QString();
     tile.name = tile_file_name(base, idx, ext);
     tile.encoded = encode_with_default_settings(image(rects[i]), format);
+    if (carry) {
+      const cv::Rect& r = rects[i];
+      tile.labels =
+          format_carried_shapes(clip_shapes(labels.shapes, QRectF(r.x, r.y, r.width, r.height),
+                                            settings.keep_percent / 100.0),
+                                QSize(r.width, r.height));
+    }
     cut.tiles.push_back(std::move(tile));
   }
   return cut;
 }
 
 }  // namespace
+
+std::vector<cv::Rect> tile_rects(int width, int height, GridSize grid, int overlap_percent) {
+  std::vector<cv::Rect> rects = tile_rects(width, height, grid);
+  if (overlap_percent <= 0) return rects;
+  const cv::Rect image(0, 0, width, height);
+  for (cv::Rect& rect : rects) {
+    const int mx = int(std::lround(rect.width * overlap_percent / 200.0));
+    const int my = int(std::lround(rect.height * overlap_percent / 200.0));
+    rect = cv::Rect(rect.x - mx, rect.y - my, rect.width + 2 * mx, rect.height + 2 * my) & image;
+  }
+  return rects;
+}
 
 SplitOutcome split_images(const QStringList& files, const SplitSettings& settings,
                           JobControl* control) {
@@ -139,6 +174,18 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
   }
   BatchOutput output(settings.out_dir);
   QSet<QString> made;  // subfolders known to exist
+  // The sources' class lists, by folder, and for each output folder whether
+  // it may receive label files (why not, or "").
+  QHash<QString, SourceClasses> source_classes;
+  for (const QString& file : files) {
+    const QString folder = QFileInfo(file).path();
+    if (!source_classes.contains(folder))
+      source_classes.insert(folder, read_source_classes(folder));
+  }
+  QHash<QString, QString> label_folders;
+  const auto label_problem = [&](const QString& file, const QString& reason) {
+    outcome.label_problems.append(file + QStringLiteral(": ") + reason);
+  };
   ScratchPool<DecodeScratch> scratch_pool;
   JobOptions options;
   options.window = kImageWindow;
@@ -150,7 +197,8 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
       outcome.total,
       [&](int i) {  // worker thread
         std::unique_ptr<DecodeScratch> scratch = scratch_pool.take();
-        CutImage cut = cut_image(files[i], settings, *scratch);
+        CutImage cut = cut_image(files[i], settings,
+                                 source_classes.value(QFileInfo(files[i]).path()), *scratch);
         scratch_pool.give_back(std::move(scratch));
         return cut;
       },
@@ -158,6 +206,13 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
         JobPass pass(control);
         if (!pass) return;  // called off: nothing more is written
         if (!cut.error.isEmpty()) return image_failed(i, cut.error);
+        const QString label_name = file_name_of(label_path_for_image(files[i]));
+        if (!cut.label_error.isEmpty()) label_problem(label_name, cut.label_error);
+        if (cut.lines_not_carried > 0) {
+          label_problem(label_name, QStringLiteral("%1 lines that are not shapes were not carried")
+                                        .arg(cut.lines_not_carried));
+        }
+        const QStringList& classes = source_classes.value(QFileInfo(files[i]).path()).names;
         int written = 0;
         for (EncodedTile& tile : cut.tiles) {
           QString error = tile.encoded.error;
@@ -174,6 +229,21 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
           if (error.isEmpty()) {
             ++outcome.tiles;
             ++written;
+            if (cut.labelled && cut.label_error.isEmpty()) {
+              auto allowed = label_folders.constFind(folder);
+              if (allowed == label_folders.constEnd()) {
+                allowed = label_folders.insert(folder, ensure_class_list(folder, classes));
+              }
+              const QString label_path =
+                  QDir(folder).filePath(name_without_extension(tile.name) + QStringLiteral(".txt"));
+              const QString label_error =
+                  allowed->isEmpty() ? output.write(label_path, tile.labels) : *allowed;
+              if (label_error.isEmpty()) {
+                ++outcome.label_files;
+              } else {
+                label_problem(QDir::toNativeSeparators(label_path), label_error);
+              }
+            }
           } else {
             outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
           }
@@ -201,6 +271,19 @@ QString split_failure_text(const SplitOutcome& outcome) {
   }
   if (!outcome.flush_error.isEmpty()) {
     text += QStringLiteral("\n\n") + flush_failure_text(outcome.flush_error);
+  }
+  return text;
+}
+
+QString split_label_text(const SplitOutcome& outcome) {
+  QString text;
+  if (outcome.label_files > 0) {
+    text += QStringLiteral("\n\nLabels carried: %1 label files written beside the tiles.")
+                .arg(outcome.label_files);
+  }
+  if (!outcome.label_problems.isEmpty()) {
+    text += QStringLiteral("\n\nLabels not carried or not whole:") +
+            failure_listing(outcome.label_problems, kListedFailures);
   }
   return text;
 }

@@ -28,6 +28,10 @@ std::optional<GridSize> parse_grid_mode(const QString& mode);
 // tile is (height / rows) x (width / cols); the last row and column take the
 // remainder. Tiles of an image smaller than the grid may be empty.
 std::vector<cv::Rect> tile_rects(int width, int height, GridSize grid);
+// The same tiles, each grown at its inner edges by half of `overlap_percent`
+// of its own size, so that neighbours share that part of a tile; 0 gives the
+// grid above.
+std::vector<cv::Rect> tile_rects(int width, int height, GridSize grid, int overlap_percent);
 
 // Number of decimal digits of `parts`: the width part indices are padded to.
 int part_pad_width(int parts);
@@ -45,6 +49,10 @@ struct SplitSettings {
   QString out_dir;
   GridSize grid;
   bool subfolders = true;
+  int overlap_percent = 0;  // 0 ... 50
+  // A labelled source's shape goes into a tile when at least this part of
+  // its area lies inside.
+  int keep_percent = 25;
 };
 
 struct SplitOutcome {
@@ -56,13 +64,18 @@ struct SplitOutcome {
   QString folder_error;        // the output folder could not be created: nothing was written
   QString flush_error;         // the final flush failed: the tiles may not all be on the disk
   bool cancelled = false;      // stopped by its control before every image was done
+  int label_files = 0;         // label files written beside tiles
+  QStringList label_problems;  // "<file>: <reason>": labels not carried, or not whole
 };
 
 // Cuts every image into the grid and writes its tiles to settings.out_dir
 // (created with its parents), as <base>_part_<idx><ext>, in "part_<idx>"
 // folders when settings.subfolders. An image that cannot be read or cut is
 // named with its reason and not counted; empty tiles are neither written nor
-// counted. Several images are decoded and encoded at once; files are written
+// counted. A source with a label file beside it gives each tile a label file
+// of the tile's stem with the shapes clipped to it (empty for a tile without
+// shapes), and each folder that receives them a classes.txt, never changed
+// once there. Several images are decoded and encoded at once; files are written
 // in order on the calling thread. With a `control`, the batch stops when it
 // is cancelled, writes each image's tiles under a pass and counts the images
 // split and the tiles written into its tally.
@@ -73,5 +86,10 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
 // that could not be cut and the tiles that could not be written, ten of each
 // listed. Empty when nothing failed.
 QString split_failure_text(const SplitOutcome& outcome);
+
+// The closing message's note on carried labels: how many label files were
+// written, and the labels that were not carried or not whole. Empty for a
+// folder without label files.
+QString split_label_text(const SplitOutcome& outcome);
 
 }  // namespace orvane

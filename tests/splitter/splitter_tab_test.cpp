@@ -15,8 +15,10 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "imaging/source_image.h"
+#include "labels/label_file.h"
 #include "support/fifo_trap.h"
 #include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
@@ -79,6 +81,77 @@ TEST_F(SplitterTabTest, RefusedInputWritesNothing) {
     EXPECT_EQ(last_message().text, c.text);
   }
   EXPECT_FALSE(QFileInfo::exists(out));
+}
+
+// A labelled folder: every tile's label file covers the pixels of each
+// shape's colour in that tile, with and without overlap, cut by two and by
+// four tiles, on the image's edge; a folder whose classes.txt lists other
+// names gets no labels, and says why.
+TEST_F(SplitterTabTest, LabelsAreClippedToEveryTile) {
+  cv::Mat picture(300, 400, CV_8UC3, cv::Scalar(0, 0, 0));
+  const std::vector<std::vector<cv::Point>> shapes = {
+      {{150, 40}, {260, 40}, {260, 260}, {230, 260}, {230, 80}, {180, 80}, {180, 260}, {150, 260}},
+      {{20, 100}, {120, 100}, {120, 200}, {20, 200}},  // cut by two tiles
+      {{330, 0}, {400, 0}, {400, 70}},                 // on the edge
+  };
+  const cv::Scalar colours[] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}};
+  QByteArray label_text;
+  for (size_t k = 0; k < shapes.size(); ++k) {
+    cv::fillPoly(picture, std::vector<std::vector<cv::Point>>{shapes[k]}, colours[k]);
+    label_text += QByteArray::number(qsizetype(k));
+    for (const cv::Point& p : shapes[k]) {
+      label_text += " " + QByteArray::number(p.x / 400.0, 'f', 6) + " " +
+                    QByteArray::number(p.y / 300.0, 'f', 6);
+    }
+    label_text += "\n";
+  }
+  ASSERT_TRUE(cv::imwrite((in + "/field.png").toStdString(), picture));
+  write_file(in + "/field.txt", label_text);
+  write_file(in + "/classes.txt", "red\ngreen\nblue\n");
+  tab.entry_split_in->setText(in + "/");
+  EXPECT_FALSE(tab.spin_split_keep->isHidden());
+  tab.spin_split_keep->setValue(0);  // every piece, however small, is checked below
+  for (const int overlap : {0, 20}) {
+    SCOPED_TRACE(overlap);
+    QDir(out).removeRecursively();
+    tab.spin_split_overlap->setValue(overlap);
+    split(4, 1);  // 2 x 2, one folder per part
+    EXPECT_TRUE(
+        last_message().text.endsWith("Labels carried: 4 label files written beside the tiles."))
+        << last_message().text.toStdString();
+    for (int part = 1; part <= 4; ++part) {
+      const QString folder = QString("%1/part_%2/").arg(out).arg(part);
+      EXPECT_EQ(read_file(folder + "classes.txt"), "red\ngreen\nblue\n");
+      const cv::Mat tile =
+          cv::imread((folder + QString("field_part_%1.png").arg(part)).toStdString());
+      const LabelFileContent labels = parse_label_file(
+          read_file(folder + QString("field_part_%1.txt").arg(part)), 3, tile.cols, tile.rows);
+      for (int k = 0; k < 3; ++k) {
+        cv::Mat truth;
+        cv::inRange(tile, colours[k], colours[k], truth);
+        cv::Mat drawn(tile.size(), CV_8UC1, cv::Scalar(0));
+        for (const LabelShape& shape : labels.shapes) {
+          if (shape.class_id != k) continue;
+          std::vector<cv::Point> points;
+          for (const QPointF& p : shape.points) points.emplace_back(cvRound(p.x()), cvRound(p.y()));
+          cv::fillPoly(drawn, std::vector<std::vector<cv::Point>>{points}, cv::Scalar(255));
+        }
+        if (cv::countNonZero(truth) < 150) continue;
+        const double iou =
+            double(cv::countNonZero(truth & drawn)) / cv::countNonZero(truth | drawn);
+        EXPECT_GE(iou, 0.9) << "part " << part << " class " << k;
+      }
+    }
+  }
+  // An output folder that already lists other classes keeps its list and gets no labels.
+  QDir(out).removeRecursively();
+  tab.chk_subfolders->setChecked(false);
+  write_file(out + "/classes.txt", "cat\n");
+  split(4, 1);
+  EXPECT_EQ(read_file(out + "/classes.txt"), "cat\n");
+  EXPECT_TRUE(last_message().text.contains("lists other classes"))
+      << last_message().text.toStdString();
+  EXPECT_FALSE(QFile::exists(out + "/field_part_1.txt"));
 }
 
 TEST_F(SplitterTabTest, TilesHaveTheGridGeometryAndPaddedNames) {
