@@ -52,14 +52,18 @@ std::pair<int, bool> line_style(Measure measure) {
   return {quality % 4, quality >= 4};
 }
 
-// A tick spacing of 1, 2 or 5 times a power of ten that gives at most `ticks` ticks over `span`.
-double nice_interval(double span, int ticks) {
-  const double raw = std::max(span / ticks, 1e-9);
+// A whole-number tick spacing of 1, 2 or 5 times a power of ten that gives at most `ticks`
+// ticks over `span`.
+double whole_interval(double span, int ticks) {
+  const double raw = std::max(span / ticks, 1.0);
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  for (double step : {1.0, 2.0, 5.0, 10.0})
+  for (double step : {1.0, 2.0, 5.0})
     if (step * power >= raw) return step * power;
   return 10 * power;
 }
+
+// Room beside the first and the last point, so their markers are not cut off.
+constexpr double kEdgeRoom = 0.3;
 
 QString rate_text(const char* name, const std::optional<double>& rate) {
   return rate ? QStringLiteral(", %1 %2").arg(QLatin1String(name), QString::number(*rate, 'g', 4))
@@ -140,7 +144,7 @@ void LiveMetricsPage::ensure_charts() {
     plot.x->setTickType(QValueAxis::TicksDynamic);
     plot.x->setTickAnchor(1);
     plot.x->setTickInterval(1);
-    plot.x->setRange(1, 2);
+    plot.x->setRange(1 - kEdgeRoom, 2 + kEdgeRoom);
     plot.y = new QValueAxis;
     plot.y->setTitleText(y_title);
     plot.y->setLabelFormat(QStringLiteral("%.2f"));
@@ -271,11 +275,16 @@ void LiveMetricsPage::redraw_epochs() {
       series->replace(points);
       series->setPointsVisible(epochs.size() <= kMostPointsShown);
     }
-    plot->x->setRange(1, std::max(2, last_epoch));
-    plot->x->setTickInterval(nice_interval(std::max(1, last_epoch - 1), 10));
+    plot->x->setRange(1 - kEdgeRoom, std::max(2, last_epoch) + kEdgeRoom);
+    plot->x->setTickInterval(whole_interval(last_epoch - 1, 10));
     // Losses from 0 to a little above the highest; the measures are fractions.
-    const double y_top = plot == &charts_->quality ? std::max(1.0, top) : (top > 0 ? top * 1.1 : 1);
-    plot->y->setRange(0, y_top);
+    if (plot == &charts_->quality) {
+      plot->y->setRange(0, std::max(1.0, top));
+    } else {
+      plot->y->setRange(0, top > 0 ? top * 1.05 : 1);
+      plot->y->setTickCount(6);
+      plot->y->applyNiceNumbers();
+    }
   }
 
   // The best epoch: upright lines in both charts, a point on its mAP50-95.
@@ -290,6 +299,7 @@ void LiveMetricsPage::redraw_epochs() {
   charts_->best_epoch->replace(point);
   charts_->best_epoch->setName(best ? QStringLiteral("best epoch %1").arg(best->epoch)
                                     : QStringLiteral("best epoch"));
+  charts_->best_epoch->setVisible(best.has_value());  // its legend entry too
   if (!styled) apply_theme();
 }
 
@@ -305,9 +315,11 @@ void LiveMetricsPage::redraw_trials() {
   }
   charts_->trial_line->replace(points);
   charts_->trial_points->replace(points);
-  plot.x->setRange(0.5, last + 0.5);
-  plot.x->setTickInterval(nice_interval(last, 10));
-  plot.y->setRange(0, top > 0 ? top * 1.15 : 1);
+  plot.x->setRange(1 - kEdgeRoom, std::max(2, last) + kEdgeRoom);
+  plot.x->setTickInterval(whole_interval(last - 1, 10));
+  plot.y->setRange(0, top > 0 ? top * 1.1 : 1);
+  plot.y->setTickCount(6);
+  plot.y->applyNiceNumbers();
   const std::optional<TrialResult> best = best_trial(trials_);
   QList<QPointF> best_point;
   QList<QPointF> line;
@@ -322,6 +334,7 @@ void LiveMetricsPage::redraw_trials() {
                  .arg(best->trial)
                  .arg(rate_text("lr0", best->lr0), rate_text("lrf", best->lrf))
            : QStringLiteral("best trial"));
+  charts_->best_trial->setVisible(best.has_value());
 }
 
 void LiveMetricsPage::apply_theme() {
