@@ -187,7 +187,7 @@ TEST_F(LiveMetrics, FillsEpochByEpochWithTheValuesTheEngineHeld) {
   ASSERT_NE(best_point, nullptr) << marker.toStdString();
   EXPECT_EQ(best_point->count(), 1);
   EXPECT_TRUE(page().lbl_live_summary->text().contains(QStringLiteral("best epoch %1").arg(*best)));
-  // The five specified views are filled as before.
+  // The five result views are filled as before.
   EXPECT_EQ(progress().view_loss_plot->toolTip(),
             QDir::toNativeSeparators(run_folder() + "/results.png"));
 }
