@@ -37,6 +37,12 @@ struct Trainer {
   int epoch = 0;
   int epochs = 0;
   bool stop = false;
+  // At "on_fit_epoch_end": what the trainer holds of the epoch just ended, under the engine's
+  // own names ("train/box_loss", "metrics/mAP50(B)", "val/cls_loss", "lr/pg0", ...): its mean
+  // training losses, its validation measures and losses, its learning rates. NaN for a value
+  // that is not a finite number; a value the engine does not hold is absent. Empty for other
+  // events.
+  std::map<QString, double> metrics;
 };
 using TrainerCallback = std::function<void(Trainer&)>;
 

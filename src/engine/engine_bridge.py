@@ -8,7 +8,10 @@ workstation's console as one stream and never mixes with the protocol.
 
 A reply is {"ok": true, ...} or {"ok": false, "error": message}. A reply with "binary": n is
 followed by n raw bytes (the drawn prediction image). During training, each registered callback
-sends {"event": name, "epoch": e, "epochs": t} and waits for {"stop": bool}.
+sends {"event": name, "epoch": e, "epochs": t} and waits for {"stop": bool}; the epoch-end event
+also carries "metrics": the trainer's values at the epoch's end under the engine's own names
+(training losses, validation measures and losses, learning rates), each a plain float, or null for
+a value that is not a finite number.
 
 Descriptor 3, when the workstation passes it, is the read end of a pipe whose write end only the
 workstation holds. A watcher thread waits on it from the start, before the engine is imported:
@@ -18,6 +21,7 @@ group, so nothing the engine started keeps running.
 
 import io
 import json
+import math
 import os
 import signal
 import stat
@@ -111,6 +115,64 @@ def metrics_map(metrics):
     return result
 
 
+def number(value):
+    """A tensor, numpy or Python scalar as a float (None when not finite); TypeError otherwise."""
+    if hasattr(value, "item"):
+        value = value.item()
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise TypeError(f"not a number: {type(value).__name__}")
+    value = float(value)
+    return value if math.isfinite(value) else None
+
+
+def training_losses(trainer):
+    """The epoch's mean training losses under the engine's names ("train/box_loss", ...)."""
+    tloss = getattr(trainer, "tloss", None)
+    if tloss is None:
+        return {}
+    label = getattr(trainer, "label_loss_items", None)
+    if callable(label):
+        for call in (lambda: label(tloss, prefix="train"), lambda: label(tloss)):
+            try:
+                losses = call()
+            except TypeError:  # a release whose signature differs
+                continue
+            if isinstance(losses, dict):
+                return losses
+            break
+    names = list(getattr(trainer, "loss_names", None) or ())
+    values = plain(tloss)
+    if not isinstance(values, list):
+        values = [values]
+    return dict(zip(names, values)) if len(names) == len(values) else {}
+
+
+def epoch_metrics(trainer):
+    """What the trainer holds at an epoch's end: training losses, trainer.metrics (validation
+    measures and losses) and trainer.lr, as {name: float or None}. A value the engine holds in
+    a form not understood is left out; reading never fails."""
+    result = {}
+    sources = (("losses", lambda: training_losses(trainer)),
+               ("metrics", lambda: getattr(trainer, "metrics", None)),
+               ("lr", lambda: getattr(trainer, "lr", None)))
+    for kind, source in sources:
+        try:
+            values = source()
+        except Exception:
+            continue
+        if not isinstance(values, dict):
+            continue
+        for name, value in values.items():
+            name = str(name)
+            if kind == "losses" and "/" not in name:
+                name = "train/" + name
+            try:
+                result[name] = number(value)
+            except Exception:
+                pass
+    return result
+
+
 def cuda_available():
     try:
         import torch
@@ -183,7 +245,10 @@ class Bridge:
                     if epoch in reported or epoch >= epochs:
                         return
                     reported.add(epoch)
-                send({"event": event, "epoch": epoch, "epochs": epochs})
+                message = {"event": event, "epoch": epoch, "epochs": epochs}
+                if event == "on_fit_epoch_end":
+                    message["metrics"] = epoch_metrics(trainer)
+                send(message)
                 if read_request().get("stop"):
                     trainer.stop = True
             return callback

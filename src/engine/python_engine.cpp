@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QStandardPaths>
+#include <limits>
 
 #include "engine/bridge_process.h"
 
@@ -56,7 +57,16 @@ class PythonModel : public Model {
                               {"callbacks", events}};
     const QJsonObject reply = call(request, [this](const QJsonObject& event) {
       Trainer trainer{event.value(QLatin1String("epoch")).toInt(),
-                      event.value(QLatin1String("epochs")).toInt(), false};
+                      event.value(QLatin1String("epochs")).toInt(),
+                      false,
+                      {}};
+      const QJsonObject metrics = event.value(QLatin1String("metrics")).toObject();
+      for (auto it = metrics.begin(); it != metrics.end(); ++it) {
+        // null stands for a value that is not a finite number (JSON has none).
+        if (it.value().isDouble() || it.value().isNull())
+          trainer.metrics[it.key()] = it.value().isNull() ? std::numeric_limits<double>::quiet_NaN()
+                                                          : it.value().toDouble();
+      }
       for (auto& callback : callbacks_[event.value(QLatin1String("event")).toString()])
         callback(trainer);
       return QJsonObject{{"stop", trainer.stop}};

@@ -83,6 +83,8 @@ QWidget* ProgressTab::build_metrics_group() {
   auto* group = new QGroupBox(QStringLiteral("Performance Metrics && Diagnostics"));
   auto* layout = new QVBoxLayout(group);
   tabs_analytics = new QTabWidget;
+  live_metrics = new LiveMetricsPage(dialogs_);
+  tabs_analytics->addTab(live_metrics, QStringLiteral("Live Metrics"));
   view_loss_plot = new ZoomableView;
   view_f1_plot = new ZoomableView;
   view_pr_plot = new ZoomableView;
@@ -110,6 +112,11 @@ void ProgressTab::begin_training(const QVariantMap& params) {
   // The views show the run the tab is about, nothing of an earlier one.
   for (ZoomableView* view : result_views()) clear_view(view);
   run_reported_ = false;
+  live_metrics->clear_epochs();
+  if (!(tuner_ && tuner_->isRunning())) {
+    live_metrics->clear_trials();
+    live_metrics->show_search(false);
+  }
 
   auto* worker = new YoloTrainerThread(engine_, params, this);
   workers_.adopt(this, trainer_thread, worker);
@@ -120,6 +127,10 @@ void ProgressTab::begin_training(const QVariantMap& params) {
           [this, worker](int value, const QString& text, const QString& plot_path) {
             if (worker == trainer_thread) run_reported_ = true;
             update_train_progress(value, text, plot_path);
+          });
+  connect(worker, &YoloTrainerThread::epoch_metrics_signal, this,
+          [this, worker](const EpochMetrics& metrics) {
+            if (worker == trainer_thread) live_metrics->add_epoch(metrics);
           });
   connect(worker, &YoloTrainerThread::finished_signal, this,
           [this, worker](const QVariantMap& result) {
@@ -168,6 +179,13 @@ bool ProgressTab::job_running() const {
 void ProgressTab::follow_tuning(YoloTunerThread* worker) {
   if (!worker) return;
   tuner_ = worker;
+  live_metrics->clear_trials();
+  if (!training_running()) live_metrics->clear_epochs();
+  live_metrics->show_search(true);
+  connect(worker, &YoloTunerThread::trials_signal, this,
+          [this, worker](const TrialResults& trials) {
+            if (worker == tuner_) live_metrics->set_trials(trials);
+          });
   // A training run that is running keeps the status line and the bar.
   const auto shown = [this, worker] { return worker == tuner_ && !training_running(); };
   if (shown()) show_tuning(0, YoloTunerThread::kIterations);

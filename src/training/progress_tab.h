@@ -1,5 +1,6 @@
 // The "Training Analytics & Live Logs" tab: status line, stop button, progress bar, the live
-// console and the five result views, and the training worker that feeds them.
+// console and the five result views, and the training worker that feeds them; before the five
+// views, our "Live Metrics" page.
 #pragma once
 
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include "canvas/zoomable_view.h"
 #include "common/worker_threads.h"
 #include "engine/engine.h"
+#include "training/live_metrics_page.h"
 #include "training/trainer_thread.h"
 #include "training/tuner_thread.h"
 #include "ui/dialogs.h"
@@ -60,6 +62,10 @@ class ProgressTab : public QWidget {
   ZoomableView* view_pr_plot = nullptr;
   ZoomableView* view_confusion_plot = nullptr;
   ZoomableView* view_val_batch = nullptr;
+  // Our addition, the first of the result views: the newest training run's epochs and the
+  // newest AutoML search's trials, as they come. A new run or search empties it, except for
+  // what a job still running shows.
+  LiveMetricsPage* live_metrics = nullptr;
   // The last training worker started; empty before the first.
   YoloTrainerThread* trainer_thread = nullptr;
 

@@ -43,6 +43,8 @@ void YoloTrainerThread::run() {
     const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     const EpochReport report = epoch_report(trainer.epoch + 1, trainer.epochs, now - start);
     Q_EMIT progress_signal(report.percent, report.text, QString());
+    const EpochMetrics metrics = epoch_metrics(trainer.epoch + 1, trainer.metrics);
+    if (!metrics.values.empty()) Q_EMIT epoch_metrics_signal(metrics);
   };
 
   // Signals after the output's last piece, so the console is complete when they arrive.

@@ -1,5 +1,5 @@
-// The training worker: one engine training run with live output, per-epoch progress and a
-// stop flag, then the validation of the best weights.
+// The training worker: one engine training run with live output, per-epoch progress and
+// metrics and a stop flag, then the validation of the best weights.
 #pragma once
 
 #include <QThread>
@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "engine/engine_job.h"
+#include "training/training_metrics.h"
 
 namespace orvane {
 
@@ -32,6 +33,9 @@ class YoloTrainerThread : public QThread, public EngineJob {
   void finished_signal(const QVariantMap& result);
   void stopped_signal();
   void error_signal(const QString& text);
+  // Our addition: what the engine's trainer held at the end of an epoch, once per epoch (an
+  // epoch the engine holds none of the measures for sends nothing).
+  void epoch_metrics_signal(const orvane::EpochMetrics& metrics);
 
  protected:
   // Worker thread.

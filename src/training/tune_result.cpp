@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "training/training_metrics.h"
+
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #else
@@ -18,7 +20,38 @@
 namespace orvane {
 namespace {
 const QString kResultName = QStringLiteral("best_hyperparameters.yaml");
+
+TuneFiles list_named(const QString& project, const QStringList& names) {
+  TuneFiles files;
+  QDirIterator it(project, names, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    if (!names.contains(it.fileName())) continue;
+    if (const std::optional<FileTimes> times = file_times(path)) files.insert(path, *times);
+  }
+  return files;
 }
+
+QString newest_named(const QString& project, const QStringList& names, const TuneFiles& before) {
+  QString best;
+  qint64 best_time = 0;
+  QDirIterator it(project, names, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    if (!names.contains(it.fileName())) continue;
+    const std::optional<FileTimes> times = file_times(path);
+    if (!times) continue;
+    const auto old = before.constFind(path);
+    if (old != before.constEnd() && old.value().modified == times->modified) continue;
+    if (best.isEmpty() || times->changed > best_time) {
+      best = path;
+      best_time = times->changed;
+    }
+  }
+  return best;
+}
+
+}  // namespace
 
 std::optional<FileTimes> file_times(const QString& path) {
 #ifdef Q_OS_UNIX
@@ -37,34 +70,18 @@ std::optional<FileTimes> file_times(const QString& path) {
 #endif
 }
 
-TuneFiles list_tune_results(const QString& project) {
-  TuneFiles files;
-  QDirIterator it(project, {kResultName}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    const QString path = it.next();
-    if (it.fileName() != kResultName) continue;
-    if (const std::optional<FileTimes> times = file_times(path)) files.insert(path, *times);
-  }
-  return files;
-}
+TuneFiles list_tune_results(const QString& project) { return list_named(project, {kResultName}); }
 
 QString newest_tune_result(const QString& project, const TuneFiles& before) {
-  QString best;
-  qint64 best_time = 0;
-  QDirIterator it(project, {kResultName}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    const QString path = it.next();
-    if (it.fileName() != kResultName) continue;
-    const std::optional<FileTimes> times = file_times(path);
-    if (!times) continue;
-    const auto old = before.constFind(path);
-    if (old != before.constEnd() && old.value().modified == times->modified) continue;
-    if (best.isEmpty() || times->changed > best_time) {
-      best = path;
-      best_time = times->changed;
-    }
-  }
-  return best;
+  return newest_named(project, {kResultName}, before);
+}
+
+TuneFiles list_trial_results(const QString& project) {
+  return list_named(project, trial_results_names());
+}
+
+QString newest_trial_results(const QString& project, const TuneFiles& before) {
+  return newest_named(project, trial_results_names(), before);
 }
 
 QVariantMap read_tune_result(const QString& path) {

@@ -1,4 +1,5 @@
-// Finding and reading the tuner's result file, best_hyperparameters.yaml.
+// Finding and reading the tuner's result file, best_hyperparameters.yaml, and finding its
+// results file, which lists every trial.
 #pragma once
 
 #include <QHash>
@@ -30,6 +31,10 @@ TuneFiles list_tune_results(const QString& project);
 // `before` was taken, the one whose metadata changed last (the first found among equal
 // times). Empty when the search wrote none.
 QString newest_tune_result(const QString& project, const TuneFiles& before);
+
+// The same for the search's results file (trial_results_names(): the list of its trials).
+TuneFiles list_trial_results(const QString& project);
+QString newest_trial_results(const QString& project, const TuneFiles& before);
 
 // The file's top-level map, values as their text. Throws std::runtime_error when the file
 // cannot be read or parsed, or does not hold a map.

@@ -23,16 +23,31 @@ void YoloTunerThread::run() {
         engine_missing_message(*probe, QStringLiteral("Ultralytics library is not installed.")));
     return;
   }
-  TuneProgress trials;
-  StreamToSignal stream([this, &trials](const QString& text) {
-    Q_EMIT log_signal(text);
-    if (trials.feed(text)) Q_EMIT trial_signal(trials.finished(), kIterations);
-  });
-  EngineOutput output(stream);
   const QString project =
       QDir::current().absoluteFilePath(params.value(QStringLiteral("project")).toString());
-  // Only a file this search writes counts: an older search's result must not be applied.
+  // Only a file this search writes counts: an older search's result must not be applied, nor
+  // its trials shown.
   const TuneFiles before = list_tune_results(project);
+  const TuneFiles trials_before = list_trial_results(project);
+  qsizetype trials_sent = 0;
+  // The tuner appends a trial to its results file before it reports the trial.
+  const auto send_trials = [&] {
+    const QString file = newest_trial_results(project, trials_before);
+    if (file.isEmpty()) return;
+    const TrialResults trials = read_trial_results(file);
+    if (trials.size() <= trials_sent) return;
+    trials_sent = trials.size();
+    Q_EMIT trials_signal(trials);
+  };
+  TuneProgress trials;
+  StreamToSignal stream([this, &trials, &send_trials](const QString& text) {
+    Q_EMIT log_signal(text);
+    if (trials.feed(text)) {
+      send_trials();
+      Q_EMIT trial_signal(trials.finished(), kIterations);
+    }
+  });
+  EngineOutput output(stream);
 
   std::function<void()> outcome;
   std::unique_ptr<Model> model;  // outlives the catch blocks: abort() may still reach it
@@ -69,6 +84,7 @@ void YoloTunerThread::run() {
   release_job_model();
   model.reset();
   output.finish();
+  send_trials();
   outcome();
 }
 

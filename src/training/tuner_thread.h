@@ -1,4 +1,5 @@
-// The AutoML worker: the engine's hyperparameter search, then the search's result file.
+// The AutoML worker: the engine's hyperparameter search, its trials as they finish, then the
+// search's result file.
 #pragma once
 
 #include <QThread>
@@ -6,6 +7,7 @@
 
 #include "engine/engine.h"
 #include "engine/engine_job.h"
+#include "training/training_metrics.h"
 
 namespace orvane {
 
@@ -27,6 +29,10 @@ class YoloTunerThread : public QThread, public EngineJob {
   void error_signal(const QString& text);
   // The engine's output says that `finished` of the `iterations` trials have ended.
   void trial_signal(int finished, int iterations);
+  // Our addition: the trials the search's results file lists so far (all of them, in order),
+  // sent when the list grew: read after each trial the engine's output reports, and once more
+  // when the search ends.
+  void trials_signal(const orvane::TrialResults& trials);
 
  protected:
   // Worker thread.

@@ -39,6 +39,11 @@ QStringList Dialogs::get_open_file_names(QWidget* parent, const QString& title, 
   return QFileDialog::getOpenFileNames(parent, title, dir, filter);
 }
 
+QString Dialogs::get_save_file_name(QWidget* parent, const QString& title, const QString& dir,
+                                    const QString& filter) {
+  return QFileDialog::getSaveFileName(parent, title, dir, filter);
+}
+
 int Dialogs::exec(QDialog& dialog) { return dialog.exec(); }
 
 DialogsRelay::DialogsRelay() : target_(std::make_unique<Dialogs>()) {}
@@ -78,6 +83,11 @@ QString DialogsRelay::get_open_file_name(QWidget* parent, const QString& title, 
 QStringList DialogsRelay::get_open_file_names(QWidget* parent, const QString& title,
                                               const QString& dir, const QString& filter) {
   return target_->get_open_file_names(parent, title, dir, filter);
+}
+
+QString DialogsRelay::get_save_file_name(QWidget* parent, const QString& title, const QString& dir,
+                                         const QString& filter) {
+  return target_->get_save_file_name(parent, title, dir, filter);
 }
 
 int DialogsRelay::exec(QDialog& dialog) { return target_->exec(dialog); }

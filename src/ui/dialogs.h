@@ -27,6 +27,10 @@ class Dialogs {
                                      const QString& filter);
   virtual QStringList get_open_file_names(QWidget* parent, const QString& title, const QString& dir,
                                           const QString& filter);
+  // A file to write; `dir` may name the file suggested. The chooser asks before an existing
+  // file is replaced.
+  virtual QString get_save_file_name(QWidget* parent, const QString& title, const QString& dir,
+                                     const QString& filter);
   // Runs any modal dialog and returns its result code.
   virtual int exec(QDialog& dialog);
 };
@@ -51,6 +55,8 @@ class DialogsRelay : public Dialogs {
                              const QString& filter) override;
   QStringList get_open_file_names(QWidget* parent, const QString& title, const QString& dir,
                                   const QString& filter) override;
+  QString get_save_file_name(QWidget* parent, const QString& title, const QString& dir,
+                             const QString& filter) override;
   int exec(QDialog& dialog) override;
 
  private:

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
+#include <cmath>
 #include <future>
 #include <thread>
 
@@ -218,6 +219,82 @@ TEST_F(EngineBridge, TrainingCallbacksAndStopAcrossReleases) {
     EXPECT_EQ(batch_calls, c.batch_calls);
     EXPECT_EQ(epochs_seen, c.epochs_seen);
     EXPECT_TRUE(QFileInfo::exists(result.save_dir + "/weights/best.pt"));
+  }
+}
+
+// The run folder's results.csv: the stand-in writes there, as the engine does, the row of what
+// its trainer holds at each epoch's end. Rows of {column: text}.
+std::vector<std::map<QString, QString>> results_rows(const QString& save_dir) {
+  const QList<QByteArray> lines = read_file(save_dir + "/results.csv").trimmed().split('\n');
+  std::vector<std::map<QString, QString>> rows;
+  const QList<QByteArray> header = lines.value(0).split(',');
+  for (qsizetype i = 1; i < lines.size(); ++i) {
+    std::map<QString, QString> row;
+    const QList<QByteArray> fields = lines[i].split(',');
+    for (qsizetype c = 0; c < header.size(); ++c) row[header[c]] = fields.value(c);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// At each epoch's end the callback gets what the trainer holds, under the engine's names, for
+// either release line, either task and the older forms of the trainer's loss labelling: the
+// same values as the run's results.csv (written with %.6g), non-finite values as NaN, a missing
+// measure absent; the final validation's repeat adds no epoch, and batch ends carry nothing.
+TEST_F(EngineBridge, TheEpochEndCarriesWhatTheTrainerHolds) {
+  const QString data = data_yaml();
+  const struct {
+    const char* what;
+    QJsonObject settings;
+    int names;  // how many values each epoch carries
+  } cases[] = {
+      {"8.3, detection", {{"release", "8.3.100"}}, 3 + 4 + 3 + 3},
+      {"8.4.52, segmentation", {{"release", "8.4.52"}, {"task", "segment"}}, 4 + 8 + 4 + 3},
+      {"labels without a prefix argument", {{"loss_items_signature", "no_prefix"}}, 13},
+      {"no labelling, loss names only",
+       {{"release", "8.4.51"}, {"loss_items_signature", "none"}},
+       13},
+      {"a measure missing, losses not finite",
+       {{"epoch_metrics", QJsonObject{{"metrics/recall(B)", QJsonValue::Null},
+                                      {"train/cls_loss", "nan"},
+                                      {"val/box_loss", "inf"}}}},
+       12},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto model = load(c.settings);
+    std::vector<Trainer> seen;
+    bool batch_metrics = false;
+    model->add_callback("on_train_batch_end",
+                        [&](Trainer& t) { batch_metrics = batch_metrics || !t.metrics.empty(); });
+    model->add_callback("on_fit_epoch_end", [&](Trainer& t) { seen.push_back(t); });
+    const TrainResult result = model->train({{"data", data},
+                                             {"epochs", 3},
+                                             {"project", dir.filePath("runs")},
+                                             {"name", c.what},
+                                             {"exist_ok", true}});
+    EXPECT_FALSE(batch_metrics);
+    const auto rows = results_rows(result.save_dir);
+    ASSERT_EQ(seen.size(), 3u);
+    ASSERT_EQ(rows.size(), 3u);
+    for (size_t e = 0; e < seen.size(); ++e) {
+      SCOPED_TRACE(e);
+      EXPECT_EQ(seen[e].epoch, int(e));
+      EXPECT_EQ(seen[e].metrics.size(), size_t(c.names));
+      EXPECT_EQ(rows[e].size(), size_t(c.names) + 2) << "epoch and time besides";
+      for (const auto& [column, text] : rows[e]) {
+        if (column == "epoch" || column == "time") continue;
+        SCOPED_TRACE(column.toStdString());
+        ASSERT_TRUE(seen[e].metrics.count(column));
+        const double sent = seen[e].metrics.at(column);
+        const double written = text.toDouble();
+        if (text == "nan" || text == "inf") {
+          EXPECT_TRUE(std::isnan(sent));
+        } else {
+          EXPECT_NEAR(sent, written, 1e-5 * std::max(1.0, std::abs(written)));
+        }
+      }
+    }
   }
 }
 

@@ -48,6 +48,15 @@ QStringList ScriptedDialogs::get_open_file_names(QWidget*, const QString& title,
   return answer;
 }
 
+QString ScriptedDialogs::get_save_file_name(QWidget*, const QString& title, const QString&,
+                                            const QString& filter) {
+  calls.push_back({QStringLiteral("save_file"), title, filter});
+  if (save_files.empty()) return {};
+  QString answer = save_files.front();
+  save_files.pop_front();
+  return answer;
+}
+
 int ScriptedDialogs::exec(QDialog& dialog) {
   calls.push_back(
       {QStringLiteral("exec"), dialog.windowTitle(),

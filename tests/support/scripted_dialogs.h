@@ -12,7 +12,7 @@
 
 struct DialogCall {
   QString kind;  // "information", "warning", "critical", "question", "directory",
-                 // "open_file", "open_files", "exec"
+                 // "open_file", "open_files", "save_file", "exec"
   QString title;
   QString text;  // message text, or the dialog's class name (no namespace) for "exec"
 };
@@ -30,6 +30,8 @@ class ScriptedDialogs : public orvane::Dialogs {
                              const QString& filter) override;
   QStringList get_open_file_names(QWidget* parent, const QString& title, const QString& dir,
                                   const QString& filter) override;
+  QString get_save_file_name(QWidget* parent, const QString& title, const QString& dir,
+                             const QString& filter) override;
   // Runs the next scripted answer on the dialog; without one the dialog is
   // rejected, as if the user cancelled it.
   int exec(QDialog& dialog) override;
@@ -39,6 +41,7 @@ class ScriptedDialogs : public orvane::Dialogs {
   std::deque<QString> directories;
   std::deque<QString> open_files;
   std::deque<QStringList> open_file_lists;
+  std::deque<QString> save_files;
   std::deque<std::function<int(QDialog&)>> exec_answers;
 
   std::vector<DialogCall> calls;

@@ -1,0 +1,80 @@
+// The "Live Metrics" page of the progress tab's result views: a training run's losses and
+// quality measures drawn epoch by epoch as the epochs end, the best epoch so far marked, and an
+// AutoML search's trials as points, the best trial's learning rates in the legend. The charts
+// are made when the page is first shown or the first values arrive, never at start-up; they
+// follow the dark or light theme.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "training/training_metrics.h"
+#include "ui/dialogs.h"
+
+class QChart;
+class QLabel;
+class QPushButton;
+
+namespace orvane {
+
+class LiveMetricsPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit LiveMetricsPage(Dialogs& dialogs, QWidget* parent = nullptr);
+  ~LiveMetricsPage() override;
+
+  // A new training run: its epochs start empty.
+  void clear_epochs();
+  // A new AutoML search: its trials start empty.
+  void clear_trials();
+  // Whether the page shows a search: its trial chart, and the epoch charts only while they
+  // hold epochs.
+  void show_search(bool shown);
+  // An epoch that ended (one with the same number is replaced).
+  void add_epoch(const EpochMetrics& epoch);
+  // Every trial of the search so far.
+  void set_trials(const TrialResults& trials);
+
+  // "Save chart as PNG": asks for a file through the Dialogs seam and writes the charts shown
+  // into it as one picture; a failure is shown in a message box.
+  void save_chart_png();
+  // "Copy values as CSV": the epochs (MetricsHistory::csv) on the clipboard; with trials shown,
+  // the trials (trials_csv), after a blank line when there are epochs too.
+  void copy_values_csv();
+
+  const MetricsHistory& history() const { return history_; }
+  const TrialResults& trials() const { return trials_; }
+  bool showing_search() const { return search_shown_; }
+  // The charts; nullptr until they are made.
+  QChart* loss_chart() const;
+  QChart* quality_chart() const;
+  QChart* trial_chart() const;
+
+  QPushButton* btn_save_png = nullptr;
+  QPushButton* btn_copy_csv = nullptr;
+  // What the page holds: the epoch and the best epoch so far, the best trial.
+  QLabel* lbl_live_summary = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  struct Charts;
+  void ensure_charts();
+  void redraw_epochs();
+  void redraw_trials();
+  void apply_theme();
+  void update_page();
+  QImage chart_image();
+
+  Dialogs& dialogs_;
+  MetricsHistory history_;
+  TrialResults trials_;
+  bool search_shown_ = false;
+  QWidget* chart_area_ = nullptr;
+  std::unique_ptr<Charts> charts_;
+};
+
+}  // namespace orvane

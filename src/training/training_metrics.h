@@ -1,0 +1,111 @@
+// The measures of a training run epoch by epoch, under fixed names whatever the engine's
+// release calls them, and the trials of an AutoML search as its results file lists them.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <map>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace orvane {
+
+// The measures kept per epoch, in the order of their columns.
+enum class Measure {
+  TrainBox,
+  TrainCls,
+  TrainDfl,
+  TrainSeg,
+  ValBox,
+  ValCls,
+  ValDfl,
+  ValSeg,
+  Precision,
+  Recall,
+  Map50,
+  Map50_95,
+  PrecisionMask,
+  RecallMask,
+  Map50Mask,
+  Map50_95Mask,
+  LrPg0,
+  LrPg1,
+  LrPg2,
+};
+
+// Every measure, in column order.
+std::span<const Measure> all_measures();
+// The fixed name: "train/box" ... "val/seg", "precision", "recall", "map50", "map50_95", the
+// same with "_mask" for the mask measures, "lr/pg0" ... "lr/pg2". Also the CSV column.
+QString measure_key(Measure measure);
+// How a chart's legend names it: "train box", "mAP50-95", "mask recall", ...
+QString measure_label(Measure measure);
+
+// The measure an engine name stands for: "train/box_loss", "val/seg_loss",
+// "metrics/precision(B)", "metrics/mAP50-95(M)", a measure without its "(B)", "lr/pg1".
+// Nothing for any other name.
+std::optional<Measure> measure_of(const QString& engine_name);
+
+struct EpochMetrics {
+  int epoch = 0;                     // counted from 1
+  std::map<Measure, double> values;  // NaN: the engine held no finite number
+
+  std::optional<double> value(Measure measure) const;
+  // How the engine ranks epochs for its best weights: 0.1 mAP50 + 0.9 mAP50-95, of the boxes
+  // plus of the masks when the run has them. Nothing without finite mAP values.
+  std::optional<double> fitness() const;
+};
+
+// One epoch's values as the engine names them (Trainer::metrics) under the fixed names; names
+// measure_of does not know are left out. A measure the engine holds both with "(B)" and
+// without keeps the "(B)" value.
+EpochMetrics epoch_metrics(int epoch, const std::map<QString, double>& engine_values);
+
+// The epochs of one run, in the order they ended.
+class MetricsHistory {
+ public:
+  // Adds the epoch, or replaces the one with the same number.
+  void add(const EpochMetrics& epoch);
+  void clear() { epochs_.clear(); }
+  const std::vector<EpochMetrics>& epochs() const { return epochs_; }
+  bool empty() const { return epochs_.empty(); }
+  // Whether some epoch holds the measure.
+  bool has(Measure measure) const;
+  // The epoch with the highest fitness so far (the first of equal ones); nothing when no
+  // epoch has one.
+  std::optional<EpochMetrics> best_epoch() const;
+  // A header line "epoch,<key>,..." with the measures some epoch holds, in column order, then
+  // one line per epoch; a value an epoch lacks is an empty field, NaN is "nan", numbers are
+  // written as "%.6g".
+  QString csv() const;
+
+ private:
+  std::vector<EpochMetrics> epochs_;
+};
+
+// One finished trial of an AutoML search.
+struct TrialResult {
+  int trial = 0;  // counted from 1, in the order of the results file
+  double fitness = 0;
+  std::optional<double> lr0, lrf;
+  bool operator==(const TrialResult&) const = default;
+};
+using TrialResults = QList<TrialResult>;
+
+// The names of the search's results file: "tune_results.csv" (a header line "fitness,<name>,..."
+// then one line per trial) and "tune_results.ndjson" (one JSON object per trial: "fitness" and
+// the hyperparameters, at its top level or in an object inside it).
+QStringList trial_results_names();
+
+// The trials in the results file at `path`, of either kind (told by its name). Only whole
+// lines count: a line the tuner is still writing is read next time. A line without a fitness
+// still counts as a trial but is not listed. Empty when the file cannot be read. Any thread.
+TrialResults read_trial_results(const QString& path);
+
+// The trial with the highest fitness (the first of equal ones); nothing for none.
+std::optional<TrialResult> best_trial(const TrialResults& trials);
+// "trial,fitness,lr0,lrf" and one line per trial (a missing rate is an empty field).
+QString trials_csv(const TrialResults& trials);
+
+}  // namespace orvane
