@@ -95,28 +95,13 @@ void AnnotatorTab::load_ai_model() {
       dialogs_.get_open_file_name(this, QStringLiteral("Load YOLO AI Model"), QDir::currentPath(),
                                   QStringLiteral("PyTorch Weights (*.pt)"));
   if (path.isEmpty()) return;
-  struct Loaded {
-    std::shared_ptr<Model> model;  // empty on failure
-    QString error;
-  };
   show_ai_waiting(QStringLiteral("Loading model..."));
   work.calls.start(
       this,
       // Worker thread. The engine starts in its own process and keeps the model there, so every
       // later labelling predicts without loading it again.
-      [&engine, path](std::stop_token stop) {
-        Loaded loaded;
-        try {
-          loaded.model = share_model(engine.start_model());
-          Model* model = loaded.model.get();
-          const std::stop_callback end_process(stop, [model] { model->kill(); });
-          model->load(path);
-        } catch (const EngineError& e) {
-          loaded = {nullptr, e.message()};
-        }
-        return loaded;
-      },
-      [this, path](const Loaded& loaded) {
+      [&engine, path](std::stop_token stop) { return load_shared_model(engine, path, stop); },
+      [this, path](const SharedModelLoad& loaded) {
         end_ai_waiting();
         if (!loaded.model) {
           // The previous model, if any, stays loaded and usable.

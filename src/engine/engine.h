@@ -155,6 +155,28 @@ inline std::shared_ptr<Model> share_model(std::unique_ptr<Model> model) {
   });
 }
 
+struct SharedModelLoad {
+  std::shared_ptr<Model> model;  // empty on failure
+  QString error;
+};
+
+// Starts an engine process and loads the weights at `path` in it, as a shared
+// model; stopping `stop` ends that process, so a load that hangs never holds
+// its caller. Worker threads only: it waits for the engine.
+inline SharedModelLoad load_shared_model(Engine& engine, const QString& path,
+                                         std::stop_token stop) {
+  SharedModelLoad loaded;
+  try {
+    loaded.model = share_model(engine.start_model());
+    Model* model = loaded.model.get();
+    const std::stop_callback end_process(stop, [model] { model->kill(); });
+    model->load(path);
+  } catch (const EngineError& e) {
+    loaded = {nullptr, e.message()};
+  }
+  return loaded;
+}
+
 // `headline` (a caller's "not installed" text) with the reason below it, when one is known.
 inline QString engine_missing_message(const EngineProbe& probe, const QString& headline) {
   return probe.problem.isEmpty() ? headline : headline + QLatin1Char('\n') + probe.problem;

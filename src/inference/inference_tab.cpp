@@ -176,19 +176,8 @@ void InferenceTab::load_model(const QString& weights, const QString& folder) {
       this,
       // Worker thread. Loaded once and kept in its engine process: stepping predicts without
       // loading again.
-      [&engine, weights](std::stop_token stop) {
-        LoadOutcome outcome;
-        try {
-          outcome.model = share_model(engine.start_model());
-          Model* model = outcome.model.get();
-          const std::stop_callback end_process(stop, [model] { model->kill(); });
-          model->load(weights);
-        } catch (const EngineError& e) {
-          outcome = {nullptr, e.message()};
-        }
-        return outcome;
-      },
-      [this, folder](const LoadOutcome& outcome) {
+      [&engine, weights](std::stop_token stop) { return load_shared_model(engine, weights, stop); },
+      [this, folder](const SharedModelLoad& outcome) {
         end_waiting();
         if (!outcome.model) {
           dialogs_.critical(this, QStringLiteral("Error"), outcome.error);

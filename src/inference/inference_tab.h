@@ -91,11 +91,6 @@ class InferenceTab : public QWidget {
     QImage drawn;  // null on failure
     QString error;
   };
-  struct LoadOutcome {
-    std::shared_ptr<Model> model;  // empty on failure
-    QString error;
-  };
-
   QGroupBox* build_parameters_group();
   QGroupBox* build_export_group();
   QWidget* build_stepping_row();
