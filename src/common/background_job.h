@@ -127,6 +127,15 @@ class BackgroundJob : public QObject {
   // Calls the running job off without a word and waits for the threads of
   // every job this object ran until `deadline`. True when they all ended.
   bool stop(QDeadlineTimer deadline);
+  // stop(), then `stopped()` on this thread when a job was running (its tab
+  // puts its face back and says the job ended).
+  template <class Stopped>
+  bool stop(QDeadlineTimer deadline, Stopped stopped) {
+    const bool was_running = running();
+    const bool ended = stop(deadline);
+    if (was_running) stopped();
+    return ended;
+  }
 
   // How long the destructor waits for threads when stop() was not called.
   static constexpr int kDestructorWaitMs = 2000;

@@ -92,13 +92,10 @@ void DatasetTools::cancel_job() {
 }
 
 bool DatasetTools::stop_job(QDeadlineTimer deadline) {
-  const bool was_running = job_.running();
-  const bool ended = job_.stop(deadline);
-  if (was_running) {
+  return job_.stop(deadline, [this] {
     end();
     Q_EMIT job_finished();
-  }
-  return ended;
+  });
 }
 
 void DatasetTools::check_health(const LoadedDataset& dataset) {

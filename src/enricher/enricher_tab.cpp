@@ -550,13 +550,10 @@ void EnricherTab::cancel_job() {
 }
 
 bool EnricherTab::stop_job(QDeadlineTimer deadline) {
-  const bool was_running = job_.running();
-  const bool ended = job_.stop(deadline);
-  if (was_running) {
+  return job_.stop(deadline, [this] {
     job_progress_.end();
     Q_EMIT job_finished();
-  }
-  return ended;
+  });
 }
 
 void EnricherTab::aug_update_status() {

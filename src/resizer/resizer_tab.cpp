@@ -352,13 +352,10 @@ void ResizerTab::cancel_job() {
 }
 
 bool ResizerTab::stop_job(QDeadlineTimer deadline) {
-  const bool was_running = job_.running();
-  const bool ended = job_.stop(deadline);
-  if (was_running) {
+  return job_.stop(deadline, [this] {
     job_progress_.end();
     Q_EMIT job_finished();
-  }
-  return ended;
+  });
 }
 
 }  // namespace orvane

@@ -203,13 +203,10 @@ void SplitterTab::cancel_job() {
 }
 
 bool SplitterTab::stop_job(QDeadlineTimer deadline) {
-  const bool was_running = job_.running();
-  const bool ended = job_.stop(deadline);
-  if (was_running) {
+  return job_.stop(deadline, [this] {
     job_progress_.end();
     Q_EMIT job_finished();
-  }
-  return ended;
+  });
 }
 
 }  // namespace orvane
