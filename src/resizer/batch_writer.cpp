@@ -141,8 +141,8 @@ void prepare(const QString& source_path, const BatchSettings& settings, Prepared
 QString file_name_of(const QString& path) { return QFileInfo(path).fileName(); }
 
 // The source's shapes, normalised, turned clockwise with the image.
-void carry_labels(const QString& source_path, int rotation, PreparedOutput& out) {
-  const SourceClasses classes = read_source_classes(QFileInfo(source_path).path());
+void carry_labels(const QString& source_path, int rotation, const SourceClasses& classes,
+                  PreparedOutput& out) {
   // Read in units of the image's size: the shapes stay normalised.
   const SourceLabels labels = read_source_labels(source_path, QSize(1, 1), classes);
   if (!labels.found) return;
@@ -189,7 +189,7 @@ ImageFormat output_format(ImageFormat source_format, const QString& format_choic
 }
 
 PreparedOutput prepare_output(const QString& source_path, const BatchSettings& settings,
-                              const QString& out_dir) {
+                              const QString& out_dir, const SourceClasses& classes) {
   PreparedOutput out;
   out.output_path = QDir(out_dir).filePath(output_file_name(source_path, settings.format_choice));
   try {
@@ -207,7 +207,7 @@ PreparedOutput prepare_output(const QString& source_path, const BatchSettings& s
     out.bytes.clear();
     return out;
   }
-  carry_labels(source_path, settings.rotation, out);
+  carry_labels(source_path, settings.rotation, classes, out);
   return out;
 }
 
@@ -283,6 +283,13 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
     }
     if (!ours) ++report.labels_written;
   };
+  // Each source folder's class list, read once before the workers share it.
+  QHash<QString, SourceClasses> source_classes;
+  for (const QString& source : queue) {
+    const QString folder = QFileInfo(source).path();
+    if (!source_classes.contains(folder))
+      source_classes.insert(folder, read_source_classes(folder));
+  }
   JobOptions options;
   options.threads = threads;
   if (progress) options.progress = [&progress](int done, int) { progress(done); };
@@ -290,7 +297,10 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
   const JobEnd end = run_job(
       report.total,
       // Worker threads: decoding and encoding only; nothing is written here.
-      [&](int i) { return prepare_output(queue[i], settings, out_dir); },
+      [&](int i) {
+        return prepare_output(queue[i], settings, out_dir,
+                              source_classes.value(QFileInfo(queue[i]).path()));
+      },
       [&](int i, PreparedOutput out) {
         JobPass pass(control);
         if (!pass) return;  // called off: nothing more is written

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "imaging/source_image.h"
+#include "labels/label_carry.h"
 #include "resizer/resize_math.h"
 
 namespace orvane {
@@ -52,9 +53,11 @@ struct PreparedOutput {
   int lines_not_carried = 0;
 };
 
-// Decodes, resizes, rotates and encodes one source (any thread).
+// Decodes, resizes, rotates and encodes one source, and turns the shapes of
+// its label file, if any, with it (`classes`: its folder's class list). Any
+// thread.
 PreparedOutput prepare_output(const QString& source_path, const BatchSettings& settings,
-                              const QString& out_dir);
+                              const QString& out_dir, const SourceClasses& classes = {});
 
 struct BatchReport {
   int total = 0;
