@@ -25,7 +25,8 @@ bool is_point_mode(const QString& mode) {
 constexpr double kVertexMarkPx = 7.0;
 
 // The dashed outline of the shape being drawn, with a mark on each point
-// placed so far in "Polygon" mode. Outline and marks keep their size on screen
+// placed so far in "Polygon" mode, or the points clicked so far in "Crop" and
+// "Warp" (joined in click order, not closed). Outline and marks keep their size on screen
 // at every zoom.
 //
 // The owners clear the whole scene when they show a new image, which deletes
@@ -33,8 +34,8 @@ constexpr double kVertexMarkPx = 7.0;
 // never touches a deleted item.
 class PreviewItem : public QGraphicsPolygonItem {
  public:
-  PreviewItem(const QPolygonF& polygon, InteractiveCanvas* canvas, bool mark_points)
-      : QGraphicsPolygonItem(polygon), canvas_(canvas), mark_points_(mark_points) {
+  PreviewItem(const QPolygonF& polygon, InteractiveCanvas* canvas, bool mark_points, bool closed)
+      : QGraphicsPolygonItem(polygon), canvas_(canvas), mark_points_(mark_points), closed_(closed) {
     QPen pen(QColor("#6366F1"), 2, Qt::DashLine);
     pen.setCosmetic(true);
     setPen(pen);
@@ -52,7 +53,13 @@ class PreviewItem : public QGraphicsPolygonItem {
   void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
     painter->setPen(pen());
     painter->setBrush(Qt::NoBrush);
-    if (polygon().size() > 1) painter->drawPolygon(polygon());
+    if (polygon().size() > 1) {
+      if (closed_) {
+        painter->drawPolygon(polygon());
+      } else {
+        painter->drawPolyline(polygon());
+      }
+    }
     if (!mark_points_) return;
     const double side = kVertexMarkPx * scene_units_per_pixel(*painter);
     QPen border(Qt::white, 1);
@@ -67,6 +74,7 @@ class PreviewItem : public QGraphicsPolygonItem {
  private:
   InteractiveCanvas* canvas_;
   bool mark_points_;
+  bool closed_;
 };
 
 }  // namespace
@@ -93,6 +101,11 @@ void InteractiveCanvas::reset_drawing() {
   start_pos.reset();
 }
 
+void InteractiveCanvas::mark_points(const QList<QPointF>& points) {
+  current_polygon = points;
+  update_preview();
+}
+
 QList<QPointF> InteractiveCanvas::calculate_shape(const QPointF& start, const QPointF& end) const {
   return orvane::calculate_shape(draw_mode, start, end);
 }
@@ -102,7 +115,9 @@ void InteractiveCanvas::update_preview() {
   temp_poly_item = nullptr;
   if (current_polygon.isEmpty()) return;
 
-  auto* item = new PreviewItem(QPolygonF(current_polygon), this, draw_mode == kPolygon);
+  const bool clicks = is_point_mode(draw_mode);
+  auto* item =
+      new PreviewItem(QPolygonF(current_polygon), this, clicks || draw_mode == kPolygon, !clicks);
   addItem(item);
   temp_poly_item = item;
 }

@@ -21,6 +21,9 @@ class InteractiveCanvas : public QGraphicsScene {
 
   void set_draw_mode(const QString& mode);
   void reset_drawing();
+  // Marks the points clicked so far in "Crop" or "Warp" (image pixels); an
+  // empty list takes the marks away.
+  void mark_points(const QList<QPointF>& points);
   QList<QPointF> calculate_shape(const QPointF& start, const QPointF& end) const;
   void update_preview();
 

@@ -63,28 +63,52 @@ std::array<uchar, 256> tone_table(double alpha, double beta, double gamma) {
   return table;
 }
 
+namespace {
+
+// The perspective skew: the image's corners to the drawn ones.
+cv::Matx33d skew_matrix(const AugDraws& draws, cv::Size size) {
+  const auto w = static_cast<float>(size.width);
+  const auto h = static_cast<float>(size.height);
+  const cv::Point2f src[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+  return cv::getPerspectiveTransform(src, draws.corners.data());
+}
+
+cv::Matx23d rotation_matrix(const AugDraws& draws, cv::Size size) {
+  return cv::getRotationMatrix2D_(
+      cv::Point2f(static_cast<float>(size.width / 2), static_cast<float>(size.height / 2)),
+      draws.angle, 1.0);
+}
+
+}  // namespace
+
 const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws,
                                    AugScratch& scratch) {
-  const int w = base.cols;
-  const int h = base.rows;
+  const cv::Size size = base.size();
   // Both per-value steps in one pass: the table composes them.
   const std::array<uchar, 256> table = tone_table(draws.alpha, draws.beta, draws.gamma);
   cv::LUT(base, cv::Mat(1, 256, CV_8UC1, const_cast<uchar*>(table.data())), scratch.toned);
   const cv::Mat* img = &scratch.toned;
   if (draws.skew) {
-    const cv::Point2f src[4] = {{0, 0},
-                                {static_cast<float>(w), 0},
-                                {static_cast<float>(w), static_cast<float>(h)},
-                                {0, static_cast<float>(h)}};
-    const cv::Mat m = cv::getPerspectiveTransform(src, draws.corners.data());
-    cv::warpPerspective(*img, scratch.skewed, m, cv::Size(w, h), cv::INTER_LINEAR,
-                        cv::BORDER_REPLICATE);
+    cv::warpPerspective(*img, scratch.skewed, cv::Mat(skew_matrix(draws, size)), size,
+                        cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     img = &scratch.skewed;
   }
-  const cv::Mat m = cv::getRotationMatrix2D(
-      cv::Point2f(static_cast<float>(w / 2), static_cast<float>(h / 2)), draws.angle, 1.0);
-  cv::warpAffine(*img, scratch.rotated, m, cv::Size(w, h), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+  cv::warpAffine(*img, scratch.rotated, cv::Mat(rotation_matrix(draws, size)), size,
+                 cv::INTER_LINEAR, cv::BORDER_REPLICATE);
   return scratch.rotated;
+}
+
+cv::Matx33d augmentation_transform(const AugDraws& draws, cv::Size size) {
+  const cv::Matx23d r = rotation_matrix(draws, size);
+  const cv::Matx33d rotation(r(0, 0), r(0, 1), r(0, 2), r(1, 0), r(1, 1), r(1, 2), 0, 0, 1);
+  return draws.skew ? rotation * skew_matrix(draws, size) : rotation;
+}
+
+std::vector<CarriedShape> variant_shapes(const std::vector<CarriedShape>& shapes,
+                                         const AugDraws& draws, cv::Size size) {
+  constexpr double kKeepFraction = 0.25;
+  return warp_shapes(shapes, augmentation_transform(draws, size), QSize(size.width, size.height),
+                     kKeepFraction);
 }
 
 cv::Mat render_augmentation(const cv::Mat& base, const AugDraws& draws) {
@@ -101,6 +125,10 @@ QString variant_file_name(qint64 ts, int k) {
   return QStringLiteral("warped_enriched_%1_var_%2.jpg").arg(ts).arg(k);
 }
 
+QString variant_label_name(qint64 ts, int k) {
+  return QStringLiteral("warped_enriched_%1_var_%2.txt").arg(ts).arg(k);
+}
+
 std::vector<AugDraws> draw_variants(const AugRanges& ranges, int n, cv::Size size,
                                     const UniformSource& random) {
   std::vector<AugDraws> draws;
@@ -115,7 +143,8 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const AugRanges& ranges, int n,
 }
 
 EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& draws,
-                           const QString& out_dir, qint64 ts, JobControl* control) {
+                           const QString& out_dir, qint64 ts, JobControl* control,
+                           const VariantLabels* labels) {
   EnrichOutcome outcome;
   const QDir out(out_dir);
   BatchOutput output(out_dir);
@@ -123,27 +152,51 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& dra
     outcome.failures.append(QDir::toNativeSeparators(out.filePath(variant_file_name(ts, k + 1))) +
                             QStringLiteral(": ") + reason);
   };
+  const auto label_failed = [&](const QString& path, const QString& reason) {
+    outcome.label_problems.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason);
+  };
+  const QString classes_refused = labels ? ensure_class_list(out_dir, labels->classes) : QString();
+  if (!classes_refused.isEmpty()) label_failed(out_dir, classes_refused);
+  const bool carry = labels && classes_refused.isEmpty();
+  struct Variant {
+    EncodedImage encoded;
+    QByteArray labels;
+  };
   ScratchPool<AugScratch> scratch_pool;
   JobOptions options;
   attach_control(options, control);
   const JobEnd end = run_job(
       static_cast<int>(draws.size()),
       [&](int k) {  // worker thread
+        const AugDraws& drawn = draws[static_cast<size_t>(k)];
         std::unique_ptr<AugScratch> scratch = scratch_pool.take();
-        EncodedImage encoded = encode_with_default_settings(
-            render_augmentation(base, draws[static_cast<size_t>(k)], *scratch), ImageFormat::Jpeg);
+        Variant variant{encode_with_default_settings(render_augmentation(base, drawn, *scratch),
+                                                     ImageFormat::Jpeg),
+                        {}};
         scratch_pool.give_back(std::move(scratch));
-        return encoded;
+        if (carry) {
+          variant.labels = format_carried_shapes(variant_shapes(labels->shapes, drawn, base.size()),
+                                                 QSize(base.cols, base.rows));
+        }
+        return variant;
       },
-      [&](int k, EncodedImage encoded) {
+      [&](int k, Variant variant) {
         JobPass pass(control);
         if (!pass) return;  // called off: nothing more is written
-        QString error = encoded.error;
+        QString error = variant.encoded.error;
         if (error.isEmpty())
-          error = output.write(out.filePath(variant_file_name(ts, k + 1)), encoded.bytes);
+          error = output.write(out.filePath(variant_file_name(ts, k + 1)), variant.encoded.bytes);
         if (!error.isEmpty()) return failed(k, error);
         ++outcome.saved;
         pass.count(1);
+        if (!carry) return;
+        const QString label_path = out.filePath(variant_label_name(ts, k + 1));
+        const QString label_error = output.write(label_path, variant.labels);
+        if (label_error.isEmpty()) {
+          ++outcome.label_files;
+        } else {
+          label_failed(label_path, label_error);
+        }
       },
       failed, options);
   outcome.cancelled = end.stopped;

@@ -11,6 +11,8 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
+#include "labels/label_carry.h"
+
 namespace orvane {
 
 class JobControl;
@@ -59,15 +61,36 @@ struct AugScratch {
 // As render_augmentation, into the scratch images; the result is `rotated`.
 const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws, AugScratch& scratch);
 
+// Where render_augmentation moves the pixels of an image of `size`: the
+// skew, then the rotation (OpenCV's pixel-centre coordinates).
+cv::Matx33d augmentation_transform(const AugDraws& draws, cv::Size size);
+
+// A variant's share of the base's shapes: moved with its pixels, clipped to
+// its frame, and dropped when less than a quarter of a shape stays inside.
+std::vector<CarriedShape> variant_shapes(const std::vector<CarriedShape>& shapes,
+                                         const AugDraws& draws, cv::Size size);
+
 // Draws and renders one variant.
 cv::Mat augment_image(const cv::Mat& base, const AugRanges& ranges, const UniformSource& random);
 
 // "warped_enriched_<ts>_var_<k>.jpg".
 QString variant_file_name(qint64 ts, int k);
+// "warped_enriched_<ts>_var_<k>.txt".
+QString variant_label_name(qint64 ts, int k);
+
+// The base image's labels, carried by every variant.
+struct VariantLabels {
+  std::vector<CarriedShape> shapes;  // in pixels of the base image
+  QStringList classes;               // the source folder's class list
+};
 
 struct EnrichOutcome {
-  int saved = 0;           // variants written
-  QStringList failures;    // "<file>: <reason>" for each variant that was not written
+  int saved = 0;         // variants written
+  QStringList failures;  // "<file>: <reason>" for each variant that was not written
+  int label_files = 0;   // label files written beside variants
+  // "<file>: <reason>" for labels not carried: a classes.txt in the way, a
+  // label file that could not be written.
+  QStringList label_problems;
   QString flush_error;     // the final flush failed: the variants may not all be on the disk
   bool cancelled = false;  // stopped by its control before every variant was done
 };
@@ -88,8 +111,11 @@ std::vector<AugDraws> draw_variants(const AugRanges& ranges, int n, cv::Size siz
 // The batch with its values drawn already (the drawing stays on the thread
 // that owns the random source): variant k + 1 from draws[k]. With a
 // `control`, the batch stops when it is cancelled, checked between variants,
-// writes each variant under a pass and counts it into its tally.
+// writes each variant under a pass and counts it into its tally. With
+// `labels`, each variant written gets its label file beside it (the
+// variant's name with ".txt"), and the folder the base's classes.txt.
 EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& draws,
-                           const QString& out_dir, qint64 ts, JobControl* control = nullptr);
+                           const QString& out_dir, qint64 ts, JobControl* control = nullptr,
+                           const VariantLabels* labels = nullptr);
 
 }  // namespace orvane

@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -27,6 +28,8 @@
 #include "imaging/image_extensions.h"
 #include "imaging/image_io.h"
 #include "imaging/source_image.h"
+#include "labels/class_colors.h"
+#include "labels/label_paths.h"
 #include "ui/info_label.h"
 
 namespace orvane {
@@ -37,6 +40,13 @@ const QString kSelectMove = QStringLiteral("Select/Move");
 
 // Failures listed in the closing message; the rest are summed up.
 constexpr int kListedFailures = 10;
+
+// A shape keeps going with its image through a crop, warp or rotation while
+// at least this part of it stays inside.
+constexpr double kKeepFraction = 0.25;
+
+// The warp's corners, in the order they are clicked.
+const char* const kWarpCorners[4] = {"top-left", "top-right", "bottom-right", "bottom-left"};
 
 QDoubleSpinBox* make_spin(double value, double minimum, double maximum, double step, int decimals) {
   auto* spin = new QDoubleSpinBox;
@@ -173,6 +183,9 @@ QGroupBox* EnricherTab::build_simulation_panel() {
   aug_preview_view = new ZoomableView;
   aug_preview_view->setScene(aug_canvas);
   layout->addWidget(aug_preview_view, 1);
+  aug_lbl_canvas_hint = new QLabel;
+  aug_lbl_canvas_hint->setWordWrap(true);
+  layout->addWidget(aug_lbl_canvas_hint);
 
   auto* mode_row = new QHBoxLayout;
   aug_combo_mode = new QComboBox;
@@ -242,6 +255,10 @@ void EnricherTab::connect_signals() {
   connect(btn_aug_preview, &QPushButton::clicked, this, [this] { run_aug_preview(); });
   connect(btn_aug_prev, &QPushButton::clicked, this, [this] { aug_prev_image(); });
   connect(btn_aug_next, &QPushButton::clicked, this, [this] { aug_next_image(); });
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(escape, &QShortcut::activated, this, [this] { aug_drop_points(); });
+  show_aug_points();
 }
 
 void EnricherTab::aug_load_input() {
@@ -262,8 +279,13 @@ void EnricherTab::aug_load_input() {
   aug_active_base_img = cv::Mat();
   aug_display_cv_img = cv::Mat();
   aug_base_source_.clear();
+  aug_original_shapes.clear();
+  aug_active_base_shapes.clear();
+  aug_display_shapes.clear();
+  aug_labelled_ = false;
   aug_crop_points.clear();
   aug_warp_points.clear();
+  show_aug_points();
   {
     const QSignalBlocker blocker(aug_canvas);
     aug_canvas->reset_drawing();
@@ -290,6 +312,7 @@ void EnricherTab::aug_load_current_image() {
   aug_active_base_img = image.clone();
   aug_display_cv_img = image.clone();
   aug_base_source_ = path;
+  load_aug_labels(path, image.size());
   aug_crop_points.clear();
   aug_warp_points.clear();
   aug_lbl_counter->setText(QStringLiteral("%1 / %2 - %3")
@@ -297,6 +320,26 @@ void EnricherTab::aug_load_current_image() {
                                .arg(aug_image_paths.size())
                                .arg(QFileInfo(path).fileName()));
   render_aug_canvas(true);
+}
+
+void EnricherTab::load_aug_labels(const QString& path, cv::Size size) {
+  const SourceClasses classes = read_source_classes(QFileInfo(path).path());
+  SourceLabels labels = read_source_labels(path, QSize(size.width, size.height), classes);
+  const QString label_file = file_name_of(label_path_for_image(path));
+  aug_classes_ = classes.names;
+  aug_labelled_ = labels.found && labels.error.isEmpty();
+  aug_label_problems_.clear();
+  if (!labels.error.isEmpty()) {
+    aug_label_problems_.append(label_file + QStringLiteral(": ") + labels.error);
+  }
+  if (labels.lines_not_taken > 0) {
+    aug_label_problems_.append(label_file +
+                               QStringLiteral(": %1 lines that are not shapes were not carried")
+                                   .arg(labels.lines_not_taken));
+  }
+  aug_original_shapes = std::move(labels.shapes);
+  aug_active_base_shapes = aug_original_shapes;
+  aug_display_shapes = aug_original_shapes;
 }
 
 void EnricherTab::aug_prev_image() {
@@ -318,6 +361,37 @@ void EnricherTab::change_aug_active_mode(const QString& mode) {
   aug_preview_view->set_interaction_mode(mode);
   aug_crop_points.clear();
   aug_warp_points.clear();
+  show_aug_points();
+}
+
+void EnricherTab::aug_drop_points() {
+  aug_crop_points.clear();
+  aug_warp_points.clear();
+  show_aug_points();
+}
+
+void EnricherTab::show_aug_points() {
+  const QString& mode = aug_canvas->draw_mode;
+  QString hint;
+  if (mode == QLatin1String("Crop")) {
+    aug_canvas->mark_points(aug_crop_points);
+    hint = aug_crop_points.isEmpty() ? QStringLiteral("Crop: click a corner of the part to keep")
+                                     : QStringLiteral("Crop: click the opposite corner");
+  } else if (mode == QLatin1String("Warp")) {
+    aug_canvas->mark_points(aug_warp_points);
+    const qsizetype next = aug_warp_points.size();
+    hint = QStringLiteral("Warp: point %1 of 4, the %2 corner of the region to straighten")
+               .arg(next + 1)
+               .arg(QLatin1String(kWarpCorners[std::min<qsizetype>(next, 3)]));
+  } else {
+    aug_canvas->mark_points({});
+    hint = QStringLiteral(
+        "Wheel to zoom, middle button to pan. Crop and Warp reshape the image by clicks on it.");
+  }
+  if (!aug_crop_points.isEmpty() || !aug_warp_points.isEmpty()) {
+    hint += QStringLiteral(" (Esc drops the points)");
+  }
+  aug_lbl_canvas_hint->setText(hint);
 }
 
 void EnricherTab::handle_aug_canvas_point(const QPointF& pt) {
@@ -330,6 +404,7 @@ void EnricherTab::handle_aug_canvas_point(const QPointF& pt) {
     aug_warp_points.append(pt);
     if (aug_warp_points.size() == 4) warp_at_points();
   }
+  show_aug_points();
 }
 
 void EnricherTab::crop_at_points() {
@@ -337,7 +412,12 @@ void EnricherTab::crop_at_points() {
       crop_rect(aug_crop_points[0], aug_crop_points[1], aug_display_cv_img.size());
   aug_crop_points.clear();
   aug_combo_mode->setCurrentText(kSelectMove);  // a degenerate crop leaves the mode as well
-  if (rect) apply_manual_transform(aug_display_cv_img(*rect).clone());
+  if (rect) {
+    apply_manual_transform(
+        aug_display_cv_img(*rect).clone(),
+        clip_shapes(aug_display_shapes, QRectF(rect->x, rect->y, rect->width, rect->height),
+                    kKeepFraction));
+  }
 }
 
 void EnricherTab::warp_at_points() {
@@ -350,18 +430,23 @@ void EnricherTab::warp_at_points() {
     return;
   }
   aug_combo_mode->setCurrentText(kSelectMove);
-  apply_manual_transform(std::move(warped.image));
+  const QSize size(warped.image.cols, warped.image.rows);
+  apply_manual_transform(std::move(warped.image),
+                         warp_shapes(aug_display_shapes, warped.transform, size, kKeepFraction));
 }
 
-void EnricherTab::apply_manual_transform(cv::Mat image) {
+void EnricherTab::apply_manual_transform(cv::Mat image, std::vector<CarriedShape> shapes) {
   aug_display_cv_img = std::move(image);
   aug_active_base_img = aug_display_cv_img.clone();
-  render_aug_canvas();
+  aug_display_shapes = std::move(shapes);
+  aug_active_base_shapes = aug_display_shapes;
+  render_aug_canvas(true);
 }
 
 void EnricherTab::aug_rotate_fixed(double angle) {
   if (aug_display_cv_img.empty()) return;
   cv::Mat rotated;
+  const ExpandingRotation rotation = expanding_rotation(aug_display_cv_img.size(), angle);
   try {
     rotated = rotate_expand(aug_display_cv_img, angle);
   } catch (...) {
@@ -371,7 +456,12 @@ void EnricherTab::aug_rotate_fixed(double angle) {
         QStringLiteral("The image could not be rotated: %1.").arg(current_exception_reason()));
     return;
   }
-  apply_manual_transform(std::move(rotated));
+  const cv::Matx23d& m = rotation.matrix;
+  apply_manual_transform(
+      std::move(rotated),
+      warp_shapes(aug_display_shapes,
+                  cv::Matx33d(m(0, 0), m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2), 0, 0, 1),
+                  QSize(rotation.size.width, rotation.size.height), kKeepFraction));
 }
 
 void EnricherTab::aug_rotate_custom() {
@@ -389,9 +479,12 @@ void EnricherTab::aug_reset_image() {
   if (aug_original_cv_img.empty()) return;
   aug_display_cv_img = aug_original_cv_img.clone();
   aug_active_base_img = aug_original_cv_img.clone();
+  aug_display_shapes = aug_original_shapes;
+  aug_active_base_shapes = aug_original_shapes;
   aug_crop_points.clear();
   aug_warp_points.clear();
-  render_aug_canvas();
+  show_aug_points();
+  render_aug_canvas(true);
 }
 
 void EnricherTab::render_aug_canvas(bool reset_zoom) {
@@ -402,10 +495,17 @@ void EnricherTab::render_aug_canvas(bool reset_zoom) {
     aug_canvas->clear();
     aug_canvas->temp_poly_item = nullptr;  // clear() deleted it
     aug_canvas->addPixmap(bgr_pixmap_sharing(aug_display_cv_img));
+    for (const CarriedShape& shape : aug_display_shapes) {
+      QPen pen(class_color(shape.class_id), 2);
+      pen.setCosmetic(true);  // two screen pixels at every zoom
+      QGraphicsPolygonItem* outline = aug_canvas->addPolygon(shape.points, pen);
+      outline->setToolTip(aug_classes_.value(shape.class_id, QString::number(shape.class_id)));
+    }
     aug_canvas->setSceneRect(0, 0, aug_display_cv_img.cols, aug_display_cv_img.rows);
+    show_aug_points();  // the clear took the marks away
   }
   if (reset_zoom) {
-    aug_preview_view->fitInView(aug_canvas->sceneRect(), Qt::KeepAspectRatio);
+    aug_preview_view->fit_to(aug_canvas->sceneRect());
   } else {
     aug_preview_view->setTransform(transform);
   }
@@ -440,10 +540,13 @@ void EnricherTab::run_aug_preview() {
     aug_original_cv_img = as_bgr(decoded.image);
     aug_active_base_img = aug_original_cv_img.clone();
     aug_base_source_ = aug_image_paths[0];
+    load_aug_labels(aug_base_source_, aug_original_cv_img.size());
   }
+  // As get_aug_image, keeping the drawn values for the shapes.
+  const AugDraws draws = draw_augmentation(aug_ranges(), aug_active_base_img.size(), random_);
   cv::Mat augmented;
   try {
-    augmented = get_aug_image(aug_active_base_img);
+    augmented = render_augmentation(aug_active_base_img, draws);
   } catch (...) {
     dialogs_.critical(this, QStringLiteral("Error"),
                       QStringLiteral("The augmentation could not be simulated: %1.")
@@ -451,6 +554,7 @@ void EnricherTab::run_aug_preview() {
     return;
   }
   aug_display_cv_img = std::move(augmented);
+  aug_display_shapes = variant_shapes(aug_active_base_shapes, draws, aug_display_cv_img.size());
   render_aug_canvas();
 }
 
@@ -483,8 +587,10 @@ void EnricherTab::enrich_current_image() {
   const QDir out(out_dir);
   const auto taken = [&](qint64 t) {
     for (int k = 1; k <= n; ++k) {
-      const QFileInfo info(out.filePath(variant_file_name(t, k)));
-      if (info.exists() && !info.isDir()) return true;
+      for (const QString& name : {variant_file_name(t, k), variant_label_name(t, k)}) {
+        const QFileInfo info(out.filePath(name));
+        if (info.exists() && !info.isDir()) return true;
+      }
     }
     return false;
   };
@@ -492,14 +598,18 @@ void EnricherTab::enrich_current_image() {
   // The random source belongs to this thread (the preview draws from it too).
   std::vector<AugDraws> draws = draw_variants(aug_ranges(), n, base.size(), random_);
   const QString source = aug_base_source_;
+  std::optional<VariantLabels> labels;
+  if (aug_labelled_) labels = VariantLabels{aug_active_base_shapes, aug_classes_};
   job_source_ = source;
   job_total_ = n;
   job_progress_.begin(btn_aug_enrich, n);
   job_.start(
-      [base, draws = std::move(draws), out_dir, ts](JobControl& control) {  // the job's thread
-        return enrich_batch(base, draws, out_dir, ts, &control);
+      [base, draws = std::move(draws), out_dir, ts,
+       labels = std::move(labels)](JobControl& control) {  // the job's thread
+        return enrich_batch(base, draws, out_dir, ts, &control, labels ? &*labels : nullptr);
       },
-      [this, source](const EnrichOutcome& outcome) {
+      [this, source, problems = aug_label_problems_](EnrichOutcome outcome) {
+        outcome.label_problems = problems + outcome.label_problems;
         job_progress_.end();
         if (outcome.saved > 0) {
           aug_history.insert(source);
@@ -519,7 +629,9 @@ void EnricherTab::enrich_current_image() {
 void EnricherTab::show_outcome(const EnrichOutcome& outcome) {
   const QString summary =
       QStringLiteral("Enrichment complete! Saved %1 variant(s) of the manipulated image.")
-          .arg(outcome.saved);
+          .arg(outcome.saved) +
+      carried_labels_text(outcome.label_files, QStringLiteral("variants"), outcome.label_problems,
+                          kListedFailures);
   if (outcome.failures.isEmpty() && outcome.flush_error.isEmpty()) {
     dialogs_.information(this, QStringLiteral("Success"), summary);
     return;

@@ -48,6 +48,8 @@ class EnricherTab : public QWidget {
   void aug_rotate_fixed(double angle);
   void aug_rotate_custom();
   void aug_reset_image();
+  // Drops the crop or warp points clicked so far (Esc); the mode stays.
+  void aug_drop_points();
   void render_aug_canvas(bool reset_zoom = false);
   // An augmented copy of base_img, or of the display image when base_img is
   // empty; an empty image when there is nothing to augment.
@@ -74,6 +76,13 @@ class EnricherTab : public QWidget {
   QList<QPointF> aug_crop_points;
   QList<QPointF> aug_warp_points;
   QSet<QString> aug_history;  // paths of the source images that received a batch
+  // The shapes of the current image's label file (image pixels), following
+  // the three buffers through every manual transform and preview, drawn as
+  // outlines on the canvas and carried by the variants. Empty for an image
+  // without one.
+  std::vector<CarriedShape> aug_original_shapes;
+  std::vector<CarriedShape> aug_active_base_shapes;
+  std::vector<CarriedShape> aug_display_shapes;
 
   QLineEdit* aug_entry_in = nullptr;
   QLineEdit* aug_entry_out = nullptr;
@@ -94,6 +103,7 @@ class EnricherTab : public QWidget {
   ZoomableView* aug_preview_view = nullptr;
   QComboBox* aug_combo_mode = nullptr;
   QLineEdit* aug_entry_angle = nullptr;
+  QLabel* aug_lbl_canvas_hint = nullptr;  // what the next click on the canvas does
 
   // Buttons, by their captions' order in the tab.
   QPushButton* btn_aug_in = nullptr;
@@ -126,8 +136,14 @@ class EnricherTab : public QWidget {
   QLayout* build_tools_row();
   QLayout* build_navigation_row();
   void connect_signals();
-  // Makes `image` the display and the base, and shows it (zoom kept).
-  void apply_manual_transform(cv::Mat image);
+  // Makes `image` and its shapes the display and the base, and shows it
+  // fitted to the view.
+  void apply_manual_transform(cv::Mat image, std::vector<CarriedShape> shapes);
+  // Reads the label file beside `path`, for its image of `size`, into the
+  // three shape lists.
+  void load_aug_labels(const QString& path, cv::Size size);
+  // Marks the points clicked so far and says what the next click does.
+  void show_aug_points();
   void crop_at_points();
   void warp_at_points();
   // The closing message of a batch that ran to its end.
@@ -135,7 +151,10 @@ class EnricherTab : public QWidget {
 
   Dialogs& dialogs_;
   UniformSource random_;
-  QString aug_base_source_;  // the file the base image came from
+  QString aug_base_source_;         // the file the base image came from
+  bool aug_labelled_ = false;       // it has a label file that could be read
+  QStringList aug_classes_;         // its folder's class list
+  QStringList aug_label_problems_;  // "<label file>: <reason>": what of it is not carried
   BackgroundJob job_;
   JobProgress job_progress_;
   int job_total_ = 0;   // variants of the running batch

@@ -70,26 +70,30 @@ WarpResult warp_quad(const cv::Mat& image, const std::array<QPointF, 4>& corners
   const std::array<cv::Point2f, 4> dst = {cv::Point2f(0, 0), cv::Point2f(w - 1.0f, 0),
                                           cv::Point2f(w - 1.0f, h - 1.0f),
                                           cv::Point2f(0, h - 1.0f)};
-  const cv::Mat m = cv::getPerspectiveTransform(src.data(), dst.data());
-  cv::warpPerspective(image, result.image, m, cv::Size(w, h));
+  result.transform = cv::getPerspectiveTransform(src.data(), dst.data());
+  cv::warpPerspective(image, result.image, cv::Mat(result.transform), cv::Size(w, h));
   return result;
 }
 
+ExpandingRotation expanding_rotation(cv::Size size, double angle) {
+  const int cx = size.width / 2;
+  const int cy = size.height / 2;
+  cv::Matx23d m = cv::getRotationMatrix2D_(
+      cv::Point2f(static_cast<float>(cx), static_cast<float>(cy)), angle, 1.0);
+  const double cos = std::abs(m(0, 0));
+  const double sin = std::abs(m(0, 1));
+  const int new_w = static_cast<int>(size.height * sin + size.width * cos);
+  const int new_h = static_cast<int>(size.height * cos + size.width * sin);
+  m(0, 2) += new_w / 2.0 - cx;
+  m(1, 2) += new_h / 2.0 - cy;
+  return {m, cv::Size(new_w, new_h)};
+}
+
 cv::Mat rotate_expand(const cv::Mat& image, double angle) {
-  const int h = image.rows;
-  const int w = image.cols;
-  const int cx = w / 2;
-  const int cy = h / 2;
-  cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(static_cast<float>(cx), static_cast<float>(cy)),
-                                      angle, 1.0);
-  const double cos = std::abs(m.at<double>(0, 0));
-  const double sin = std::abs(m.at<double>(0, 1));
-  const int new_w = static_cast<int>(h * sin + w * cos);
-  const int new_h = static_cast<int>(h * cos + w * sin);
-  m.at<double>(0, 2) += new_w / 2.0 - cx;
-  m.at<double>(1, 2) += new_h / 2.0 - cy;
+  const ExpandingRotation rotation = expanding_rotation(image.size(), angle);
   cv::Mat rotated;
-  cv::warpAffine(image, rotated, m, cv::Size(new_w, new_h), cv::INTER_CUBIC, cv::BORDER_REPLICATE);
+  cv::warpAffine(image, rotated, cv::Mat(rotation.matrix), rotation.size, cv::INTER_CUBIC,
+                 cv::BORDER_REPLICATE);
   return rotated;
 }
 

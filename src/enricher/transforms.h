@@ -19,6 +19,9 @@ std::optional<cv::Rect> crop_rect(const QPointF& p1, const QPointF& p2, cv::Size
 struct WarpResult {
   cv::Mat image;  // empty when refused
   QString error;  // why the corners were refused
+  // Where the warp moved each pixel: from the image's to the result's pixel
+  // centres, as OpenCV's warps count them.
+  cv::Matx33d transform = cv::Matx33d::eye();
 };
 
 // Straightens the region whose corners were clicked top-left, top-right,
@@ -27,6 +30,14 @@ struct WarpResult {
 // is below 1 or the corners do not form a convex quadrilateral (three on a
 // line, crossed edges): no perspective transform straightens those.
 WarpResult warp_quad(const cv::Mat& image, const std::array<QPointF, 4>& corners);
+
+// A rotation by `angle` degrees (positive counter-clockwise) about the
+// centre of an image of `size`, and the enlarged canvas that holds all of it.
+struct ExpandingRotation {
+  cv::Matx23d matrix;  // pixel centres of the image to those of the canvas
+  cv::Size size;
+};
+ExpandingRotation expanding_rotation(cv::Size size, double angle);
 
 // Rotates by `angle` degrees (positive counter-clockwise) about the centre,
 // enlarging the canvas to hold the whole picture (bicubic, replicated border).

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 
+#include "common/job_runner.h"
 #include "labels/class_list.h"
 #include "labels/label_file.h"
 #include "labels/label_paths.h"
@@ -277,6 +278,16 @@ std::vector<CarriedShape> transform_shapes(const std::vector<CarriedShape>& shap
   return out;
 }
 
+std::vector<CarriedShape> warp_shapes(const std::vector<CarriedShape>& shapes,
+                                      const cv::Matx33d& pixel_transform, QSize size,
+                                      double keep_fraction) {
+  // Pixel i's centre is at i in the warp's coordinates, at i + 0.5 in ours.
+  const cv::Matx33d to_centres(1, 0, -0.5, 0, 1, -0.5, 0, 0, 1);
+  const cv::Matx33d to_edges(1, 0, 0.5, 0, 1, 0.5, 0, 0, 1);
+  return clip_shapes(transform_shapes(shapes, to_edges * pixel_transform * to_centres),
+                     QRectF(0, 0, size.width(), size.height()), keep_fraction);
+}
+
 QByteArray format_carried_shapes(const std::vector<CarriedShape>& shapes, QSize size) {
   QByteArray out;
   const double w = size.width(), h = size.height();
@@ -315,6 +326,21 @@ QString ensure_class_list(const QString& folder, const QStringList& classes) {
   }
   const QString error = write_class_list_file(path, classes);
   return error.isEmpty() ? QString() : QStringLiteral("cannot write %1: %2").arg(path, error);
+}
+
+QString carried_labels_text(int files, const QString& beside, const QStringList& problems,
+                            int listed) {
+  QString text;
+  if (files > 0) {
+    text += QStringLiteral("\n\nLabels carried: %1 label files written beside the %2.")
+                .arg(files)
+                .arg(beside);
+  }
+  if (!problems.isEmpty()) {
+    text +=
+        QStringLiteral("\n\nLabels not carried or not whole:") + failure_listing(problems, listed);
+  }
+  return text;
 }
 
 }  // namespace orvane

@@ -58,6 +58,13 @@ std::vector<CarriedShape> clip_shapes(const std::vector<CarriedShape>& shapes, c
 std::vector<CarriedShape> transform_shapes(const std::vector<CarriedShape>& shapes,
                                            const cv::Matx33d& transform);
 
+// The shapes moved by an image warp with OpenCV's matrix `pixel_transform`
+// (which maps pixel centres, where shapes lie on pixel edges) into an image
+// of `size`, and clipped to it as clip_shapes does. Any thread.
+std::vector<CarriedShape> warp_shapes(const std::vector<CarriedShape>& shapes,
+                                      const cv::Matx33d& pixel_transform, QSize size,
+                                      double keep_fraction);
+
 // The label-file text for an image of `size`: a polygon as its vertices, a box
 // as "class cx cy w h", normalised and clamped to 0..1, six decimals, each
 // line ending with a line feed. Any thread.
@@ -68,5 +75,11 @@ QByteArray format_carried_shapes(const std::vector<CarriedShape>& shapes, QSize 
 // labels may go there, else why not (an existing list with other names, or a
 // failed write).
 QString ensure_class_list(const QString& folder, const QStringList& classes);
+
+// The closing message's note on carried labels: "Labels carried: <files>
+// label files written beside the <beside>." and the problems, of which the
+// first `listed` are named. Empty when there is neither.
+QString carried_labels_text(int files, const QString& beside, const QStringList& problems,
+                            int listed);
 
 }  // namespace orvane

@@ -360,14 +360,8 @@ QString batch_summary(const BatchReport& report, const BatchSettings& settings) 
                 .arg(report.over_limit)
                 .arg(settings.target_kb_text.trimmed());
   }
-  if (report.labels_written > 0) {
-    text += QStringLiteral("\n\nLabels carried: %1 label files written beside the images.")
-                .arg(report.labels_written);
-  }
-  if (!report.label_problems.isEmpty()) {
-    text += QStringLiteral("\n\nLabels not carried or not whole:");
-    text += failure_listing(report.label_problems, kListedFailures);
-  }
+  text += carried_labels_text(report.labels_written, QStringLiteral("images"),
+                              report.label_problems, kListedFailures);
   if (!report.flush_error.isEmpty()) {
     text += QStringLiteral("\n\n") + flush_failure_text(report.flush_error);
   }

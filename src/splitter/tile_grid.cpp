@@ -276,16 +276,8 @@ QString split_failure_text(const SplitOutcome& outcome) {
 }
 
 QString split_label_text(const SplitOutcome& outcome) {
-  QString text;
-  if (outcome.label_files > 0) {
-    text += QStringLiteral("\n\nLabels carried: %1 label files written beside the tiles.")
-                .arg(outcome.label_files);
-  }
-  if (!outcome.label_problems.isEmpty()) {
-    text += QStringLiteral("\n\nLabels not carried or not whole:") +
-            failure_listing(outcome.label_problems, kListedFailures);
-  }
-  return text;
+  return carried_labels_text(outcome.label_files, QStringLiteral("tiles"), outcome.label_problems,
+                             kListedFailures);
 }
 
 }  // namespace orvane

@@ -16,12 +16,17 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
+#include "enricher/transforms.h"
 #include "imaging/source_image.h"
+#include "labels/label_file.h"
 #include "support/fifo_trap.h"
 #include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
+#include "support/shape_pixels.h"
 #include "support/test_files.h"
 
 namespace orvane {
@@ -324,6 +329,204 @@ TEST_F(EnricherTabTest, CancelKeepsWholeVariantsAndCountsThem) {
         << name.toStdString();
   }
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 1 | Enriched: 1");
+}
+
+// A labelled picture: shape k painted in colour k. A U cut in two by crops, a
+// box line, and a triangle on the top edge.
+const cv::Scalar kColours[3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}};
+const std::vector<CarriedShape> kShapes = {
+    {0,
+     QPolygonF(
+         {{40, 30}, {150, 30}, {150, 140}, {120, 140}, {120, 70}, {70, 70}, {70, 140}, {40, 140}}),
+     false},
+    {1, QPolygonF({{170, 120}, {290, 120}, {290, 200}, {170, 200}}), true},
+    {2, QPolygonF({{220, 0}, {300, 0}, {300, 60}}), false},
+};
+
+void write_labelled_picture(const QString& folder) {
+  cv::Mat picture(240, 320, CV_8UC3, cv::Scalar(0, 0, 0));
+  QByteArray text;
+  for (const CarriedShape& shape : kShapes) {
+    cv::Mat mask(picture.size(), CV_8UC1, cv::Scalar(0));
+    paint_polygon(mask, shape.points);
+    picture.setTo(kColours[shape.class_id], mask);
+  }
+  text += format_carried_shapes(kShapes, QSize(320, 240)) + "9 0.5 0.5\n";  // one line not taken
+  QDir().mkpath(folder);
+  ASSERT_TRUE(cv::imwrite((folder + "/labelled.png").toStdString(), picture));
+  write_file(folder + "/labelled.txt", text);
+  write_file(folder + "/classes.txt", "red\ngreen\nblue\n");
+}
+
+// Each colour's pixels (inside `valid`, where the picture is not an edge
+// replicated) against the shapes of its class.
+void expect_on_their_colours(const cv::Mat& image, const std::vector<QPolygonF> (&by_class)[3],
+                             const cv::Mat& valid, const std::string& step) {
+  for (int k = 0; k < 3; ++k) {
+    const cv::Mat truth = colour_mask(image, kColours[k]);
+    if (cv::countNonZero(truth) < 150) continue;  // a sliver: its border pixels decide
+    EXPECT_GE(painted_iou(truth, by_class[k], valid), 0.9) << step << ", class " << k;
+  }
+}
+
+void expect_on_their_colours(const cv::Mat& image, const std::vector<CarriedShape>& shapes,
+                             const cv::Mat& valid, const std::string& step) {
+  std::vector<QPolygonF> by_class[3];
+  for (const CarriedShape& shape : shapes) by_class[shape.class_id].push_back(shape.points);
+  expect_on_their_colours(image, by_class, valid, step);
+}
+
+// Where a warp by `m` (pixel centres) of an image of `from` puts its pixels.
+cv::Mat covered(const cv::Matx33d& m, cv::Size from, cv::Size to) {
+  cv::Mat all(from, CV_8UC1, cv::Scalar(255)), warped;
+  cv::warpPerspective(all, warped, cv::Mat(m), to, cv::INTER_NEAREST);
+  cv::erode(warped, warped, cv::Mat());  // edge pixels blend with the replicated border
+  return warped;
+}
+
+// The same cycle of values for each source made.
+UniformSource scripted_source() {
+  auto next = std::make_shared<size_t>(0);
+  return [next] {
+    static const double values[] = {0.93, 0.12, 0.71, 0.38, 0.05, 0.66, 0.84, 0.27, 0.5, 0.19, 0.8};
+    return values[(*next)++ % std::size(values)];
+  };
+}
+
+// The shapes follow every manual transform and the simulated frame, drawn as
+// outlines; the clicked points are marked, the line under the canvas says
+// what the next click does, and Esc drops the points.
+TEST_F(EnricherTabTest, ShapesFollowTheImageThroughEveryTransform) {
+  const QString lab = dir.filePath("lab");
+  write_labelled_picture(lab);
+  dialogs.directories.push_back(lab);
+  tab.btn_aug_in->click();
+  const std::vector<CarriedShape> loaded = tab.aug_display_shapes;
+  ASSERT_EQ(loaded.size(), 3u);
+  tab.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+  tab.aug_preview_view->setFocus();
+
+  click("Crop", {{20.5, 10.2}});
+  EXPECT_EQ(tab.aug_lbl_canvas_hint->text(),
+            "Crop: click the opposite corner (Esc drops the points)");
+  ASSERT_NE(tab.aug_canvas->temp_poly_item, nullptr);
+  EXPECT_EQ(tab.aug_canvas->temp_poly_item->polygon().size(), 1);
+  QTest::keyClick(tab.aug_preview_view, Qt::Key_Escape);
+  EXPECT_TRUE(tab.aug_crop_points.isEmpty());
+  EXPECT_EQ(tab.aug_canvas->temp_poly_item, nullptr);
+  EXPECT_EQ(tab.aug_lbl_canvas_hint->text(), "Crop: click a corner of the part to keep");
+
+  const auto check = [&](const std::string& step, const cv::Mat& valid = {}) {
+    expect_on_their_colours(tab.aug_display_cv_img, tab.aug_display_shapes, valid, step);
+    int outlines = 0;
+    for (QGraphicsItem* item : tab.aug_canvas->items()) {
+      outlines += qgraphicsitem_cast<QGraphicsPolygonItem*>(item) != nullptr &&
+                  item != tab.aug_canvas->temp_poly_item;
+    }
+    EXPECT_EQ(outlines, int(tab.aug_display_shapes.size())) << step;
+    EXPECT_TRUE(tab.aug_preview_view->is_fitted()) << step;
+  };
+  const auto box_kept = [&] {
+    return std::any_of(tab.aug_display_shapes.begin(), tab.aug_display_shapes.end(),
+                       [](const CarriedShape& s) { return s.class_id == 1 && s.box; });
+  };
+  click("Crop", {{20.5, 10.2}, {300.7, 230.1}});
+  check("crop");
+  EXPECT_TRUE(box_kept());
+  tab.btn_aug_cw->click();
+  check("90° CW");
+  EXPECT_TRUE(box_kept());
+  const cv::Size before = tab.aug_display_cv_img.size();
+  const ExpandingRotation rotation = expanding_rotation(before, 25);
+  tab.aug_entry_angle->setText("25");
+  tab.btn_aug_rotate->click();
+  const cv::Matx23d& r = rotation.matrix;
+  check("rotate 25", covered({r(0, 0), r(0, 1), r(0, 2), r(1, 0), r(1, 1), r(1, 2), 0, 0, 1},
+                             before, rotation.size));
+  EXPECT_FALSE(box_kept());
+
+  tab.btn_aug_reset->click();
+  click("Warp", {{30, 20}});
+  EXPECT_EQ(tab.aug_lbl_canvas_hint->text(),
+            "Warp: point 2 of 4, the top-right corner of the region to straighten (Esc drops "
+            "the points)");
+  Q_EMIT tab.aug_canvas->point_clicked(QPointF(300, 5));
+  Q_EMIT tab.aug_canvas->point_clicked(QPointF(310, 230));
+  EXPECT_EQ(tab.aug_canvas->temp_poly_item->polygon().size(), 3);
+  Q_EMIT tab.aug_canvas->point_clicked(QPointF(5, 220));
+  check("warp");
+
+  tab.btn_aug_reset->click();
+  neutral_ranges();
+  tab.aug_w_max->setValue(8);
+  tab.aug_r_min->setValue(-20);
+  tab.aug_r_max->setValue(20);
+  tab.set_random_source(scripted_source());
+  const AugDraws draws =
+      draw_augmentation(tab.aug_ranges(), tab.aug_active_base_img.size(), scripted_source());
+  tab.btn_aug_preview->click();
+  const cv::Size size = tab.aug_display_cv_img.size();
+  check("simulated frame", covered(augmentation_transform(draws, size), size, size));
+  click("Crop", {{10, 10}, {200, 200}});  // the frame becomes the base, shapes and all
+  check("crop of the frame");
+  EXPECT_EQ(tab.aug_active_base_shapes.size(), tab.aug_display_shapes.size());
+
+  tab.btn_aug_reset->click();
+  ASSERT_EQ(tab.aug_display_shapes.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(tab.aug_display_shapes[i].points, loaded[i].points);
+}
+
+// Each variant's label file covers its colours; the folder gets the class
+// list, and the summary counts the label files and names the line not
+// carried. An output folder listing other classes gets no labels, and the
+// summary says why.
+TEST_F(EnricherTabTest, VariantsCarryTheirShapes) {
+  const QString lab = dir.filePath("lab");
+  write_labelled_picture(lab);
+  dialogs.directories.push_back(lab);
+  tab.btn_aug_in->click();
+  neutral_ranges();
+  tab.aug_w_max->setValue(8);
+  tab.aug_r_min->setValue(-20);
+  tab.aug_r_max->setValue(20);
+  tab.set_random_source(scripted_source());
+  const cv::Size size(320, 240);
+  const std::vector<AugDraws> draws = draw_variants(tab.aug_ranges(), 4, size, scripted_source());
+  tab.spin_aug_gen_count->setValue(4);
+  tab.aug_entry_out->setText(out);
+  enrich();
+  EXPECT_EQ(last_message().text.toStdString(),
+            "Enrichment complete! Saved 4 variant(s) of the manipulated image.\n\n"
+            "Labels carried: 4 label files written beside the variants.\n\n"
+            "Labels not carried or not whole:\n"
+            "labelled.txt: 1 lines that are not shapes were not carried");
+  EXPECT_EQ(read_file(out + "/classes.txt"), "red\ngreen\nblue\n");
+  const QStringList labels = folder_entries(out).filter(QRegularExpression("_var_\\d+\\.txt$"));
+  ASSERT_EQ(labels.size(), 4);
+  for (int k = 0; k < 4; ++k) {
+    const QString stem = labels[k].chopped(4);
+    const cv::Mat variant = cv::imread((out + "/" + stem + ".jpg").toStdString());
+    ASSERT_EQ(variant.size(), size);
+    const LabelFileContent content =
+        parse_label_file(read_file(out + "/" + labels[k]), 3, size.width, size.height);
+    EXPECT_TRUE(content.kept_lines.empty());
+    std::vector<QPolygonF> by_class[3];
+    for (const LabelShape& shape : content.shapes) by_class[shape.class_id].push_back(shape.points);
+    const int index = stem.section('_', -1).toInt() - 1;
+    expect_on_their_colours(variant, by_class,
+                            covered(augmentation_transform(draws[size_t(index)], size), size, size),
+                            stem.toStdString());
+  }
+
+  const QString other = dir.filePath("other");
+  write_file(other + "/classes.txt", "cat\n");
+  tab.aug_entry_out->setText(other);
+  enrich();
+  EXPECT_TRUE(last_message().text.contains("lists other classes (cat)"))
+      << last_message().text.toStdString();
+  EXPECT_EQ(folder_entries(other).filter(".txt").size(), 1);  // only its classes.txt
+  EXPECT_EQ(read_file(other + "/classes.txt"), "cat\n");
 }
 
 }  // namespace
