@@ -5,12 +5,14 @@
 #include <unistd.h>
 #include <yaml-cpp/yaml.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -24,6 +26,8 @@
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
+#include "labels/label_file.h"
+#include "splitter/splitter_tab.h"
 #include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
@@ -453,5 +457,53 @@ TEST_F(DatasetToolsWindow, CancelledExportKeepsWholePairsAndWritesNoManifest) {
   for (const QString& image : images) {
     EXPECT_EQ(read_file(out + "/" + image),
               "image bytes of " + QFileInfo(image).baseName().toUtf8());
+  }
+}
+
+// A labelled picture cut into tiles by the splitter opens in the annotator
+// with each tile's shapes under their class names, and the export takes every
+// tile's label file as the splitter wrote it.
+TEST_F(DatasetToolsWindow, ATiledTreeOpensInTheAnnotatorAndExportsUnchanged) {
+  const QString field = dir.path() + "/field";
+  const QString tiles = dir.path() + "/tiles";
+  write_image(field + "/field.png", 300, 200);
+  write_file(field + "/field.txt", "0 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n1 0.25 0.25 0.2 0.2\n");
+  write_file(field + "/classes.txt", "road\ncar\n");
+  SplitterTab& splitter = *window.tab_splitter;
+  splitter.entry_split_in->setText(field);
+  splitter.entry_split_out->setText(tiles);
+  splitter.chk_subfolders->setChecked(false);
+  splitter.spin_split_parts->setValue(4);
+  splitter.combo_grid_mode->setCurrentText("2 Rows x 2 Cols");
+  splitter.btn_split->click();
+  ASSERT_TRUE(wait_for_job(splitter));
+  const QStringList names = {"road", "car"};
+  std::map<QString, QByteArray> written;    // tile stem -> its label file
+  std::map<QString, QStringList> expected;  // tile stem -> the class names of its lines
+  for (int part = 1; part <= 4; ++part) {
+    const QString stem = QString("field_part_%1").arg(part);
+    written[stem] = read_file(tiles + "/" + stem + ".txt");
+    for (const QByteArray& line : written[stem].split('\n')) {
+      if (!line.isEmpty()) expected[stem] << names.value(line.split(' ')[0].toInt());
+    }
+  }
+  EXPECT_EQ(expected["field_part_1"], QStringList({"road", "car"}));  // the car is in the first
+  EXPECT_EQ(expected["field_part_4"], QStringList({"road"}));
+
+  dialogs->directories.push_back(tiles);
+  window.tab_workspace->load_directory();
+  AnnotatorTab& annotator = *window.tab_workspace;
+  ASSERT_EQ(annotator.image_paths.size(), 4);
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) annotator.next_image();
+    QStringList shown;
+    for (const AnnotationRecord& record : annotator.annotations) shown << record.label;
+    const QString stem = QFileInfo(annotator.image_paths[annotator.current_idx]).completeBaseName();
+    EXPECT_EQ(shown, expected[stem]) << stem.toStdString();
+  }
+
+  export_to(out, 100, 0, 0, 1);  // segmentation: label files as they are
+  for (const auto& [stem, bytes] : written) {
+    EXPECT_EQ(read_file(out + "/train/labels/" + stem + ".txt"), bytes) << stem.toStdString();
   }
 }
