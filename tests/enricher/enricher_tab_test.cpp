@@ -527,6 +527,18 @@ TEST_F(EnricherTabTest, VariantsCarryTheirShapes) {
       << last_message().text.toStdString();
   EXPECT_EQ(folder_entries(other).filter(".txt").size(), 1);  // only its classes.txt
   EXPECT_EQ(read_file(other + "/classes.txt"), "cat\n");
+
+  // A label file that cannot be read: the variants are written without labels.
+  ASSERT_TRUE(QFile::remove(lab + "/labelled.txt"));
+  ASSERT_TRUE(QDir().mkpath(lab + "/labelled.txt"));
+  tab.btn_aug_next->click();  // the same image, read again
+  EXPECT_TRUE(tab.aug_display_shapes.empty());
+  const QString third = dir.filePath("third");
+  tab.aug_entry_out->setText(third);
+  enrich();
+  EXPECT_TRUE(last_message().text.contains("\nlabelled.txt: "))
+      << last_message().text.toStdString();
+  EXPECT_EQ(folder_entries(third).size(), 4);  // the variants alone
 }
 
 }  // namespace
