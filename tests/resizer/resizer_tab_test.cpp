@@ -33,6 +33,7 @@
 #include "support/fifo_trap.h"
 #include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
+#include "support/shape_pixels.h"
 #include "support/test_files.h"
 
 namespace orvane {
@@ -350,15 +351,9 @@ TEST_F(ResizerTabTest, LabelsTravelWithTheResizedAndTurnedImage) {
     ASSERT_EQ(labels.shapes.size(), 2u);
     EXPECT_TRUE(labels.shapes[1].box_line);
     for (const LabelShape& shape : labels.shapes) {
-      cv::Mat drawn(result.size(), CV_8UC1, cv::Scalar(0));
-      std::vector<cv::Point> points;
-      for (const QPointF& p : shape.points) points.emplace_back(cvRound(p.x()), cvRound(p.y()));
-      cv::fillPoly(drawn, std::vector<std::vector<cv::Point>>{points}, cv::Scalar(255));
-      std::vector<cv::Mat> channels;
-      cv::split(result, channels);
-      const cv::Mat truth = channels[shape.class_id == 0 ? 2 : 0] > 128;
-      const double iou = double(cv::countNonZero(truth & drawn)) / cv::countNonZero(truth | drawn);
-      EXPECT_GE(iou, 0.9) << "class " << shape.class_id;
+      const cv::Scalar colour = shape.class_id == 0 ? cv::Scalar(0, 0, 255) : cv::Scalar(255, 0, 0);
+      EXPECT_GE(painted_iou(colour_mask(result, colour), {shape.points}), 0.9)
+          << "class " << shape.class_id;
     }
   }
   EXPECT_FALSE(QFile::exists(out + "/plain_scaled.txt"));

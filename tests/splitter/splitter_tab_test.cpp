@@ -22,6 +22,7 @@
 #include "support/fifo_trap.h"
 #include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
+#include "support/shape_pixels.h"
 #include "support/test_files.h"
 
 namespace orvane {
@@ -127,19 +128,13 @@ TEST_F(SplitterTabTest, LabelsAreClippedToEveryTile) {
       const LabelFileContent labels = parse_label_file(
           read_file(folder + QString("field_part_%1.txt").arg(part)), 3, tile.cols, tile.rows);
       for (int k = 0; k < 3; ++k) {
-        cv::Mat truth;
-        cv::inRange(tile, colours[k], colours[k], truth);
-        cv::Mat drawn(tile.size(), CV_8UC1, cv::Scalar(0));
-        for (const LabelShape& shape : labels.shapes) {
-          if (shape.class_id != k) continue;
-          std::vector<cv::Point> points;
-          for (const QPointF& p : shape.points) points.emplace_back(cvRound(p.x()), cvRound(p.y()));
-          cv::fillPoly(drawn, std::vector<std::vector<cv::Point>>{points}, cv::Scalar(255));
-        }
+        const cv::Mat truth = colour_mask(tile, colours[k]);
         if (cv::countNonZero(truth) < 150) continue;
-        const double iou =
-            double(cv::countNonZero(truth & drawn)) / cv::countNonZero(truth | drawn);
-        EXPECT_GE(iou, 0.9) << "part " << part << " class " << k;
+        std::vector<QPolygonF> carried;
+        for (const LabelShape& shape : labels.shapes) {
+          if (shape.class_id == k) carried.push_back(shape.points);
+        }
+        EXPECT_GE(painted_iou(truth, carried), 0.9) << "part " << part << " class " << k;
       }
     }
   }
