@@ -393,6 +393,18 @@ UniformSource scripted_source() {
   };
 }
 
+// Only the geometric steps, their values drawn from scripted_source(): a
+// skew of up to 8 % and a rotation of up to 20°.
+void geometry_only(EnricherTab& tab) {
+  for (QDoubleSpinBox* box : {tab.aug_b_min, tab.aug_b_max, tab.aug_w_min}) box->setValue(0);
+  for (QDoubleSpinBox* box : {tab.aug_c_min, tab.aug_c_max, tab.aug_l_min, tab.aug_l_max})
+    box->setValue(1);
+  tab.aug_w_max->setValue(8);
+  tab.aug_r_min->setValue(-20);
+  tab.aug_r_max->setValue(20);
+  tab.set_random_source(scripted_source());
+}
+
 // The shapes follow every manual transform and the simulated frame, drawn as
 // outlines; the clicked points are marked, the line under the canvas says
 // what the next click does, and Esc drops the points.
@@ -458,11 +470,7 @@ TEST_F(EnricherTabTest, ShapesFollowTheImageThroughEveryTransform) {
   check("warp");
 
   tab.btn_aug_reset->click();
-  neutral_ranges();
-  tab.aug_w_max->setValue(8);
-  tab.aug_r_min->setValue(-20);
-  tab.aug_r_max->setValue(20);
-  tab.set_random_source(scripted_source());
+  geometry_only(tab);
   const AugDraws draws =
       draw_augmentation(tab.aug_ranges(), tab.aug_active_base_img.size(), scripted_source());
   tab.btn_aug_preview->click();
@@ -486,11 +494,7 @@ TEST_F(EnricherTabTest, VariantsCarryTheirShapes) {
   write_labelled_picture(lab);
   dialogs.directories.push_back(lab);
   tab.btn_aug_in->click();
-  neutral_ranges();
-  tab.aug_w_max->setValue(8);
-  tab.aug_r_min->setValue(-20);
-  tab.aug_r_max->setValue(20);
-  tab.set_random_source(scripted_source());
+  geometry_only(tab);
   const cv::Size size(320, 240);
   const std::vector<AugDraws> draws = draw_variants(tab.aug_ranges(), 4, size, scripted_source());
   tab.spin_aug_gen_count->setValue(4);
