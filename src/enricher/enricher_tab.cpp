@@ -456,11 +456,9 @@ void EnricherTab::aug_rotate_fixed(double angle) {
         QStringLiteral("The image could not be rotated: %1.").arg(current_exception_reason()));
     return;
   }
-  const cv::Matx23d& m = rotation.matrix;
   apply_manual_transform(
       std::move(rotated),
-      warp_shapes(aug_display_shapes,
-                  cv::Matx33d(m(0, 0), m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2), 0, 0, 1),
+      warp_shapes(aug_display_shapes, rotation.matrix,
                   QSize(rotation.size.width, rotation.size.height), kKeepFraction));
 }
 
