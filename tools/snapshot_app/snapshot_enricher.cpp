@@ -1,8 +1,11 @@
-// The enricher tab with an image loaded, then after a simulated augmentation,
-// dark theme.
+// The enricher tab with a labelled image loaded, then after a simulated
+// augmentation (the outlines follow), then with warp points placed; dark
+// theme.
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QTabWidget>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -50,6 +53,15 @@ void snapshot_enricher(const SnapshotContext& context) {
     cv::imwrite(QDir(folder).filePath(QStringLiteral("parcel_%1.png").arg(i)).toStdString(),
                 parcel_scene());
   }
+  // The parcel as a box line, its sticker as a polygon.
+  const auto write = [&](const QString& name, const QByteArray& text) {
+    QFile file(QDir(folder).filePath(name));
+    if (file.open(QIODevice::WriteOnly)) file.write(text);
+  };
+  write(QStringLiteral("parcel_1.txt"),
+        "0 0.5 0.5 0.444444 0.541667\n"
+        "1 0.333333 0.3125 0.555556 0.3125 0.555556 0.479167 0.333333 0.479167\n");
+  write(QStringLiteral("classes.txt"), "parcel\nsticker\n");
   qApp->setStyleSheet(get_stylesheet(true));
   FolderDialogs dialogs(folder);
   QTabWidget window;  // as the main window holds it
@@ -68,5 +80,11 @@ void snapshot_enricher(const SnapshotContext& context) {
   tab->aug_w_max->setValue(8);
   tab->run_aug_preview();
   save_snapshot(context, &window, QStringLiteral("enricher_augmented_dark"));
+
+  tab->aug_combo_mode->setCurrentText(QStringLiteral("Warp"));
+  for (const QPointF& corner : {QPointF(190, 120), QPointF(530, 95), QPointF(540, 380)}) {
+    tab->handle_aug_canvas_point(corner);
+  }
+  save_snapshot(context, &window, QStringLiteral("enricher_warp_points_dark"));
   qApp->setStyleSheet(QString());
 }
