@@ -33,10 +33,17 @@ struct TjDeleter {
 using TjHandle = std::unique_ptr<void, TjDeleter>;
 
 // One decompressor per thread: batch jobs decode on several threads at once.
-tjhandle decompressor() {
+TjHandle& thread_decompressor() {
   thread_local TjHandle handle(tjInitDecompress());
-  return handle.get();
+  return handle;
 }
+
+tjhandle decompressor() { return thread_decompressor().get(); }
+
+// A TurboJPEG call that fails part way through a header leaves the handle
+// there: the next file's header then reads as 0 x 0 pixels, or as a second
+// frame. After any call that did not succeed, the thread gets a fresh one.
+void renew_decompressor() { thread_decompressor().reset(tjInitDecompress()); }
 
 uint16_t read16(const unsigned char* p, bool big_endian) {
   return big_endian ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
@@ -96,6 +103,7 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
   if (tj == nullptr ||
       tjDecompressHeader3(tj, data, size, &width, &height, &subsampling, &colorspace) != 0) {
     result.error = tj ? QString::fromUtf8(tjGetErrorStr2(tj)) : QStringLiteral("no JPEG decoder");
+    renew_decompressor();
     return result;
   }
   if (qint64(width) * height > kMaxImagePixels) {
@@ -132,12 +140,14 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
     result.image.create(height, width, type);
   }
   if (tjDecompress2(tj, data, size, result.image.data, width, int(result.image.step), height,
-                    grey ? TJPF_GRAY : TJPF_BGR, 0) != 0 &&
-      tjGetErrorCode(tj) != TJERR_WARNING) {
+                    grey ? TJPF_GRAY : TJPF_BGR, 0) != 0) {
     // Warnings (stray bytes between markers) leave a usable image, as in
     // every other libjpeg reader.
-    result.error = QString::fromUtf8(tjGetErrorStr2(tj));
-    result.image.release();
+    if (tjGetErrorCode(tj) != TJERR_WARNING) {
+      result.error = QString::fromUtf8(tjGetErrorStr2(tj));
+      result.image.release();
+    }
+    renew_decompressor();
   }
   return result;
 }

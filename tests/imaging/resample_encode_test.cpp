@@ -274,5 +274,34 @@ TEST(DecodeSource, RefusesDamagedAndHugeFiles) {
   }
 }
 
+// Decoders are kept per thread from one file to the next: a JPEG whose header
+// cannot be read must leave nothing behind that changes how the next file on
+// the same thread decodes, as in a batch with a damaged file among good ones.
+TEST(DecodeSource, AJpegWithADamagedHeaderLeavesTheNextDecodeAsItWas) {
+  const QByteArray good = jpeg_of(cv::Mat(24, 32, CV_8UC3, cv::Scalar(1, 2, 3)));
+  const qsizetype scan = good.indexOf("\xFF\xDA");
+  ASSERT_GT(scan, 40);
+  const std::pair<const char*, QByteArray> cases[] = {
+      {"cut inside its tables", good.left(scan - 30)},
+      {"cut before its scan", good.left(scan)},
+      {"signature only", good.left(3)},
+      {"tables twice, no scan", good.left(scan) + good.mid(2, scan - 2)},
+  };
+  DecodeScratch scratch;
+  for (const auto& [what, damaged] : cases) {
+    const QString error = decode_source_bytes(damaged).error;
+    EXPECT_FALSE(error.isEmpty()) << what;
+    const SourceImage next = decode_source_bytes(good);
+    EXPECT_TRUE(next.error.isEmpty()) << what << ": " << next.error.toStdString();
+    EXPECT_EQ(next.image.size(), cv::Size(32, 24)) << what;
+    decode_source_bytes(damaged, &scratch, [](QSize) { return QSize(4, 3); });
+    const SourceImage shrunk =
+        decode_source_bytes(good, &scratch, [](QSize) { return QSize(4, 3); });
+    EXPECT_EQ(shrunk.image.size(), cv::Size(8, 6)) << what << ": " << shrunk.error.toStdString();
+    decode_source_bytes(damaged);
+    EXPECT_EQ(decode_source_bytes(damaged).error.toStdString(), error.toStdString()) << what;
+  }
+}
+
 }  // namespace
 }  // namespace orvane
