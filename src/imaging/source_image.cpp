@@ -79,6 +79,42 @@ int tiff_orientation(const unsigned char* t, size_t n) {
   return 1;
 }
 
+bool last_row_holds(const cv::Mat& image, uchar value) {
+  const uchar* row = image.ptr(image.rows - 1);
+  return std::all_of(row, row + size_t(image.cols) * image.elemSize(),
+                     [value](uchar b) { return b == value; });
+}
+
+// Decodes JPEG bytes into `into`, allocated at the decoded size and type;
+// empty when the image is whole, else why it is not. Warnings (stray bytes
+// between markers, a scan cut short) leave a usable image, as in every other
+// libjpeg reader. But TurboJPEG reports an error that follows a warning as a
+// warning too, and the rows after such an error are never written. Rows are
+// written top to bottom, so the image is whole when its last row was: when
+// that row no longer holds the zeros put there first, or, for a last row that
+// is black, the 0xFF put there for a second decode.
+QString decompress_jpeg(const QByteArray& bytes, cv::Mat& into, int pixel_format) {
+  QString error;
+  const auto decode = [&](cv::Mat& image, uchar fill) {
+    image.row(image.rows - 1).setTo(cv::Scalar::all(fill));
+    tjhandle tj = decompressor();
+    if (tjDecompress2(tj, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                      static_cast<unsigned long>(bytes.size()), image.data, image.cols,
+                      int(image.step), image.rows, pixel_format, 0) == 0) {
+      return true;
+    }
+    const bool warned = tjGetErrorCode(tj) == TJERR_WARNING;
+    error = QString::fromUtf8(tjGetErrorStr2(tj));
+    renew_decompressor();
+    return warned;
+  };
+  if (!decode(into, 0x00)) return error;
+  if (error.isEmpty() || !last_row_holds(into, 0x00)) return {};
+  cv::Mat again(into.size(), into.type());
+  decode(again, 0xFF);
+  return last_row_holds(again, 0xFF) ? error : QString();
+}
+
 // The decoded size for a JPEG of width x height (as stored) when the caller
 // will resample it to `target` (upright; invalid for none).
 QSize jpeg_decode_size(int width, int height, bool turned, QSize target) {
@@ -139,16 +175,8 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
   } else {
     result.image.create(height, width, type);
   }
-  if (tjDecompress2(tj, data, size, result.image.data, width, int(result.image.step), height,
-                    grey ? TJPF_GRAY : TJPF_BGR, 0) != 0) {
-    // Warnings (stray bytes between markers) leave a usable image, as in
-    // every other libjpeg reader.
-    if (tjGetErrorCode(tj) != TJERR_WARNING) {
-      result.error = QString::fromUtf8(tjGetErrorStr2(tj));
-      result.image.release();
-    }
-    renew_decompressor();
-  }
+  result.error = decompress_jpeg(bytes, result.image, grey ? TJPF_GRAY : TJPF_BGR);
+  if (!result.error.isEmpty()) result.image.release();
   return result;
 }
 

@@ -303,5 +303,53 @@ TEST(DecodeSource, AJpegWithADamagedHeaderLeavesTheNextDecodeAsItWas) {
   }
 }
 
+// Damage that libjpeg only warns about leaves a usable image; an error after
+// such a warning leaves rows that were never decoded, and the file is refused
+// rather than shown with whatever the memory held (in a batch, the previous
+// image's pixels).
+TEST(DecodeSource, AJpegIsUsedOnlyWhenEveryRowWasDecoded) {
+  cv::Mat picture(24, 32, CV_8UC3, cv::Scalar(200, 100, 50));
+  picture.rowRange(16, 24).setTo(cv::Scalar::all(0));  // black at the bottom
+  const QByteArray baseline = jpeg_of(picture, 95);
+  std::vector<uchar> out;
+  cv::imencode(".jpg", picture, out, {cv::IMWRITE_JPEG_PROGRESSIVE, 1});
+  const QByteArray progressive = to_bytes(out);
+  const qsizetype first_scan = progressive.indexOf("\xFF\xDA");
+  const qsizetype second_scan = progressive.indexOf("\xFF\xDA", first_scan + 2);
+  const qsizetype end = baseline.lastIndexOf("\xFF\xD9");
+  ASSERT_GT(second_scan, first_scan);
+  const QByteArray stray("\x01\x02", 2);  // libjpeg warns: extraneous bytes before a marker
+  // A Huffman table whose counts add up to far more than 256 codes: an error.
+  const QByteArray bad_table = QByteArray("\xFF\xC4\x00\x13\x00", 5) + QByteArray(16, '\xFF');
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    bool used;
+  } cases[] = {
+      {"stray bytes between scans",
+       progressive.left(second_scan) + stray + progressive.mid(second_scan), true},
+      {"stray bytes, then a bad table between scans",
+       progressive.left(second_scan) + stray + bad_table + progressive.mid(second_scan), false},
+      {"stray bytes before the end, the last row black",
+       baseline.left(end) + stray + baseline.mid(end), true},
+  };
+  DecodeScratch scratch;
+  for (const auto& c : cases) {
+    const SourceImage plain = decode_source_bytes(c.bytes);
+    decode_source_bytes(jpeg_of(cv::Mat(24, 32, CV_8UC3, cv::Scalar::all(255))), &scratch);
+    const SourceImage reused = decode_source_bytes(c.bytes, &scratch);
+    if (c.used) {
+      ASSERT_EQ(plain.image.size(), picture.size()) << c.name << ": " << plain.error.toStdString();
+      EXPECT_TRUE(plain.error.isEmpty()) << c.name;
+      ASSERT_EQ(reused.image.size(), picture.size()) << c.name;
+      EXPECT_EQ(cv::norm(plain.image, reused.image, cv::NORM_INF), 0) << c.name;
+      EXPECT_LT(cv::norm(plain.image, picture, cv::NORM_INF), 30) << c.name;
+    } else {
+      EXPECT_TRUE(plain.image.empty() && reused.image.empty()) << c.name;
+      EXPECT_TRUE(plain.error.contains("Huffman")) << c.name << ": " << plain.error.toStdString();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orvane
