@@ -142,6 +142,13 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
     renew_decompressor();
     return result;
   }
+  if (width <= 0 || height <= 0) {
+    // Tables only (an abbreviated table specification): TurboJPEG reads them
+    // into the handle for the files after it, which must not see them.
+    result.error = QStringLiteral("the file holds no image");
+    renew_decompressor();
+    return result;
+  }
   if (qint64(width) * height > kMaxImagePixels) {
     result.error = too_large(width, height);
     return result;

@@ -286,11 +286,14 @@ TEST(DecodeSource, AJpegWithADamagedHeaderLeavesTheNextDecodeAsItWas) {
       {"cut before its scan", good.left(scan)},
       {"signature only", good.left(3)},
       {"tables twice, no scan", good.left(scan) + good.mid(2, scan - 2)},
+      {"tables only", good.left(good.indexOf("\xFF\xC0")) + "\xFF\xD9"},
   };
   DecodeScratch scratch;
   for (const auto& [what, damaged] : cases) {
-    const QString error = decode_source_bytes(damaged).error;
+    const SourceImage refused = decode_source_bytes(damaged);
+    const QString error = refused.error;
     EXPECT_FALSE(error.isEmpty()) << what;
+    EXPECT_EQ(refused.format, ImageFormat::Jpeg) << what;
     const SourceImage next = decode_source_bytes(good);
     EXPECT_TRUE(next.error.isEmpty()) << what << ": " << next.error.toStdString();
     EXPECT_EQ(next.image.size(), cv::Size(32, 24)) << what;
@@ -301,6 +304,7 @@ TEST(DecodeSource, AJpegWithADamagedHeaderLeavesTheNextDecodeAsItWas) {
     decode_source_bytes(damaged);
     EXPECT_EQ(decode_source_bytes(damaged).error.toStdString(), error.toStdString()) << what;
   }
+  EXPECT_EQ(decode_source_bytes(cases[4].second).error, "the file holds no image");
 }
 
 // Damage that libjpeg only warns about leaves a usable image; an error after
