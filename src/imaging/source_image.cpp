@@ -316,7 +316,9 @@ SourceImage decode_other(const QByteArray& bytes, ImageFormat format) {
     result.error = QStringLiteral("not a readable image, or the file is damaged");
     return result;
   }
-  if (size->width * size->height > kMaxImagePixels) {
+  // Each side on its own first: two 32-bit sides can multiply past 64 bits.
+  if (size->width > kMaxImagePixels || size->height > kMaxImagePixels ||
+      size->width * size->height > kMaxImagePixels) {
     result.error = too_large(size->width, size->height);
     return result;
   }

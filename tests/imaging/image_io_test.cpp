@@ -206,6 +206,11 @@ TEST(ImageIo, ThePixelLimitHoldsForEveryFormat) {
       {"JP2 file", with_j2k_size(jp2, 15000, 15000), "15000 x 15000 pixels"},
       {"TIFF", tiff_header(15000, 15000), "15000 x 15000 pixels"},
       {"WebP canvas", webp_header(16000, 16000), "16000 x 16000 pixels"},
+      // Sides whose product does not fit in 64 bits.
+      {"JPEG 2000 codestream of 32-bit sides", with_j2k_size(codestream, 0xFFFFFFFF, 0xFFFFFFFF),
+       "4294967295 x 4294967295 pixels"},
+      {"TIFF of 32-bit sides", tiff_header(0xFFFFFFFF, 0xFFFFFFFF),
+       "4294967295 x 4294967295 pixels"},
       {"small JPEG 2000 codestream", codestream, ""},
       {"small JP2 file", jp2, ""},
       {"small TIFF", encode(small, ".tiff"), ""},
