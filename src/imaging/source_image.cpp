@@ -32,18 +32,13 @@ struct TjDeleter {
 };
 using TjHandle = std::unique_ptr<void, TjDeleter>;
 
-// One decompressor per thread: batch jobs decode on several threads at once.
-TjHandle& thread_decompressor() {
-  thread_local TjHandle handle(tjInitDecompress());
-  return handle;
-}
-
-tjhandle decompressor() { return thread_decompressor().get(); }
-
-// A TurboJPEG call that fails part way through a header leaves the handle
-// there: the next file's header then reads as 0 x 0 pixels, or as a second
-// frame. After any call that did not succeed, the thread gets a fresh one.
-void renew_decompressor() { thread_decompressor().reset(tjInitDecompress()); }
+// A fresh decompressor for every call (one costs well under a microsecond).
+// A kept one carries state from file to file: the tables a file defines stay
+// for the next (which, lacking its own Huffman tables as motion-JPEG frames
+// do, would decode with them instead of the standard ones), and a header it
+// failed to read leaves it part way through, so that the next file's header
+// reads as 0 x 0 pixels or as a second frame.
+TjHandle new_decompressor() { return TjHandle(tjInitDecompress()); }
 
 uint16_t read16(const unsigned char* p, bool big_endian) {
   return big_endian ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
@@ -97,7 +92,12 @@ QString decompress_jpeg(const QByteArray& bytes, cv::Mat& into, int pixel_format
   QString error;
   const auto decode = [&](cv::Mat& image, uchar fill) {
     image.row(image.rows - 1).setTo(cv::Scalar::all(fill));
-    tjhandle tj = decompressor();
+    const TjHandle handle = new_decompressor();
+    tjhandle tj = handle.get();
+    if (tj == nullptr) {
+      error = QStringLiteral("no JPEG decoder");
+      return false;
+    }
     if (tjDecompress2(tj, reinterpret_cast<const unsigned char*>(bytes.constData()),
                       static_cast<unsigned long>(bytes.size()), image.data, image.cols,
                       int(image.step), image.rows, pixel_format, 0) == 0) {
@@ -105,7 +105,6 @@ QString decompress_jpeg(const QByteArray& bytes, cv::Mat& into, int pixel_format
     }
     const bool warned = tjGetErrorCode(tj) == TJERR_WARNING;
     error = QString::fromUtf8(tjGetErrorStr2(tj));
-    renew_decompressor();
     return warned;
   };
   if (!decode(into, 0x00)) return error;
@@ -132,21 +131,18 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
                         const TargetForSize& target_for) {
   SourceImage result;
   result.format = ImageFormat::Jpeg;
-  tjhandle tj = decompressor();
+  const TjHandle handle = new_decompressor();
+  tjhandle tj = handle.get();
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
   const auto size = static_cast<unsigned long>(bytes.size());
   int width = 0, height = 0, subsampling = 0, colorspace = 0;
   if (tj == nullptr ||
       tjDecompressHeader3(tj, data, size, &width, &height, &subsampling, &colorspace) != 0) {
     result.error = tj ? QString::fromUtf8(tjGetErrorStr2(tj)) : QStringLiteral("no JPEG decoder");
-    renew_decompressor();
     return result;
   }
-  if (width <= 0 || height <= 0) {
-    // Tables only (an abbreviated table specification): TurboJPEG reads them
-    // into the handle for the files after it, which must not see them.
+  if (width <= 0 || height <= 0) {  // tables only (an abbreviated table specification)
     result.error = QStringLiteral("the file holds no image");
-    renew_decompressor();
     return result;
   }
   if (qint64(width) * height > kMaxImagePixels) {

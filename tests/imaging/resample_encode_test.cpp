@@ -307,6 +307,47 @@ TEST(DecodeSource, AJpegWithADamagedHeaderLeavesTheNextDecodeAsItWas) {
   EXPECT_EQ(decode_source_bytes(cases[4].second).error, "the file holds no image");
 }
 
+// The JPEG without its segments of one kind before the first scan.
+QByteArray without_segments(const QByteArray& jpeg, char marker) {
+  const qsizetype scan = jpeg.indexOf("\xFF\xDA");
+  QByteArray out = jpeg.left(2);
+  for (qsizetype at = 2; at < scan;) {
+    const qsizetype length = 2 + (uchar(jpeg[at + 2]) << 8 | uchar(jpeg[at + 3]));
+    if (jpeg[at + 1] != marker) out += jpeg.mid(at, length);
+    at += length;
+  }
+  return out + jpeg.mid(scan);
+}
+
+// A JPEG without Huffman tables (as motion-JPEG frames come) is decoded with
+// the standard ones whatever file came before it on the thread, and one
+// without quantization tables is refused: the tables an earlier file defined
+// are not borrowed.
+TEST(DecodeSource, AJpegNeverUsesTheTablesOfTheFileBefore) {
+  cv::Mat noise(32, 48, CV_8UC3);
+  cv::randu(noise, 0, 255);
+  std::vector<uchar> out;
+  cv::imencode(".jpg", noise, out, {cv::IMWRITE_JPEG_OPTIMIZE, 1, cv::IMWRITE_JPEG_QUALITY, 40});
+  const QByteArray own_tables = to_bytes(out);     // Huffman tables made for this image
+  const QByteArray standard = jpeg_of(noise, 95);  // the standard Huffman tables
+  const cv::Mat expected = decode_source_bytes(standard).image;
+  ASSERT_EQ(expected.size(), noise.size());
+
+  const QByteArray no_huffman = without_segments(standard, '\xC4');
+  const QByteArray no_quantization = without_segments(standard, '\xDB');
+  DecodeScratch scratch;
+  for (DecodeScratch* s : {static_cast<DecodeScratch*>(nullptr), &scratch}) {
+    ASSERT_FALSE(decode_source_bytes(own_tables, s).image.empty());
+    const SourceImage decoded = decode_source_bytes(no_huffman, s);
+    ASSERT_EQ(decoded.image.size(), noise.size()) << decoded.error.toStdString();
+    EXPECT_EQ(cv::norm(decoded.image, expected, cv::NORM_INF), 0);
+    ASSERT_FALSE(decode_source_bytes(own_tables, s).image.empty());
+    const SourceImage refused = decode_source_bytes(no_quantization, s);
+    EXPECT_TRUE(refused.image.empty());
+    EXPECT_TRUE(refused.error.contains("Quantization table")) << refused.error.toStdString();
+  }
+}
+
 // Damage that libjpeg only warns about leaves a usable image; an error after
 // such a warning leaves rows that were never decoded, and the file is refused
 // rather than shown with whatever the memory held (in a batch, the previous
