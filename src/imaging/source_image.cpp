@@ -32,7 +32,8 @@ struct TjDeleter {
 };
 using TjHandle = std::unique_ptr<void, TjDeleter>;
 
-// A fresh decompressor for every call (one costs well under a microsecond).
+// A fresh decompressor for every call (making one costs next to nothing
+// beside a decode).
 // A kept one carries state from file to file: the tables a file defines stay
 // for the next (which, lacking its own Huffman tables as motion-JPEG frames
 // do, would decode with them instead of the standard ones), and a header it
