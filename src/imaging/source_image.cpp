@@ -142,7 +142,7 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
     result.error = tj ? QString::fromUtf8(tjGetErrorStr2(tj)) : QStringLiteral("no JPEG decoder");
     return result;
   }
-  if (width <= 0 || height <= 0) {  // tables only (an abbreviated table specification)
+  if (width <= 0 || height <= 0) {  // tables only (an abbreviated stream of tables, no frame)
     result.error = QStringLiteral("the file holds no image");
     return result;
   }
