@@ -99,8 +99,7 @@ const cv::Mat& render_augmentation(const cv::Mat& base, const AugDraws& draws,
 }
 
 cv::Matx33d augmentation_transform(const AugDraws& draws, cv::Size size) {
-  const cv::Matx23d r = rotation_matrix(draws, size);
-  const cv::Matx33d rotation(r(0, 0), r(0, 1), r(0, 2), r(1, 0), r(1, 1), r(1, 2), 0, 0, 1);
+  const cv::Matx33d rotation = projective(rotation_matrix(draws, size));
   return draws.skew ? rotation * skew_matrix(draws, size) : rotation;
 }
 

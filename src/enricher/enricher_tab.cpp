@@ -458,7 +458,7 @@ void EnricherTab::aug_rotate_fixed(double angle) {
   }
   apply_manual_transform(
       std::move(rotated),
-      warp_shapes(aug_display_shapes, rotation.matrix,
+      warp_shapes(aug_display_shapes, projective(rotation.matrix),
                   QSize(rotation.size.width, rotation.size.height), kKeepFraction));
 }
 

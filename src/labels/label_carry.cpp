@@ -288,13 +288,9 @@ std::vector<CarriedShape> warp_shapes(const std::vector<CarriedShape>& shapes,
                      QRectF(0, 0, size.width(), size.height()), keep_fraction);
 }
 
-std::vector<CarriedShape> warp_shapes(const std::vector<CarriedShape>& shapes,
-                                      const cv::Matx23d& pixel_transform, QSize size,
-                                      double keep_fraction) {
-  const cv::Matx23d& m = pixel_transform;
-  return warp_shapes(shapes,
-                     cv::Matx33d(m(0, 0), m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2), 0, 0, 1),
-                     size, keep_fraction);
+cv::Matx33d projective(const cv::Matx23d& affine) {
+  const cv::Matx23d& m = affine;
+  return {m(0, 0), m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2), 0, 0, 1};
 }
 
 QByteArray format_carried_shapes(const std::vector<CarriedShape>& shapes, QSize size) {

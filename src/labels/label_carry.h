@@ -64,10 +64,8 @@ std::vector<CarriedShape> transform_shapes(const std::vector<CarriedShape>& shap
 std::vector<CarriedShape> warp_shapes(const std::vector<CarriedShape>& shapes,
                                       const cv::Matx33d& pixel_transform, QSize size,
                                       double keep_fraction);
-// The same for an affine warp's 2x3 matrix.
-std::vector<CarriedShape> warp_shapes(const std::vector<CarriedShape>& shapes,
-                                      const cv::Matx23d& pixel_transform, QSize size,
-                                      double keep_fraction);
+// An affine warp's 2x3 matrix as the 3x3 one of the same transform.
+cv::Matx33d projective(const cv::Matx23d& affine);
 
 // The label-file text for an image of `size`: a polygon as its vertices, a box
 // as "class cx cy w h", normalised and clamped to 0..1, six decimals, each

@@ -453,9 +453,7 @@ TEST_F(EnricherTabTest, ShapesFollowTheImageThroughEveryTransform) {
   const ExpandingRotation rotation = expanding_rotation(before, 25);
   tab.aug_entry_angle->setText("25");
   tab.btn_aug_rotate->click();
-  const cv::Matx23d& r = rotation.matrix;
-  check("rotate 25", covered({r(0, 0), r(0, 1), r(0, 2), r(1, 0), r(1, 1), r(1, 2), 0, 0, 1},
-                             before, rotation.size));
+  check("rotate 25", covered(projective(rotation.matrix), before, rotation.size));
   EXPECT_FALSE(box_kept());
 
   tab.btn_aug_reset->click();
