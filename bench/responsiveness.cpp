@@ -138,12 +138,12 @@ template <class Tab>
 double run_in_window(Tab* tab, const std::function<void()>& start, StallMeter* meter,
                      double* stall_ms) {
   QEventLoop loop;
-  QObject::connect(tab, &Tab::job_finished, &loop, &QEventLoop::quit);
+  QObject::connect(&tab->work(), &orvane::TabWork::job_finished, &loop, &QEventLoop::quit);
   QElapsedTimer clock;
   if (meter) meter->start();
   clock.start();
   start();
-  if (tab->job_running()) loop.exec();
+  if (tab->work().running()) loop.exec();
   const double ms = clock.nsecsElapsed() / 1e6;
   if (meter) *stall_ms = meter->stop_ms();
   return ms;
@@ -154,13 +154,13 @@ double run_in_window(Tab* tab, const std::function<void()>& start, StallMeter* m
 template <class Tab>
 double cancel_in_window(Tab* tab, const std::function<void()>& start, double direct_ms) {
   QEventLoop loop;
-  QObject::connect(tab, &Tab::job_finished, &loop, &QEventLoop::quit);
+  QObject::connect(&tab->work(), &orvane::TabWork::job_finished, &loop, &QEventLoop::quit);
   QElapsedTimer clock;
   start();
-  if (!tab->job_running()) return -1;
+  if (!tab->work().running()) return -1;
   QTimer::singleShot(int(std::max(50.0, direct_ms / 4)), tab, [&] {
     clock.start();
-    tab->cancel_job();
+    tab->work().cancel_job();
   });
   loop.exec();
   return clock.isValid() ? clock.nsecsElapsed() / 1e6 : -1;

@@ -14,23 +14,11 @@
 
 #include "annotator/ai_labels.h"
 #include "annotator/annotator_tab.h"
-#include "common/async_call.h"
 #include "engine/engine.h"
 #include "labels/label_document.h"
 #include "ui/dialogs.h"
 
 namespace orvane {
-
-struct AnnotatorTab::AiWork {
-  AsyncCalls calls;
-  // Counts model changes: a prediction asked of an earlier model is not applied.
-  quint64 generation = 0;
-  bool loading = false;  // a model load, or the wait for the engine before it
-  bool predicting = false;
-  bool busy_cursor = false;
-  // The status line while loading, and what it said before.
-  QString waiting_text, status_before, style_before;
-};
 
 struct AnnotatorTab::AiPrediction {
   quint64 generation = 0;
@@ -40,81 +28,20 @@ struct AnnotatorTab::AiPrediction {
   QString error;
 };
 
-AnnotatorTab::AiWork& AnnotatorTab::ai_work() {
-  if (!ai_work_) ai_work_ = std::make_shared<AiWork>();
-  return *ai_work_;
-}
-
-bool AnnotatorTab::ai_busy() const {
-  return ai_work_ && (ai_work_->loading || ai_work_->predicting);
-}
-
-void AnnotatorTab::show_ai_waiting(const QString& text) {
-  AiWork& work = ai_work();
-  work.loading = true;
-  btn_load_ai->setEnabled(false);
-  work.waiting_text = text;
-  work.status_before = lbl_img_status->text();
-  work.style_before = lbl_img_status->styleSheet();
-  lbl_img_status->setText(text);
-}
-
-void AnnotatorTab::end_ai_waiting() {
-  AiWork& work = ai_work();
-  work.loading = false;
-  btn_load_ai->setEnabled(true);
-  // Another image shown meanwhile has put its own status there.
-  if (lbl_img_status->text() == work.waiting_text) {
-    lbl_img_status->setText(work.status_before);
-    lbl_img_status->setStyleSheet(work.style_before);
-  }
-}
-
 void AnnotatorTab::load_ai_model() {
-  AiWork& work = ai_work();
-  if (work.loading) return;
-  Engine& engine = engine_;
-  const std::optional<EngineProbe> probe = engine.probe_result();
-  if (!probe) {
-    // The engine's look-up has not answered: wait for it off the GUI thread, then start again.
-    show_ai_waiting(QStringLiteral("Waiting for the YOLO engine..."));
-    work.calls.start(
-        this, [&engine](std::stop_token stop) { return engine.wait_for_probe(stop); },
-        [this](bool answered) {
-          end_ai_waiting();
-          if (answered) load_ai_model();
+  if (work_.waiting()) return;  // a load, or the wait for the engine before it
+  work_.with_engine(
+      engine_, lbl_img_status, btn_load_ai, QStringLiteral("Ultralytics is not installed."),
+      [this] {
+        const QString path = dialogs_.get_open_file_name(this, QStringLiteral("Load YOLO AI Model"),
+                                                         QDir::currentPath(),
+                                                         QStringLiteral("PyTorch Weights (*.pt)"));
+        if (path.isEmpty()) return;
+        work_.load_model(engine_, path, lbl_img_status, btn_load_ai, [this, path] {
+          btn_run_ai->setEnabled(true);
+          dialogs_.information(this, QStringLiteral("AI Model Loaded"),
+                               QStringLiteral("Loaded model: ") + QFileInfo(path).fileName());
         });
-    return;
-  }
-  if (!probe->has_yolo) {
-    dialogs_.critical(this, QStringLiteral("Error"),
-                      QStringLiteral("Ultralytics is not installed."));
-    return;
-  }
-  const QString path =
-      dialogs_.get_open_file_name(this, QStringLiteral("Load YOLO AI Model"), QDir::currentPath(),
-                                  QStringLiteral("PyTorch Weights (*.pt)"));
-  if (path.isEmpty()) return;
-  show_ai_waiting(QStringLiteral("Loading model..."));
-  work.calls.start(
-      this,
-      // Worker thread. The engine starts in its own process and keeps the model there, so every
-      // later labelling predicts without loading it again.
-      [&engine, path](std::stop_token stop) { return load_shared_model(engine, path, stop); },
-      [this, path](const SharedModelLoad& loaded) {
-        end_ai_waiting();
-        if (!loaded.model) {
-          // The previous model, if any, stays loaded and usable.
-          dialogs_.critical(this, QStringLiteral("Error"), loaded.error);
-          return;
-        }
-        // A labelling of the old model still running fails now; its result is dropped.
-        ++ai_work().generation;
-        if (ai_model) ai_model->kill();
-        ai_model = loaded.model;
-        btn_run_ai->setEnabled(true);
-        dialogs_.information(this, QStringLiteral("AI Model Loaded"),
-                             QStringLiteral("Loaded model: ") + QFileInfo(path).fileName());
       });
 }
 
@@ -123,17 +50,14 @@ void AnnotatorTab::run_ai_autolabel() {
   // The shapes belong to the image on the canvas and its label file.
   if (display_cv_img.empty() || !label_document_.has_image()) return;
   if (!read_only_reason(true).isEmpty()) return;
-  AiWork& work = ai_work();
-  if (work.predicting) return;  // one labelling at a time
-  work.predicting = true;
+  if (ai_predicting_) return;  // one labelling at a time
+  ai_predicting_ = true;
   // The window stays usable while the engine works; the cursor says that it does.
   QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-  work.busy_cursor = true;
   AiPrediction request;
-  request.generation = work.generation;
+  request.generation = work_.generation();
   request.image_path = label_document_.image_path();
-  work.calls.start(
-      this,
+  work_.call(
       // Worker thread.
       [request, model = ai_model, conf = spin_ai_conf->value()](std::stop_token stop) {
         const std::stop_callback end_process(stop, [&model] { model->kill(); });
@@ -151,12 +75,10 @@ void AnnotatorTab::run_ai_autolabel() {
 
 void AnnotatorTab::apply_ai_prediction(const AiPrediction& done) {
   const auto finished = qScopeGuard([this] { Q_EMIT prediction_finished(); });
-  AiWork& work = ai_work();
-  work.predicting = false;
-  if (std::exchange(work.busy_cursor, false)) QGuiApplication::restoreOverrideCursor();
+  end_ai_prediction();
   // Only the image and model it was asked for take the result: after a step to another image,
   // or a new model, it is dropped.
-  if (done.generation != work.generation || display_cv_img.empty() ||
+  if (done.generation != work_.generation() || display_cv_img.empty() ||
       !label_document_.has_image() || label_document_.image_path() != done.image_path)
     return;
   if (!read_only_reason(true).isEmpty()) return;
@@ -195,18 +117,10 @@ void AnnotatorTab::apply_ai_prediction(const AiPrediction& done) {
       QStringLiteral("Successfully auto-labeled %1 object(s).").arg(found.shapes.size()));
 }
 
-void AnnotatorTab::stop_ai_work() {
-  if (!ai_work_) return;
-  AiWork& work = *ai_work_;
-  // Each call in flight ends its engine process as it is stopped; its result is dropped.
-  work.calls.stop_all();
-  ++work.generation;
-  if (std::exchange(work.busy_cursor, false)) QGuiApplication::restoreOverrideCursor();
-  if (work.loading) end_ai_waiting();
-  if (ai_model) ai_model->kill();
-  ai_model.reset();
-  btn_run_ai->setEnabled(false);
-  if (std::exchange(work.predicting, false)) Q_EMIT prediction_finished();
+bool AnnotatorTab::end_ai_prediction() {
+  if (!std::exchange(ai_predicting_, false)) return false;
+  QGuiApplication::restoreOverrideCursor();
+  return true;
 }
 
 }  // namespace orvane

@@ -18,6 +18,7 @@
 #include "annotator/shape_history.h"
 #include "dataset_tools/dataset_actions.h"
 #include "labels/label_document.h"
+#include "ui/tab_work.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -61,8 +62,6 @@ class AnnotatorTab : public QWidget {
   void prev_image();
   void next_image();
   void update_single_list_status();
-  // Stops reading ahead and waits for its worker thread (the window closes).
-  void stop_workers();
 
   // --- shapes and the object table ---
   void change_active_mode(const QString& mode);
@@ -80,11 +79,9 @@ class AnnotatorTab : public QWidget {
   // result is applied only to the image and model it was asked for.
   void load_ai_model();
   void run_ai_autolabel();
-  // Whether a model load or a labelling prediction is running.
-  bool ai_busy() const;
-  // Ends the AI work in flight and the loaded model's engine process (the window closes); takes
-  // no longer than ending a process, even with an engine that never answers.
-  void stop_ai_work();
+  // The tab's background work: the AI calls and the loaded model (stopping it ends the model's
+  // engine process, even with an engine that never answers), the health check and the export.
+  TabWork& work() { return work_; }
 
  Q_SIGNALS:
   // A labelling prediction's result (or its failure) has been applied, or dropped because the
@@ -92,13 +89,11 @@ class AnnotatorTab : public QWidget {
   void prediction_finished();
 
  private:
-  struct AiWork;        // annotator_ai.cpp
   struct AiPrediction;  // annotator_ai.cpp
-  AiWork& ai_work();
   void apply_ai_prediction(const AiPrediction& done);
-  void show_ai_waiting(const QString& text);
-  void end_ai_waiting();
-  std::shared_ptr<AiWork> ai_work_;
+  // A labelling no longer runs: the cursor goes back. False when none ran.
+  bool end_ai_prediction();
+  bool ai_predicting_ = false;
 
  public:
   // --- dataset tools ---
@@ -108,18 +103,7 @@ class AnnotatorTab : public QWidget {
   void run_health_check();
   void show_dataset_analytics();
   void export_and_split_dataset();
-  bool job_running() const;
-  // Stops the running job at once and says what it had done.
-  void cancel_job();
-  // Ends the running job without a word (the window closes) and waits for
-  // its threads until `deadline`. True when they all ended.
-  bool stop_job(QDeadlineTimer deadline);
   QProgressBar* progress_dataset_job = nullptr;  // shown while a job runs
-
- Q_SIGNALS:
-  // On the GUI thread, once a job's closing message has been shown
-  // (finished, cancelled or failed), or it was stopped with the window.
-  void job_finished();
 
  private:
   // The bar and the jobs behind the health and export buttons (set-up).
@@ -215,6 +199,8 @@ class AnnotatorTab : public QWidget {
   // The shown image's shape changes since it was shown; every save of a
   // change is one step.
   std::unique_ptr<ShapeHistory> shape_history_;
+  // Destroyed first, while the model member and the widgets it uses still stand.
+  TabWork work_{this, dialogs_};
 };
 
 }  // namespace orvane

@@ -238,37 +238,19 @@ void AnnotatorTab::next_image() {
   load_current_image();
 }
 
-void AnnotatorTab::stop_workers() {
-  read_ahead_.stop();
-  stop_ai_work();
-}
-
 void AnnotatorTab::build_dataset_jobs() {
   dataset_tools_ = std::make_unique<DatasetTools>(
-      dialogs_, this, DatasetJobWidgets{btn_health_check, btn_split_export, progress_dataset_job});
-  connect(dataset_tools_.get(), &DatasetTools::job_finished, this, &AnnotatorTab::job_finished);
+      dialogs_, this, work_,
+      DatasetJobWidgets{btn_health_check, btn_split_export, progress_dataset_job});
   // While a job runs, the button that started it is its Cancel.
-  connect(btn_health_check, &QPushButton::clicked, this, [this] {
-    if (dataset_tools_->health_running()) {
-      cancel_job();
-    } else {
-      run_health_check();
-    }
-  });
-  connect(btn_split_export, &QPushButton::clicked, this, [this] {
-    if (dataset_tools_->export_running()) {
-      cancel_job();
-    } else {
-      export_and_split_dataset();
-    }
+  work_.bind_start(btn_health_check, [this] { run_health_check(); });
+  work_.bind_start(btn_split_export, [this] { export_and_split_dataset(); });
+  work_.bind_model(&ai_model);
+  connect(&work_, &TabWork::stopped, this, [this] {
+    btn_run_ai->setEnabled(ai_model != nullptr);
+    if (end_ai_prediction()) Q_EMIT prediction_finished();
   });
 }
-
-bool AnnotatorTab::job_running() const { return dataset_tools_->job_running(); }
-
-void AnnotatorTab::cancel_job() { dataset_tools_->cancel_job(); }
-
-bool AnnotatorTab::stop_job(QDeadlineTimer deadline) { return dataset_tools_->stop_job(deadline); }
 
 void AnnotatorTab::update_single_list_status() {
   if (current_idx < 0 || current_idx >= image_paths.size()) return;

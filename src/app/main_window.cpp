@@ -15,7 +15,7 @@
 #include <QShortcut>
 #include <QStyle>
 #include <QTabWidget>
-#include <tuple>
+#include <algorithm>
 
 #include "annotator/annotator_tab.h"
 #include "app/app_icon.h"
@@ -29,20 +29,9 @@
 #include "theme/theme_toggle.h"
 #include "training/config_tab.h"
 #include "training/progress_tab.h"
+#include "ui/tab_work.h"
 
 namespace orvane {
-
-namespace {
-
-// Stops the workers of a tab that runs any (it has stop_workers()).
-template <class Tab>
-void stop_workers_of(Tab* tab) {
-  if constexpr (requires { tab->stop_workers(); }) {
-    if (tab) tab->stop_workers();
-  }
-}
-
-}  // namespace
 
 OrvaneStudio::OrvaneStudio(QWidget* parent)
     : OrvaneStudio(std::make_unique<PythonEngine>(), parent) {}
@@ -184,29 +173,26 @@ void OrvaneStudio::apply_theme(bool is_dark) {
   tab_workspace->update_annotation_colors();
 }
 
-void OrvaneStudio::stop_workers() {
-  std::apply([](auto*... tab) { (stop_workers_of(tab), ...); },
-             std::tuple{tab_resizer, tab_splitter, tab_aug, tab_workspace, tab_config, tab_progress,
-                        tab_inference});
+QList<TabWork*> OrvaneStudio::tab_work() const {
+  QList<TabWork*> work;
+  for (int i = 0; tabs && i < tabs->count(); ++i) {
+    if (auto* owner = tabs->widget(i)->findChild<TabWork*>(QString(), Qt::FindDirectChildrenOnly))
+      work.append(owner);
+  }
+  return work;
 }
 
 bool OrvaneStudio::job_running() const {
-  // A training or AutoML run counts too: closing ends it (stop_workers).
-  return tab_resizer->job_running() || tab_splitter->job_running() || tab_aug->job_running() ||
-         tab_workspace->job_running() || tab_progress->job_running();
+  const QList<TabWork*> work = tab_work();
+  return std::any_of(work.begin(), work.end(), [](const TabWork* w) { return w->running(); });
 }
 
-void OrvaneStudio::stop_jobs() {
-  const auto each_tab = [this](auto&& stop) {
-    stop(tab_resizer);
-    stop(tab_splitter);
-    stop(tab_aug);
-    stop(tab_workspace);
-  };
+void OrvaneStudio::stop_workers() {
+  const QList<TabWork*> work = tab_work();
   // All are called off first, so none writes on while another is waited for.
-  each_tab([](auto* tab) { tab->stop_job(QDeadlineTimer(0)); });
+  for (TabWork* w : work) w->stop(QDeadlineTimer(0));
   const QDeadlineTimer deadline(2000);
-  each_tab([&deadline](auto* tab) { tab->stop_job(deadline); });
+  for (TabWork* w : work) w->stop(deadline);
 }
 
 void OrvaneStudio::closeEvent(QCloseEvent* event) {
@@ -216,10 +202,9 @@ void OrvaneStudio::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  stop_jobs();
+  stop_workers();
   // Shapes moved by dragging since the last save reach the label file.
   tab_workspace->save_current_annotations();
-  stop_workers();
   event->accept();
 }
 

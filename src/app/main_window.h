@@ -4,6 +4,7 @@
 // between tabs is wired in main_window.cpp.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <memory>
 
@@ -24,6 +25,7 @@ class InferenceTab;
 class ProgressTab;
 class ResizerTab;
 class SplitterTab;
+class TabWork;
 class ThemeToggle;
 
 class OrvaneStudio : public QMainWindow {
@@ -43,14 +45,16 @@ class OrvaneStudio : public QMainWindow {
   void init_ui();
   void setup_shortcuts();
   void apply_theme(bool is_dark);
-  // Asks every running worker of every tab to stop and waits for it.
-  void stop_workers();
-  // True while a tab runs a background job (a batch, a split, an enrichment,
-  // a health check or an export).
+  // Each tab's background work (its batch job, engine calls and worker
+  // threads), in tab order.
+  QList<TabWork*> tab_work() const;
+  // True while any tab runs anything in the background: a batch, a split, an
+  // enrichment, a health check, an export, a model load, a prediction, a
+  // training run, a search or a model export.
   bool job_running() const;
-  // Stops every background job without its closing message (nothing more is
-  // written) and waits up to 2 s for their threads.
-  void stop_jobs();
+  // Calls off every tab's work without its closing message (nothing more is
+  // written), ends the engine processes, and waits up to 2 s for the threads.
+  void stop_workers();
 
   bool is_dark_mode = true;
 

@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <exception>
@@ -65,6 +66,12 @@ class AsyncCalls {
           state->ended = true;
         });
     calls_.push_back({std::move(thread), std::move(state)});
+  }
+
+  // Whether a call has not returned yet. GUI thread.
+  bool busy() const {
+    return std::any_of(calls_.begin(), calls_.end(),
+                       [](const Call& call) { return !call.state->ended.load(); });
   }
 
   // Stops every call (its stop token), waits for each to return and drops every result not yet

@@ -4,5 +4,4 @@ list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/job_runner.h
   ${CMAKE_CURRENT_LIST_DIR}/job_runner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parallel_ranges.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/worker_threads.h
 )

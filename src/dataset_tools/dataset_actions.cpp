@@ -52,54 +52,14 @@ QString empty_parts_note(const SplitAssignment& split, const std::array<double, 
 
 }  // namespace
 
-DatasetTools::DatasetTools(Dialogs& dialogs, QWidget* parent, DatasetJobWidgets widgets)
-    : dialogs_(dialogs), parent_(parent), widgets_(widgets) {
-  job_progress_.bind(widgets_.bar, true);
-  connect(&job_, &BackgroundJob::progress, this,
-          [this](int done, int total) { job_progress_.show(done, total); });
-}
-
-void DatasetTools::begin(Kind kind, int total) {
-  kind_ = kind;
-  job_total_ = total;
-  QPushButton* started = kind == Kind::kHealth ? widgets_.health : widgets_.export_split;
-  QPushButton* other = kind == Kind::kHealth ? widgets_.export_split : widgets_.health;
-  // One job at a time: they share the bar.
-  other->setEnabled(false);
-  job_progress_.begin(started, total);
-}
-
-void DatasetTools::end() {
-  job_progress_.end();
-  widgets_.health->setEnabled(true);
-  widgets_.export_split->setEnabled(true);
-}
-
-void DatasetTools::cancel_job() {
-  const Kind kind = kind_;
-  const std::optional<JobTally> tally = job_.call_off();
-  if (!tally) return;
-  end();
-  if (kind == Kind::kHealth) {
-    dialogs_.information(parent_, QStringLiteral("Health Check"),
-                         QStringLiteral("Health check cancelled."));
-  } else {
-    dialogs_.information(
-        parent_, QStringLiteral("Export Cancelled"),
-        QStringLiteral("Cancelled: %1 of %2 images exported.").arg(tally->items).arg(job_total_));
-  }
-  Q_EMIT job_finished();
-}
-
-bool DatasetTools::stop_job(QDeadlineTimer deadline) {
-  return job_.stop(deadline, [this] {
-    end();
-    Q_EMIT job_finished();
-  });
+DatasetTools::DatasetTools(Dialogs& dialogs, QWidget* parent, TabWork& work,
+                           DatasetJobWidgets widgets)
+    : dialogs_(dialogs), parent_(parent), work_(work), widgets_(widgets) {
+  work_.bind_progress(widgets_.bar, true);
 }
 
 void DatasetTools::check_health(const LoadedDataset& dataset) {
-  if (job_.running()) return;
+  if (work_.job_running()) return;
   const QString image_folder = dataset.image_folder;
   if (image_folder.isEmpty()) {
     dialogs_.information(parent_, QStringLiteral("Health Check"),
@@ -111,8 +71,16 @@ void DatasetTools::check_health(const LoadedDataset& dataset) {
     QString error;  // why the folder could not be listed
     HealthReport report;
   };
-  begin(Kind::kHealth, 0);  // the number of label files comes with the listing
-  job_.start(
+  // The number of label files comes with the listing.
+  TabWork::JobFace face{
+      widgets_.health,
+      0,
+      {widgets_.export_split},
+      QStringLiteral("Health Check"),
+      [](const JobTally&, int) { return QStringLiteral("Health check cancelled."); },
+      QStringLiteral("The health check stopped: %1")};
+  work_.start_job(
+      std::move(face),
       [image_folder](JobControl& control) {  // the job's thread
         Checked checked;
         DatasetListing listing;
@@ -121,7 +89,6 @@ void DatasetTools::check_health(const LoadedDataset& dataset) {
         return checked;
       },
       [this, image_folder](const Checked& checked) {
-        end();
         if (checked.listed) {
           dialogs_.information(parent_, QStringLiteral("Health Check"),
                                health_report_text(checked.report));
@@ -130,13 +97,6 @@ void DatasetTools::check_health(const LoadedDataset& dataset) {
                             QStringLiteral("Cannot read the dataset folder:\n%1\n\n%2")
                                 .arg(image_folder, checked.error));
         }
-        Q_EMIT job_finished();
-      },
-      [this](const QString& reason) {
-        end();
-        dialogs_.critical(parent_, QStringLiteral("Error"),
-                          QStringLiteral("The health check stopped: %1").arg(reason));
-        Q_EMIT job_finished();
       });
 }
 
@@ -160,7 +120,7 @@ void DatasetTools::show_class_distribution(const LoadedDataset& dataset) {
 }
 
 void DatasetTools::export_split(const LoadedDataset& dataset) {
-  if (job_.running()) return;
+  if (work_.job_running()) return;
   const QStringList& image_paths = dataset.image_paths;
   if (image_paths.isEmpty()) return;
   SplitConfigDialog config(dialogs_, parent_);
@@ -202,22 +162,23 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
       assign_split(std::move(pairs), ratios[0], ratios[1], shuffle_with_process_generator);
   const QString empty_note = empty_parts_note(split, ratios, annotated);
   const int unreadable_names = dataset.unreadable_names;
-  begin(Kind::kExport, annotated);
-  job_.start(
+  TabWork::JobFace face{
+      widgets_.export_split,
+      annotated,
+      {widgets_.health},
+      QStringLiteral("Export Cancelled"),
+      [](const JobTally& tally, int total) {
+        return QStringLiteral("Cancelled: %1 of %2 images exported.").arg(tally.items).arg(total);
+      },
+      QStringLiteral("The export stopped: %1")};
+  work_.start_job(
+      std::move(face),
       [out_dir, split, format,
        classes = dataset.classes](JobControl& control) {  // the job's thread
         return export_split_dataset(out_dir, split, format, classes, &control);
       },
       [this, out_dir, empty_note, unreadable_names](const ExportOutcome& outcome) {
-        end();
         show_export_outcome(outcome, out_dir, empty_note, unreadable_names);
-        Q_EMIT job_finished();
-      },
-      [this](const QString& reason) {
-        end();
-        dialogs_.critical(parent_, QStringLiteral("Error"),
-                          QStringLiteral("The export stopped: %1").arg(reason));
-        Q_EMIT job_finished();
       });
 }
 

@@ -169,7 +169,7 @@ QGroupBox* EnricherTab::build_batch_group() {
   btn_aug_enrich = new QPushButton(QStringLiteral("⚡ ENRICH DATASET"));
   btn_aug_enrich->setObjectName(QStringLiteral("primaryBtn"));
   progress_aug_enrich = new QProgressBar;
-  job_progress_.bind(progress_aug_enrich, true);
+  work_.bind_progress(progress_aug_enrich, true);
   form->addRow(QStringLiteral("Variants per Source:"), spin_aug_gen_count);
   form->addRow(btn_aug_enrich);
   form->addRow(progress_aug_enrich);
@@ -234,16 +234,7 @@ QLayout* EnricherTab::build_navigation_row() {
 void EnricherTab::connect_signals() {
   connect(btn_aug_in, &QPushButton::clicked, this, [this] { aug_load_input(); });
   connect(btn_aug_out, &QPushButton::clicked, this, [this] { aug_load_output(); });
-  // While a batch runs, the button is its Cancel.
-  connect(btn_aug_enrich, &QPushButton::clicked, this, [this] {
-    if (job_.running()) {
-      cancel_job();
-    } else {
-      enrich_current_image();
-    }
-  });
-  connect(&job_, &BackgroundJob::progress, this,
-          [this](int done, int total) { job_progress_.show(done, total); });
+  work_.bind_start(btn_aug_enrich, [this] { enrich_current_image(); });
   connect(aug_canvas, &InteractiveCanvas::point_clicked, this,
           [this](const QPointF& pt) { handle_aug_canvas_point(pt); });
   connect(aug_combo_mode, &QComboBox::currentTextChanged, this,
@@ -557,7 +548,7 @@ void EnricherTab::run_aug_preview() {
 }
 
 void EnricherTab::enrich_current_image() {
-  if (job_.running()) return;
+  if (work_.job_running()) return;
   const QString out_dir = aug_entry_out->text().trimmed();
   if (out_dir.isEmpty()) {
     dialogs_.warning(this, QStringLiteral("Error"),
@@ -598,29 +589,32 @@ void EnricherTab::enrich_current_image() {
   const QString source = aug_base_source_;
   std::optional<VariantLabels> labels;
   if (aug_labelled_) labels = VariantLabels{aug_active_base_shapes, aug_classes_};
-  job_source_ = source;
-  job_total_ = n;
-  job_progress_.begin(btn_aug_enrich, n);
-  job_.start(
+  TabWork::JobFace face{
+      btn_aug_enrich,
+      n,
+      {},
+      QStringLiteral("Enrichment Cancelled"),
+      [this, source](const JobTally& tally, int total) {
+        if (tally.items > 0) {
+          aug_history.insert(source);
+          aug_update_status();
+        }
+        return QStringLiteral("Cancelled: %1 of %2 variants written.").arg(tally.items).arg(total);
+      },
+      QStringLiteral("The enrichment stopped: %1")};
+  work_.start_job(
+      std::move(face),
       [base, draws = std::move(draws), out_dir, ts,
        labels = std::move(labels)](JobControl& control) {  // the job's thread
         return enrich_batch(base, draws, out_dir, ts, &control, labels ? &*labels : nullptr);
       },
       [this, source, problems = aug_label_problems_](EnrichOutcome outcome) {
         outcome.label_problems = problems + outcome.label_problems;
-        job_progress_.end();
         if (outcome.saved > 0) {
           aug_history.insert(source);
           aug_update_status();
         }
         show_outcome(outcome);
-        Q_EMIT job_finished();
-      },
-      [this](const QString& reason) {
-        job_progress_.end();
-        dialogs_.critical(this, QStringLiteral("Error"),
-                          QStringLiteral("The enrichment stopped: %1").arg(reason));
-        Q_EMIT job_finished();
       });
 }
 
@@ -643,27 +637,6 @@ void EnricherTab::show_outcome(const EnrichOutcome& outcome) {
     text += QStringLiteral("\n\n") + flush_failure_text(outcome.flush_error);
   }
   dialogs_.critical(this, QStringLiteral("Error"), text);
-}
-
-void EnricherTab::cancel_job() {
-  const std::optional<JobTally> tally = job_.call_off();
-  if (!tally) return;
-  job_progress_.end();
-  if (tally->items > 0) {
-    aug_history.insert(job_source_);
-    aug_update_status();
-  }
-  dialogs_.information(
-      this, QStringLiteral("Enrichment Cancelled"),
-      QStringLiteral("Cancelled: %1 of %2 variants written.").arg(tally->items).arg(job_total_));
-  Q_EMIT job_finished();
-}
-
-bool EnricherTab::stop_job(QDeadlineTimer deadline) {
-  return job_.stop(deadline, [this] {
-    job_progress_.end();
-    Q_EMIT job_finished();
-  });
 }
 
 void EnricherTab::aug_update_status() {

@@ -3,7 +3,6 @@
 // augmentations of it and writes batches of augmented variants.
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QList>
 #include <QPointF>
 #include <QSet>
@@ -14,10 +13,9 @@
 
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
-#include "common/background_job.h"
 #include "enricher/augment.h"
 #include "ui/dialogs.h"
-#include "ui/job_progress.h"
+#include "ui/tab_work.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -61,12 +59,9 @@ class EnricherTab : public QWidget {
   void aug_update_status();
 
   // The batch runs off the GUI thread; "⚡ ENRICH DATASET" reads "Cancel"
-  // meanwhile, and the canvas stays usable. cancel_job() stops it at once
-  // with "Cancelled: k of N variants written."; stop_job() ends it without
-  // a word (the window closes) and waits for its threads until `deadline`.
-  bool job_running() const { return job_.running(); }
-  void cancel_job();
-  bool stop_job(QDeadlineTimer deadline);
+  // meanwhile, and the canvas stays usable. Cancel says "Cancelled: k of N
+  // variants written.".
+  TabWork& work() { return work_; }
 
   QStringList aug_image_paths;
   int aug_current_idx = 0;
@@ -123,11 +118,6 @@ class EnricherTab : public QWidget {
   // The ten range boxes' values.
   AugRanges aug_ranges() const;
 
- Q_SIGNALS:
-  // On the GUI thread, once the batch's closing message has been shown
-  // (finished, cancelled or failed), or it was stopped with the window.
-  void job_finished();
-
  private:
   QGroupBox* build_config_panel();
   QGroupBox* build_ranges_group();
@@ -155,10 +145,7 @@ class EnricherTab : public QWidget {
   bool aug_labelled_ = false;       // it has a label file that could be read
   QStringList aug_classes_;         // its folder's class list
   QStringList aug_label_problems_;  // "<label file>: <reason>": what of it is not carried
-  BackgroundJob job_;
-  JobProgress job_progress_;
-  int job_total_ = 0;   // variants of the running batch
-  QString job_source_;  // the file its base image came from
+  TabWork work_{this, dialogs_};
 };
 
 }  // namespace orvane

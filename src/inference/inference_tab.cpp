@@ -26,6 +26,11 @@ namespace orvane {
 InferenceTab::InferenceTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), engine_(engine) {
   setup_inference_tab();
+  work_.bind_model(&inf_model);
+  connect(&work_, &TabWork::stopped, this, [this] {
+    next_.reset();
+    if (std::exchange(predicting_, false)) Q_EMIT prediction_finished();
+  });
 }
 
 void InferenceTab::setup_inference_tab() {
@@ -44,8 +49,6 @@ void InferenceTab::setup_inference_tab() {
   connect(btn_inf_prev, &QPushButton::clicked, this, &InferenceTab::inf_prev_image);
   connect(btn_inf_next, &QPushButton::clicked, this, &InferenceTab::inf_next_image);
 }
-
-InferenceTab::~InferenceTab() { stop_workers(); }
 
 QGroupBox* InferenceTab::build_parameters_group() {
   auto* group = new QGroupBox(QStringLiteral("Inference Engine Parameters"));
@@ -139,26 +142,13 @@ void InferenceTab::browse_export_dir() {
 }
 
 void InferenceTab::init_inference() {
-  if (loading_) return;
-  const std::optional<EngineProbe> probe = engine_.probe_result();
-  if (!probe) {
-    // The engine's look-up has not answered: wait for it off the GUI thread, then start again.
-    show_waiting(QStringLiteral("Waiting for the YOLO engine..."));
-    Engine& engine = engine_;
-    engine_calls_.start(
-        this, [&engine](std::stop_token stop) { return engine.wait_for_probe(stop); },
-        [this](bool answered) {
-          end_waiting();
-          if (answered) init_inference();
-        });
-    return;
-  }
-  if (!probe->has_yolo) {
-    dialogs_.critical(
-        this, QStringLiteral("Error"),
-        engine_missing_message(*probe, QStringLiteral("Ultralytics is not installed.")));
-    return;
-  }
+  if (work_.waiting()) return;
+  work_.with_engine(engine_, lbl_inf_counter, run_button_,
+                    QStringLiteral("Ultralytics is not installed."),
+                    [this] { load_chosen_model(); });
+}
+
+void InferenceTab::load_chosen_model() {
   const QString weights = entry_inf_weights->text().trimmed();
   const QString folder = entry_inf_folder->text().trimmed();
   if (!QFileInfo::exists(weights) || !QFileInfo::exists(folder)) {
@@ -170,48 +160,12 @@ void InferenceTab::init_inference() {
 }
 
 void InferenceTab::load_model(const QString& weights, const QString& folder) {
-  show_waiting(QStringLiteral("Loading model..."));
-  Engine& engine = engine_;
-  engine_calls_.start(
-      this,
-      // Worker thread. Loaded once and kept in its engine process: stepping predicts without
-      // loading again.
-      [&engine, weights](std::stop_token stop) { return load_shared_model(engine, weights, stop); },
-      [this, folder](const SharedModelLoad& outcome) {
-        end_waiting();
-        if (!outcome.model) {
-          dialogs_.critical(this, QStringLiteral("Error"), outcome.error);
-          return;
-        }
-        retire_model();
-        inf_model = outcome.model;
-        inf_image_paths = list_inference_images(folder);
-        inf_current_idx = 0;
-        update_inference_display();
-      });
-}
-
-void InferenceTab::retire_model() {
-  // A prediction of the old model still running fails now; its result is not shown.
-  ++generation_;
-  next_.reset();
-  if (inf_model) inf_model->kill();
-  inf_model.reset();
-}
-
-void InferenceTab::show_waiting(const QString& text) {
-  loading_ = true;
-  run_button_->setEnabled(false);
-  counter_before_ = lbl_inf_counter->text();
-  waiting_text_ = text;
-  lbl_inf_counter->setText(text);
-}
-
-void InferenceTab::end_waiting() {
-  loading_ = false;
-  run_button_->setEnabled(true);
-  // Stepping meanwhile has put its own position there.
-  if (lbl_inf_counter->text() == waiting_text_) lbl_inf_counter->setText(counter_before_);
+  work_.load_model(engine_, weights, lbl_inf_counter, run_button_, [this, folder] {
+    next_.reset();
+    inf_image_paths = list_inference_images(folder);
+    inf_current_idx = 0;
+    update_inference_display();
+  });
 }
 
 void InferenceTab::update_inference_display() {
@@ -223,7 +177,7 @@ void InferenceTab::update_inference_display() {
                                .arg(QFileInfo(path).fileName()));
   // Another image shows at once; the same one keeps its prediction until the new one comes.
   if (path != shown_path_) show_source_image(path);
-  PredictRequest request{++generation_, inf_model, path, spin_inf_conf->value(),
+  PredictRequest request{work_.next_generation(), inf_model, path, spin_inf_conf->value(),
                          spin_inf_imgsz->value()};
   // One call at a time per engine process: the newest request waits, older ones are dropped.
   if (predicting_) {
@@ -239,8 +193,7 @@ void InferenceTab::show_source_image(const QString& path) {
   // A photograph takes a tenth of a second to decode: off the GUI thread, and
   // shown only while it is still the image asked for and its prediction has
   // not come first.
-  engine_calls_.start(
-      this,
+  work_.call(
       // Worker thread.
       [path](std::stop_token) {
         const DecodedImage decoded = read_image_file(path);
@@ -261,8 +214,7 @@ void InferenceTab::start_prediction(PredictRequest request) {
   predicting_ = true;
   const quint64 generation = request.generation;
   const QString path = request.path;
-  engine_calls_.start(
-      this,
+  work_.call(
       // Worker thread.
       [request = std::move(request)](std::stop_token stop) {
         const std::stop_callback end_process(stop, [&request] { request.model->kill(); });
@@ -288,7 +240,7 @@ void InferenceTab::start_prediction(PredictRequest request) {
 void InferenceTab::prediction_done(quint64 generation, const QString& path,
                                    const PredictOutcome& outcome) {
   predicting_ = false;
-  if (generation == generation_) {
+  if (generation == work_.generation()) {
     shown_path_ = path;
     prediction_shown_ = true;
     if (outcome.drawn.isNull()) {
@@ -346,7 +298,7 @@ void InferenceTab::run_model_export() {
     return;
   }
   auto* worker = new ExportThread(engine_, weights, format, export_dir, this);
-  workers_.adopt(this, export_thread, worker);
+  work_.adopt(export_thread, worker);
   connect(worker, &ExportThread::finished_signal, this, [this](const QString& path) {
     dialogs_.information(this, QStringLiteral("Export Success"),
                          QStringLiteral("Model exported to:\n") + path);
@@ -355,25 +307,6 @@ void InferenceTab::run_model_export() {
     dialogs_.critical(this, QStringLiteral("Export Error"), text);
   });
   worker->start();
-}
-
-void InferenceTab::stop_workers() {
-  // Each call in flight ends its engine process as it is stopped; its result is dropped.
-  engine_calls_.stop_all();
-  if (loading_) end_waiting();
-  retire_model();
-  workers_.end_all(this, [](ExportThread* worker) {
-    worker->abort();
-    worker->wait();
-  });
-  if (std::exchange(predicting_, false)) Q_EMIT prediction_finished();
-}
-
-bool InferenceTab::job_running() const {
-  if (loading_ || predicting_) return true;
-  const auto workers = findChildren<ExportThread*>(Qt::FindDirectChildrenOnly);
-  return std::any_of(workers.begin(), workers.end(),
-                     [](const ExportThread* worker) { return worker->isRunning(); });
 }
 
 }  // namespace orvane

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "canvas/zoomable_view.h"
-#include "common/async_call.h"
-#include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "inference/export_thread.h"
 #include "ui/dialogs.h"
+#include "ui/tab_work.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -32,7 +31,6 @@ class InferenceTab : public QWidget {
 
  public:
   InferenceTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
-  ~InferenceTab() override;
 
   // Builds the tab's widgets (called once, by the constructor).
   void setup_inference_tab();
@@ -50,12 +48,10 @@ class InferenceTab : public QWidget {
   void inf_next_image();
   void inf_prev_image();
   void run_model_export();
-  // Ends a running export, model load or prediction (their engine processes too) and waits for
-  // them, not longer than it takes to end a process, even when the engine never answers. The
-  // loaded model's process ends too.
-  void stop_workers();
-  // Whether an export, a model load or a prediction is running.
-  bool job_running() const;
+  // The export, the model load and the predictions. Stopping it ends their engine processes
+  // and the loaded model's, not waiting longer than it takes to end a process, even when the
+  // engine never answers.
+  TabWork& work() { return work_; }
 
   // Shared with the prediction in flight, which keeps a replaced model until it returns.
   std::shared_ptr<Model> inf_model;
@@ -95,27 +91,22 @@ class InferenceTab : public QWidget {
   QGroupBox* build_export_group();
   QWidget* build_stepping_row();
   void show_prediction_failure(const QString& path, const QString& reason);
+  // Once the engine is known: checks the fields and loads the weights.
+  void load_chosen_model();
   void load_model(const QString& weights, const QString& folder);
   void start_prediction(PredictRequest request);
   void prediction_done(quint64 generation, const QString& path, const PredictOutcome& outcome);
   void show_source_image(const QString& path);
-  void show_waiting(const QString& text);
-  void end_waiting();
-  void retire_model();
 
   Dialogs& dialogs_;
   Engine& engine_;
-  WorkerThreads<ExportThread> workers_;
   QPushButton* run_button_ = nullptr;
-  AsyncCalls engine_calls_;
-  bool loading_ = false;  // a model load, or the wait for the engine before it, is running
-  QString waiting_text_;  // on the counter while loading_, in place of:
-  QString counter_before_;
-  quint64 generation_ = 0;  // of the newest prediction request
   bool predicting_ = false;
   std::optional<PredictRequest> next_;  // waits for the running prediction
   QString shown_path_;                  // the image the view shows (or its prediction)
   bool prediction_shown_ = false;       // the view shows shown_path_'s prediction
+  // Destroyed first, while the model member and the widgets it uses still stand.
+  TabWork work_{this, dialogs_};
 };
 
 }  // namespace orvane

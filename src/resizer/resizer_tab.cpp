@@ -154,7 +154,7 @@ QWidget* ResizerTab::build_queue_panel() {
       new QLabel(QStringLiteral("Select an image from queue to preview expected output."));
   lbl_resizer_details->setAlignment(Qt::AlignCenter);
   progress_resizer = new QProgressBar;
-  job_progress_.bind(progress_resizer, false);
+  work_.bind_progress(progress_resizer, false);
   btn_run_resizer = new QPushButton(QStringLiteral("⚡ RUN BATCH EXPORT"));
   btn_run_resizer->setObjectName(QStringLiteral("primaryBtn"));
   for (QWidget* widget : std::initializer_list<QWidget*>{
@@ -171,16 +171,7 @@ void ResizerTab::connect_signals() {
   connect(btn_clear_queue, &QPushButton::clicked, this, &ResizerTab::resizer_clear_queue);
   connect(list_resizer_queue, &QListWidget::itemSelectionChanged, this,
           &ResizerTab::resizer_update_preview);
-  // While a batch runs, the button is its Cancel.
-  connect(btn_run_resizer, &QPushButton::clicked, this, [this] {
-    if (job_.running()) {
-      cancel_job();
-    } else {
-      resizer_process_batch();
-    }
-  });
-  connect(&job_, &BackgroundJob::progress, this,
-          [this](int done, int total) { job_progress_.show(done, total); });
+  work_.bind_start(btn_run_resizer, [this] { resizer_process_batch(); });
   // The prediction follows every field it depends on, not only the selection.
   for (QLineEdit* entry : {entry_resize_w, entry_resize_h, entry_dpi}) {
     connect(entry, &QLineEdit::textChanged, this, &ResizerTab::show_prediction);
@@ -305,7 +296,7 @@ BatchSettings ResizerTab::read_settings(double dpi) const {
 }
 
 void ResizerTab::resizer_process_batch() {
-  if (job_.running() || resizer_queue.isEmpty()) return;
+  if (work_.job_running() || resizer_queue.isEmpty()) return;
   double dpi = 0.0;
   try {
     dpi = parse_dpi(entry_dpi->text());
@@ -321,41 +312,24 @@ void ResizerTab::resizer_process_batch() {
 
   const QStringList queue = resizer_queue;
   const BatchSettings settings = read_settings(dpi);
-  job_total_ = int(queue.size());
-  job_progress_.begin(btn_run_resizer, job_total_);
-  job_.start(
+  TabWork::JobFace face{
+      btn_run_resizer,
+      int(queue.size()),
+      {},
+      QStringLiteral("Export Cancelled"),
+      [](const JobTally& tally, int total) {
+        return QStringLiteral("Cancelled: %1 of %2 images written.").arg(tally.items).arg(total);
+      },
+      QStringLiteral("The batch stopped: %1")};
+  work_.start_job(
+      std::move(face),
       [queue, settings, out_dir](JobControl& control) {  // the job's thread
         return run_resize_batch(queue, settings, out_dir, {}, 0, &control);
       },
       [this, settings](const BatchReport& report) {
-        job_progress_.end();
         dialogs_.information(this, QStringLiteral("Export Complete"),
                              batch_summary(report, settings));
-        Q_EMIT job_finished();
-      },
-      [this](const QString& reason) {
-        job_progress_.end();
-        dialogs_.critical(this, QStringLiteral("Error"),
-                          QStringLiteral("The batch stopped: %1").arg(reason));
-        Q_EMIT job_finished();
       });
-}
-
-void ResizerTab::cancel_job() {
-  const std::optional<JobTally> tally = job_.call_off();
-  if (!tally) return;
-  job_progress_.end();
-  dialogs_.information(
-      this, QStringLiteral("Export Cancelled"),
-      QStringLiteral("Cancelled: %1 of %2 images written.").arg(tally->items).arg(job_total_));
-  Q_EMIT job_finished();
-}
-
-bool ResizerTab::stop_job(QDeadlineTimer deadline) {
-  return job_.stop(deadline, [this] {
-    job_progress_.end();
-    Q_EMIT job_finished();
-  });
 }
 
 }  // namespace orvane

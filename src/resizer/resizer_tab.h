@@ -3,16 +3,14 @@
 // rotation, a preview with the predicted output size, and the batch export.
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QSize>
 #include <QStringList>
 #include <QWidget>
 #include <optional>
 
 #include "canvas/zoomable_view.h"
-#include "common/background_job.h"
 #include "resizer/batch_writer.h"
-#include "ui/job_progress.h"
+#include "ui/tab_work.h"
 
 class QCheckBox;
 class QComboBox;
@@ -43,12 +41,8 @@ class ResizerTab : public QWidget {
   void resizer_process_batch();
 
   // The batch runs off the GUI thread; "⚡ RUN BATCH EXPORT" reads "Cancel"
-  // meanwhile. cancel_job() stops it at once with "Cancelled: k of N images
-  // written."; stop_job() ends it without a word (the window closes) and
-  // waits for its threads until `deadline`.
-  bool job_running() const { return job_.running(); }
-  void cancel_job();
-  bool stop_job(QDeadlineTimer deadline);
+  // meanwhile, and Cancel says "Cancelled: k of N images written.".
+  TabWork& work() { return work_; }
 
   QStringList resizer_queue;
 
@@ -75,11 +69,6 @@ class ResizerTab : public QWidget {
   QPushButton* btn_add_folder = nullptr;
   QPushButton* btn_clear_queue = nullptr;
 
- Q_SIGNALS:
-  // On the GUI thread, once the batch's closing message has been shown
-  // (finished, cancelled or failed), or it was stopped with the window.
-  void job_finished();
-
  private:
   QGroupBox* build_dimension_group();
   QGroupBox* build_compression_group();
@@ -96,13 +85,11 @@ class ResizerTab : public QWidget {
   void show_prediction();
 
   Dialogs& dialogs_;
-  BackgroundJob job_;
-  JobProgress job_progress_;
-  int job_total_ = 0;  // entries of the running batch
   // The previewed image as it stands upright, and its file's size: the
   // prediction follows every change of the fields without decoding again.
   std::optional<QSize> previewed_size_;
   qint64 previewed_bytes_ = 0;
+  TabWork work_{this, dialogs_};
 };
 
 }  // namespace orvane

@@ -37,16 +37,7 @@ void SplitterTab::setup_splitter_tab() {
           [this] { browse_into(entry_split_out, QStringLiteral("Select Output Directory")); });
   connect(spin_split_parts, &QSpinBox::valueChanged, this,
           [this] { update_splitter_grid_modes(); });
-  // While the splitting runs, the button is its Cancel.
-  connect(btn_split, &QPushButton::clicked, this, [this] {
-    if (job_.running()) {
-      cancel_job();
-    } else {
-      process_image_splitting();
-    }
-  });
-  connect(&job_, &BackgroundJob::progress, this,
-          [this](int done, int total) { job_progress_.show(done, total); });
+  work_.bind_start(btn_split, [this] { process_image_splitting(); });
   update_splitter_grid_modes();
   connect(entry_split_in, &QLineEdit::textChanged, this, [this] { update_label_fields(); });
 }
@@ -103,7 +94,7 @@ QGroupBox* SplitterTab::build_grid_group() {
   btn_split = new QPushButton(QStringLiteral("✂ SPLIT IMAGES"));
   btn_split->setObjectName(QStringLiteral("primaryBtn"));
   progress_split = new QProgressBar;
-  job_progress_.bind(progress_split, true);
+  work_.bind_progress(progress_split, true);
   form->addRow(QStringLiteral("Number of Tile Parts:"), spin_split_parts);
   form->addRow(QStringLiteral("Grid Layout Mode:"), combo_grid_mode);
   form->addRow(chk_subfolders);
@@ -136,7 +127,7 @@ void SplitterTab::update_splitter_grid_modes() {
 }
 
 void SplitterTab::process_image_splitting() {
-  if (job_.running()) return;
+  if (work_.job_running()) return;
   const QString in_dir = entry_split_in->text().trimmed();
   const QString out_dir = entry_split_out->text().trimmed();
   if (in_dir.isEmpty() || !QFileInfo::exists(in_dir) || out_dir.isEmpty()) {
@@ -155,23 +146,24 @@ void SplitterTab::process_image_splitting() {
 
   const SplitSettings settings{out_dir, *grid, chk_subfolders->isChecked(),
                                spin_split_overlap->value(), spin_split_keep->value()};
-  job_total_ = static_cast<int>(files.size());
-  job_progress_.begin(btn_split, job_total_);
-  job_.start(
+  TabWork::JobFace face{
+      btn_split,
+      int(files.size()),
+      {},
+      QStringLiteral("Splitting Cancelled"),
+      [](const JobTally& tally, int total) {
+        return QStringLiteral("Cancelled: %1 of %2 images split, %3 tiles written.")
+            .arg(tally.items)
+            .arg(total)
+            .arg(tally.files);
+      },
+      QStringLiteral("The splitting stopped: %1")};
+  work_.start_job(
+      std::move(face),
       [files, settings](JobControl& control) {  // the job's thread
         return split_images(files, settings, &control);
       },
-      [this](const SplitOutcome& outcome) {
-        job_progress_.end();
-        show_outcome(outcome);
-        Q_EMIT job_finished();
-      },
-      [this](const QString& reason) {
-        job_progress_.end();
-        dialogs_.critical(this, QStringLiteral("Error"),
-                          QStringLiteral("The splitting stopped: %1").arg(reason));
-        Q_EMIT job_finished();
-      });
+      [this](const SplitOutcome& outcome) { show_outcome(outcome); });
 }
 
 void SplitterTab::show_outcome(const SplitOutcome& outcome) {
@@ -188,25 +180,6 @@ void SplitterTab::show_outcome(const SplitOutcome& outcome) {
   } else {
     dialogs_.critical(this, QStringLiteral("Error"), summary + failures);
   }
-}
-
-void SplitterTab::cancel_job() {
-  const std::optional<JobTally> tally = job_.call_off();
-  if (!tally) return;
-  job_progress_.end();
-  dialogs_.information(this, QStringLiteral("Splitting Cancelled"),
-                       QStringLiteral("Cancelled: %1 of %2 images split, %3 tiles written.")
-                           .arg(tally->items)
-                           .arg(job_total_)
-                           .arg(tally->files));
-  Q_EMIT job_finished();
-}
-
-bool SplitterTab::stop_job(QDeadlineTimer deadline) {
-  return job_.stop(deadline, [this] {
-    job_progress_.end();
-    Q_EMIT job_finished();
-  });
 }
 
 }  // namespace orvane

@@ -1,12 +1,10 @@
 // The "Image Splitter" tab: cuts every image of a folder into a grid of tiles.
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QWidget>
 
-#include "common/background_job.h"
 #include "ui/dialogs.h"
-#include "ui/job_progress.h"
+#include "ui/tab_work.h"
 
 class QCheckBox;
 class QComboBox;
@@ -32,12 +30,8 @@ class SplitterTab : public QWidget {
   void process_image_splitting();
 
   // The splitting runs off the GUI thread; "✂ SPLIT IMAGES" reads "Cancel"
-  // meanwhile. cancel_job() stops it at once and says what was written;
-  // stop_job() ends it without a word (the window closes) and waits for its
-  // threads until `deadline`.
-  bool job_running() const { return job_.running(); }
-  void cancel_job();
-  bool stop_job(QDeadlineTimer deadline);
+  // meanwhile, and Cancel says what was written.
+  TabWork& work() { return work_; }
 
   QLineEdit* entry_split_in = nullptr;
   QLineEdit* entry_split_out = nullptr;
@@ -54,11 +48,6 @@ class SplitterTab : public QWidget {
   QPushButton* btn_split = nullptr;        // "✂ SPLIT IMAGES"
   QProgressBar* progress_split = nullptr;  // shown while the splitting runs
 
- Q_SIGNALS:
-  // On the GUI thread, once the splitting's closing message has been shown
-  // (finished, cancelled or failed), or it was stopped with the window.
-  void job_finished();
-
  private:
   QGroupBox* build_directory_group();
   QGroupBox* build_grid_group();
@@ -69,9 +58,7 @@ class SplitterTab : public QWidget {
   void show_outcome(const SplitOutcome& outcome);
 
   Dialogs& dialogs_;
-  BackgroundJob job_;
-  JobProgress job_progress_;
-  int job_total_ = 0;  // images of the running splitting
+  TabWork work_{this, dialogs_};
 };
 
 }  // namespace orvane

@@ -50,6 +50,9 @@ std::optional<double> to_real(const QVariant& value) {
 ConfigTab::ConfigTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), engine_(engine) {
   setup_config_tab();
+  connect(&work_, &TabWork::stopped, this, [this] {
+    if (training_pending_) show_training_pending(false);
+  });
 }
 
 void ConfigTab::setup_config_tab() {
@@ -59,8 +62,6 @@ void ConfigTab::setup_config_tab() {
   layout->addStretch();
   layout->addWidget(build_button_row());
 }
-
-ConfigTab::~ConfigTab() { stop_workers(); }
 
 QGroupBox* ConfigTab::build_dataset_group() {
   auto* group = new QGroupBox(QStringLiteral("Model Backbone && Dataset Mapping"));
@@ -203,14 +204,13 @@ void ConfigTab::start_training() {
   // the window stays usable meanwhile, and the request goes out with the fields as they were.
   show_training_pending(true);
   Engine& engine = engine_;
-  engine_calls_.start(
-      this, [&engine](std::stop_token stop) { return engine.wait_for_probe(stop); },
-      [this, params = training_params()](bool answered) mutable {
-        show_training_pending(false);
-        if (!answered) return;
-        params[QStringLiteral("device")] = engine_device(*engine_.probe_result());
-        Q_EMIT training_requested(params);
-      });
+  work_.call([&engine](std::stop_token stop) { return engine.wait_for_probe(stop); },
+             [this, params = training_params()](bool answered) mutable {
+               show_training_pending(false);
+               if (!answered) return;
+               params[QStringLiteral("device")] = engine_device(*engine_.probe_result());
+               Q_EMIT training_requested(params);
+             });
 }
 
 void ConfigTab::show_training_pending(bool pending) {
@@ -227,7 +227,7 @@ void ConfigTab::start_automl_tuning() {
     return;
   }
   auto* worker = new YoloTunerThread(engine_, tuning_params(), this);
-  workers_.adopt(this, tuner_thread, worker);
+  work_.adopt(tuner_thread, worker);
   connect(worker, &YoloTunerThread::log_signal, this, &ConfigTab::automl_log);
   connect(worker, &YoloTunerThread::finished_signal, this, &ConfigTab::apply_automl_results);
   connect(worker, &YoloTunerThread::error_signal, this, &ConfigTab::show_automl_error);
@@ -257,15 +257,6 @@ void ConfigTab::apply_automl_results(const QVariantMap& results) {
 
 void ConfigTab::show_automl_error(const QString& text) {
   dialogs_.critical(this, QStringLiteral("AutoML Error"), text);
-}
-
-void ConfigTab::stop_workers() {
-  engine_calls_.stop_all();
-  if (training_pending_) show_training_pending(false);
-  workers_.end_all(this, [](YoloTunerThread* worker) {
-    worker->abort();
-    worker->wait();
-  });
 }
 
 }  // namespace orvane

@@ -7,11 +7,10 @@
 #include <QWidget>
 #include <vector>
 
-#include "common/async_call.h"
-#include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "training/tuner_thread.h"
 #include "ui/dialogs.h"
+#include "ui/tab_work.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -28,7 +27,6 @@ class ConfigTab : public QWidget {
 
  public:
   ConfigTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
-  ~ConfigTab() override;
 
   // Builds the tab's widgets (called once, by the constructor).
   void setup_config_tab();
@@ -44,9 +42,9 @@ class ConfigTab : public QWidget {
   // "cpu" while the engine's look-up has not answered.
   QVariantMap training_params();
   QVariantMap tuning_params() const;
-  // Stops waiting for the AutoML workers: ends their engine processes and waits for them. A
-  // training request still waiting for the engine is dropped.
-  void stop_workers();
+  // The AutoML search and a training request waiting for the engine. Stopping it ends the
+  // search's engine process and waits for it; a waiting request is dropped.
+  TabWork& work() { return work_; }
   // A training request waits for the engine's look-up.
   bool training_pending() const { return training_pending_; }
 
@@ -83,14 +81,13 @@ class ConfigTab : public QWidget {
 
   Dialogs& dialogs_;
   Engine& engine_;
-  WorkerThreads<YoloTunerThread> workers_;
   // Where a relative project folder lands (the engine jobs resolve it against the working
   // folder); hidden for an absolute one.
   QLabel* project_location_ = nullptr;
   QPushButton* start_button_ = nullptr;
   QLabel* engine_wait_ = nullptr;  // shown while a training request waits for the engine
   bool training_pending_ = false;
-  AsyncCalls engine_calls_;
+  TabWork work_{this, dialogs_};
 };
 
 }  // namespace orvane

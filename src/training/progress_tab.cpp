@@ -46,8 +46,6 @@ void ProgressTab::setup_progress_tab() {
   connect(&log_timer_, &QTimer::timeout, this, [this] { show_pending_log(false); });
 }
 
-ProgressTab::~ProgressTab() { stop_workers(); }
-
 QWidget* ProgressTab::build_log_column() {
   auto* column = new QWidget;
   auto* layout = new QVBoxLayout(column);
@@ -119,7 +117,7 @@ void ProgressTab::begin_training(const QVariantMap& params) {
   }
 
   auto* worker = new YoloTrainerThread(engine_, params, this);
-  workers_.adopt(this, trainer_thread, worker);
+  work_.adopt(trainer_thread, worker);
   // Only the newest run fills the result views and the status of its start: an earlier run
   // still ending must not show its files under the new one.
   connect(worker, &YoloTrainerThread::log_signal, this, &ProgressTab::append_log);
@@ -166,15 +164,7 @@ void ProgressTab::stop_training() {
   });
 }
 
-bool ProgressTab::training_running() const {
-  const auto workers = findChildren<YoloTrainerThread*>(Qt::FindDirectChildrenOnly);
-  return std::any_of(workers.begin(), workers.end(),
-                     [](const YoloTrainerThread* worker) { return worker->isRunning(); });
-}
-
-bool ProgressTab::job_running() const {
-  return (tuner_ && tuner_->isRunning()) || training_running();
-}
+bool ProgressTab::training_running() const { return trainer_thread && trainer_thread->isRunning(); }
 
 void ProgressTab::follow_tuning(YoloTunerThread* worker) {
   if (!worker) return;
@@ -285,14 +275,6 @@ void ProgressTab::flush_log() { show_pending_log(true); }
 
 void ProgressTab::show_training_error(const QString& text) {
   dialogs_.critical(this, QStringLiteral("Training Error"), text);
-}
-
-void ProgressTab::stop_workers() {
-  workers_.end_all(this, [](YoloTrainerThread* worker) {
-    worker->stop();
-    worker->abort();
-    worker->wait();
-  });
 }
 
 }  // namespace orvane

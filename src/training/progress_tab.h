@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "canvas/zoomable_view.h"
-#include "common/worker_threads.h"
 #include "engine/engine.h"
 #include "training/live_metrics_page.h"
 #include "training/trainer_thread.h"
 #include "training/tuner_thread.h"
 #include "ui/dialogs.h"
+#include "ui/tab_work.h"
 
 class QLabel;
 class QProgressBar;
@@ -31,7 +31,6 @@ class ProgressTab : public QWidget {
 
  public:
   ProgressTab(Dialogs& dialogs, Engine& engine, QWidget* parent = nullptr);
-  ~ProgressTab() override;
 
   // Builds the tab's widgets (called once, by the constructor).
   void setup_progress_tab();
@@ -43,11 +42,11 @@ class ProgressTab : public QWidget {
   void training_stopped();
   void training_finished(const QVariantMap& result);
   void append_log(const QString& text);
-  // Stops every worker of this tab, ends their engine processes and waits for them (not
-  // longer than it takes to end a process, even when the engine never answers).
-  void stop_workers();
-  // Whether a training run or an AutoML search (one this tab follows) is still running.
-  bool job_running() const;
+  // The training runs started here (a new training does not end the last one). Stopping it
+  // ends their engine processes and waits for them, not longer than it takes to end a
+  // process, even when the engine never answers. (The AutoML search belongs to the
+  // configuration tab's.)
+  TabWork& work() { return work_; }
   // Shows the AutoML search `worker` on the status line and the progress bar: "AutoML search
   // running (trial k of N)" from the engine's output, until the search ends.
   void follow_tuning(YoloTunerThread* worker);
@@ -88,13 +87,12 @@ class ProgressTab : public QWidget {
 
   Dialogs& dialogs_;
   Engine& engine_;
-  // Every worker started here that may still run (a new training does not end the last one).
-  WorkerThreads<YoloTrainerThread> workers_;
   QString pending_log_;
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;
   bool run_reported_ = false;        // the newest run has sent a progress report
   QPointer<YoloTunerThread> tuner_;  // the AutoML search shown, while it lives
+  TabWork work_{this, dialogs_};
 };
 
 // How long STOP waits for the engine to end a run by itself before its process is ended: the

@@ -1,4 +1,4 @@
-// Closing the window while a background job runs.
+// Closing the window while background work runs.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,7 +9,10 @@
 #include <QTest>
 
 #include "app/main_window.h"
+#include "engine/engine_watch.h"
+#include "engine/standin.h"
 #include "imaging/source_image.h"
+#include "inference/inference_tab.h"
 #include "resizer/resizer_tab.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
@@ -49,7 +52,8 @@ TEST(Closing, WhileAJobRunsAsksFirst) {
   EXPECT_TRUE(window.close());
   EXPECT_FALSE(window.job_running());
   EXPECT_TRUE(dialogs->messages().empty());
-  ASSERT_TRUE(resizer.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  ASSERT_TRUE(
+      resizer.work().stop(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
   const QStringList written = folder_entries(out);
   EXPECT_FALSE(written.isEmpty());
   for (const QString& name : written) {
@@ -59,4 +63,32 @@ TEST(Closing, WhileAJobRunsAsksFirst) {
   window.show();
   EXPECT_TRUE(window.close());
   EXPECT_EQ(dialogs->count("question"), 2);
+}
+
+// Every kind of background work counts, a model export among them: closing
+// asks first, and Yes ends its engine process at once.
+TEST(Closing, WhileAModelExportRunsAsksFirst) {
+  QTemporaryDir dir;
+  const QString previous_dir = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  std::unique_ptr<PythonEngine> engine = make_standin_engine();
+  ASSERT_TRUE(engine->wait_for_probe({}));  // its process is not counted below
+  OrvaneStudio window(std::move(engine));
+  auto* dialogs = new ScriptedDialogs;  // owned by the window
+  window.set_dialogs(std::unique_ptr<Dialogs>(dialogs));
+  write_standin_model("best.pt", {{"never_answer", true}});
+  window.tab_inference->entry_inf_weights->setText("best.pt");
+  engine_watch::EngineProcesses processes;
+  window.tab_inference->run_model_export();
+  ASSERT_TRUE(processes.note_until(2));  // the bridge and the child it waits on
+  window.show();
+
+  EXPECT_FALSE(window.close());  // answered No
+  EXPECT_EQ(dialogs->count("question"), 1);
+  EXPECT_TRUE(window.job_running());
+  dialogs->answers.push_back(true);
+  EXPECT_TRUE(engine_watch::returns_promptly([&] { EXPECT_TRUE(window.close()); }));
+  EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
+  EXPECT_TRUE(dialogs->messages().empty());
+  QDir::setCurrent(previous_dir);
 }

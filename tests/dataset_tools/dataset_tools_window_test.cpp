@@ -449,7 +449,7 @@ TEST_F(DatasetToolsWindow, CancelledExportKeepsWholePairsAndWritesNoManifest) {
   const int exported = said.captured(1).toInt();
   EXPECT_GE(exported, 1);
   EXPECT_LT(exported, 2000);
-  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  ASSERT_TRUE(tab.work().stop(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
   const QStringList images = files_below(out).filter("/images/");
   EXPECT_EQ(images.size(), exported);
   EXPECT_EQ(labels_holding(kBox).size(), exported);

@@ -320,7 +320,7 @@ TEST_F(EnricherTabTest, CancelKeepsWholeVariantsAndCountsThem) {
   const int written = said.captured(1).toInt();
   EXPECT_GE(written, 1);
   EXPECT_LT(written, 60);
-  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  ASSERT_TRUE(tab.work().stop(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
   const QStringList files = folder_entries(out);
   EXPECT_EQ(files.size(), written) << files.join(' ').toStdString();
   for (const QString& name : files) {

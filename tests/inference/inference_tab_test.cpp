@@ -55,13 +55,13 @@ class InferenceTabTest : public ::testing::Test {
     tab.entry_inf_folder->setText(" images ");
   }
   void TearDown() override {
-    tab.stop_workers();
+    tab.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
     QDir::setCurrent(previous_dir);
   }
   QString counter() const { return tab.lbl_inf_counter->text(); }
   // Waits until no model load or prediction runs any more, and its result is shown.
   void settle() {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.job_running(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.work().running(); }, 60000));
   }
   void init() {
     tab.init_inference();
@@ -198,7 +198,7 @@ TEST_F(InferenceTabTest, AStaleResultNeverLandsOnTheNextImage) {
   write_standin_model("best.pt", {{"predict_delay", 1.0}});
   tab.init_inference();
   ASSERT_TRUE(QTest::qWaitFor([&] { return tab.inf_model != nullptr; }, 60000));
-  ASSERT_TRUE(tab.job_running()) << "the first image's prediction runs";
+  ASSERT_TRUE(tab.work().running()) << "the first image's prediction runs";
   const QSize second = QImageReader(tab.inf_image_paths[1]).size();
   ASSERT_NE(QImageReader(tab.inf_image_paths[0]).size(), second);
   QStringList shown;  // the view's size each time a result came
@@ -245,9 +245,10 @@ TEST_F(InferenceTabTest, HangingEnginesNeitherFreezeTheViewerNorOutliveClosing) 
       const QSize second_size = QImageReader(tab.inf_image_paths[1]).size();
       EXPECT_TRUE(QTest::qWaitFor([&] { return shown_image(tab.inf_view).size() == second_size; }));
     }
-    EXPECT_TRUE(engine_watch::returns_promptly([&] { tab.stop_workers(); }));
+    EXPECT_TRUE(engine_watch::returns_promptly(
+        [&] { tab.work().stop(QDeadlineTimer(QDeadlineTimer::Forever)); }));
     EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
-    EXPECT_FALSE(tab.job_running());
+    EXPECT_FALSE(tab.work().running());
     if (in_load) {
       EXPECT_EQ(counter(), "0 / 0");
     }
@@ -283,7 +284,7 @@ TEST(InferenceWithoutEngine, SaysTheEngineIsNotInstalled) {
   ScriptedDialogs dialogs;
   InferenceTab tab(dialogs, engine);
   tab.init_inference();  // waits for the look-up, off the GUI thread
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.job_running(); }, 60000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.work().running(); }, 60000));
   write_file(empty.filePath("w.pt"), "{}");
   tab.entry_inf_weights->setText(empty.filePath("w.pt"));
   tab.run_model_export();

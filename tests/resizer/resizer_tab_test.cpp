@@ -493,7 +493,7 @@ TEST_F(ResizerTabTest, CancelKeepsWholeFilesAndCountsThem) {
   queue_long_batch(30);
   tab.btn_run_resizer->click();
   bool ran_meanwhile = false;
-  QTimer::singleShot(0, &tab, [&] { ran_meanwhile = tab.job_running(); });
+  QTimer::singleShot(0, &tab, [&] { ran_meanwhile = tab.work().running(); });
   ASSERT_TRUE(QTest::qWaitFor([&] { return ran_meanwhile; }, 60000));
   dialogs.directories.push_back(out);
   tab.resizer_process_batch();
@@ -509,7 +509,7 @@ TEST_F(ResizerTabTest, CancelKeepsWholeFilesAndCountsThem) {
   const int written = said.captured(1).toInt();
   EXPECT_GE(written, 1);
   EXPECT_LT(written, 30);
-  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  ASSERT_TRUE(tab.work().stop(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
   const QStringList files = folder_entries(out);
   EXPECT_EQ(files.size(), written) << files.join(' ').toStdString();
   for (const QString& name : files) {

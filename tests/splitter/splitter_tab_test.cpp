@@ -294,7 +294,7 @@ TEST_F(SplitterTabTest, CancelKeepsWholeTilesAndCountsThem) {
   EXPECT_GE(images, 1);
   EXPECT_LT(images, 60);
   EXPECT_EQ(said.captured(2).toInt(), 4 * images);
-  ASSERT_TRUE(tab.stop_job(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
+  ASSERT_TRUE(tab.work().stop(QDeadlineTimer(QDeadlineTimer::Forever)));  // the dropped ones end
   const QStringList tiles = folder_entries(out);
   EXPECT_EQ(tiles.size(), 4 * images) << tiles.join(' ').toStdString();
   for (const QString& name : tiles) {

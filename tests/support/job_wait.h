@@ -9,12 +9,14 @@
 #include <QSignalSpy>
 #include <algorithm>
 
+#include "ui/tab_work.h"
+
 // True once `tab`'s job has ended (at once when none runs); false when it is
 // still running after `timeout_ms`, which is generous: it only catches a hang.
 template <class Tab>
 bool wait_for_job(Tab& tab, int timeout_ms = 120000) {
-  if (!tab.job_running()) return true;
-  QSignalSpy finished(&tab, &Tab::job_finished);
+  if (!tab.work().running()) return true;
+  QSignalSpy finished(&tab.work(), &orvane::TabWork::job_finished);
   return finished.wait(timeout_ms);
 }
 
@@ -26,10 +28,10 @@ bool cancel_after_first_item(Tab& tab, QProgressBar* bar, QAbstractButton* butto
                              int timeout_ms = 120000) {
   QSignalSpy counted(bar, &QProgressBar::valueChanged);
   const QDeadlineTimer limit(timeout_ms);
-  while (tab.job_running() && bar->value() < 1 && !limit.hasExpired()) {
+  while (tab.work().running() && bar->value() < 1 && !limit.hasExpired()) {
     counted.wait(int(std::max<qint64>(1, limit.remainingTime())));
   }
-  if (!tab.job_running() || bar->value() < 1) return false;
+  if (!tab.work().running() || bar->value() < 1) return false;
   button->click();
   return wait_for_job(tab, timeout_ms);
 }

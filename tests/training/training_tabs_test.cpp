@@ -66,8 +66,8 @@ class TrainingTabs : public ::testing::Test {
     ASSERT_TRUE(engine->wait_for_probe({}));
   }
   void TearDown() override {
-    config.stop_workers();
-    progress.stop_workers();
+    config.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
+    progress.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
     // The pages are the fixture's own, not the tab widget's.
     for (QWidget* page : {static_cast<QWidget*>(&progress), static_cast<QWidget*>(&config)}) {
       tabs.removeTab(tabs.indexOf(page));
@@ -514,8 +514,8 @@ TEST_F(TrainingTabs, StoppingTheWorkersEndsARunningJobQuietly) {
   config.start_automl_tuning();
   QSignalSpy reports(progress.trainer_thread, &YoloTrainerThread::progress_signal);
   ASSERT_TRUE(reports.wait(kWaitMs));
-  progress.stop_workers();
-  config.stop_workers();
+  progress.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
+  config.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
   EXPECT_TRUE(progress.trainer_thread->isFinished());
   EXPECT_TRUE(config.tuner_thread->isFinished());
   QCoreApplication::processEvents();
@@ -541,7 +541,7 @@ TEST_F(TrainingTabs, AutoMLSaysWhichTrialRuns) {
     config.start_automl_tuning();
     EXPECT_EQ(progress.lbl_train_status->text(), "Status: AutoML search running (trial 1 of 5)");
     EXPECT_EQ(progress.bar_train_progress->value(), 0);
-    EXPECT_TRUE(progress.job_running());
+    EXPECT_TRUE(config.work().running());
     QStringList seen;
     QObject::connect(config.tuner_thread, &YoloTunerThread::trial_signal, &progress, [&] {
       seen << progress.lbl_train_status->text().section('(', 1) + " " +
@@ -551,7 +551,7 @@ TEST_F(TrainingTabs, AutoMLSaysWhichTrialRuns) {
     EXPECT_EQ(seen, (QStringList{"trial 2 of 5) 20", "trial 3 of 5) 40", "trial 4 of 5) 60",
                                  "trial 5 of 5) 80", "trial 5 of 5) 100"}));
     EXPECT_EQ(progress.lbl_train_status->text(), c.end);
-    EXPECT_FALSE(progress.job_running());
+    EXPECT_FALSE(config.work().running());
   }
 }
 
@@ -590,9 +590,10 @@ TEST_F(TrainingTabs, MisbehavingEnginesNeitherFreezeTheWindowNorOutliveStopOrClo
       ASSERT_TRUE(processes.note_until(c.processes));
       QTest::qWait(300);
       EXPECT_GE(ticks.count, 10) << "the event loop stood still";
-      EXPECT_TRUE(odd_progress.job_running());
+      EXPECT_TRUE(odd_progress.work().running());
       if (close) {
-        EXPECT_TRUE(engine_watch::returns_promptly([&] { odd_progress.stop_workers(); }));
+        EXPECT_TRUE(engine_watch::returns_promptly(
+            [&] { odd_progress.work().stop(QDeadlineTimer(QDeadlineTimer::Forever)); }));
       } else {
         odd_progress.btn_stop_train->click();
         EXPECT_TRUE(QTest::qWaitFor(
@@ -600,7 +601,7 @@ TEST_F(TrainingTabs, MisbehavingEnginesNeitherFreezeTheWindowNorOutliveStopOrClo
             engine_watch::kPromptlyMs));
       }
       EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
-      EXPECT_FALSE(odd_progress.job_running());
+      EXPECT_FALSE(odd_progress.work().running());
     }
   }
   EXPECT_TRUE(errors("Training Error").isEmpty());
@@ -627,10 +628,10 @@ TEST_F(TrainingTabs, StartWaitsForAnEngineThatNeverAnswers) {
   EXPECT_TRUE(silent_config.training_pending());
   EXPECT_FALSE(silent_config.findChild<QLabel*>("engineWait")->isHidden());
   silent_config.start_training();
-  EXPECT_TRUE(silent_progress.job_running());
+  EXPECT_TRUE(silent_config.work().running());
   EXPECT_TRUE(engine_watch::returns_promptly([&] {
-    silent_config.stop_workers();
-    silent_progress.stop_workers();
+    silent_config.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
+    silent_progress.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
     silent.end_all();
   }));
   EXPECT_FALSE(silent_config.training_pending());

@@ -179,7 +179,7 @@ void snapshot_ai_shapes(const SnapshotContext& context, const QString& folder) {
   const auto settle = [&tab] {
     QElapsedTimer waited;
     waited.start();
-    while (tab.ai_busy() && waited.elapsed() < 60000) {
+    while (tab.work().running() && waited.elapsed() < 60000) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
       QThread::msleep(5);
     }

@@ -58,6 +58,6 @@ void snapshot_inference(const SnapshotContext& context) {
   loop.exec();
   save_snapshot(context, &host, QStringLiteral("inference_tab_prediction_dark"));
 
-  tab->stop_workers();
+  tab->work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
   qApp->setStyleSheet(previous_style);
 }

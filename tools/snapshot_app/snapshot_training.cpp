@@ -117,8 +117,8 @@ void snapshot_training(const SnapshotContext& context) {
   progress.flush_log();
   save_snapshot(context, &host, QStringLiteral("training_live_metrics_automl_dark"));
 
-  config.stop_workers();
-  progress.stop_workers();
+  config.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
+  progress.work().stop(QDeadlineTimer(QDeadlineTimer::Forever));
   QDir::setCurrent(previous_dir);
   qApp->setStyleSheet(previous_style);
 }
