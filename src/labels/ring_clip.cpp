@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <numeric>
 
 namespace orvane {
@@ -101,14 +102,25 @@ void frame_edges(const double lines[4], int k, const Ring& ring,
 // Points compare exactly: every point of a piece is a copy of one of the ring.
 bool same(const QPointF& p, const QPointF& q) { return p.x() == q.x() && p.y() == q.y(); }
 
+// Twice the signed area: positive for a ring wound one way, negative the other.
+double winding(const Ring& ring) {
+  double twice = 0;
+  for (size_t i = 0, n = ring.size(); i < n; ++i) {
+    const QPointF& a = ring[i];
+    const QPointF& b = ring[(i + 1) % n];
+    twice += a.x() * b.y() - b.x() * a.y();
+  }
+  return twice;
+}
+
 bool before(const QPointF& p, const QPointF& q) {
   return p.x() < q.x() || (p.x() == q.x() && p.y() < q.y());
 }
 
 // Clipping a concave polygon in passes leaves one ring whose pieces are joined
 // by edges running to and fro along the frame. Those cancel, and what remains
-// is linked into one ring per piece: from the end of each edge on to the
-// first unused edge that starts there.
+// is linked into one ring per piece: from the end of each edge on to an
+// unused edge that starts there.
 std::vector<QPolygonF> separate_pieces(const Ring& ring, const QRectF& frame) {
   const double lines[4] = {frame.left(), frame.right(), frame.top(), frame.bottom()};
   std::vector<Edge> edges;
@@ -127,23 +139,44 @@ std::vector<QPolygonF> separate_pieces(const Ring& ring, const QRectF& frame) {
   }
   for (int k = 0; k < 4; ++k) frame_edges(lines, k, ring, runs[k], edges);
 
-  // Edges by their start, and for each start the first one not yet used.
+  // Edges by their start. Where pieces touch on the frame's edge, a point
+  // starts more than one: the walk goes on along the first edge clockwise from
+  // the one it came by (counter-clockwise for a ring wound the other way),
+  // which keeps it to the piece it is on. Elsewhere it takes the first unused
+  // edge in the ring's order, so a polygon that touches itself stays whole.
   std::vector<size_t> by_start(edges.size());
   std::iota(by_start.begin(), by_start.end(), size_t{0});
   std::stable_sort(by_start.begin(), by_start.end(),
                    [&](size_t i, size_t j) { return before(edges[i].a, edges[j].a); });
-  std::vector<size_t> unused(by_start.size());
-  std::iota(unused.begin(), unused.end(), size_t{0});
+  const double turn = winding(ring) > 0 ? -1.0 : 1.0;
   std::vector<bool> gone(edges.size(), false);
-  const auto next_from = [&](const QPointF& p) {
-    const size_t group =
-        std::lower_bound(by_start.begin(), by_start.end(), p,
-                         [&](size_t i, const QPointF& q) { return before(edges[i].a, q); }) -
-        by_start.begin();
-    if (group == by_start.size()) return edges.size();
-    size_t& at = unused[group];
-    while (at < by_start.size() && same(edges[by_start[at]].a, p) && gone[by_start[at]]) ++at;
-    return at < by_start.size() && same(edges[by_start[at]].a, p) ? by_start[at] : edges.size();
+  const auto next_from = [&](size_t in, size_t start) {
+    const QPointF& p = edges[in].b;
+    auto at = std::lower_bound(by_start.begin(), by_start.end(), p,
+                               [&](size_t i, const QPointF& q) { return before(edges[i].a, q); });
+    size_t best = same(edges[start].a, p) ? start : edges.size();
+    double best_angle = -1;  // worked out only where there is a choice
+    const bool on_frame =
+        p.x() == lines[0] || p.x() == lines[1] || p.y() == lines[2] || p.y() == lines[3];
+    const QPointF back = edges[in].a - p;
+    const auto angle = [&](size_t e) {
+      const QPointF d = edges[e].b - p;
+      const double a = turn * std::atan2(back.x() * d.y() - back.y() * d.x(),
+                                         back.x() * d.x() + back.y() * d.y());
+      return a > 0 ? a : a + 2 * std::numbers::pi;
+    };
+    for (; at != by_start.end() && same(edges[*at].a, p); ++at) {
+      if (gone[*at]) continue;
+      if (best == edges.size()) {
+        best = *at;  // the only one, most often: no angle needed
+        continue;
+      }
+      if (!on_frame) break;  // the polygon's own pinch: back at the start, or on in order
+      if (best_angle < 0) best_angle = angle(best);
+      const double a = angle(*at);
+      if (a < best_angle) best = *at, best_angle = a;
+    }
+    return best;
   };
 
   std::vector<QPolygonF> pieces;
@@ -154,9 +187,8 @@ std::vector<QPolygonF> separate_pieces(const Ring& ring, const QRectF& frame) {
     while (true) {
       gone[at] = true;
       piece.append(edges[at].a);
-      const QPointF end = edges[at].b;
-      if (same(end, edges[start].a)) break;
-      at = next_from(end);
+      at = next_from(at, start);
+      if (at == start) break;
       if (at == edges.size()) break;  // cannot close: keep what was walked
     }
     if (piece.size() >= 3) pieces.push_back(std::move(piece));
