@@ -11,6 +11,7 @@
 #include "labels/class_list.h"
 #include "labels/label_file.h"
 #include "labels/label_paths.h"
+#include "labels/ring_clip.h"
 
 namespace orvane {
 
@@ -33,130 +34,6 @@ bool big_enough(const QRectF& bounds, double min_size) {
 
 QPolygonF box_corners(const QRectF& box) {
   return QPolygonF({box.topLeft(), box.topRight(), box.bottomRight(), box.bottomLeft()});
-}
-
-using Ring = std::vector<QPointF>;
-
-// One pass of polygon clipping: the part of `ring` on the kept side of the
-// line where coordinate `axis` (0: x, 1: y) equals `value`. Points made on the
-// line get exactly that coordinate, so the pieces can be told apart later.
-Ring clip_half(const Ring& ring, int axis, double value, bool keep_above) {
-  const auto coord = [axis](const QPointF& p) { return axis == 0 ? p.x() : p.y(); };
-  const auto inside = [&](const QPointF& p) {
-    return keep_above ? coord(p) >= value : coord(p) <= value;
-  };
-  const auto crossing = [&](const QPointF& a, const QPointF& b) {
-    const double t = (value - coord(a)) / (coord(b) - coord(a));
-    return axis == 0 ? QPointF(value, a.y() + t * (b.y() - a.y()))
-                     : QPointF(a.x() + t * (b.x() - a.x()), value);
-  };
-  Ring out;
-  const size_t n = ring.size();
-  for (size_t i = 0; i < n; ++i) {
-    const QPointF& a = ring[(i + n - 1) % n];
-    const QPointF& b = ring[i];
-    if (inside(b)) {
-      if (!inside(a)) out.push_back(crossing(a, b));
-      out.push_back(b);
-    } else if (inside(a)) {
-      out.push_back(crossing(a, b));
-    }
-  }
-  return out;
-}
-
-// Clipping a concave polygon in passes leaves one ring whose pieces are joined
-// by edges running to and fro along the frame. Those edges are cut at every
-// vertex on the same line, opposite pairs cancel, and what remains is linked
-// into one ring per piece.
-std::vector<QPolygonF> separate_pieces(const Ring& ring, const QRectF& frame) {
-  struct Edge {
-    QPointF a, b;
-  };
-  const double lines[4] = {frame.left(), frame.right(), frame.top(), frame.bottom()};
-  // The frame line both ends of an edge lie on, or -1.
-  const auto frame_line = [&](const QPointF& a, const QPointF& b) {
-    for (int k = 0; k < 4; ++k) {
-      const double va = k < 2 ? a.x() : a.y(), vb = k < 2 ? b.x() : b.y();
-      if (va == lines[k] && vb == lines[k]) return k;
-    }
-    return -1;
-  };
-  std::vector<Edge> edges;
-  const size_t n = ring.size();
-  for (size_t i = 0; i < n; ++i) {
-    const QPointF a = ring[i], b = ring[(i + 1) % n];
-    if (a == b) continue;
-    const int k = frame_line(a, b);
-    if (k < 0) {
-      edges.push_back({a, b});
-      continue;
-    }
-    // Cut at the ring's vertices that lie on this edge, in its direction.
-    const bool along_x = k >= 2;
-    const double from = along_x ? a.x() : a.y(), to = along_x ? b.x() : b.y();
-    std::vector<double> cuts;
-    for (const QPointF& p : ring) {
-      if ((k < 2 ? p.x() : p.y()) != lines[k]) continue;
-      const double v = along_x ? p.x() : p.y();
-      if ((v - from) * (v - to) < 0) cuts.push_back(v);
-    }
-    std::sort(cuts.begin(), cuts.end());
-    if (from > to) std::reverse(cuts.begin(), cuts.end());
-    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
-    QPointF last = a;
-    for (double v : cuts) {
-      const QPointF p = along_x ? QPointF(v, lines[k]) : QPointF(lines[k], v);
-      edges.push_back({last, p});
-      last = p;
-    }
-    edges.push_back({last, b});
-  }
-  // Opposite edges cancel.
-  std::vector<bool> gone(edges.size(), false);
-  for (size_t i = 0; i < edges.size(); ++i) {
-    if (gone[i]) continue;
-    for (size_t j = i + 1; j < edges.size(); ++j) {
-      if (!gone[j] && edges[j].a == edges[i].b && edges[j].b == edges[i].a) {
-        gone[i] = gone[j] = true;
-        break;
-      }
-    }
-  }
-  std::vector<QPolygonF> pieces;
-  for (size_t start = 0; start < edges.size(); ++start) {
-    if (gone[start]) continue;
-    QPolygonF piece;
-    size_t at = start;
-    while (true) {
-      gone[at] = true;
-      piece.append(edges[at].a);
-      const QPointF end = edges[at].b;
-      if (end == edges[start].a) break;
-      size_t next = edges.size();
-      for (size_t j = 0; j < edges.size(); ++j) {
-        if (!gone[j] && edges[j].a == end) {
-          next = j;
-          break;
-        }
-      }
-      if (next == edges.size()) break;  // cannot close: keep what was walked
-      at = next;
-    }
-    if (piece.size() >= 3) pieces.push_back(std::move(piece));
-  }
-  return pieces;
-}
-
-// A polygon's pieces inside `frame`.
-std::vector<QPolygonF> pieces_inside(const QPolygonF& polygon, const QRectF& frame) {
-  Ring ring(polygon.begin(), polygon.end());
-  ring = clip_half(ring, 0, frame.left(), true);
-  ring = clip_half(ring, 0, frame.right(), false);
-  ring = clip_half(ring, 1, frame.top(), true);
-  ring = clip_half(ring, 1, frame.bottom(), false);
-  if (ring.size() < 3) return {};
-  return separate_pieces(ring, frame);
 }
 
 void clip_box(const CarriedShape& shape, const QRectF& frame, double keep_fraction, double min_size,
@@ -182,7 +59,7 @@ void clip_polygon(const CarriedShape& shape, const QRectF& frame, double keep_fr
   if (!frame.intersects(bounds)) return;
   const double area = polygon_area(shape.points);
   if (area <= 0) return;  // a line or a point cut by the frame says nothing
-  std::vector<QPolygonF> pieces = pieces_inside(shape.points, frame);
+  std::vector<QPolygonF> pieces = polygon_pieces_inside(shape.points, frame);
   double kept = 0;
   for (const QPolygonF& piece : pieces) kept += polygon_area(piece);
   if (kept < keep_fraction * area) return;

@@ -6,4 +6,5 @@ list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/label_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/label_paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/label_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ring_clip.cpp
 )

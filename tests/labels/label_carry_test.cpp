@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <map>
+#include <numbers>
 #include <opencv2/imgproc.hpp>
 
 #include "labels/label_file.h"
@@ -96,6 +97,43 @@ cv::Matx33d rotation(double degrees, cv::Point2f centre) {
           1};
 }
 
+// A band 4 px wide along a spiral that turns twice about (0, 50), outer side
+// out and inner side back, `points` in all. Cut by the line x = 0 it falls
+// into three pieces joined outside by nested runs along the line; their area
+// is 4 * integral of the spiral's radius over the angles with x > 0: 160 pi.
+QPolygonF spiral_band(int points) {
+  QPolygonF out;
+  const int half = points / 2;
+  for (int side : {1, -1}) {
+    for (int i = 0; i < half; ++i) {
+      const double a = 4 * std::numbers::pi * (side > 0 ? i : half - 1 - i) / (half - 1);
+      const double r = 8 + 6 / std::numbers::pi * a + 2 * side;
+      out.append(QPointF(r * std::cos(a), 50 + r * std::sin(a)));
+    }
+  }
+  return out;
+}
+
+double signed_area(const QPolygonF& p) {
+  double twice = 0;
+  for (qsizetype i = 0; i < p.size(); ++i) {
+    const QPointF& a = p[i];
+    const QPointF& b = p[(i + 1) % p.size()];
+    twice += a.x() * b.y() - b.x() * a.y();
+  }
+  return twice / 2;
+}
+
+// The area of a convex polygon inside `frame`, as OpenCV finds it.
+double convex_area_inside(const QPolygonF& polygon, const QRectF& frame) {
+  std::vector<cv::Point2f> a, b, both;
+  for (const QPointF& p : polygon) a.emplace_back(p.x(), p.y());
+  for (const QPointF& p :
+       {frame.topLeft(), frame.topRight(), frame.bottomRight(), frame.bottomLeft()})
+    b.emplace_back(p.x(), p.y());
+  return cv::intersectConvexConvex(a, b, both);
+}
+
 }  // namespace
 
 TEST(LabelCarry, TilesWithAndWithoutOverlapKeepEveryPiece) {
@@ -158,6 +196,80 @@ TEST(LabelCarry, WarpsTurnsAndRotationsMoveShapesWithThePixels) {
       if (shape.class_id == 2) {
         EXPECT_EQ(shape.box, axis_kept) << c.name;
       }
+    }
+  }
+}
+
+// Polygons cut by the frame (0, 0, 100, 100), moved and wound both ways: each
+// piece a shape of its own inside the frame, wound as the polygon was, and the
+// pieces' areas adding up to the area inside.
+TEST(LabelCarry, CutPolygonsFallIntoTheirPiecesWithTheAreaInside) {
+  QPolygonF comb{{0, 150}};  // 10 teeth 4 wide, up from a back below the frame
+  for (int x = 0; x < 100; x += 10)
+    comb << QPointF(x, 120) << QPointF(x, 60) << QPointF(x + 4, 60) << QPointF(x + 4, 120);
+  comb << QPointF(150, 120) << QPointF(150, 150);
+  QPolygonF circle;  // 20,000 points about the frame's corner
+  for (int i = 0; i < 20000; ++i) {
+    const double a = 2 * std::numbers::pi * i / 20000;
+    circle.append(QPointF(90 + 45 * std::cos(a), 80 + 60 * std::sin(a)));
+  }
+  const QRectF frame(0, 0, 100, 100);
+  struct Case {
+    const char* name;
+    QPolygonF polygon;
+    size_t pieces;
+    double area;
+  } cases[] = {
+      {"inside", {{10, 10}, {60, 10}, {60, 60}, {10, 60}}, 1, 2500},
+      {"outside", {{110, 10}, {160, 10}, {160, 60}}, 0, 0},
+      {"around the frame", {{-10, -10}, {110, -10}, {110, 110}, {-10, 110}}, 1, 10000},
+      {"U cut across its arms",
+       {{10, 80}, {10, 150}, {90, 150}, {90, 80}, {70, 80}, {70, 130}, {30, 130}, {30, 80}},
+       2,
+       800},
+      {"comb cut across its teeth", comb, 10, 10 * 4 * 40},
+      {"spiral cut through its middle", spiral_band(20000), 3, 160 * std::numbers::pi},
+      {"20,000-point ellipse", circle, 1, convex_area_inside(circle, frame)},
+      // Along the frame's edge.
+      {"side on the left edge", {{0, 10}, {150, 10}, {150, 60}, {0, 60}}, 1, 5000},
+      {"outside, side on the left edge", {{-50, 10}, {0, 10}, {0, 60}, {-50, 60}}, 0, 0},
+      {"notch floor on the top edge",
+       {{10, 50}, {10, -20}, {30, -20}, {30, 0}, {50, 0}, {50, -20}, {70, -20}, {70, 50}},
+       1,
+       3000},
+      // A vertex on the frame's edge.
+      {"diamond touching the right edge", {{60, 50}, {80, 30}, {100, 50}, {80, 70}}, 1, 800},
+      {"diamond touching it from outside", {{100, 50}, {120, 30}, {140, 50}, {120, 70}}, 0, 0},
+      {"square with vertices on the edge",
+       {{50, 10}, {100, 10}, {150, 10}, {150, 60}, {100, 60}, {50, 60}},
+       1,
+       2500},
+      {"out and back through vertices on it",
+       {{40, 90}, {60, 50}, {100, 50}, {130, 20}, {100, 90}},
+       1,
+       2000},
+      {"two peaks from a valley on the bottom edge",
+       {{20, 150}, {20, 60}, {50, 100}, {80, 60}, {80, 150}},
+       2,
+       1200},
+  };
+  const QPointF shift(37.5, -12);
+  for (const Case& c : cases) {
+    for (bool reversed : {false, true}) {
+      QPolygonF polygon = c.polygon.translated(shift);
+      if (reversed) std::reverse(polygon.begin(), polygon.end());
+      const auto carried = clip_shapes({{3, polygon, false}}, frame.translated(shift), 0.0, 0.0);
+      const std::string where = std::string(c.name) + (reversed ? ", reversed" : "");
+      EXPECT_EQ(carried.size(), c.pieces) << where;
+      double area = 0;
+      for (const CarriedShape& piece : carried) {
+        EXPECT_TRUE(
+            QRectF(-1e-9, -1e-9, 100 + 2e-9, 100 + 2e-9).contains(piece.points.boundingRect()))
+            << where;
+        EXPECT_GT(signed_area(piece.points) * signed_area(polygon), 0) << where;
+        area += std::abs(signed_area(piece.points));
+      }
+      EXPECT_NEAR(area, c.area, 1e-3 * c.area + 1e-6) << where;
     }
   }
 }
