@@ -101,7 +101,8 @@ void AnnotatorTab::populate_image_list() {
     const bool in_folder = !image_folder.isEmpty() && label.startsWith(prefix) &&
                            label.indexOf(QLatin1Char('/'), prefix.size()) < 0;
     const bool has_label =
-        in_folder ? txt_names.contains(label.mid(prefix.size())) : QFileInfo::exists(label);
+        !is_class_list_path(label) &&
+        (in_folder ? txt_names.contains(label.mid(prefix.size())) : QFileInfo::exists(label));
     entries.push_back(image_list_entry(path, has_label));
   }
   const QSignalBlocker blocker(list_images);
@@ -255,7 +256,7 @@ void AnnotatorTab::build_dataset_jobs() {
 void AnnotatorTab::update_single_list_status() {
   if (current_idx < 0 || current_idx >= image_paths.size()) return;
   const QString label = label_path_for_image(image_paths[current_idx]);
-  const bool has_label = QFileInfo::exists(label);
+  const bool has_label = !is_class_list_path(label) && QFileInfo::exists(label);
   auto refresh = [&](qsizetype row) {
     if (QListWidgetItem* item = list_images->item(static_cast<int>(row))) {
       item->setText(image_list_entry(image_paths[row], has_label));

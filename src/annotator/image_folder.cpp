@@ -75,7 +75,8 @@ bool has_label_files(const ImageFolderListing& listing) {
   return std::any_of(
       listing.image_paths.begin(), listing.image_paths.end(), [&](const QString& path) {
         const QString label = label_path_for_image(path);
-        return listing.txt_names.contains(label.mid(label.lastIndexOf(QLatin1Char('/')) + 1));
+        return !is_class_list_path(label) &&
+               listing.txt_names.contains(label.mid(label.lastIndexOf(QLatin1Char('/')) + 1));
       });
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/app_icon.h"
 #include "app/main_window.h"
+#include "common/process_signals.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -20,6 +21,7 @@ static void set_windows_app_id() {
 #endif
 
 int main(int argc, char* argv[]) {
+  orvane::ignore_file_size_signal();
   QApplication app(argc, argv);
 #ifdef Q_OS_WIN
   set_windows_app_id();

@@ -13,6 +13,13 @@ static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
 
 namespace orvane {
 
+QString too_many_pixels_text(qint64 width, qint64 height) {
+  return QStringLiteral("%1 x %2 pixels is more than the limit of %3 megapixels")
+      .arg(width)
+      .arg(height)
+      .arg(kMaxImagePixels / 1'000'000);
+}
+
 bool jpeg_is_complete(const QByteArray& bytes) {
   const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
   const qsizetype n = bytes.size();

@@ -15,6 +15,8 @@ namespace orvane {
 // Images above this many pixels are refused: decoding them would take
 // gigabytes and many seconds.
 inline constexpr qint64 kMaxImagePixels = 200'000'000;
+// "W x H pixels is more than the limit of N megapixels": why such an image is refused.
+QString too_many_pixels_text(qint64 width, qint64 height);
 
 struct DecodedImage {
   cv::Mat image;  // CV_8UC3, BGR; empty on failure

@@ -20,13 +20,6 @@
 namespace orvane {
 namespace {
 
-QString too_large(qint64 width, qint64 height) {
-  return QStringLiteral("%1 x %2 pixels is more than the limit of %3 megapixels")
-      .arg(width)
-      .arg(height)
-      .arg(kMaxImagePixels / 1'000'000);
-}
-
 struct TjDeleter {
   void operator()(void* handle) const { tjDestroy(handle); }
 };
@@ -147,7 +140,7 @@ SourceImage decode_jpeg(const QByteArray& bytes, DecodeScratch* scratch,
     return result;
   }
   if (qint64(width) * height > kMaxImagePixels) {
-    result.error = too_large(width, height);
+    result.error = too_many_pixels_text(width, height);
     return result;
   }
   if (!jpeg_is_complete(bytes)) {
@@ -316,7 +309,7 @@ SourceImage decode_other(const QByteArray& bytes, ImageFormat format) {
   // Each side on its own first: two 32-bit sides can multiply past 64 bits.
   if (size->width > kMaxImagePixels || size->height > kMaxImagePixels ||
       size->width * size->height > kMaxImagePixels) {
-    result.error = too_large(size->width, size->height);
+    result.error = too_many_pixels_text(size->width, size->height);
     return result;
   }
   const cv::Mat encoded(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.constData()));

@@ -139,6 +139,12 @@ LabelLoad LabelDocument::load(const QString& image_path, int width, int height, 
   LabelLoad result;
   if (width <= 0 || height <= 0) return result;
   const QString path = label_path_for_image(image_path);
+  if (is_class_list_path(path)) {
+    // Its shapes can be looked at, never written: they would replace the class list.
+    label_read_error_ = class_list_image_reason(image_path);
+    result.error = label_read_error_;
+    return result;
+  }
   DiskFile file = look_at(path);
   if (!file.error.isEmpty()) {
     // What the file holds is unknown: it is neither replaced nor deleted.

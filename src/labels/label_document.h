@@ -101,7 +101,6 @@ class LabelDocument {
 
   // The shapes were added, removed or replaced.
   void mark_changed() { changed_ = true; }
-  bool changed() const { return changed_; }
   // Whether saving now writes: an image is shown, nothing makes its shapes
   // read-only, and they changed since the file was read or written (or were
   // dragged: `shapes_moved`). Shapes untouched since then leave the file as

@@ -24,6 +24,16 @@ QString label_path_for_image(const QString& image_path) {
   return stem + QStringLiteral(".txt");
 }
 
+bool is_class_list_path(const QString& label_path) {
+  return QStringView(label_path).mid(label_path.lastIndexOf(QLatin1Char('/')) + 1) ==
+         QLatin1String("classes.txt");
+}
+
+QString class_list_image_reason(const QString& image_path) {
+  return QStringLiteral("%1 cannot have a label file: it would be the folder's classes.txt.")
+      .arg(image_path.mid(image_path.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
 QString name_without_extension(const QString& file_name) {
   const qsizetype dot = extension_dot(file_name);
   return dot < 0 ? file_name : file_name.left(dot);

@@ -13,6 +13,13 @@ qsizetype extension_dot(QStringView file_name);
 // The image path with its last extension replaced by ".txt".
 QString label_path_for_image(const QString& image_path);
 
+// Whether `label_path` names a folder's class list, classes.txt: the label
+// path of an image named "classes.*", which therefore has no label file of
+// its own (a shape written there would replace the class list).
+bool is_class_list_path(const QString& label_path);
+// Why such an image has no label file, for its status.
+QString class_list_image_reason(const QString& image_path);
+
 // A file name (without folder) without its last extension: "img10.jpg" ->
 // "img10"; names without an extension stay whole.
 QString name_without_extension(const QString& file_name);

@@ -243,10 +243,7 @@ void ResizerTab::show_preview(const QString& path) {
   QSize size = reader.size();
   if (!size.isValid()) throw PreviewError(reader.errorString());
   if (qint64(size.width()) * size.height() > kMaxImagePixels) {
-    throw PreviewError(QStringLiteral("%1 x %2 pixels is more than the limit of %3 megapixels")
-                           .arg(size.width())
-                           .arg(size.height())
-                           .arg(kMaxImagePixels / 1'000'000));
+    throw PreviewError(too_many_pixels_text(size.width(), size.height()));
   }
   // The size as the picture stands upright (EXIF orientation applied).
   const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;

@@ -82,6 +82,28 @@ TEST(LabelDocument, LoadReadsShapesKeptLinesAndErrors) {
   }
 }
 
+// An image named classes.* would have the class list as its label file: it
+// gets none, whatever its extension, and a write never reaches the list.
+TEST(LabelDocument, AnImageNamedClassesHasNoLabelFile) {
+  QTemporaryDir dir;
+  const QByteArray names = "cat\ndog\n";
+  place(dir.filePath("classes.txt"), names);
+  for (const char* image_name : {"classes.jpg", "classes.PNG"}) {
+    const QString image = dir.filePath(image_name);
+    LabelDocument document;
+    document.show(image);
+    EXPECT_TRUE(document.load(image, 100, 100, 2).shapes.empty()) << image_name;
+    EXPECT_EQ(
+        document.read_only_reason(),
+        QString(image_name) + " cannot have a label file: it would be the folder's classes.txt.");
+    document.mark_changed();
+    const LabelWrite written =
+        document.write({LabelShape{0, QPolygonF({{1, 1}, {50, 1}, {50, 50}}), "Polygon"}}, 2);
+    EXPECT_EQ(written.status, LabelWrite::Status::kRefused) << image_name;
+    EXPECT_EQ(read_file(dir.filePath("classes.txt")), names) << image_name;
+  }
+}
+
 ino_t inode_of(const QString& path) {
   struct stat info {};
   ::stat(QFile::encodeName(path).constData(), &info);
