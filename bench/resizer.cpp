@@ -76,11 +76,16 @@ int main(int argc, char** argv) {
   settings.format_choice = format;
   settings.limit_size = max_kb.toDouble() > 0;
   settings.target_kb_text = max_kb;
+  const orvane::ParsedBatchSettings parsed = orvane::parse_batch_settings(settings);
+  if (!parsed.settings) {
+    std::fprintf(stderr, "%s\n", qPrintable(parsed.error));
+    return 2;
+  }
 
   QElapsedTimer timer;
   timer.start();
   const orvane::BatchReport report =
-      orvane::run_resize_batch(queue, settings, positional[1], {}, threads);
+      orvane::run_resize_batch(queue, *parsed.settings, positional[1], {}, threads);
   const double seconds = timer.nsecsElapsed() / 1e9;
   std::printf(
       "files\t%d\nwritten\t%d\nfailed\t%lld\nabove ceiling\t%d\nseconds\t%.3f\n"

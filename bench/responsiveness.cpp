@@ -275,7 +275,7 @@ int main(int argc, char** argv) {
     print("resizer", measure(
                          tab, runs,
                          [&] {
-                           run_resize_batch(images, settings,
+                           run_resize_batch(images, *parse_batch_settings(settings).settings,
                                             fresh_later(dir, QStringLiteral("resized-direct")));
                          },
                          start, meter));

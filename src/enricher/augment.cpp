@@ -11,6 +11,7 @@
 #include "common/job_runner.h"
 #include "fileio/batch_output.h"
 #include "imaging/image_encode.h"
+#include "labels/label_output.h"
 
 namespace orvane {
 
@@ -151,15 +152,10 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& dra
     outcome.failures.append(QDir::toNativeSeparators(out.filePath(variant_file_name(ts, k + 1))) +
                             QStringLiteral(": ") + reason);
   };
-  const auto label_failed = [&](const QString& path, const QString& reason) {
-    outcome.label_problems.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason);
-  };
-  const QString classes_refused = labels ? ensure_class_list(out_dir, labels->classes) : QString();
-  if (!classes_refused.isEmpty()) label_failed(out_dir, classes_refused);
-  const bool carry = labels && classes_refused.isEmpty();
+  BatchLabelOutput label_output(output, {});
   struct Variant {
     EncodedImage encoded;
-    QByteArray labels;
+    OutputLabels labels;
   };
   ScratchPool<AugScratch> scratch_pool;
   JobOptions options;
@@ -173,9 +169,11 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& dra
                                                      ImageFormat::Jpeg),
                         {}};
         scratch_pool.give_back(std::move(scratch));
-        if (carry) {
-          variant.labels = format_carried_shapes(variant_shapes(labels->shapes, drawn, base.size()),
-                                                 QSize(base.cols, base.rows));
+        if (labels) {
+          variant.labels = {
+              format_carried_shapes(variant_shapes(labels->shapes, drawn, base.size()),
+                                    QSize(base.cols, base.rows)),
+              labels->classes};
         }
         return variant;
       },
@@ -183,23 +181,21 @@ EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& dra
         JobPass pass(control);
         if (!pass) return;  // called off: nothing more is written
         QString error = variant.encoded.error;
-        if (error.isEmpty())
-          error = output.write(out.filePath(variant_file_name(ts, k + 1)), variant.encoded.bytes);
+        if (error.isEmpty()) {
+          const OutputWrite write =
+              label_output.write(out.filePath(variant_file_name(ts, k + 1)), variant.encoded.bytes,
+                                 labels ? &variant.labels : nullptr);
+          error = write.refused.isEmpty() ? write.error : write.refused;
+        }
         if (!error.isEmpty()) return failed(k, error);
         ++outcome.saved;
         pass.count(1);
-        if (!carry) return;
-        const QString label_path = out.filePath(variant_label_name(ts, k + 1));
-        const QString label_error = output.write(label_path, variant.labels);
-        if (label_error.isEmpty()) {
-          ++outcome.label_files;
-        } else {
-          label_failed(label_path, label_error);
-        }
       },
       failed, options);
   outcome.cancelled = end.stopped;
   outcome.flush_error = output.finish();
+  outcome.label_files = label_output.files_written();
+  outcome.label_problems = label_output.problems();
   return outcome;
 }
 

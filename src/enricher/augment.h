@@ -113,7 +113,8 @@ std::vector<AugDraws> draw_variants(const AugRanges& ranges, int n, cv::Size siz
 // `control`, the batch stops when it is cancelled, checked between variants,
 // writes each variant under a pass and counts it into its tally. With
 // `labels`, each variant written gets its label file beside it (the
-// variant's name with ".txt"), and the folder the base's classes.txt.
+// variant's name with ".txt"), and the folder the base's classes.txt, made
+// in the pass of the first variant written.
 EnrichOutcome enrich_batch(const cv::Mat& base, const std::vector<AugDraws>& draws,
                            const QString& out_dir, qint64 ts, JobControl* control = nullptr,
                            const VariantLabels* labels = nullptr);

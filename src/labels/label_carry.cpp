@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "common/job_runner.h"
+#include "fileio/atomic_write.h"
 #include "labels/class_list.h"
 #include "labels/label_file.h"
 #include "labels/label_paths.h"
@@ -192,30 +193,56 @@ QByteArray format_carried_shapes(const std::vector<CarriedShape>& shapes, QSize 
   return out;
 }
 
-QString ensure_class_list(const QString& folder, const QStringList& classes) {
+namespace {
+
+// Whether the labels may go beside an existing class list.
+QString agreement(const QString& path, const ClassListFile& existing, const QStringList& classes) {
+  if (!existing.error.isEmpty()) {
+    return QStringLiteral("its classes.txt cannot be read: %1").arg(existing.error);
+  }
+  if (existing.names != classes) {
+    return QStringLiteral("%1 lists other classes (%2)")
+        .arg(path, existing.names.join(QStringLiteral(", ")));
+  }
+  return {};
+}
+
+}  // namespace
+
+QString ensure_class_list(const QString& folder, const QStringList& classes,
+                          const std::function<void()>& before_create) {
   if (classes.isEmpty()) return {};
   const QString path = QDir(folder).filePath(QStringLiteral("classes.txt"));
-  const ClassListFile existing = read_class_list_file(path);
-  if (existing.exists) {
-    if (!existing.error.isEmpty()) {
-      return QStringLiteral("its classes.txt cannot be read: %1").arg(existing.error);
+  ClassListFile existing = read_class_list_file(path);
+  if (!existing.exists) {
+    if (before_create) before_create();
+    // Two jobs writing into one folder: the rename refuses a name taken
+    // meanwhile, and the list found there decides as if it had been there.
+    QString error;
+    const QString target = write_target(path, &error);
+    if (!target.isEmpty()) {
+      error = write_file_atomically(target, format_class_list(classes), ExistingFile::kKeep);
     }
-    if (existing.names != classes) {
-      return QStringLiteral("%1 lists other classes (%2)")
-          .arg(path, existing.names.join(QStringLiteral(", ")));
-    }
-    return {};
+    if (error.isEmpty()) return {};
+    existing = read_class_list_file(path);
+    if (!existing.exists) return QStringLiteral("cannot write %1: %2").arg(path, error);
   }
-  const QString error = write_class_list_file(path, classes);
-  return error.isEmpty() ? QString() : QStringLiteral("cannot write %1: %2").arg(path, error);
+  return agreement(path, existing, classes);
 }
 
 QString carried_labels_text(int files, const QString& beside, const QStringList& problems,
-                            int listed) {
+                            int listed, int removed) {
   QString text;
   if (files > 0) {
     text += QStringLiteral("\n\nLabels carried: %1 label files written beside the %2.")
                 .arg(files)
+                .arg(beside);
+  }
+  if (removed > 0) {
+    text += QStringLiteral(
+                "\n\nLabels removed: %1 label files of an earlier run, beside %2 now written "
+                "without labels.")
+                .arg(removed)
                 .arg(beside);
   }
   if (!problems.isEmpty()) {

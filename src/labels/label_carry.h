@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <vector>
 
@@ -72,16 +73,21 @@ cv::Matx33d projective(const cv::Matx23d& affine);
 // line ending with a line feed. Any thread.
 QByteArray format_carried_shapes(const std::vector<CarriedShape>& shapes, QSize size);
 
-// Makes sure `folder`'s classes.txt holds `classes`: writes it when it is
-// missing; an existing one is never changed. Returns an empty text when the
-// labels may go there, else why not (an existing list with other names, or a
-// failed write).
-QString ensure_class_list(const QString& folder, const QStringList& classes);
+// Makes sure `folder`'s classes.txt holds `classes`: creates it when it is
+// missing, under a name no other entry holds by then; an existing one is never
+// changed. One created meanwhile by another writer is read and taken as if it
+// had been there. Returns an empty text when the labels may go there, else why
+// not (an existing list with other names, or a failed write).
+// `before_create` runs between finding none and creating it (tests let
+// another writer in there).
+QString ensure_class_list(const QString& folder, const QStringList& classes,
+                          const std::function<void()>& before_create = {});
 
 // The closing message's note on carried labels: "Labels carried: <files>
-// label files written beside the <beside>." and the problems, of which the
-// first `listed` are named. Empty when there is neither.
+// label files written beside the <beside>.", the label files of an earlier
+// run removed, and the problems, of which the first `listed` are named.
+// Empty when there is none of them.
 QString carried_labels_text(int files, const QString& beside, const QStringList& problems,
-                            int listed);
+                            int listed, int removed = 0);
 
 }  // namespace orvane

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -18,7 +17,6 @@
 #include "imaging/image_io.h"
 #include "imaging/lanczos.h"
 #include "labels/label_carry.h"
-#include "labels/label_paths.h"
 #include "resizer/quality_search.h"
 
 namespace orvane {
@@ -71,14 +69,10 @@ constexpr int kListedFailures = 5;
 // Each thread's buffers, kept from one file to the next.
 thread_local DecodeScratch scratch;
 
-void prepare(const QString& source_path, const BatchSettings& settings, PreparedOutput& out) {
+void prepare(const QString& source_path, const ResizeSettings& settings, PreparedOutput& out) {
   const auto target_for = [&](QSize full) -> QSize {
-    if (!settings.size.enabled) return {};
-    try {
-      return target_size(full.width(), full.height(), settings.size, settings.dpi);
-    } catch (const ResizeInputError&) {
-      return {};  // reported below, once the picture is read
-    }
+    return settings.size.enabled ? target_size(full.width(), full.height(), settings.size)
+                                 : QSize();
   };
   SourceImage source = read_source_file(source_path, &scratch, target_for);
   if (source.image.empty()) {
@@ -88,7 +82,7 @@ void prepare(const QString& source_path, const BatchSettings& settings, Prepared
   cv::Mat work = source.image;
   if (settings.size.enabled) {
     const QSize full = source.full_size;
-    const QSize size = target_size(full.width(), full.height(), settings.size, settings.dpi);
+    const QSize size = target_size(full.width(), full.height(), settings.size);
     if (size.width() <= 0 || size.height() <= 0) {
       out.error = QStringLiteral("width and height must be greater than 0 (%1 x %2)")
                       .arg(size.width())
@@ -96,10 +90,7 @@ void prepare(const QString& source_path, const BatchSettings& settings, Prepared
       return;
     }
     if (qint64(size.width()) * size.height() > kMaxImagePixels) {
-      out.error = QStringLiteral("%1 x %2 pixels is more than the limit of %3 megapixels")
-                      .arg(size.width())
-                      .arg(size.height())
-                      .arg(kMaxImagePixels / 1'000'000);
+      out.error = too_many_pixels_text(size.width(), size.height());
       return;
     }
     if (size != QSize(work.cols, work.rows)) {
@@ -110,13 +101,13 @@ void prepare(const QString& source_path, const BatchSettings& settings, Prepared
   const ImageFormat format = output_format(source.format, settings.format_choice);
   work = for_encoder(work, format);
 
-  if (!settings.limit_size) {
+  if (!settings.max_bytes) {
     EncodedImage encoded = encode_image(work, format, kDefaultQuality, settings.dpi);
     out.bytes = std::move(encoded.bytes);
     out.error = encoded.error;
     return;
   }
-  const double limit = parse_number(settings.target_kb_text) * 1024.0;
+  const double limit = *settings.max_bytes;
   // Each probe is encoded in memory; the chosen one is written once. PNG and
   // BMP ignore the quality, so one encoding serves every probe.
   const bool uses_quality = format == ImageFormat::Jpeg || format == ImageFormat::Webp;
@@ -146,8 +137,6 @@ void carry_labels(const QString& source_path, int rotation, const SourceClasses&
   // Read in units of the image's size: the shapes stay normalised.
   const SourceLabels labels = read_source_labels(source_path, QSize(1, 1), classes);
   if (!labels.found) return;
-  out.has_labels = true;
-  out.classes = classes.names;
   out.label_error = labels.error;
   out.lines_not_carried = labels.lines_not_taken;
   if (!labels.error.isEmpty()) return;
@@ -163,14 +152,25 @@ void carry_labels(const QString& source_path, int rotation, const SourceClasses&
       turn = cv::Matx33d(0, 1, 0, -1, 0, 1, 0, 0, 1);
       break;
   }
-  out.label_bytes = format_carried_shapes(transform_shapes(labels.shapes, turn), QSize(1, 1));
+  out.labels = OutputLabels{
+      format_carried_shapes(transform_shapes(labels.shapes, turn), QSize(1, 1)), classes.names};
 }
 
 }  // namespace
 
-QString output_label_name(const QString& output_path) {
-  const QFileInfo info(output_path);
-  return info.dir().filePath(name_without_extension(info.fileName()) + QStringLiteral(".txt"));
+ParsedBatchSettings parse_batch_settings(const BatchSettings& fields) {
+  ResizeSettings settings;
+  settings.dpi = fields.dpi;
+  settings.rotation = fields.rotation;
+  settings.format_choice = fields.format_choice;
+  settings.target_kb_text = fields.target_kb_text.trimmed();
+  try {
+    settings.size = parse_size_fields(fields.size, fields.dpi);
+    if (fields.limit_size) settings.max_bytes = parse_number(fields.target_kb_text) * 1024.0;
+  } catch (const ResizeInputError& e) {
+    return {std::nullopt, QString::fromStdString(e.what())};
+  }
+  return {std::move(settings), {}};
 }
 
 QString output_file_name(const QString& source_path, const QString& format_choice) {
@@ -188,7 +188,7 @@ ImageFormat output_format(ImageFormat source_format, const QString& format_choic
   return source_format == ImageFormat::Unknown ? ImageFormat::Jpeg : source_format;
 }
 
-PreparedOutput prepare_output(const QString& source_path, const BatchSettings& settings,
+PreparedOutput prepare_output(const QString& source_path, const ResizeSettings& settings,
                               const QString& out_dir, const SourceClasses& classes) {
   PreparedOutput out;
   out.output_path = QDir(out_dir).filePath(output_file_name(source_path, settings.format_choice));
@@ -211,37 +211,13 @@ PreparedOutput prepare_output(const QString& source_path, const BatchSettings& s
   return out;
 }
 
-namespace {
-
-// True when `out_dir` is a folder the queue reads from: a file there that this
-// run did not write may be one of the user's pictures, or a source itself.
-bool writes_among_sources(const QStringList& queue, const QString& out_dir) {
-  const QString target = QFileInfo(out_dir).canonicalFilePath();
-  if (target.isEmpty()) return false;
-  QSet<QString> seen;
-  for (const QString& source : queue) {
-    const QString folder = QFileInfo(source).path();
-    if (seen.contains(folder)) continue;
-    seen.insert(folder);
-    if (QFileInfo(folder).canonicalFilePath() == target) return true;
-  }
-  return false;
-}
-
-bool entry_exists(const QString& path) {
-  const QFileInfo info(path);
-  return info.exists() || info.isSymLink();
-}
-
-}  // namespace
-
-BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
+BatchReport run_resize_batch(const QStringList& queue, const ResizeSettings& settings,
                              const QString& out_dir, const std::function<void(int)>& progress,
                              int threads, JobControl* control) {
   BatchReport report;
   report.total = int(queue.size());
   BatchOutput output(out_dir);
-  const bool among_sources = writes_among_sources(queue, out_dir);
+  BatchLabelOutput labels(output, queue);
   // Each output this run wrote, by path: the entry that wrote it, and whether
   // that file is above the size ceiling.
   QHash<QString, std::pair<int, bool>> written_by;
@@ -252,44 +228,6 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
     std::printf("Resizer Error: %s\n", line.toLocal8Bit().constData());
     std::fflush(stdout);
   };
-  // The label file beside a written image, under the same rules as the image;
-  // classes.txt is written once and never changed.
-  QHash<QStringList, QString> class_lists;  // each source class list: why not, or ""
-  const auto label_problem = [&](int i, const QString& reason) {
-    report.label_problems.append(file_name_of(label_path_for_image(queue[i])) +
-                                 QStringLiteral(": ") + reason);
-  };
-  const auto write_labels = [&](int i, const PreparedOutput& out, bool ours) {
-    if (!out.label_error.isEmpty()) return label_problem(i, out.label_error);
-    if (out.lines_not_carried > 0) {
-      label_problem(i, QStringLiteral("%1 lines that are not shapes were not carried")
-                           .arg(out.lines_not_carried));
-    }
-    auto checked = class_lists.constFind(out.classes);
-    if (checked == class_lists.constEnd()) {
-      checked = class_lists.insert(out.classes, ensure_class_list(out_dir, out.classes));
-    }
-    if (!checked->isEmpty()) return label_problem(i, *checked);
-    const QString label_path = output_label_name(out.output_path);
-    const bool keep = among_sources && !ours;
-    if (keep && entry_exists(label_path)) {
-      return label_problem(i, QStringLiteral("%1 is already in the folder, so it was not replaced")
-                                  .arg(file_name_of(label_path)));
-    }
-    const QString error = output.write(label_path, out.label_bytes,
-                                       keep ? ExistingFile::kKeep : ExistingFile::kReplace);
-    if (!error.isEmpty()) {
-      return label_problem(i, QStringLiteral("cannot write %1: %2").arg(label_path, error));
-    }
-    if (!ours) ++report.labels_written;
-  };
-  // Each source folder's class list, read once before the workers share it.
-  QHash<QString, SourceClasses> source_classes;
-  for (const QString& source : queue) {
-    const QString folder = QFileInfo(source).path();
-    if (!source_classes.contains(folder))
-      source_classes.insert(folder, read_source_classes(folder));
-  }
   JobOptions options;
   options.threads = threads;
   if (progress) options.progress = [&progress](int done, int) { progress(done); };
@@ -298,26 +236,20 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
       report.total,
       // Worker threads: decoding and encoding only; nothing is written here.
       [&](int i) {
-        return prepare_output(queue[i], settings, out_dir,
-                              source_classes.value(QFileInfo(queue[i]).path()));
+        return prepare_output(queue[i], settings, out_dir, labels.source_classes(queue[i]));
       },
       [&](int i, PreparedOutput out) {
         JobPass pass(control);
         if (!pass) return;  // called off: nothing more is written
         const auto earlier = written_by.constFind(out.output_path);
         const bool ours = earlier != written_by.constEnd();
-        if (out.error.isEmpty() && among_sources && !ours && entry_exists(out.output_path)) {
-          out.error = QStringLiteral(
-                          "%1 is already in the folder and was not written by this "
-                          "batch, so it was not replaced")
-                          .arg(file_name_of(out.output_path));
-        }
         if (out.error.isEmpty()) {
-          const QString error =
-              output.write(out.output_path, out.bytes,
-                           among_sources && !ours ? ExistingFile::kKeep : ExistingFile::kReplace);
-          if (!error.isEmpty()) {
-            out.error = QStringLiteral("cannot write %1: %2").arg(out.output_path, error);
+          const OutputWrite write =
+              labels.write(out.output_path, out.bytes, out.labels ? &*out.labels : nullptr);
+          if (!write.refused.isEmpty()) {
+            out.error = write.refused;
+          } else if (!write.error.isEmpty()) {
+            out.error = QStringLiteral("cannot write %1: %2").arg(out.output_path, write.error);
           }
         }
         if (!out.error.isEmpty()) return failed(i, out.error);
@@ -334,7 +266,7 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
         ++report.written;
         if (out.over_limit) ++report.over_limit;
         pass.count(ours ? 0 : 1);  // a replaced output is still one image
-        if (out.has_labels) write_labels(i, out, ours);
+        labels.note_source(queue[i], out.label_error, out.lines_not_carried);
       },
       failed, options);
   report.cancelled = end.stopped;
@@ -342,13 +274,16 @@ BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& sett
   // work itself on a one-core machine) lets its buffers go too.
   scratch = DecodeScratch();
   report.flush_error = output.finish();
+  report.labels_written = labels.files_written();
+  report.labels_removed = labels.files_removed();
+  report.label_problems = labels.problems();
   std::stable_sort(failures.begin(), failures.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto& failure : failures) report.failures.append(std::move(failure.second));
   return report;
 }
 
-QString batch_summary(const BatchReport& report, const BatchSettings& settings) {
+QString batch_summary(const BatchReport& report, const ResizeSettings& settings) {
   QString text = QStringLiteral("Batch process finished. Exported %1 images.").arg(report.written);
   if (!report.failures.isEmpty()) {
     text +=
@@ -358,10 +293,10 @@ QString batch_summary(const BatchReport& report, const BatchSettings& settings) 
   if (report.over_limit > 0) {
     text += QStringLiteral("\n\n%1 images are larger than %2 KB even at quality 5.")
                 .arg(report.over_limit)
-                .arg(settings.target_kb_text.trimmed());
+                .arg(settings.target_kb_text);
   }
   text += carried_labels_text(report.labels_written, QStringLiteral("images"),
-                              report.label_problems, kListedFailures);
+                              report.label_problems, kListedFailures, report.labels_removed);
   if (!report.flush_error.isEmpty()) {
     text += QStringLiteral("\n\n") + flush_failure_text(report.flush_error);
   }

@@ -11,6 +11,7 @@
 
 #include "imaging/source_image.h"
 #include "labels/label_carry.h"
+#include "labels/label_output.h"
 #include "resizer/resize_math.h"
 
 namespace orvane {
@@ -27,8 +28,23 @@ struct BatchSettings {
   QString target_kb_text = QStringLiteral("500");
 };
 
-// "<name>_scaled.txt": the label file beside an output image.
-QString output_label_name(const QString& output_path);
+// The same as numbers, parsed once before the run.
+struct ResizeSettings {
+  TargetSize size;
+  double dpi = 300.0;
+  int rotation = 0;
+  QString format_choice = QStringLiteral("Match Original");
+  std::optional<double> max_bytes;  // the size ceiling, when there is one
+  QString target_kb_text;           // as typed, for the closing message
+};
+
+// The settings as numbers, or the one message (the parse error) that says
+// which text is not a number.
+struct ParsedBatchSettings {
+  std::optional<ResizeSettings> settings;
+  QString error;
+};
+ParsedBatchSettings parse_batch_settings(const BatchSettings& fields);
 
 // The output file name for a source: base name + "_scaled" + the source's
 // extension as written for "Match Original", else "." + the choice in lower
@@ -46,9 +62,7 @@ struct PreparedOutput {
   QString error;            // why the entry cannot be written
   bool over_limit = false;  // even quality 5 is above the size ceiling
   // The source's labels, turned with the image, for "<name>_scaled.txt".
-  bool has_labels = false;
-  QByteArray label_bytes;
-  QStringList classes;  // the source folder's class list
+  std::optional<OutputLabels> labels;
   QString label_error;  // the source's label file could not be read
   int lines_not_carried = 0;
 };
@@ -56,7 +70,7 @@ struct PreparedOutput {
 // Decodes, resizes, rotates and encodes one source, and turns the shapes of
 // its label file, if any, with it (`classes`: its folder's class list). Any
 // thread.
-PreparedOutput prepare_output(const QString& source_path, const BatchSettings& settings,
+PreparedOutput prepare_output(const QString& source_path, const ResizeSettings& settings,
                               const QString& out_dir, const SourceClasses& classes = {});
 
 struct BatchReport {
@@ -67,6 +81,7 @@ struct BatchReport {
   QString flush_error;         // why the written files may not all have reached the disk
   bool cancelled = false;      // stopped by its control before every entry was done
   int labels_written = 0;      // "<name>_scaled.txt" files written beside the images
+  int labels_removed = 0;      // those of an earlier run beside images now without labels
   QStringList label_problems;  // "<file>: <reason>" for labels that were not carried
 };
 
@@ -77,17 +92,18 @@ struct BatchReport {
 // flushed to the disk once at the end; each failure prints one
 // "Resizer Error: " line on standard output in queue order, and `progress`
 // receives the number of finished entries after each one, on the calling
-// thread. When `out_dir` is a folder of the sources, a file there that this
-// run did not write is never replaced: that entry fails. With a `control`,
+// thread. A file that this run did not write is replaced only outside the
+// folders of the sources, and only as an earlier run's output (see
+// BatchLabelOutput); otherwise that entry fails. With a `control`,
 // the batch stops when it is cancelled, writes each entry under a pass and
 // counts the images written into its tally.
-BatchReport run_resize_batch(const QStringList& queue, const BatchSettings& settings,
+BatchReport run_resize_batch(const QStringList& queue, const ResizeSettings& settings,
                              const QString& out_dir,
                              const std::function<void(int done)>& progress = {}, int threads = 0,
                              JobControl* control = nullptr);
 
 // The closing message: the files written, up to five failures with their
 // reasons, how many stayed above the ceiling, and a failed final flush.
-QString batch_summary(const BatchReport& report, const BatchSettings& settings);
+QString batch_summary(const BatchReport& report, const ResizeSettings& settings);
 
 }  // namespace orvane

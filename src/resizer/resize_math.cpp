@@ -47,13 +47,27 @@ std::optional<int> to_px(const QString& text, const QString& unit, double dpi) {
   return int(r);
 }
 
+TargetSize parse_size_fields(const SizeFields& fields, double dpi) {
+  TargetSize size;
+  size.enabled = fields.enabled;
+  size.lock_aspect = fields.lock_aspect;
+  if (!fields.enabled) return size;
+  size.width = to_px(fields.width_text, fields.unit, dpi);
+  size.height = to_px(fields.height_text, fields.unit, dpi);
+  return size;
+}
+
 QSize target_size(int orig_w, int orig_h, const SizeFields& fields, double dpi) {
-  if (!fields.enabled) return {orig_w, orig_h};
-  std::optional<int> w = to_px(fields.width_text, fields.unit, dpi);
-  std::optional<int> h = to_px(fields.height_text, fields.unit, dpi);
+  return target_size(orig_w, orig_h, parse_size_fields(fields, dpi));
+}
+
+QSize target_size(int orig_w, int orig_h, const TargetSize& size) {
+  if (!size.enabled) return {orig_w, orig_h};
+  std::optional<int> w = size.width;
+  std::optional<int> h = size.height;
   const bool has_w = w && *w != 0;
   const bool has_h = h && *h != 0;
-  if (fields.lock_aspect) {
+  if (size.lock_aspect) {
     const double ratio = double(orig_w) / orig_h;
     if (has_w && !has_h) {
       h = int(std::nearbyint(*w / ratio));

@@ -38,9 +38,23 @@ struct SizeFields {
   bool lock_aspect = true;
 };
 
+// The size fields as numbers, in pixels.
+struct TargetSize {
+  bool enabled = true;
+  std::optional<int> width;  // none: the field is empty
+  std::optional<int> height;
+  bool lock_aspect = true;
+};
+
+// The fields in pixels at `dpi` (nothing is read from them when resizing is
+// off); throws ResizeInputError for a field that is not a number.
+TargetSize parse_size_fields(const SizeFields& fields, double dpi);
+
 // The output size before rotation of an orig_w x orig_h source: a missing or
 // 0 field keeps the source's dimension, or follows the other one when the
 // aspect ratio is locked.
+QSize target_size(int orig_w, int orig_h, const TargetSize& size);
+// The same from the fields' texts; throws as parse_size_fields does.
 QSize target_size(int orig_w, int orig_h, const SizeFields& fields, double dpi);
 
 // Degrees from the rotation combo's text ("90°" gives 90).

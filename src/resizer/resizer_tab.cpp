@@ -303,12 +303,19 @@ void ResizerTab::resizer_process_batch() {
                          .arg(entry_dpi->text()));
     return;
   }
+  // Every number is read once, before anything is asked or written.
+  const ParsedBatchSettings parsed = parse_batch_settings(read_settings(dpi));
+  if (!parsed.settings) {
+    dialogs_.warning(this, QStringLiteral("Error"),
+                     parsed.error + QStringLiteral("\n\nNothing was exported."));
+    return;
+  }
   const QString out_dir =
       dialogs_.get_existing_directory(this, QStringLiteral("Select Output Directory"));
   if (out_dir.isEmpty()) return;
 
   const QStringList queue = resizer_queue;
-  const BatchSettings settings = read_settings(dpi);
+  const ResizeSettings settings = *parsed.settings;
   TabWork::JobFace face{
       btn_run_resizer,
       int(queue.size()),

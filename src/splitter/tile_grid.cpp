@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <cmath>
@@ -16,7 +15,7 @@
 #include "imaging/image_extensions.h"
 #include "imaging/source_image.h"
 #include "labels/label_carry.h"
-#include "labels/label_paths.h"
+#include "labels/label_output.h"
 
 namespace orvane {
 
@@ -173,19 +172,8 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
     return outcome;
   }
   BatchOutput output(settings.out_dir);
+  BatchLabelOutput labels(output, files);
   QSet<QString> made;  // subfolders known to exist
-  // The sources' class lists, by folder, and for each output folder whether
-  // it may receive label files (why not, or "").
-  QHash<QString, SourceClasses> source_classes;
-  for (const QString& file : files) {
-    const QString folder = QFileInfo(file).path();
-    if (!source_classes.contains(folder))
-      source_classes.insert(folder, read_source_classes(folder));
-  }
-  QHash<QString, QString> label_folders;
-  const auto label_problem = [&](const QString& file, const QString& reason) {
-    outcome.label_problems.append(file + QStringLiteral(": ") + reason);
-  };
   ScratchPool<DecodeScratch> scratch_pool;
   JobOptions options;
   options.window = kImageWindow;
@@ -197,8 +185,7 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
       outcome.total,
       [&](int i) {  // worker thread
         std::unique_ptr<DecodeScratch> scratch = scratch_pool.take();
-        CutImage cut = cut_image(files[i], settings,
-                                 source_classes.value(QFileInfo(files[i]).path()), *scratch);
+        CutImage cut = cut_image(files[i], settings, labels.source_classes(files[i]), *scratch);
         scratch_pool.give_back(std::move(scratch));
         return cut;
       },
@@ -206,13 +193,9 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
         JobPass pass(control);
         if (!pass) return;  // called off: nothing more is written
         if (!cut.error.isEmpty()) return image_failed(i, cut.error);
-        const QString label_name = file_name_of(label_path_for_image(files[i]));
-        if (!cut.label_error.isEmpty()) label_problem(label_name, cut.label_error);
-        if (cut.lines_not_carried > 0) {
-          label_problem(label_name, QStringLiteral("%1 lines that are not shapes were not carried")
-                                        .arg(cut.lines_not_carried));
-        }
-        const QStringList& classes = source_classes.value(QFileInfo(files[i]).path()).names;
+        labels.note_source(files[i], cut.label_error, cut.lines_not_carried);
+        const QStringList classes = labels.source_classes(files[i]).names;
+        const bool carry = cut.labelled && cut.label_error.isEmpty();
         int written = 0;
         for (EncodedTile& tile : cut.tiles) {
           QString error = tile.encoded.error;
@@ -225,25 +208,15 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
               error = QStringLiteral("the folder could not be created");
             }
           }
-          if (error.isEmpty()) error = output.write(path, tile.encoded.bytes);
+          if (error.isEmpty()) {
+            const OutputLabels tile_labels{std::move(tile.labels), classes};
+            const OutputWrite write =
+                labels.write(path, tile.encoded.bytes, carry ? &tile_labels : nullptr);
+            error = write.refused.isEmpty() ? write.error : write.refused;
+          }
           if (error.isEmpty()) {
             ++outcome.tiles;
             ++written;
-            if (cut.labelled && cut.label_error.isEmpty()) {
-              auto allowed = label_folders.constFind(folder);
-              if (allowed == label_folders.constEnd()) {
-                allowed = label_folders.insert(folder, ensure_class_list(folder, classes));
-              }
-              const QString label_path =
-                  QDir(folder).filePath(name_without_extension(tile.name) + QStringLiteral(".txt"));
-              const QString label_error =
-                  allowed->isEmpty() ? output.write(label_path, tile.labels) : *allowed;
-              if (label_error.isEmpty()) {
-                ++outcome.label_files;
-              } else {
-                label_problem(QDir::toNativeSeparators(label_path), label_error);
-              }
-            }
           } else {
             outcome.failures.append(QDir::toNativeSeparators(path) + QStringLiteral(": ") + error);
           }
@@ -254,6 +227,9 @@ SplitOutcome split_images(const QStringList& files, const SplitSettings& setting
       image_failed, options);
   outcome.cancelled = end.stopped;
   outcome.flush_error = output.finish();
+  outcome.label_files = labels.files_written();
+  outcome.labels_removed = labels.files_removed();
+  outcome.label_problems = labels.problems();
   return outcome;
 }
 
@@ -277,7 +253,7 @@ QString split_failure_text(const SplitOutcome& outcome) {
 
 QString split_label_text(const SplitOutcome& outcome) {
   return carried_labels_text(outcome.label_files, QStringLiteral("tiles"), outcome.label_problems,
-                             kListedFailures);
+                             kListedFailures, outcome.labels_removed);
 }
 
 }  // namespace orvane

@@ -65,6 +65,7 @@ struct SplitOutcome {
   QString flush_error;         // the final flush failed: the tiles may not all be on the disk
   bool cancelled = false;      // stopped by its control before every image was done
   int label_files = 0;         // label files written beside tiles
+  int labels_removed = 0;      // those of an earlier run beside tiles now without labels
   QStringList label_problems;  // "<file>: <reason>": labels not carried, or not whole
 };
 
@@ -72,10 +73,12 @@ struct SplitOutcome {
 // (created with its parents), as <base>_part_<idx><ext>, in "part_<idx>"
 // folders when settings.subfolders. An image that cannot be read or cut is
 // named with its reason and not counted; empty tiles are neither written nor
-// counted. A source with a label file beside it gives each tile a label file
-// of the tile's stem with the shapes clipped to it (empty for a tile without
-// shapes), and each folder that receives them a classes.txt, never changed
-// once there. Several images are decoded and encoded at once; files are written
+// counted. A tile whose name is taken by a file this run may not replace
+// (see BatchLabelOutput: in the sources' folder, anything there) is refused
+// and named. A source with a label file beside it gives each tile a label
+// file of the tile's stem with the shapes clipped to it (empty for a tile
+// without shapes), and each folder that receives them a classes.txt, never
+// changed once there. Several images are decoded and encoded at once; files are written
 // in order on the calling thread. With a `control`, the batch stops when it
 // is cancelled, writes each image's tiles under a pass and counts the images
 // split and the tiles written into its tally.

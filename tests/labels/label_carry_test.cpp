@@ -6,12 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <map>
 #include <numbers>
 #include <opencv2/imgproc.hpp>
 
+#include "common/background_job.h"
+#include "enricher/augment.h"
+#include "imaging/source_image.h"
 #include "labels/label_file.h"
+#include "labels/label_paths.h"
+#include "resizer/batch_writer.h"
+#include "splitter/tile_grid.h"
 #include "support/test_files.h"
 
 using namespace orvane;
@@ -319,4 +328,130 @@ TEST(LabelCarry, ReadAndWrittenAsTheAnnotatorReadsThem) {
   EXPECT_EQ(ensure_class_list(out, {"cat", "dog"}), QString());
   EXPECT_TRUE(ensure_class_list(out, {"dog", "cat"}).contains("lists other classes"));
   EXPECT_EQ(read_file(out + "/classes.txt"), "cat\ndog\n");
+}
+
+// Two jobs writing into one folder: the classes.txt the other one made
+// between this one's look and its write stays, and decides as if it had been
+// there.
+TEST(LabelCarry, AClassListMadeMeanwhileIsKeptAndDecides) {
+  const struct {
+    const char* theirs;
+    const char* result;  // what the reason contains
+  } cases[] = {{"cat\ndog\n", ""}, {"cat\n", "lists other classes (cat)"}};
+  for (const auto& c : cases) {
+    QTemporaryDir dir;
+    const QString reason = ensure_class_list(
+        dir.path(), {"cat", "dog"}, [&] { write_file(dir.filePath("classes.txt"), c.theirs); });
+    EXPECT_EQ(reason.isEmpty(), !*c.result) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(c.result)) << reason.toStdString();
+    EXPECT_EQ(read_file(dir.filePath("classes.txt")), c.theirs);
+  }
+}
+
+namespace {
+
+// The three jobs that carry labels, run on one source a.png into a folder
+// prepared beforehand: what each wrote and refused.
+struct JobRun {
+  int written;
+  QStringList failures;
+  int labels, removed;
+};
+struct LabelJob {
+  const char* name;
+  QString output;  // the output image's name for a.png
+  std::function<JobRun(const QString& source, const QString& out, JobControl*)> run;
+};
+
+std::vector<LabelJob> label_jobs() {
+  const auto resize = [](const QString& source, const QString& out, JobControl* control) {
+    BatchSettings fields;
+    fields.size.enabled = false;
+    const BatchReport r =
+        run_resize_batch({source}, *parse_batch_settings(fields).settings, out, {}, 1, control);
+    return JobRun{r.written, r.failures, r.labels_written, r.labels_removed};
+  };
+  const auto split = [](const QString& source, const QString& out, JobControl* control) {
+    const SplitOutcome o = split_images({source}, {out, {1, 1}, false, 0, 25}, control);
+    return JobRun{o.tiles, o.failures, o.label_files, o.labels_removed};
+  };
+  const auto enrich = [](const QString& source, const QString& out, JobControl* control) {
+    const cv::Mat base = read_source_file(source).image;
+    const SourceClasses classes = read_source_classes(QFileInfo(source).path());
+    const SourceLabels labels = read_source_labels(source, {base.cols, base.rows}, classes);
+    const VariantLabels carried{labels.shapes, classes.names};
+    const EnrichOutcome o = enrich_batch(base, std::vector<AugDraws>(1), out, 1700, control,
+                                         labels.found ? &carried : nullptr);
+    return JobRun{o.saved, o.failures, o.label_files, 0};
+  };
+  return {{"resizer", "a_scaled.png", resize},
+          {"splitter", "a_part_1.png", split},
+          {"enricher", variant_file_name(1700, 1), enrich}};
+}
+
+// Each file of a folder with its bytes.
+QList<QByteArray> folder_contents(const QString& folder) {
+  QList<QByteArray> all;
+  for (const QString& name : folder_entries(folder))
+    all << name.toUtf8() + read_file(folder + "/" + name);
+  return all;
+}
+
+}  // namespace
+
+// An output image and the label file beside it always describe each other;
+// a file of the user's is never replaced or removed (its output is refused
+// and named instead), one of an earlier run goes with its image. Called off
+// before its first item, a job leaves nothing on disk, classes.txt included.
+TEST(LabelOutput, ImagesAndTheirLabelFilesStayTogether) {
+  const struct {
+    const char* what;
+    bool into_sources, labelled, image_there, label_there, cancelled;
+    bool refused;      // the output is refused, and what was there stays as it was
+    bool label_after;  // a label file is beside the output afterwards
+  } cases[] = {
+      {"the user's image in the sources' folder", true, false, true, false, false, true, false},
+      {"the user's label file beside a new output", false, false, false, true, false, true, false},
+      {"an earlier run's label beside an image now without", false, false, true, true, false, false,
+       false},
+      {"an earlier run's label beside an image now labelled", false, true, true, true, false, false,
+       true},
+      {"called off at once", false, true, false, false, true, false, false},
+  };
+  for (const LabelJob& job : label_jobs()) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(job.name) + ": " + c.what);
+      // The enricher's tab picks names no image holds.
+      if (job.name == std::string("enricher") && c.image_there) continue;
+      QTemporaryDir dir;
+      const QString in = dir.filePath("in"), source = in + "/a.png";
+      const QString out = c.into_sources ? in : dir.filePath("out");
+      write_image(source, 8, 8);
+      if (c.labelled) {
+        write_file(in + "/a.txt", "0 0.5 0.5 0.5 0.5\n");
+        write_file(in + "/classes.txt", "thing\n");
+      }
+      QDir().mkpath(out);
+      const QString image = out + "/" + job.output, label = label_path_for_image(image);
+      if (c.image_there) write_file(image, "there before");
+      if (c.label_there) write_file(label, "0 0.1 0.1 0.1 0.1\n");
+      const QList<QByteArray> before = folder_contents(out);
+      JobControl control;
+      if (c.cancelled) control.call_off();
+      const JobRun ran = job.run(source, out, &control);
+      EXPECT_EQ(ran.failures.size(), c.refused ? 1 : 0) << ran.failures.join('\n').toStdString();
+      if (c.refused || c.cancelled) {
+        EXPECT_TRUE(!c.refused || ran.failures.value(0).contains(" is already in the folder"));
+        EXPECT_EQ(folder_contents(out), before);
+        continue;
+      }
+      EXPECT_EQ(ran.written, 1);
+      EXPECT_EQ(QFile::exists(label), c.label_after);
+      EXPECT_EQ(ran.labels, c.label_after ? 1 : 0);
+      EXPECT_EQ(ran.removed, c.label_there && !c.label_after ? 1 : 0);
+      if (c.label_after) {
+        EXPECT_EQ(read_file(label), "0 0.500000 0.500000 0.500000 0.500000\n");
+      }
+    }
+  }
 }

@@ -34,8 +34,8 @@ QByteArray photo_jpeg(int w, int h, int seed) {
   return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
-BatchSettings keep_size() {
-  BatchSettings settings;
+ResizeSettings keep_size() {
+  ResizeSettings settings;
   settings.size.enabled = false;
   settings.format_choice = QStringLiteral("JPEG");
   return settings;

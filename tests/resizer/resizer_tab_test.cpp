@@ -438,23 +438,37 @@ TEST_F(ResizerTabTest, FailuresAreCountedAndNamed) {
   EXPECT_TRUE(message().contains("good.jpg: ")) << message().toStdString();
 }
 
-TEST_F(ResizerTabTest, BadDpiStopsBeforeAnythingIsWritten) {
+// A DPI, size or ceiling that is not a number is said once, before anything
+// is asked or written; every file would have failed on it.
+TEST_F(ResizerTabTest, BadNumbersStopBeforeAnythingIsWritten) {
   add("a.png", encoded(cv::Mat(10, 10, CV_8UC3, cv::Scalar(1)), ".png"));
-  tab.entry_dpi->setText("abc");
-  dialogs.directories.push_back(out);
-  tab.btn_run_resizer->click();
-  const DialogCall* warning = dialogs.last("warning");
-  ASSERT_NE(warning, nullptr);
-  EXPECT_EQ(warning->title, "Error");
-  EXPECT_TRUE(warning->text.contains("\"abc\""));
-  EXPECT_EQ(dialogs.count("information"), 0);
+  add("b.png", encoded(cv::Mat(10, 10, CV_8UC3, cv::Scalar(1)), ".png"));
+  const struct {
+    const char *dpi, *width, *kb;
+    const char* said;
+  } cases[] = {
+      {"abc", "", "500", "\"abc\""},
+      {"300", "abc", "500", "could not convert string to float: 'abc'"},
+      {"300", "", "12 KB", "could not convert string to float: '12 KB'"},
+  };
+  tab.chk_enable_comp->setChecked(true);
+  for (const auto& c : cases) {
+    tab.entry_dpi->setText(c.dpi);
+    tab.entry_resize_w->setText(c.width);
+    tab.entry_target_kb->setText(c.kb);
+    dialogs.calls.clear();
+    testing::internal::CaptureStdout();
+    tab.btn_run_resizer->click();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(dialogs.calls.size(), 1u) << c.said;  // the warning alone: no folder asked
+    const DialogCall* warning = dialogs.last("warning");
+    ASSERT_NE(warning, nullptr) << c.said;
+    EXPECT_EQ(warning->title, "Error");
+    EXPECT_TRUE(warning->text.contains(c.said)) << warning->text.toStdString();
+    EXPECT_TRUE(warning->text.contains("Nothing was exported.")) << warning->text.toStdString();
+    EXPECT_FALSE(tab.work().running());
+  }
   EXPECT_TRUE(QDir(out).isEmpty());
-
-  tab.entry_dpi->setText("300");
-  tab.entry_resize_w->setText("abc");
-  const std::string printed = run(out);
-  EXPECT_NE(printed.find("Resizer Error: a.png: could not convert string to float: 'abc'"),
-            std::string::npos);
 }
 
 // The chosen file is the highest quality that fits, byte for byte what a
