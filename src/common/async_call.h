@@ -33,11 +33,13 @@ class AsyncCalls {
   // soon once its token is stopped (it ends its engine process through a std::stop_callback,
   // say) and reports its own failures in its result: an exception that escapes it drops the
   // result. Call from the GUI thread, with an application object.
+  // A call started with `counted` false (a quick look-up) does not make busy() true.
   template <class Work, class Deliver>
-  void start(QObject* receiver, Work work, Deliver deliver) {
+  void start(QObject* receiver, Work work, Deliver deliver, bool counted = true) {
     using Result = std::invoke_result_t<Work&, std::stop_token>;
     forget_ended();
     auto state = std::make_shared<State>();
+    state->counted = counted;
     auto handler = std::make_shared<Deliver>(std::move(deliver));
     QPointer<QObject> guard(receiver);
     std::jthread thread(
@@ -68,10 +70,11 @@ class AsyncCalls {
     calls_.push_back({std::move(thread), std::move(state)});
   }
 
-  // Whether a call has not returned yet. GUI thread.
+  // Whether a counted call has not returned yet. GUI thread.
   bool busy() const {
-    return std::any_of(calls_.begin(), calls_.end(),
-                       [](const Call& call) { return !call.state->ended.load(); });
+    return std::any_of(calls_.begin(), calls_.end(), [](const Call& call) {
+      return call.state->counted && !call.state->ended.load();
+    });
   }
 
   // Stops every call (its stop token), waits for each to return and drops every result not yet
@@ -88,6 +91,7 @@ class AsyncCalls {
   struct State {
     std::atomic<bool> ended = false;
     std::atomic<bool> dropped = false;  // read on the GUI thread only
+    bool counted = true;
   };
   struct Call {
     std::jthread thread;

@@ -193,7 +193,7 @@ void InferenceTab::show_source_image(const QString& path) {
   // A photograph takes a tenth of a second to decode: off the GUI thread, and
   // shown only while it is still the image asked for and its prediction has
   // not come first.
-  work_.call(
+  work_.look_up(
       // Worker thread.
       [path](std::stop_token) {
         const DecodedImage decoded = read_image_file(path);

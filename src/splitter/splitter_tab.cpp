@@ -14,7 +14,6 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "labels/label_paths.h"
 #include "splitter/tile_grid.h"
 #include "ui/dialogs.h"
 #include "ui/info_label.h"
@@ -39,23 +38,31 @@ void SplitterTab::setup_splitter_tab() {
           [this] { update_splitter_grid_modes(); });
   work_.bind_start(btn_split, [this] { process_image_splitting(); });
   update_splitter_grid_modes();
-  connect(entry_split_in, &QLineEdit::textChanged, this, [this] { update_label_fields(); });
+  // A folder of 100,000 files takes a second to list: once typing pauses, off the GUI thread.
+  label_check_.setSingleShot(true);
+  label_check_.setInterval(300);
+  connect(&label_check_, &QTimer::timeout, this, &SplitterTab::update_label_fields);
+  connect(entry_split_in, &QLineEdit::textChanged, this, [this] {
+    ++label_check_generation_;
+    label_check_.start();
+  });
 }
 
 void SplitterTab::update_label_fields() {
   const QString folder = entry_split_in->text().trimmed();
-  bool labelled = false;
-  if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-    for (const QString& image : gather_split_images(folder)) {
-      if (QFileInfo::exists(label_path_for_image(image))) {
-        labelled = true;
-        break;
-      }
-    }
-  }
-  if (auto* form = qobject_cast<QFormLayout*>(spin_split_keep->parentWidget()->layout())) {
-    form->setRowVisible(spin_split_keep, labelled);
-  }
+  const quint64 generation = label_check_generation_;
+  work_.look_up(
+      [folder](std::stop_token) {  // worker thread
+        return !folder.isEmpty() && QFileInfo(folder).isDir() && folder_has_labels(folder);
+      },
+      [this, generation](bool labelled) {
+        // The field changed meanwhile: its own check follows.
+        if (generation != label_check_generation_) return;
+        if (auto* form = qobject_cast<QFormLayout*>(spin_split_keep->parentWidget()->layout())) {
+          form->setRowVisible(spin_split_keep, labelled);
+        }
+        Q_EMIT label_fields_updated();
+      });
 }
 
 QGroupBox* SplitterTab::build_directory_group() {

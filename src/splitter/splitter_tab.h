@@ -1,6 +1,7 @@
 // The "Image Splitter" tab: cuts every image of a folder into a grid of tiles.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 
 #include "ui/dialogs.h"
@@ -48,17 +49,25 @@ class SplitterTab : public QWidget {
   QPushButton* btn_split = nullptr;        // "✂ SPLIT IMAGES"
   QProgressBar* progress_split = nullptr;  // shown while the splitting runs
 
+ Q_SIGNALS:
+  // The keep field follows the input folder as it now stands (a check after
+  // typing paused has come back).
+  void label_fields_updated();
+
  private:
   QGroupBox* build_directory_group();
   QGroupBox* build_grid_group();
   void browse_into(QLineEdit* entry, const QString& title);
-  // Shows the keep field only while the input folder holds label files.
+  // Shows the keep field only while the input folder holds label files:
+  // listed off the GUI thread, once typing in the input field pauses.
   void update_label_fields();
   // The closing message of a splitting that ran to its end.
   void show_outcome(const SplitOutcome& outcome);
 
   Dialogs& dialogs_;
   TabWork work_{this, dialogs_};
+  QTimer label_check_;
+  quint64 label_check_generation_ = 0;  // counts changes of the input field
 };
 
 }  // namespace orvane

@@ -16,6 +16,7 @@
 #include "imaging/source_image.h"
 #include "labels/label_carry.h"
 #include "labels/label_output.h"
+#include "labels/label_paths.h"
 
 namespace orvane {
 
@@ -63,8 +64,15 @@ QString tile_file_name(const QString& base, const QString& idx, const QString& e
   return base + QStringLiteral("_part_") + idx + ext;
 }
 
-QStringList gather_split_images(const QString& folder) {
-  const QStringList entries = regular_files(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
+namespace {
+
+// The regular files directly in `folder`.
+QStringList folder_files(const QString& folder) {
+  return regular_files(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
+}
+
+// The images among `entries`, extension by extension, each once.
+QStringList split_images_among(const QStringList& entries) {
   QStringList files;
   QSet<QString> seen;
   for (const QString& ext : image_extensions(ImageJob::kSplitter)) {
@@ -76,6 +84,22 @@ QStringList gather_split_images(const QString& folder) {
     }
   }
   return files;
+}
+
+}  // namespace
+
+QStringList gather_split_images(const QString& folder) {
+  return split_images_among(folder_files(folder));
+}
+
+bool folder_has_labels(const QString& folder) {
+  const QStringList entries = folder_files(folder);
+  const QStringList images = split_images_among(entries);
+  const QSet<QString> files(entries.begin(), entries.end());
+  return std::any_of(images.begin(), images.end(), [&](const QString& image) {
+    const QString label = label_path_for_image(image);
+    return !is_class_list_path(label) && files.contains(label);
+  });
 }
 
 namespace {

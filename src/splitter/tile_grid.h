@@ -44,6 +44,9 @@ QString tile_file_name(const QString& base, const QString& idx, const QString& e
 // ".webp" in any case; regular files and links to them only), gathered
 // extension by extension in that order, each in name order, every file once.
 QStringList gather_split_images(const QString& folder);
+// Whether an image of `folder` has a label file beside it; one listing. Any
+// thread.
+bool folder_has_labels(const QString& folder);
 
 struct SplitSettings {
   QString out_dir;

@@ -78,6 +78,12 @@ class TabWork : public QObject {
   void call(Work work, Deliver deliver) {
     calls_.start(tab_, std::move(work), std::move(deliver));
   }
+  // As call(), for a quick look-up (a folder listing, a decode for the view)
+  // that running() does not count: closing need not ask about it.
+  template <class Work, class Deliver>
+  void look_up(Work work, Deliver deliver) {
+    calls_.start(tab_, std::move(work), std::move(deliver), false);
+  }
 
   // "Loading model..." and the like on `label` while the tab waits;
   // `disabled` (may be null) is disabled meanwhile. end_waiting() puts back

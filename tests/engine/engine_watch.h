@@ -52,6 +52,11 @@ class EngineProcesses {
   bool note_until(int count, pid_t parent = getpid()) {
     return QTest::qWaitFor([&] { return note(parent) >= count; }, 60000);
   }
+  // The bridges noted so far, one per process group.
+  int bridges(pid_t parent = getpid()) {
+    note(parent);
+    return int(groups_.size());
+  }
   std::vector<pid_t> members() const {
     std::vector<pid_t> pids;
     for (const Process& p : live_processes())

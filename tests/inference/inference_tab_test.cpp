@@ -236,9 +236,10 @@ TEST_F(InferenceTabTest, HangingEnginesNeitherFreezeTheViewerNorOutliveClosing) 
     EXPECT_GE(ticks.count, 10) << "the event loop stood still";
     if (in_load) {
       EXPECT_EQ(counter(), "Loading model...");
-      EXPECT_EQ(processes.note(), 2) << "a second load started";
+      EXPECT_EQ(processes.bridges(), 1) << "a second load started";
     } else {
-      EXPECT_TRUE(counter().startsWith("1 / 3 - "));
+      // Under load the blocked child may show before the loaded model does.
+      ASSERT_TRUE(QTest::qWaitFor([&] { return counter().startsWith("1 / 3 - "); }));
       tab.btn_inf_next->click();
       EXPECT_TRUE(counter().startsWith("2 / 3 - "));
       // The photograph is decoded off the GUI thread and shown once it is read.

@@ -12,8 +12,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -109,7 +111,14 @@ TEST_F(SplitterTabTest, LabelsAreClippedToEveryTile) {
   ASSERT_TRUE(cv::imwrite((in + "/field.png").toStdString(), picture));
   write_file(in + "/field.txt", label_text);
   write_file(in + "/classes.txt", "red\ngreen\nblue\n");
-  tab.entry_split_in->setText(in + "/");
+  // Typed key by key, the folder is listed once typing pauses, off the GUI
+  // thread: no keystroke waits for a listing.
+  QSignalSpy checked(&tab, &SplitterTab::label_fields_updated);
+  tab.entry_split_in->clear();
+  QTest::keyClicks(tab.entry_split_in, in + "/");
+  EXPECT_TRUE(tab.spin_split_keep->isHidden());
+  ASSERT_TRUE(checked.wait());
+  EXPECT_EQ(checked.count(), 1);
   EXPECT_FALSE(tab.spin_split_keep->isHidden());
   tab.spin_split_keep->setValue(0);  // every piece, however small, is checked below
   for (const int overlap : {0, 20}) {
