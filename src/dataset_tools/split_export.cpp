@@ -236,8 +236,8 @@ class Exporter {
       : root_(QDir::cleanPath(output_folder)), format_(format), output_(root_), control_(control) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
-    make_folders() && remove_abandoned_files() && remove_stale_copies(assignment) &&
-        copy_parts(assignment) && sync_tree() && write_manifest(classes);
+    make_folders() && remove_abandoned_files() && copy_parts(assignment) && sync_tree() &&
+        remove_stale_copies(assignment) && write_manifest(classes);
     return outcome_;
   }
 
@@ -283,6 +283,8 @@ class Exporter {
   }
 
   // An earlier export may have put an image of this one into another part.
+  // Its copies there go only once the new ones are written and flushed, each
+  // under a pass: a cancel or a failure before leaves the earlier tree whole.
   // A part folder that holds the sources themselves (a dataset loaded from an
   // earlier export's train/images) keeps everything: those are no copies.
   bool remove_stale_copies(const SplitAssignment& assignment) {
@@ -301,10 +303,14 @@ class Exporter {
     }
     for (const char* kind : {"images", "labels"}) {
       const bool images = kind[0] == 'i';
-      std::array<QSet<QString>, 3> exported;
+      // The names this export puts into each part, and those of them written.
+      std::array<QSet<QString>, 3> exported, written;
+      size_t item = 0;
       for (size_t part = 0; part < 3; ++part) {
         for (const LabelledImage& pair : assignment.parts[part]) {
-          exported[part].insert(file_name_of(images ? pair.image_path : pair.label_path));
+          const QString name = file_name_of(images ? pair.image_path : pair.label_path);
+          exported[part].insert(name);
+          if (written_[item++]) written[part].insert(name);
         }
       }
       for (size_t part = 0; part < 3; ++part) {
@@ -313,9 +319,14 @@ class Exporter {
         for (const QString& name : folder_names(here)) {
           bool elsewhere = false;
           for (size_t other = 0; other < 3; ++other) {
-            elsewhere = elsewhere || (other != part && exported[other].contains(name));
+            elsewhere = elsewhere || (other != part && written[other].contains(name));
           }
           if (!elsewhere || exported[part].contains(name)) continue;
+          const JobPass pass(control_);
+          if (!pass) {
+            outcome_.cancelled = true;
+            return false;
+          }
           const QString path = here + QLatin1Char('/') + name;
           std::error_code ec;
           std::filesystem::remove(native_path(path), ec);
@@ -403,6 +414,7 @@ class Exporter {
     for (size_t part = 0; part < 3; ++part) {
       for (const LabelledImage& pair : assignment.parts[part]) items.push_back({part, &pair});
     }
+    written_.assign(items.size(), 0);
     std::atomic<bool> failed{false};
     JobOptions options;
     options.stop = &failed;
@@ -415,13 +427,14 @@ class Exporter {
     const JobEnd end = run_job(
         static_cast<int>(items.size()),
         [&](int i) { return export_pair(items[static_cast<size_t>(i)]); },  // worker thread
-        [&](int, const Exported& done) {
+        [&](int i, const Exported& done) {
           if (done.skipped) return;
           if (!done.error.isEmpty()) {
             fail_with(done.error);
             halt();
             return;
           }
+          written_[static_cast<size_t>(i)] = 1;
           ++outcome_.images_written;
           outcome_.lines_left_out += done.left_out;
         },
@@ -467,6 +480,7 @@ class Exporter {
   BatchOutput output_;
   JobControl* control_;
   ExportOutcome outcome_;
+  std::vector<char> written_;  // per pair, in train, val, test order: its files are written
 };
 
 }  // namespace

@@ -93,12 +93,13 @@ struct ExportOutcome {
 // Writes the tree below `output_folder`: all six part folders, the images with
 // their timestamps and permission bits, their labels (copied for Segmentation,
 // converted for Detection; a label file that has vanished is skipped), and
-// data.yaml. Copies of the exported files left in another part by an earlier
-// export, and files left half-written by an export that was killed, are
-// removed first; nothing else there is touched. Stops at the first failure.
-// With a `control`, the export stops when it is cancelled, copies each pair
-// and writes data.yaml under a pass, and counts the pairs exported into its
-// tally.
+// data.yaml. Files left half-written by an export that was killed are removed
+// first. Copies of the exported files left in another part by an earlier
+// export are removed only once every pair is written and flushed, so a cancel
+// or a failure leaves the earlier tree whole; nothing else there is touched.
+// Stops at the first failure. With a `control`, the export stops when it is
+// cancelled, and copies each pair, removes each earlier copy and writes
+// data.yaml under a pass, counting the pairs exported into its tally.
 ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
                                    LabelFormat format, const QStringList& classes,
                                    JobControl* control = nullptr);
