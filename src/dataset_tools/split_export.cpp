@@ -7,6 +7,7 @@
 #include <QSet>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -350,7 +351,8 @@ class Exporter {
   };
 
   struct Exported {
-    QString error;  // the message for the user; empty when the pair was exported
+    QString error;    // the message that stops the export; empty when the pair was exported
+    QString failure;  // why this pair alone was left out ("<image>: <reason>")
     int left_out = 0;
     bool skipped = false;  // the export was called off before this pair
   };
@@ -365,7 +367,7 @@ class Exporter {
       return done;
     }
     done = copy_pair(item);
-    if (done.error.isEmpty()) pass.count(1);
+    if (done.error.isEmpty() && done.failure.isEmpty()) pass.count(1);
     return done;
   }
 
@@ -373,6 +375,21 @@ class Exporter {
     const LabelledImage& pair = *item.pair;
     Exported done;
     QString reason;
+    // The label is read (or checked) first: an image goes out only with its
+    // labels.
+    thread_local std::string bytes;
+    ReadStatus label = ReadStatus::Ok;
+    if (format_ == LabelFormat::Detection) {
+      label = read_whole_file(pair.label_path, bytes, &reason);
+      if (label == ReadStatus::Failed) {
+        if (!no_label_file(pair, done)) {
+          done.error = failure_text(QStringLiteral("read"), pair.label_path, reason);
+        }
+        return done;
+      }
+    } else if (no_label_file(pair, done)) {
+      return done;
+    }
     const QString image_target =
         folder(item.part, "images") + QLatin1Char('/') + file_name_of(pair.image_path);
     if (output_.copy(pair.image_path, image_target, reason) != CopyStatus::Ok) {
@@ -389,13 +406,7 @@ class Exporter {
       }
       return done;
     }
-    thread_local std::string bytes;
-    const ReadStatus status = read_whole_file(pair.label_path, bytes, &reason);
-    if (status == ReadStatus::Failed) {
-      done.error = failure_text(QStringLiteral("read"), pair.label_path, reason);
-      return done;
-    }
-    if (status == ReadStatus::Missing) return done;  // vanished since it was found
+    if (label == ReadStatus::Missing) return done;  // vanished since it was found
     const BoxConversion boxes = convert_label_to_boxes(bytes);
     reason = output_.write(label_target, boxes.text);
     if (!reason.isEmpty()) {
@@ -404,6 +415,22 @@ class Exporter {
     }
     done.left_out = boxes.left_out;
     return done;
+  }
+
+  // A label path that is a folder (or a FIFO, a device) holds no labels: its
+  // image is left out and named, and the export goes on with the others.
+  static bool no_label_file(const LabelledImage& pair, Exported& done) {
+    std::error_code ec;
+    const std::filesystem::file_status status =
+        std::filesystem::status(native_path(pair.label_path), ec);
+    if (ec || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+      return false;
+    }
+    done.failure =
+        file_name_of(pair.image_path) + QStringLiteral(": cannot read ") +
+        file_name_of(pair.label_path) + QStringLiteral(": ") +
+        (std::filesystem::is_directory(status) ? system_reason(EISDIR) : not_regular_file_reason());
+    return true;
   }
 
   // The pairs are exported in parallel (creating files is most of the time),
@@ -415,6 +442,7 @@ class Exporter {
       for (const LabelledImage& pair : assignment.parts[part]) items.push_back({part, &pair});
     }
     written_.assign(items.size(), 0);
+    outcome_.images_total = static_cast<int>(items.size());
     std::atomic<bool> failed{false};
     JobOptions options;
     options.stop = &failed;
@@ -432,6 +460,10 @@ class Exporter {
           if (!done.error.isEmpty()) {
             fail_with(done.error);
             halt();
+            return;
+          }
+          if (!done.failure.isEmpty()) {
+            outcome_.failures.append(done.failure);
             return;
           }
           written_[static_cast<size_t>(i)] = 1;
@@ -489,6 +521,15 @@ ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssi
                                    LabelFormat format, const QStringList& classes,
                                    JobControl* control) {
   return Exporter(output_folder, format, control).run(assignment, classes);
+}
+
+QString export_failures_text(const ExportOutcome& outcome) {
+  if (outcome.failures.isEmpty()) return {};
+  constexpr int kListedFailures = 10;
+  return QStringLiteral("\n\n%1 of %2 images could not be exported:")
+             .arg(outcome.failures.size())
+             .arg(outcome.images_total) +
+         failure_listing(outcome.failures, kListedFailures);
 }
 
 }  // namespace orvane

@@ -273,3 +273,17 @@ TEST_F(ExportTest, CancelOrFailureLeavesTheEarlierExportWhole) {
   ASSERT_TRUE(export_split_dataset(out, moved, LabelFormat::Detection, {}).ok);
   EXPECT_EQ(files_below(out + "/train"), QStringList()) << "complete, it removes them";
 }
+
+// A label path that is a folder leaves its image out, named in the failures.
+TEST_F(ExportTest, ALabelPathThatIsAFolderLeavesOnlyItsImageOut) {
+  ASSERT_TRUE(QDir().mkpath(src + "/b.txt"));
+  SplitAssignment split;
+  split.parts[0] = {pair("a", "0 0 0 1 1\n"), pair("b", QByteArray()), pair("c", "0 0 0 1 1\n")};
+  for (const LabelFormat format : {LabelFormat::Detection, LabelFormat::Segmentation}) {
+    const QString to = out + QString::number(static_cast<int>(format));
+    EXPECT_EQ(export_failures_text(export_split_dataset(to, split, format, {})),
+              "\n\n1 of 3 images could not be exported:\nb.jpg: cannot read b.txt: Is a directory");
+    EXPECT_EQ(files_below(to), (QStringList{"data.yaml", "train/images/a.jpg", "train/images/c.jpg",
+                                            "train/labels/a.txt", "train/labels/c.txt"}));
+  }
+}
