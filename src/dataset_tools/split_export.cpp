@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
+#include <utility>
 
 #include "common/background_job.h"
 #include "common/job_runner.h"
@@ -237,8 +238,9 @@ class Exporter {
       : root_(QDir::cleanPath(output_folder)), format_(format), output_(root_), control_(control) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
-    make_folders() && remove_abandoned_files() && copy_parts(assignment) && sync_tree() &&
-        remove_stale_copies(assignment) && write_manifest(classes);
+    make_folders() && remove_abandoned_files() && list_earlier_files(assignment) &&
+        copy_parts(assignment) && sync_tree() && remove_stale_copies(assignment) &&
+        write_manifest(classes);
     return outcome_;
   }
 
@@ -283,12 +285,10 @@ class Exporter {
     return true;
   }
 
-  // An earlier export may have put an image of this one into another part.
-  // Its copies there go only once the new ones are written and flushed, each
-  // under a pass: a cancel or a failure before leaves the earlier tree whole.
-  // A part folder that holds the sources themselves (a dataset loaded from an
-  // earlier export's train/images) keeps everything: those are no copies.
-  bool remove_stale_copies(const SplitAssignment& assignment) {
+  // What the part folders held before this export, listed while they are
+  // small. A part folder that holds the sources themselves (a dataset loaded
+  // from an earlier export's train/images) is left out: those are no copies.
+  bool list_earlier_files(const SplitAssignment& assignment) {
     QSet<QString> source_folders;
     QSet<QString> seen_parents;
     for (const auto& part : assignment.parts) {
@@ -302,6 +302,20 @@ class Exporter {
         }
       }
     }
+    for (size_t part = 0; part < 3; ++part) {
+      for (size_t kind = 0; kind < 2; ++kind) {
+        const QString here = folder(part, kind == 0 ? "images" : "labels");
+        if (!source_folders.contains(QFileInfo(here).canonicalFilePath()))
+          earlier_[part][kind] = folder_names(here);
+      }
+    }
+    return true;
+  }
+
+  // An earlier export may have put an image of this one into another part.
+  // Its copies there go only once the new ones are written and flushed, each
+  // under a pass: a cancel or a failure before leaves the earlier tree whole.
+  bool remove_stale_copies(const SplitAssignment& assignment) {
     for (const char* kind : {"images", "labels"}) {
       const bool images = kind[0] == 'i';
       // The names this export puts into each part, and those of them written.
@@ -316,8 +330,7 @@ class Exporter {
       }
       for (size_t part = 0; part < 3; ++part) {
         const QString here = folder(part, kind);
-        if (source_folders.contains(QFileInfo(here).canonicalFilePath())) continue;
-        for (const QString& name : folder_names(here)) {
+        for (const QString& name : std::as_const(earlier_[part][images ? 0 : 1])) {
           bool elsewhere = false;
           for (size_t other = 0; other < 3; ++other) {
             elsewhere = elsewhere || (other != part && written[other].contains(name));
@@ -512,6 +525,7 @@ class Exporter {
   BatchOutput output_;
   JobControl* control_;
   ExportOutcome outcome_;
+  std::array<std::array<QSet<QString>, 2>, 3> earlier_;  // per part: images, labels
   std::vector<char> written_;  // per pair, in train, val, test order: its files are written
 };
 
