@@ -185,13 +185,16 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
 void DatasetTools::show_export_outcome(const ExportOutcome& outcome, const QString& out_dir,
                                        const QString& empty_note, int unreadable_names) {
   if (!outcome.ok) {
-    dialogs_.critical(parent_, QStringLiteral("Error"), outcome.error);
+    dialogs_.critical(parent_, QStringLiteral("Error"),
+                      outcome.error + export_failures_text(outcome));
     return;
   }
-  QString text = empty_note.isEmpty()
-                     ? QStringLiteral("Exported dataset successfully to:\n") + out_dir
-                     : QStringLiteral("Exported dataset to:\n") + out_dir + QStringLiteral("\n\n") +
-                           empty_note;
+  const bool whole = empty_note.isEmpty() && outcome.failures.isEmpty();
+  QString text = (whole ? QStringLiteral("Exported dataset successfully to:\n")
+                        : QStringLiteral("Exported dataset to:\n")) +
+                 out_dir;
+  if (!empty_note.isEmpty()) text += QStringLiteral("\n\n") + empty_note;
+  text += export_failures_text(outcome);
   if (outcome.lines_left_out > 0) {
     text += outcome.lines_left_out == 1
                 ? QStringLiteral("\n\n1 label line could not be converted and was left out.")
@@ -204,7 +207,7 @@ void DatasetTools::show_export_outcome(const ExportOutcome& outcome, const QStri
                 "were left out.")
                 .arg(unreadable_names);
   }
-  if (empty_note.isEmpty()) {
+  if (whole) {
     dialogs_.information(parent_, QStringLiteral("Export Complete"), text);
   } else {
     dialogs_.warning(parent_, QStringLiteral("Export Complete"), text);

@@ -7,10 +7,12 @@
 #include <QSet>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <random>
 #include <system_error>
+#include <utility>
 
 #include "common/background_job.h"
 #include "common/job_runner.h"
@@ -236,8 +238,9 @@ class Exporter {
       : root_(QDir::cleanPath(output_folder)), format_(format), output_(root_), control_(control) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
-    make_folders() && remove_abandoned_files() && remove_stale_copies(assignment) &&
-        copy_parts(assignment) && sync_tree() && write_manifest(classes);
+    make_folders() && remove_abandoned_files() && list_earlier_files(assignment) &&
+        copy_parts(assignment) && sync_tree() && remove_stale_copies(assignment) &&
+        write_manifest(classes);
     return outcome_;
   }
 
@@ -282,10 +285,10 @@ class Exporter {
     return true;
   }
 
-  // An earlier export may have put an image of this one into another part.
-  // A part folder that holds the sources themselves (a dataset loaded from an
-  // earlier export's train/images) keeps everything: those are no copies.
-  bool remove_stale_copies(const SplitAssignment& assignment) {
+  // What the part folders held before this export, listed while they are
+  // small. A part folder that holds the sources themselves (a dataset loaded
+  // from an earlier export's train/images) is left out: those are no copies.
+  bool list_earlier_files(const SplitAssignment& assignment) {
     QSet<QString> source_folders;
     QSet<QString> seen_parents;
     for (const auto& part : assignment.parts) {
@@ -299,23 +302,45 @@ class Exporter {
         }
       }
     }
+    for (size_t part = 0; part < 3; ++part) {
+      for (size_t kind = 0; kind < 2; ++kind) {
+        const QString here = folder(part, kind == 0 ? "images" : "labels");
+        if (!source_folders.contains(QFileInfo(here).canonicalFilePath()))
+          earlier_[part][kind] = folder_names(here);
+      }
+    }
+    return true;
+  }
+
+  // An earlier export may have put an image of this one into another part.
+  // Its copies there go only once the new ones are written and flushed, each
+  // under a pass: a cancel or a failure before leaves the earlier tree whole.
+  bool remove_stale_copies(const SplitAssignment& assignment) {
     for (const char* kind : {"images", "labels"}) {
       const bool images = kind[0] == 'i';
-      std::array<QSet<QString>, 3> exported;
+      // The names this export puts into each part, and those of them written.
+      std::array<QSet<QString>, 3> exported, written;
+      size_t item = 0;
       for (size_t part = 0; part < 3; ++part) {
         for (const LabelledImage& pair : assignment.parts[part]) {
-          exported[part].insert(file_name_of(images ? pair.image_path : pair.label_path));
+          const QString name = file_name_of(images ? pair.image_path : pair.label_path);
+          exported[part].insert(name);
+          if (written_[item++]) written[part].insert(name);
         }
       }
       for (size_t part = 0; part < 3; ++part) {
         const QString here = folder(part, kind);
-        if (source_folders.contains(QFileInfo(here).canonicalFilePath())) continue;
-        for (const QString& name : folder_names(here)) {
+        for (const QString& name : std::as_const(earlier_[part][images ? 0 : 1])) {
           bool elsewhere = false;
           for (size_t other = 0; other < 3; ++other) {
-            elsewhere = elsewhere || (other != part && exported[other].contains(name));
+            elsewhere = elsewhere || (other != part && written[other].contains(name));
           }
           if (!elsewhere || exported[part].contains(name)) continue;
+          const JobPass pass(control_);
+          if (!pass) {
+            outcome_.cancelled = true;
+            return false;
+          }
           const QString path = here + QLatin1Char('/') + name;
           std::error_code ec;
           std::filesystem::remove(native_path(path), ec);
@@ -339,7 +364,8 @@ class Exporter {
   };
 
   struct Exported {
-    QString error;  // the message for the user; empty when the pair was exported
+    QString error;    // the message that stops the export; empty when the pair was exported
+    QString failure;  // why this pair alone was left out ("<image>: <reason>")
     int left_out = 0;
     bool skipped = false;  // the export was called off before this pair
   };
@@ -354,7 +380,7 @@ class Exporter {
       return done;
     }
     done = copy_pair(item);
-    if (done.error.isEmpty()) pass.count(1);
+    if (done.error.isEmpty() && done.failure.isEmpty()) pass.count(1);
     return done;
   }
 
@@ -362,6 +388,21 @@ class Exporter {
     const LabelledImage& pair = *item.pair;
     Exported done;
     QString reason;
+    // The label is read (or checked) first: an image goes out only with its
+    // labels.
+    thread_local std::string bytes;
+    ReadStatus label = ReadStatus::Ok;
+    if (format_ == LabelFormat::Detection) {
+      label = read_whole_file(pair.label_path, bytes, &reason);
+      if (label == ReadStatus::Failed) {
+        if (!no_label_file(pair, done)) {
+          done.error = failure_text(QStringLiteral("read"), pair.label_path, reason);
+        }
+        return done;
+      }
+    } else if (no_label_file(pair, done)) {
+      return done;
+    }
     const QString image_target =
         folder(item.part, "images") + QLatin1Char('/') + file_name_of(pair.image_path);
     if (output_.copy(pair.image_path, image_target, reason) != CopyStatus::Ok) {
@@ -378,13 +419,7 @@ class Exporter {
       }
       return done;
     }
-    thread_local std::string bytes;
-    const ReadStatus status = read_whole_file(pair.label_path, bytes, &reason);
-    if (status == ReadStatus::Failed) {
-      done.error = failure_text(QStringLiteral("read"), pair.label_path, reason);
-      return done;
-    }
-    if (status == ReadStatus::Missing) return done;  // vanished since it was found
+    if (label == ReadStatus::Missing) return done;  // vanished since it was found
     const BoxConversion boxes = convert_label_to_boxes(bytes);
     reason = output_.write(label_target, boxes.text);
     if (!reason.isEmpty()) {
@@ -395,6 +430,22 @@ class Exporter {
     return done;
   }
 
+  // A label path that is a folder (or a FIFO, a device) holds no labels: its
+  // image is left out and named, and the export goes on with the others.
+  static bool no_label_file(const LabelledImage& pair, Exported& done) {
+    std::error_code ec;
+    const std::filesystem::file_status status =
+        std::filesystem::status(native_path(pair.label_path), ec);
+    if (ec || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+      return false;
+    }
+    done.failure =
+        file_name_of(pair.image_path) + QStringLiteral(": cannot read ") +
+        file_name_of(pair.label_path) + QStringLiteral(": ") +
+        (std::filesystem::is_directory(status) ? system_reason(EISDIR) : not_regular_file_reason());
+    return true;
+  }
+
   // The pairs are exported in parallel (creating files is most of the time),
   // but the outcome is that of a pass in order: the failure reported is the
   // first in train, val, test order, and every pair before it is complete.
@@ -403,6 +454,8 @@ class Exporter {
     for (size_t part = 0; part < 3; ++part) {
       for (const LabelledImage& pair : assignment.parts[part]) items.push_back({part, &pair});
     }
+    written_.assign(items.size(), 0);
+    outcome_.images_total = static_cast<int>(items.size());
     std::atomic<bool> failed{false};
     JobOptions options;
     options.stop = &failed;
@@ -415,13 +468,18 @@ class Exporter {
     const JobEnd end = run_job(
         static_cast<int>(items.size()),
         [&](int i) { return export_pair(items[static_cast<size_t>(i)]); },  // worker thread
-        [&](int, const Exported& done) {
+        [&](int i, const Exported& done) {
           if (done.skipped) return;
           if (!done.error.isEmpty()) {
             fail_with(done.error);
             halt();
             return;
           }
+          if (!done.failure.isEmpty()) {
+            outcome_.failures.append(done.failure);
+            return;
+          }
+          written_[static_cast<size_t>(i)] = 1;
           ++outcome_.images_written;
           outcome_.lines_left_out += done.left_out;
         },
@@ -467,6 +525,8 @@ class Exporter {
   BatchOutput output_;
   JobControl* control_;
   ExportOutcome outcome_;
+  std::array<std::array<QSet<QString>, 2>, 3> earlier_;  // per part: images, labels
+  std::vector<char> written_;  // per pair, in train, val, test order: its files are written
 };
 
 }  // namespace
@@ -475,6 +535,15 @@ ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssi
                                    LabelFormat format, const QStringList& classes,
                                    JobControl* control) {
   return Exporter(output_folder, format, control).run(assignment, classes);
+}
+
+QString export_failures_text(const ExportOutcome& outcome) {
+  if (outcome.failures.isEmpty()) return {};
+  constexpr int kListedFailures = 10;
+  return QStringLiteral("\n\n%1 of %2 images could not be exported:")
+             .arg(outcome.failures.size())
+             .arg(outcome.images_total) +
+         failure_listing(outcome.failures, kListedFailures);
 }
 
 }  // namespace orvane

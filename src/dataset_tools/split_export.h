@@ -86,21 +86,31 @@ struct ExportOutcome {
   bool ok = true;
   QString error;  // what failed, the file and the system's reason, for the user
   int images_written = 0;
+  int images_total = 0;    // the pairs of the assignment
   int lines_left_out = 0;  // label lines a Detection export could not convert
+  // Pairs left out while the others were exported, "<image>: <reason>": an
+  // image whose label path is a folder or another file that is no regular one.
+  QStringList failures;
   bool cancelled = false;  // stopped by its control: no data.yaml was written
 };
 
 // Writes the tree below `output_folder`: all six part folders, the images with
 // their timestamps and permission bits, their labels (copied for Segmentation,
 // converted for Detection; a label file that has vanished is skipped), and
-// data.yaml. Copies of the exported files left in another part by an earlier
-// export, and files left half-written by an export that was killed, are
-// removed first; nothing else there is touched. Stops at the first failure.
-// With a `control`, the export stops when it is cancelled, copies each pair
-// and writes data.yaml under a pass, and counts the pairs exported into its
-// tally.
+// data.yaml. An image whose label path is no regular file is left out and
+// listed in the failures. Files left half-written by an export that was killed
+// are removed first. Copies of the exported files left in another part by an
+// earlier export are removed only once every pair is written and flushed, so a
+// cancel or a failure leaves the earlier tree whole; nothing else there is
+// touched. Stops at the first other failure. With a `control`, the export stops
+// when it is cancelled, and copies each pair, removes each earlier copy and
+// writes data.yaml under a pass, counting the pairs exported into its tally.
 ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
                                    LabelFormat format, const QStringList& classes,
                                    JobControl* control = nullptr);
+
+// The closing message's listing of the pairs left out ("\n\n1 of 3 images
+// could not be exported:\n..."), or an empty text when there are none.
+QString export_failures_text(const ExportOutcome& outcome);
 
 }  // namespace orvane

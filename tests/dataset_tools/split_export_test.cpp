@@ -1,6 +1,9 @@
 #include "dataset_tools/split_export.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <yaml-cpp/yaml.h>
 
 #include <QDateTime>
@@ -8,7 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <csignal>
+#include <map>
 
+#include "common/background_job.h"
 #include "support/test_files.h"
 
 using namespace orvane;
@@ -230,4 +236,54 @@ TEST_F(ExportTest, ImagesSharingALabelFileExportTogether) {
   }
   EXPECT_EQ(folder_entries(out + "/train/labels").size(), 200);
   EXPECT_EQ(read_file(out + "/train/labels/img007.txt"), "0 0.100000 0.100000 0.200000 0.200000\n");
+}
+
+// Cancelled at the first pair or after the last, or stopped by a write beyond
+// the file-size limit (a full disk): the earlier export stays as it was.
+TEST_F(ExportTest, CancelOrFailureLeavesTheEarlierExportWhole) {
+  SplitAssignment earlier, moved;  // every pair into another part
+  for (int i = 0; i < 40; ++i) {
+    earlier.parts[0].push_back(pair(numbered(i), "0 0.1 0.1\n"));
+    moved.parts[1 + i % 2].push_back(earlier.parts[0].back());
+  }
+  write_file(src + "/img020.jpg", QByteArray(64 * 1024, 'x'));
+  for (const int cancel_at : {1, -1, 0}) {  // pairs exported (-1: all); 0: img020.jpg too large
+    ASSERT_TRUE(export_split_dataset(out, earlier, LabelFormat::Detection, {}).ok);
+    std::map<QString, QByteArray> before;
+    for (const QString& file : files_below(out)) before[file] = read_file(out + "/" + file);
+    JobControl control;
+    control.set_progress_sink([&](int done, int total) {
+      if (done == (cancel_at < 0 ? total : cancel_at)) control.call_off();
+    });
+    if (cancel_at != 0) {
+      EXPECT_TRUE(export_split_dataset(out, moved, LabelFormat::Detection, {}, &control).cancelled);
+    } else if (const pid_t child = fork(); child == 0) {
+      const rlimit limit{16 * 1024, 16 * 1024};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      std::signal(SIGXFSZ, SIG_IGN);
+      const ExportOutcome failed = export_split_dataset(out, moved, LabelFormat::Detection, {});
+      _exit(failed.error.contains("File too large") ? 0 : 1);
+    } else {
+      int status = -1;
+      EXPECT_TRUE(waitpid(child, &status, 0) == child && status == 0) << "not stopped by the limit";
+    }
+    for (const auto& [file, bytes] : before)
+      EXPECT_EQ(read_file(out + "/" + file), bytes) << cancel_at << " " << file.toStdString();
+  }
+  ASSERT_TRUE(export_split_dataset(out, moved, LabelFormat::Detection, {}).ok);
+  EXPECT_EQ(files_below(out + "/train"), QStringList()) << "complete, it removes them";
+}
+
+// A label path that is a folder leaves its image out, named in the failures.
+TEST_F(ExportTest, ALabelPathThatIsAFolderLeavesOnlyItsImageOut) {
+  ASSERT_TRUE(QDir().mkpath(src + "/b.txt"));
+  SplitAssignment split;
+  split.parts[0] = {pair("a", "0 0 0 1 1\n"), pair("b", QByteArray()), pair("c", "0 0 0 1 1\n")};
+  for (const LabelFormat format : {LabelFormat::Detection, LabelFormat::Segmentation}) {
+    const QString to = out + QString::number(static_cast<int>(format));
+    EXPECT_EQ(export_failures_text(export_split_dataset(to, split, format, {})),
+              "\n\n1 of 3 images could not be exported:\nb.jpg: cannot read b.txt: Is a directory");
+    EXPECT_EQ(files_below(to), (QStringList{"data.yaml", "train/images/a.jpg", "train/images/c.jpg",
+                                            "train/labels/a.txt", "train/labels/c.txt"}));
+  }
 }
