@@ -72,7 +72,8 @@ std::vector<ClassCount> count_dataset_classes(const QStringList& image_paths,
     ClassCounter counter(classes);
     std::string bytes;
     for (int i = first; i < last; ++i) {
-      if (read_whole_file(label_path_for_image(image_paths[i]), bytes) == ReadStatus::Ok) {
+      const QString label = label_path_for_image(image_paths[i]);
+      if (!is_class_list_path(label) && read_whole_file(label, bytes) == ReadStatus::Ok) {
         counter.add_label_text(bytes);
       }
     }

@@ -41,7 +41,9 @@ std::vector<LabelledImage> collect_annotated_pairs(const QStringList& image_path
   std::vector<LabelledImage> pairs;
   for (const QString& image : image_paths) {
     QString label = label_path_for_image(image);
-    if (QFileInfo::exists(label)) pairs.push_back({image, std::move(label)});
+    // An image named classes.* has no label file: that file is the class list.
+    if (!is_class_list_path(label) && QFileInfo::exists(label))
+      pairs.push_back({image, std::move(label)});
   }
   return pairs;
 }

@@ -112,9 +112,11 @@ SourceClasses read_source_classes(const QString& folder) {
 SourceLabels read_source_labels(const QString& image_path, QSize size,
                                 const SourceClasses& classes) {
   SourceLabels labels;
+  const QString label_path = label_path_for_image(image_path);
+  if (is_class_list_path(label_path)) return labels;  // the class list, not its label file
   const int class_count = classes.found ? int(classes.names.size()) : INT_MAX;
   const LabelFileContent content =
-      read_label_file(label_path_for_image(image_path), class_count, size.width(), size.height());
+      read_label_file(label_path, class_count, size.width(), size.height());
   labels.found = content.exists;
   if (content.unreadable) {
     labels.error = content.error;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+#include "labels/label_carry.h"
 #include "support/test_files.h"
 
 using namespace orvane;
@@ -101,6 +102,8 @@ TEST(LabelDocument, AnImageNamedClassesHasNoLabelFile) {
         document.write({LabelShape{0, QPolygonF({{1, 1}, {50, 1}, {50, 50}}), "Polygon"}}, 2);
     EXPECT_EQ(written.status, LabelWrite::Status::kRefused) << image_name;
     EXPECT_EQ(read_file(dir.filePath("classes.txt")), names) << image_name;
+    // The batch jobs carry nothing from it either.
+    EXPECT_FALSE(read_source_labels(image, QSize(100, 100), read_source_classes(dir.path())).found);
   }
 }
 
