@@ -427,7 +427,10 @@ void EnricherTab::warp_at_points() {
 
 void EnricherTab::apply_manual_transform(ShapedImage value) {
   aug_display_ = std::move(value);
-  aug_active_base_ = {aug_display_.image.clone(), aug_display_.shapes};
+  // The base shares the display's pixels (a copy of 20 megapixels would hold
+  // the GUI thread): neither buffer is ever written in place, every transform
+  // and frame makes new pixels.
+  aug_active_base_ = aug_display_;
   render_aug_canvas(true);
 }
 
