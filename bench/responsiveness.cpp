@@ -20,9 +20,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <numbers>
+#include <opencv2/imgproc.hpp>
+#include <random>
 #include <vector>
 
 #include "annotator/annotator_tab.h"
@@ -33,7 +37,9 @@
 #include "engine/python_engine.h"
 #include "enricher/augment.h"
 #include "enricher/enricher_tab.h"
+#include "enricher/transforms.h"
 #include "fixtures/standin_engine.h"
+#include "imaging/image_encode.h"
 #include "imaging/image_extensions.h"
 #include "imaging/source_image.h"
 #include "inference/inference_tab.h"
@@ -213,6 +219,105 @@ QString fresh(const QTemporaryDir& dir, const QString& name) {
   return path;
 }
 
+// The enricher's "Simulate Augmentation Frame" on a 20-megapixel picture whose
+// label file holds one traced outline of 100,000 points crossing the
+// picture's right edge (clamped onto it, as a label file keeps it): the
+// frame's skew and turn move it across the edge, and the clipping cuts it.
+// Prints the longest stall of the event loop from each click until the frame
+// is on the canvas, the median of those times, and the same work called
+// directly.
+void enricher_preview(OrvaneStudio& window, BenchDialogs& dialogs, const QTemporaryDir& dir,
+                      StallMeter& meter, int runs) {
+  const QString folder = fresh(dir, QStringLiteral("preview-in"));
+  cv::Mat coarse(48, 72, CV_8UC3), picture;
+  cv::randu(coarse, cv::Scalar::all(0), cv::Scalar::all(255));
+  cv::resize(coarse, picture, cv::Size(5472, 3648), 0, 0, cv::INTER_CUBIC);
+  QFile image(folder + QStringLiteral("/traced.jpg"));
+  if (!image.open(QIODevice::WriteOnly) ||
+      image.write(encode_with_default_settings(picture, ImageFormat::Jpeg).bytes) <= 0) {
+    std::fprintf(stderr, "responsiveness: the enricher's picture could not be written\n");
+    return;
+  }
+  image.close();
+  QByteArray outline = "0";
+  constexpr int kPoints = 100000;
+  for (int i = 0; i < kPoints; ++i) {
+    const double t = 2 * std::numbers::pi * i / kPoints;
+    const double r = 0.3 * (1 + 0.05 * std::sin(40 * t));
+    outline += QByteArray(" ") + QByteArray::number(std::min(1.0, 0.85 + r * std::cos(t)), 'f', 6) +
+               " " + QByteArray::number(0.5 + r * 1.5 * std::sin(t), 'f', 6);
+  }
+  QFile label(folder + QStringLiteral("/traced.txt"));
+  label.open(QIODevice::WriteOnly);
+  label.write(outline + "\n");
+  label.close();
+
+  EnricherTab* tab = window.tab_aug;
+  window.tabs->setCurrentWidget(tab);
+  dialogs.folders.push_back(folder);
+  tab->btn_aug_in->click();
+  auto generator = std::make_shared<std::mt19937>(1);
+  tab->set_random_source([generator] { return std::generate_canonical<double, 32>(*generator); });
+  QCoreApplication::processEvents();
+  const ShapedImage base = tab->aug_active_base();
+  const UniformSource random = make_uniform_source();
+  // Clicks `button` and spins the event loop until what it asked for is on the
+  // canvas; the longest stall goes to `stall`.
+  double stall = 0;
+  const auto press_and_wait = [&](QPushButton* button) {
+    QElapsedTimer clock;
+    meter.start();
+    clock.start();
+    button->click();
+    while (tab->aug_pending()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    stall = std::max(stall, meter.stop_ms());
+    return ms;
+  };
+  Figures f;
+  std::vector<double> direct_ms, window_ms;
+  for (int i = 0; i < runs; ++i) {
+    direct_ms.push_back(time_ms(
+        [&] { simulate_frame(base, draw_augmentation(AugRanges{}, base.image.size(), random)); }));
+    window_ms.push_back(press_and_wait(tab->btn_aug_preview));
+  }
+  f.stall_ms = stall;
+  stall = 0;
+  f.direct_ms = median(direct_ms);
+  f.window_ms = median(window_ms);
+  print("enricher preview", f);
+
+  // The manual transforms of the same picture, called directly, and a 90° turn
+  // in the window.
+  const std::array<QPointF, 4> corners = {QPointF(500, 300), QPointF(5000, 200),
+                                          QPointF(5300, 3500), QPointF(300, 3300)};
+  const struct {
+    const char* name;
+    std::function<void()> work;
+  } manual[] = {
+      {"  crop (direct)", [&] { crop_shaped(base, cv::Rect(200, 100, 5000, 3400)); }},
+      {"  warp (direct)", [&] { warp_shaped(base, plan_warp(corners, base.image.size())); }},
+      {"  turn (direct)", [&] { rotate_shaped(base, 25); }},
+  };
+  for (const auto& m : manual) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) ms.push_back(time_ms(m.work));
+    Figures direct;
+    direct.direct_ms = median(ms);
+    print(m.name, direct);
+  }
+  Figures turn;
+  direct_ms.clear();
+  window_ms.clear();
+  for (int i = 0; i < runs; ++i) {
+    direct_ms.push_back(time_ms([&] { rotate_shaped(tab->aug_display(), -90); }));
+    window_ms.push_back(press_and_wait(tab->btn_aug_cw));
+  }
+  turn.direct_ms = median(direct_ms);
+  turn.window_ms = median(window_ms);
+  turn.stall_ms = stall;
+  print("enricher 90° CW", turn);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -409,6 +514,7 @@ int main(int argc, char** argv) {
     f.stall_ms = meter.stop_ms();
     print("viewer (engine)", f);
   }
+  enricher_preview(window, *dialogs, dir, meter, runs);
   std::printf("goals: stall <= 50 ms, cancel <= 1000 ms, ratio <= 1.05\n");
   return 0;
 }

@@ -41,10 +41,6 @@ const QString kSelectMove = QStringLiteral("Select/Move");
 // Failures listed in the closing message; the rest are summed up.
 constexpr int kListedFailures = 10;
 
-// A shape keeps going with its image through a crop, warp or rotation while
-// at least this part of it stays inside.
-constexpr double kKeepFraction = 0.25;
-
 // The warp's corners, in the order they are clicked.
 const char* const kWarpCorners[4] = {"top-left", "top-right", "bottom-right", "bottom-left"};
 
@@ -249,6 +245,11 @@ void EnricherTab::connect_signals() {
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::WidgetWithChildrenShortcut);
   connect(escape, &QShortcut::activated, this, [this] { aug_drop_points(); });
+  // Results dropped by stop() never come.
+  connect(&work_, &TabWork::stopped, this, [this] {
+    pending_ = Pending::None;
+    set_tools_enabled(true);
+  });
   show_aug_points();
 }
 
@@ -266,13 +267,11 @@ void EnricherTab::aug_load_input() {
   }
   // The previous folder's image must not stay on the canvas: "ENRICH" would
   // write variants of it under the new folder's name.
-  aug_original_cv_img = cv::Mat();
-  aug_active_base_img = cv::Mat();
-  aug_display_cv_img = cv::Mat();
+  supersede();
+  aug_original_ = {};
+  aug_active_base_ = {};
+  aug_display_ = {};
   aug_base_source_.clear();
-  aug_original_shapes.clear();
-  aug_active_base_shapes.clear();
-  aug_display_shapes.clear();
   aug_labelled_ = false;
   aug_crop_points.clear();
   aug_warp_points.clear();
@@ -299,11 +298,7 @@ void EnricherTab::aug_load_current_image() {
   const QString path = aug_image_paths[aug_current_idx];
   const cv::Mat image = as_bgr(read_source_file(path).image);
   if (image.empty()) return;
-  aug_original_cv_img = image;
-  aug_active_base_img = image.clone();
-  aug_display_cv_img = image.clone();
-  aug_base_source_ = path;
-  load_aug_labels(path, image.size());
+  load_aug_image(path, image);
   aug_crop_points.clear();
   aug_warp_points.clear();
   aug_lbl_counter->setText(QStringLiteral("%1 / %2 - %3")
@@ -313,9 +308,10 @@ void EnricherTab::aug_load_current_image() {
   render_aug_canvas(true);
 }
 
-void EnricherTab::load_aug_labels(const QString& path, cv::Size size) {
+void EnricherTab::load_aug_image(const QString& path, const cv::Mat& image) {
+  supersede();
   const SourceClasses classes = read_source_classes(QFileInfo(path).path());
-  SourceLabels labels = read_source_labels(path, QSize(size.width, size.height), classes);
+  SourceLabels labels = read_source_labels(path, QSize(image.cols, image.rows), classes);
   const QString label_file = file_name_of(label_path_for_image(path));
   aug_classes_ = classes.names;
   aug_labelled_ = labels.found && labels.error.isEmpty();
@@ -328,9 +324,10 @@ void EnricherTab::load_aug_labels(const QString& path, cv::Size size) {
                                QStringLiteral(": %1 lines that are not shapes were not carried")
                                    .arg(labels.lines_not_taken));
   }
-  aug_original_shapes = std::move(labels.shapes);
-  aug_active_base_shapes = aug_original_shapes;
-  aug_display_shapes = aug_original_shapes;
+  aug_original_ = {image, std::move(labels.shapes)};
+  aug_active_base_ = {image.clone(), aug_original_.shapes};
+  aug_display_ = {image.clone(), aug_original_.shapes};
+  aug_base_source_ = path;
 }
 
 void EnricherTab::aug_prev_image() {
@@ -386,7 +383,9 @@ void EnricherTab::show_aug_points() {
 }
 
 void EnricherTab::handle_aug_canvas_point(const QPointF& pt) {
-  if (aug_display_cv_img.empty()) return;
+  // Points clicked while a transform is on its way would land on the image
+  // it replaces.
+  if (aug_display_.image.empty() || pending_ == Pending::Manual) return;
   const QString& mode = aug_canvas->draw_mode;
   if (mode == QLatin1String("Crop")) {
     aug_crop_points.append(pt);
@@ -400,57 +399,94 @@ void EnricherTab::handle_aug_canvas_point(const QPointF& pt) {
 
 void EnricherTab::crop_at_points() {
   const std::optional<cv::Rect> rect =
-      crop_rect(aug_crop_points[0], aug_crop_points[1], aug_display_cv_img.size());
+      crop_rect(aug_crop_points[0], aug_crop_points[1], aug_display_.image.size());
   aug_crop_points.clear();
   aug_combo_mode->setCurrentText(kSelectMove);  // a degenerate crop leaves the mode as well
-  if (rect) {
-    apply_manual_transform(
-        aug_display_cv_img(*rect).clone(),
-        clip_shapes(aug_display_shapes, QRectF(rect->x, rect->y, rect->width, rect->height),
-                    kKeepFraction));
-  }
+  if (!rect) return;
+  transform_off_thread(
+      Pending::Manual, [from = aug_display_, rect = *rect] { return crop_shaped(from, rect); },
+      [this](ShapedImage cropped) { apply_manual_transform(std::move(cropped)); },
+      QStringLiteral("The image could not be cropped: %1."));
 }
 
 void EnricherTab::warp_at_points() {
   const std::array<QPointF, 4> corners = {aug_warp_points[0], aug_warp_points[1],
                                           aug_warp_points[2], aug_warp_points[3]};
   aug_warp_points.clear();
-  WarpResult warped = warp_quad(aug_display_cv_img, corners);
-  if (warped.image.empty()) {
-    dialogs_.warning(this, QStringLiteral("Error"), warped.error);
+  const WarpPlan plan = plan_warp(corners, aug_display_.image.size());
+  if (!plan.error.isEmpty()) {
+    dialogs_.warning(this, QStringLiteral("Error"), plan.error);
     return;
   }
   aug_combo_mode->setCurrentText(kSelectMove);
-  const QSize size(warped.image.cols, warped.image.rows);
-  apply_manual_transform(std::move(warped.image),
-                         warp_shapes(aug_display_shapes, warped.transform, size, kKeepFraction));
+  transform_off_thread(
+      Pending::Manual, [from = aug_display_, plan] { return warp_shaped(from, plan); },
+      [this](ShapedImage warped) { apply_manual_transform(std::move(warped)); },
+      QStringLiteral("The image could not be warped: %1."));
 }
 
-void EnricherTab::apply_manual_transform(cv::Mat image, std::vector<CarriedShape> shapes) {
-  aug_display_cv_img = std::move(image);
-  aug_active_base_img = aug_display_cv_img.clone();
-  aug_display_shapes = std::move(shapes);
-  aug_active_base_shapes = aug_display_shapes;
+void EnricherTab::apply_manual_transform(ShapedImage value) {
+  aug_display_ = std::move(value);
+  // The base shares the display's pixels (a copy of 20 megapixels would hold
+  // the GUI thread): neither buffer is ever written in place, every transform
+  // and frame makes new pixels.
+  aug_active_base_ = aug_display_;
   render_aug_canvas(true);
 }
 
 void EnricherTab::aug_rotate_fixed(double angle) {
-  if (aug_display_cv_img.empty()) return;
-  cv::Mat rotated;
-  const ExpandingRotation rotation = expanding_rotation(aug_display_cv_img.size(), angle);
-  try {
-    rotated = rotate_expand(aug_display_cv_img, angle);
-  } catch (...) {
-    // A side beyond what OpenCV's warps take, or too little memory.
-    dialogs_.critical(
-        this, QStringLiteral("Error"),
-        QStringLiteral("The image could not be rotated: %1.").arg(current_exception_reason()));
-    return;
+  if (aug_display_.image.empty() || pending_ == Pending::Manual) return;
+  transform_off_thread(
+      Pending::Manual, [from = aug_display_, angle] { return rotate_shaped(from, angle); },
+      [this](ShapedImage rotated) { apply_manual_transform(std::move(rotated)); },
+      QStringLiteral("The image could not be rotated: %1."));
+}
+
+void EnricherTab::transform_off_thread(Pending kind, std::function<ShapedImage()> transform,
+                                       std::function<void(ShapedImage)> apply, QString failure) {
+  const quint64 generation = work_.next_generation();
+  pending_ = kind;
+  set_tools_enabled(kind != Pending::Manual);
+  struct Outcome {
+    ShapedImage value;
+    QString error;
+  };
+  // Nothing is lost when closing drops it: closing need not ask.
+  work_.look_up(
+      [transform = std::move(transform)](std::stop_token) {  // a thread of its own
+        Outcome outcome;
+        try {
+          outcome.value = transform();
+        } catch (...) {
+          // A side beyond what OpenCV's warps take, or too little memory.
+          outcome.error = current_exception_reason();
+        }
+        return outcome;
+      },
+      [this, generation, apply = std::move(apply), failure = std::move(failure)](Outcome outcome) {
+        if (generation != work_.generation()) return;  // something newer was asked for
+        pending_ = Pending::None;
+        set_tools_enabled(true);
+        if (!outcome.error.isEmpty()) {
+          dialogs_.critical(this, QStringLiteral("Error"), failure.arg(outcome.error));
+          return;
+        }
+        apply(std::move(outcome.value));
+      });
+}
+
+void EnricherTab::supersede() {
+  work_.next_generation();
+  if (pending_ == Pending::None) return;
+  pending_ = Pending::None;
+  set_tools_enabled(true);
+}
+
+void EnricherTab::set_tools_enabled(bool enabled) {
+  for (QPushButton* button : {btn_aug_cw, btn_aug_ccw, btn_aug_rotate, btn_aug_preview}) {
+    button->setEnabled(enabled);
   }
-  apply_manual_transform(
-      std::move(rotated),
-      warp_shapes(aug_display_shapes, projective(rotation.matrix),
-                  QSize(rotation.size.width, rotation.size.height), kKeepFraction));
+  btn_aug_enrich->setEnabled(enabled || work_.job_running());  // Cancel stays
 }
 
 void EnricherTab::aug_rotate_custom() {
@@ -465,11 +501,10 @@ void EnricherTab::aug_rotate_custom() {
 }
 
 void EnricherTab::aug_reset_image() {
-  if (aug_original_cv_img.empty()) return;
-  aug_display_cv_img = aug_original_cv_img.clone();
-  aug_active_base_img = aug_original_cv_img.clone();
-  aug_display_shapes = aug_original_shapes;
-  aug_active_base_shapes = aug_original_shapes;
+  if (aug_original_.image.empty()) return;
+  supersede();
+  aug_display_ = {aug_original_.image.clone(), aug_original_.shapes};
+  aug_active_base_ = {aug_original_.image.clone(), aug_original_.shapes};
   aug_crop_points.clear();
   aug_warp_points.clear();
   show_aug_points();
@@ -477,20 +512,21 @@ void EnricherTab::aug_reset_image() {
 }
 
 void EnricherTab::render_aug_canvas(bool reset_zoom) {
-  if (aug_display_cv_img.empty()) return;
+  const cv::Mat& image = aug_display_.image;
+  if (image.empty()) return;
   const QTransform transform = aug_preview_view->transform();
   {
     const QSignalBlocker blocker(aug_canvas);
     aug_canvas->clear();
     aug_canvas->temp_poly_item = nullptr;  // clear() deleted it
-    aug_canvas->addPixmap(bgr_pixmap_sharing(aug_display_cv_img));
-    for (const CarriedShape& shape : aug_display_shapes) {
+    aug_canvas->addPixmap(bgr_pixmap_sharing(image));
+    for (const CarriedShape& shape : aug_display_.shapes) {
       QPen pen(class_color(shape.class_id), 2);
       pen.setCosmetic(true);  // two screen pixels at every zoom
       QGraphicsPolygonItem* outline = aug_canvas->addPolygon(shape.points, pen);
       outline->setToolTip(aug_classes_.value(shape.class_id, QString::number(shape.class_id)));
     }
-    aug_canvas->setSceneRect(0, 0, aug_display_cv_img.cols, aug_display_cv_img.rows);
+    aug_canvas->setSceneRect(0, 0, image.cols, image.rows);
     show_aug_points();  // the clear took the marks away
   }
   if (reset_zoom) {
@@ -507,13 +543,14 @@ AugRanges EnricherTab::aug_ranges() const {
 }
 
 cv::Mat EnricherTab::get_aug_image(const cv::Mat& base_img) {
-  const cv::Mat& source = base_img.empty() ? aug_display_cv_img : base_img;
+  const cv::Mat& source = base_img.empty() ? aug_display_.image : base_img;
   if (source.empty()) return {};
   return augment_image(source, aug_ranges(), random_);
 }
 
 void EnricherTab::run_aug_preview() {
-  if (aug_active_base_img.empty()) {
+  if (pending_ == Pending::Manual) return;  // the frame would be of the base it replaces
+  if (aug_active_base_.image.empty()) {
     if (aug_image_paths.isEmpty()) {
       dialogs_.information(this, QStringLiteral("Preview"),
                            QStringLiteral("Load an input dataset folder first."));
@@ -526,36 +563,33 @@ void EnricherTab::run_aug_preview() {
                            .arg(QFileInfo(aug_image_paths[0]).fileName(), decoded.error));
       return;
     }
-    aug_original_cv_img = as_bgr(decoded.image);
-    aug_active_base_img = aug_original_cv_img.clone();
-    aug_base_source_ = aug_image_paths[0];
-    load_aug_labels(aug_base_source_, aug_original_cv_img.size());
+    load_aug_image(aug_image_paths[0], as_bgr(decoded.image));
+    aug_display_ = {};  // until the frame comes
   }
-  // As get_aug_image, keeping the drawn values for the shapes.
-  const AugDraws draws = draw_augmentation(aug_ranges(), aug_active_base_img.size(), random_);
-  cv::Mat augmented;
-  try {
-    augmented = render_augmentation(aug_active_base_img, draws);
-  } catch (...) {
-    dialogs_.critical(this, QStringLiteral("Error"),
-                      QStringLiteral("The augmentation could not be simulated: %1.")
-                          .arg(current_exception_reason()));
-    return;
-  }
-  aug_display_cv_img = std::move(augmented);
-  aug_display_shapes = variant_shapes(aug_active_base_shapes, draws, aug_display_cv_img.size());
-  render_aug_canvas();
+  // As get_aug_image, keeping the drawn values for the shapes. The values are
+  // drawn here, where the random source lives; the frame is rendered and the
+  // shapes moved off the GUI thread.
+  const AugDraws draws = draw_augmentation(aug_ranges(), aug_active_base_.image.size(), random_);
+  transform_off_thread(
+      Pending::Frame, [base = aug_active_base_, draws] { return simulate_frame(base, draws); },
+      [this](ShapedImage frame) {
+        aug_display_ = std::move(frame);
+        render_aug_canvas();
+      },
+      QStringLiteral("The augmentation could not be simulated: %1."));
 }
 
 void EnricherTab::enrich_current_image() {
-  if (work_.job_running()) return;
+  // While a manual transform is on its way the button is disabled: the batch
+  // is of the base it makes.
+  if (work_.job_running() || pending_ == Pending::Manual) return;
   const QString out_dir = aug_entry_out->text().trimmed();
   if (out_dir.isEmpty()) {
     dialogs_.warning(this, QStringLiteral("Error"),
                      QStringLiteral("Select a valid output directory first."));
     return;
   }
-  if (aug_active_base_img.empty()) {
+  if (aug_active_base_.image.empty()) {
     dialogs_.warning(this, QStringLiteral("Error"),
                      QStringLiteral("No image is currently loaded on the canvas."));
     return;
@@ -567,7 +601,7 @@ void EnricherTab::enrich_current_image() {
     return;
   }
   const int n = spin_aug_gen_count->value();
-  const cv::Mat base = aug_active_base_img.clone();
+  const cv::Mat base = aug_active_base_.image.clone();
   // Names carry the time in seconds: a second batch within the same second
   // (or an older batch's files) must not be overwritten, so the first second
   // from now whose names hold no file is taken. (A folder in the way is a
@@ -588,7 +622,7 @@ void EnricherTab::enrich_current_image() {
   std::vector<AugDraws> draws = draw_variants(aug_ranges(), n, base.size(), random_);
   const QString source = aug_base_source_;
   std::optional<VariantLabels> labels;
-  if (aug_labelled_) labels = VariantLabels{aug_active_base_shapes, aug_classes_};
+  if (aug_labelled_) labels = VariantLabels{aug_active_base_.shapes, aug_classes_};
   TabWork::JobFace face{
       btn_aug_enrich,
       n,

@@ -9,11 +9,13 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <opencv2/core.hpp>
 
 #include "canvas/interactive_canvas.h"
 #include "canvas/zoomable_view.h"
 #include "enricher/augment.h"
+#include "enricher/transforms.h"
 #include "ui/dialogs.h"
 #include "ui/tab_work.h"
 
@@ -52,6 +54,9 @@ class EnricherTab : public QWidget {
   // An augmented copy of base_img, or of the display image when base_img is
   // empty; an empty image when there is nothing to augment.
   cv::Mat get_aug_image(const cv::Mat& base_img = cv::Mat());
+  // Draws a simulated frame's values here, then renders the frame and moves
+  // the shapes off the GUI thread; the frame is shown when it comes, unless a
+  // newer frame, transform or image was asked for meanwhile.
   void run_aug_preview();
   // Starts the batch of variants in the background; does nothing while one
   // runs.
@@ -65,19 +70,27 @@ class EnricherTab : public QWidget {
 
   QStringList aug_image_paths;
   int aug_current_idx = 0;
-  cv::Mat aug_original_cv_img;  // empty: none
-  cv::Mat aug_active_base_img;
-  cv::Mat aug_display_cv_img;
+  // The three buffers, each an image with the shapes of the current image's
+  // label file (empty for an image without one), which follow it through
+  // every manual transform and preview, are drawn as outlines on the canvas
+  // and are carried by the variants. The original is the file as read, the
+  // active base the image after the manual transforms so far, the display
+  // what the canvas shows (the base or a simulated frame of it).
+  const ShapedImage& aug_original() const { return aug_original_; }
+  const ShapedImage& aug_active_base() const { return aug_active_base_; }
+  const ShapedImage& aug_display() const { return aug_display_; }
+  const cv::Mat& aug_original_cv_img() const { return aug_original_.image; }  // empty: none
+  const cv::Mat& aug_active_base_img() const { return aug_active_base_.image; }
+  const cv::Mat& aug_display_cv_img() const { return aug_display_.image; }
+  // A simulated frame or a manual transform has been asked for and is not on
+  // the canvas yet. While a manual transform is on its way, the transform
+  // tools, the preview and the batch wait for it (their buttons disabled,
+  // clicks on the canvas ignored); a simulated frame on its way gives way to
+  // whatever is asked next.
+  bool aug_pending() const { return pending_ != Pending::None; }
   QList<QPointF> aug_crop_points;
   QList<QPointF> aug_warp_points;
   QSet<QString> aug_history;  // paths of the source images that received a batch
-  // The shapes of the current image's label file (image pixels), following
-  // the three buffers through every manual transform and preview, drawn as
-  // outlines on the canvas and carried by the variants. Empty for an image
-  // without one.
-  std::vector<CarriedShape> aug_original_shapes;
-  std::vector<CarriedShape> aug_active_base_shapes;
-  std::vector<CarriedShape> aug_display_shapes;
 
   QLineEdit* aug_entry_in = nullptr;
   QLineEdit* aug_entry_out = nullptr;
@@ -126,12 +139,22 @@ class EnricherTab : public QWidget {
   QLayout* build_tools_row();
   QLayout* build_navigation_row();
   void connect_signals();
-  // Makes `image` and its shapes the display and the base, and shows it
-  // fitted to the view.
-  void apply_manual_transform(cv::Mat image, std::vector<CarriedShape> shapes);
-  // Reads the label file beside `path`, for its image of `size`, into the
-  // three shape lists.
-  void load_aug_labels(const QString& path, cv::Size size);
+  // Makes `value` the display and the base, and shows it fitted to the view.
+  void apply_manual_transform(ShapedImage value);
+  // Makes the image read from `path` the original, the base and the display,
+  // with the shapes of the label file beside it.
+  void load_aug_image(const QString& path, const cv::Mat& image);
+  // Runs transform() (a manual transform or a simulated frame, on the values
+  // it holds) off the GUI thread, and apply(result) on it when the result
+  // comes, unless something newer was asked for meanwhile; a failure is said
+  // in an error box with `failure` ("...: %1.").
+  enum class Pending { None, Frame, Manual };
+  void transform_off_thread(Pending kind, std::function<ShapedImage()> transform,
+                            std::function<void(ShapedImage)> apply, QString failure);
+  // Forgets every transform on its way: what is asked next replaces the
+  // buffers.
+  void supersede();
+  void set_tools_enabled(bool enabled);
   // Marks the points clicked so far and says what the next click does.
   void show_aug_points();
   void crop_at_points();
@@ -141,6 +164,8 @@ class EnricherTab : public QWidget {
 
   Dialogs& dialogs_;
   UniformSource random_;
+  ShapedImage aug_original_, aug_active_base_, aug_display_;
+  Pending pending_ = Pending::None;
   QString aug_base_source_;         // the file the base image came from
   bool aug_labelled_ = false;       // it has a label file that could be read
   QStringList aug_classes_;         // its folder's class list

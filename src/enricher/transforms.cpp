@@ -44,11 +44,11 @@ std::optional<cv::Rect> crop_rect(const QPointF& p1, const QPointF& p2, cv::Size
   return cv::Rect(x1, y1, x2 - x1, y2 - y1);
 }
 
-WarpResult warp_quad(const cv::Mat& image, const std::array<QPointF, 4>& corners) {
-  WarpResult result;
+WarpPlan plan_warp(const std::array<QPointF, 4>& corners, cv::Size size) {
+  WarpPlan plan;
   std::array<cv::Point2f, 4> src;
   for (size_t i = 0; i < 4; ++i) {
-    const QPointF p = clamped(corners[i], image.size());
+    const QPointF p = clamped(corners[i], size);
     src[i] = cv::Point2f(static_cast<float>(p.x()), static_cast<float>(p.y()));
   }
   const float width_a = static_cast<float>(cv::norm(src[2] - src[3]));
@@ -58,20 +58,30 @@ WarpResult warp_quad(const cv::Mat& image, const std::array<QPointF, 4>& corners
   const int w = std::max(static_cast<int>(width_a), static_cast<int>(width_b));
   const int h = std::max(static_cast<int>(height_a), static_cast<int>(height_b));
   if (w < 1 || h < 1) {
-    result.error = QStringLiteral("The warp points are too close together.");
-    return result;
+    plan.error = QStringLiteral("The warp points are too close together.");
+    return plan;
   }
   if (!is_convex(src)) {
-    result.error = QStringLiteral(
+    plan.error = QStringLiteral(
         "The four warp points must be the corners of the region, clicked in the order "
         "top-left, top-right, bottom-right, bottom-left.");
-    return result;
+    return plan;
   }
   const std::array<cv::Point2f, 4> dst = {cv::Point2f(0, 0), cv::Point2f(w - 1.0f, 0),
                                           cv::Point2f(w - 1.0f, h - 1.0f),
                                           cv::Point2f(0, h - 1.0f)};
-  result.transform = cv::getPerspectiveTransform(src.data(), dst.data());
-  cv::warpPerspective(image, result.image, cv::Mat(result.transform), cv::Size(w, h));
+  plan.transform = cv::getPerspectiveTransform(src.data(), dst.data());
+  plan.size = cv::Size(w, h);
+  return plan;
+}
+
+WarpResult warp_quad(const cv::Mat& image, const std::array<QPointF, 4>& corners) {
+  const WarpPlan plan = plan_warp(corners, image.size());
+  WarpResult result;
+  result.error = plan.error;
+  if (!plan.error.isEmpty()) return result;
+  result.transform = plan.transform;
+  cv::warpPerspective(image, result.image, cv::Mat(result.transform), plan.size);
   return result;
 }
 
@@ -95,6 +105,35 @@ cv::Mat rotate_expand(const cv::Mat& image, double angle) {
   cv::warpAffine(image, rotated, cv::Mat(rotation.matrix), rotation.size, cv::INTER_CUBIC,
                  cv::BORDER_REPLICATE);
   return rotated;
+}
+
+ShapedImage crop_shaped(const ShapedImage& from, cv::Rect rect) {
+  return {from.image(rect).clone(),
+          clip_shapes(from.shapes, QRectF(rect.x, rect.y, rect.width, rect.height), kKeepFraction)};
+}
+
+ShapedImage warp_shaped(const ShapedImage& from, const WarpPlan& plan) {
+  ShapedImage to;
+  cv::warpPerspective(from.image, to.image, cv::Mat(plan.transform), plan.size);
+  to.shapes = warp_shapes(from.shapes, plan.transform, QSize(plan.size.width, plan.size.height),
+                          kKeepFraction);
+  return to;
+}
+
+ShapedImage rotate_shaped(const ShapedImage& from, double angle) {
+  const ExpandingRotation rotation = expanding_rotation(from.image.size(), angle);
+  ShapedImage to;
+  to.image = rotate_expand(from.image, angle);
+  to.shapes = warp_shapes(from.shapes, projective(rotation.matrix),
+                          QSize(rotation.size.width, rotation.size.height), kKeepFraction);
+  return to;
+}
+
+ShapedImage simulate_frame(const ShapedImage& base, const AugDraws& draws) {
+  ShapedImage frame;
+  frame.image = render_augmentation(base.image, draws);
+  frame.shapes = variant_shapes(base.shapes, draws, frame.image.size());
+  return frame;
 }
 
 }  // namespace orvane

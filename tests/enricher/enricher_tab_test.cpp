@@ -17,6 +17,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -56,6 +57,22 @@ class EnricherTabTest : public ::testing::Test {
   void click(const QString& mode, std::initializer_list<QPointF> points) {
     tab.aug_combo_mode->setCurrentText(mode);
     for (const QPointF& p : points) Q_EMIT tab.aug_canvas->point_clicked(p);
+    settle();
+  }
+
+  // Clicks `button` and waits until the frame or transform it asked for is
+  // on the canvas.
+  void press(QPushButton* button) {
+    button->click();
+    settle();
+  }
+  void settle() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.aug_pending(); }));
+  }
+  // Waits until every result, stale ones too, has come back and been handled.
+  void drain() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.work().running(); }));
+    QCoreApplication::processEvents();
   }
 
   // Every range at its identity value.
@@ -85,7 +102,7 @@ TEST_F(EnricherTabTest, LoadsTheFolderInStringOrderAndWrapsAround) {
   EXPECT_TRUE(tab.aug_image_paths[0].endsWith("/B.png"));
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 0");
   EXPECT_EQ(tab.aug_lbl_counter->text(), "1 / 2 - B.png");
-  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(200, 100));
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(200, 100));
   tab.btn_aug_next->click();
   EXPECT_EQ(tab.aug_lbl_counter->text(), "2 / 2 - a.JPG");
   tab.btn_aug_next->click();
@@ -98,13 +115,13 @@ TEST_F(EnricherTabTest, LoadsTheFolderInStringOrderAndWrapsAround) {
 // can be written as variants of the new one.
 TEST_F(EnricherTabTest, AFolderWithoutImagesClearsTheCanvasAndRefusesTheBatch) {
   load_folder();
-  ASSERT_FALSE(tab.aug_display_cv_img.empty());
+  ASSERT_FALSE(tab.aug_display_cv_img().empty());
   const QString empty = dir.filePath("empty");
   QDir().mkpath(empty);
   dialogs.directories.push_back(empty);
   tab.btn_aug_in->click();
   EXPECT_EQ(last_message().title, "No Images");
-  EXPECT_TRUE(tab.aug_display_cv_img.empty());
+  EXPECT_TRUE(tab.aug_display_cv_img().empty());
   EXPECT_TRUE(tab.aug_canvas->items().isEmpty());
   EXPECT_EQ(tab.aug_lbl_counter->text(), "0 / 0");
   tab.aug_entry_out->setText(out);
@@ -118,31 +135,31 @@ TEST_F(EnricherTabTest, CropAndRotateChangeDisplayAndBaseButNotTheOriginal) {
   EXPECT_TRUE(tab.aug_crop_points.isEmpty());
   load_folder();
   click("Crop", {{120.7, 40.2}, {20.3, 90.9}});
-  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(100, 50));
-  EXPECT_EQ(tab.aug_active_base_img.size(), cv::Size(100, 50));
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(100, 50));
+  EXPECT_EQ(tab.aug_active_base_img().size(), cv::Size(100, 50));
   EXPECT_EQ(tab.aug_combo_mode->currentText(), "Select/Move");
   EXPECT_EQ(tab.aug_canvas->sceneRect(), QRectF(0, 0, 100, 50));
 
-  tab.btn_aug_cw->click();
-  EXPECT_EQ(tab.aug_active_base_img.size(), cv::Size(50, 100));
+  press(tab.btn_aug_cw);
+  EXPECT_EQ(tab.aug_active_base_img().size(), cv::Size(50, 100));
   tab.aug_entry_angle->setText("abc");
-  tab.btn_aug_rotate->click();
+  press(tab.btn_aug_rotate);
   EXPECT_EQ(last_message().title, "Error");
   EXPECT_EQ(last_message().text, "Enter a valid numeric angle.");
-  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(50, 100));
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(50, 100));
   tab.aug_entry_angle->setText("90");
-  tab.btn_aug_rotate->click();
-  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(100, 50));
+  press(tab.btn_aug_rotate);
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(100, 50));
 
   // A degenerate crop leaves the image, clears its points and leaves the mode.
   click("Crop", {{10.2, 5}, {10.8, 40}});
-  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(100, 50));
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(100, 50));
   EXPECT_TRUE(tab.aug_crop_points.isEmpty());
   EXPECT_EQ(tab.aug_combo_mode->currentText(), "Select/Move");
 
   tab.btn_aug_reset->click();
-  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(200, 100));
-  EXPECT_EQ(cv::norm(tab.aug_active_base_img, tab.aug_original_cv_img, cv::NORM_INF), 0.0);
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(200, 100));
+  EXPECT_EQ(cv::norm(tab.aug_active_base_img(), tab.aug_original_cv_img(), cv::NORM_INF), 0.0);
 }
 
 TEST_F(EnricherTabTest, WarpStraightensOrRefusesWithTheImageUnchanged) {
@@ -150,33 +167,108 @@ TEST_F(EnricherTabTest, WarpStraightensOrRefusesWithTheImageUnchanged) {
   click("Warp", {{10, 10}, {50, 50}, {90, 90}});  // three on a line...
   EXPECT_EQ(tab.aug_warp_points.size(), 3);
   Q_EMIT tab.aug_canvas->point_clicked(QPointF(10, 90));
+  EXPECT_FALSE(tab.aug_pending());  // refused at once
   EXPECT_EQ(last_message().kind, "warning");
-  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(200, 100));
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(200, 100));
   EXPECT_TRUE(tab.aug_warp_points.isEmpty());
 
   // Points beyond the image are clamped to its corners: the whole image.
   click("Warp", {{-20, -20}, {260, -5}, {260, 130}, {-9, 140}});
-  EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(200, 100));
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(200, 100));
   EXPECT_EQ(tab.aug_combo_mode->currentText(), "Select/Move");
   click("Warp", {{0, 0}, {100, 0}, {100, 50}, {0, 50}});
-  EXPECT_EQ(tab.aug_active_base_img.size(), cv::Size(100, 50));
+  EXPECT_EQ(tab.aug_active_base_img().size(), cv::Size(100, 50));
 }
 
 TEST_F(EnricherTabTest, PreviewAugmentsTheBaseAndCropWorksOnTheSample) {
-  tab.btn_aug_preview->click();
+  press(tab.btn_aug_preview);
   EXPECT_EQ(last_message().title, "Preview");
   EXPECT_EQ(last_message().text, "Load an input dataset folder first.");
   load_folder();
   neutral_ranges();
   tab.aug_b_min->setValue(100);  // brightness +100, nothing else
   tab.aug_b_max->setValue(100);
-  tab.btn_aug_preview->click();
-  EXPECT_EQ(tab.aug_display_cv_img.at<cv::Vec3b>(50, 100), cv::Vec3b(110, 120, 130));
-  EXPECT_EQ(tab.aug_active_base_img.at<cv::Vec3b>(50, 100), cv::Vec3b(10, 20, 30));
+  press(tab.btn_aug_preview);
+  EXPECT_EQ(tab.aug_display_cv_img().at<cv::Vec3b>(50, 100), cv::Vec3b(110, 120, 130));
+  EXPECT_EQ(tab.aug_active_base_img().at<cv::Vec3b>(50, 100), cv::Vec3b(10, 20, 30));
   click("Crop", {{0, 0}, {20, 20}});
-  EXPECT_EQ(tab.aug_active_base_img.at<cv::Vec3b>(10, 10), cv::Vec3b(110, 120, 130));
+  EXPECT_EQ(tab.aug_active_base_img().at<cv::Vec3b>(10, 10), cv::Vec3b(110, 120, 130));
   tab.btn_aug_reset->click();
-  EXPECT_EQ(tab.aug_display_cv_img.at<cv::Vec3b>(50, 100), cv::Vec3b(10, 20, 30));
+  EXPECT_EQ(tab.aug_display_cv_img().at<cv::Vec3b>(50, 100), cv::Vec3b(10, 20, 30));
+}
+
+// The frame is made off the GUI thread: Preview returns at once with the
+// canvas as it was, and the frame follows. A frame still on its way when
+// something newer is asked for (another frame, a reset, a turn, the next
+// image) never replaces what that shows.
+TEST_F(EnricherTabTest, AFrameComesLaterAndGivesWayToWhatIsAskedNext) {
+  const auto brightness = [&](double value) {
+    tab.aug_b_min->setValue(value);
+    tab.aug_b_max->setValue(value);
+  };
+  const auto centre = [&] {
+    const cv::Mat& image = tab.aug_display_cv_img();
+    return image.at<cv::Vec3b>(image.rows / 2, image.cols / 2);
+  };
+  const struct {
+    const char* name;
+    std::function<void()> next;
+    cv::Size size;
+    cv::Vec3b centre;
+  } cases[] = {
+      {"another frame",
+       [&] {
+         brightness(-50);
+         tab.btn_aug_preview->click();
+       },
+       {200, 100},
+       {40, 30, 20}},
+      {"reset", [&] { tab.btn_aug_reset->click(); }, {200, 100}, {10, 20, 30}},
+      {"90° CW", [&] { tab.btn_aug_cw->click(); }, {100, 200}, {10, 20, 30}},
+      {"next image", [&] { tab.btn_aug_next->click(); }, {40, 30}, {90, 120, 200}},
+  };
+  for (const auto& c : cases) {
+    load_folder();
+    neutral_ranges();
+    brightness(100);
+    tab.btn_aug_preview->click();
+    EXPECT_TRUE(tab.aug_pending()) << c.name;
+    EXPECT_EQ(centre(), cv::Vec3b(10, 20, 30)) << c.name << ": the frame is not there yet";
+    c.next();
+    drain();
+    EXPECT_FALSE(tab.aug_pending()) << c.name;
+    EXPECT_EQ(tab.aug_display_cv_img().size(), c.size) << c.name;
+    EXPECT_LE(cv::norm(centre(), c.centre, cv::NORM_INF), 2.0) << c.name;  // a.JPG is a JPEG
+  }
+}
+
+// A manual transform on its way holds the tools that would work on the image
+// it replaces: the turns, the preview and the batch are disabled and clicks on
+// the canvas ignored until it is shown, or until the tab is stopped.
+TEST_F(EnricherTabTest, ATransformOnItsWayHoldsTheTools) {
+  load_folder();
+  const QList<QPushButton*> held = {tab.btn_aug_cw, tab.btn_aug_ccw, tab.btn_aug_rotate,
+                                    tab.btn_aug_preview, tab.btn_aug_enrich};
+  const auto enabled = [&] {
+    return std::count_if(held.begin(), held.end(), [](QPushButton* b) { return b->isEnabled(); });
+  };
+  tab.btn_aug_cw->click();
+  EXPECT_TRUE(tab.aug_pending());
+  EXPECT_EQ(enabled(), 0);
+  tab.btn_aug_cw->click();
+  tab.aug_combo_mode->setCurrentText("Crop");
+  for (const QPointF p : {QPointF(0, 0), QPointF(20, 20)}) Q_EMIT tab.aug_canvas->point_clicked(p);
+  EXPECT_TRUE(tab.aug_crop_points.isEmpty());
+  settle();
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(100, 200));  // one turn
+  EXPECT_EQ(tab.aug_active_base_img().size(), cv::Size(100, 200));
+  EXPECT_EQ(enabled(), held.size());
+
+  tab.btn_aug_ccw->click();
+  ASSERT_TRUE(tab.work().stop(QDeadlineTimer(QDeadlineTimer::Forever)));
+  EXPECT_FALSE(tab.aug_pending());
+  EXPECT_EQ(enabled(), held.size());
+  EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(100, 200));  // dropped
 }
 
 TEST_F(EnricherTabTest, BatchWritesNamedVariantsAndCountsEnrichedSources) {
@@ -202,7 +294,7 @@ TEST_F(EnricherTabTest, BatchWritesNamedVariantsAndCountsEnrichedSources) {
                                 "warped_enriched_" + ts + "_var_2.jpg",
                                 "warped_enriched_" + ts + "_var_3.jpg"}));
   const cv::Mat variant = cv::imread((out + "/" + files[0]).toStdString());
-  EXPECT_LE(cv::norm(variant, tab.aug_active_base_img, cv::NORM_INF), 2.0);  // JPEG of the base
+  EXPECT_LE(cv::norm(variant, tab.aug_active_base_img(), cv::NORM_INF), 2.0);  // JPEG of the base
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 1");
   enrich();
   EXPECT_EQ(tab.aug_lbl_status->text(), "Total Images: 2 | Enriched: 1");  // the same source
@@ -262,7 +354,7 @@ TEST_F(EnricherTabTest, AnImageTooWideForTheWarpsIsAnErrorNotAnAbort) {
   write_image(dir.filePath("wide/pano.png"), 32768, 4);
   dialogs.directories.push_back(dir.filePath("wide"));
   tab.btn_aug_in->click();
-  ASSERT_EQ(tab.aug_display_cv_img.size(), cv::Size(32768, 4));
+  ASSERT_EQ(tab.aug_display_cv_img().size(), cv::Size(32768, 4));
   tab.aug_entry_out->setText(out);
   tab.spin_aug_gen_count->setValue(12);
   enrich();
@@ -290,12 +382,13 @@ TEST_F(EnricherTabTest, AnImageTooWideForTheWarpsIsAnErrorNotAnAbort) {
   for (const auto& c : cases) {
     const size_t shown = dialogs.messages().size();
     c.button->click();
+    settle();
     ASSERT_EQ(dialogs.messages().size(), shown + 1) << c.text;
     EXPECT_EQ(last_message().kind, "critical");
     EXPECT_EQ(last_message().title, "Error");
     EXPECT_TRUE(last_message().text.startsWith(c.text)) << last_message().text.toStdString();
-    EXPECT_EQ(tab.aug_display_cv_img.size(), cv::Size(32768, 4)) << c.text;
-    EXPECT_EQ(cv::norm(tab.aug_display_cv_img, tab.aug_original_cv_img, cv::NORM_INF), 0.0);
+    EXPECT_EQ(tab.aug_display_cv_img().size(), cv::Size(32768, 4)) << c.text;
+    EXPECT_EQ(cv::norm(tab.aug_display_cv_img(), tab.aug_original_cv_img(), cv::NORM_INF), 0.0);
   }
 }
 
@@ -413,7 +506,7 @@ TEST_F(EnricherTabTest, ShapesFollowTheImageThroughEveryTransform) {
   write_labelled_picture(lab);
   dialogs.directories.push_back(lab);
   tab.btn_aug_in->click();
-  const std::vector<CarriedShape> loaded = tab.aug_display_shapes;
+  const std::vector<CarriedShape> loaded = tab.aug_display().shapes;
   ASSERT_EQ(loaded.size(), 3u);
   tab.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
@@ -430,29 +523,29 @@ TEST_F(EnricherTabTest, ShapesFollowTheImageThroughEveryTransform) {
   EXPECT_EQ(tab.aug_lbl_canvas_hint->text(), "Crop: click a corner of the part to keep");
 
   const auto check = [&](const std::string& step, const cv::Mat& valid = {}) {
-    expect_on_their_colours(tab.aug_display_cv_img, tab.aug_display_shapes, valid, step);
+    expect_on_their_colours(tab.aug_display_cv_img(), tab.aug_display().shapes, valid, step);
     int outlines = 0;
     for (QGraphicsItem* item : tab.aug_canvas->items()) {
       outlines += qgraphicsitem_cast<QGraphicsPolygonItem*>(item) != nullptr &&
                   item != tab.aug_canvas->temp_poly_item;
     }
-    EXPECT_EQ(outlines, int(tab.aug_display_shapes.size())) << step;
+    EXPECT_EQ(outlines, int(tab.aug_display().shapes.size())) << step;
     EXPECT_TRUE(tab.aug_preview_view->is_fitted()) << step;
   };
   const auto box_kept = [&] {
-    return std::any_of(tab.aug_display_shapes.begin(), tab.aug_display_shapes.end(),
+    return std::any_of(tab.aug_display().shapes.begin(), tab.aug_display().shapes.end(),
                        [](const CarriedShape& s) { return s.class_id == 1 && s.box; });
   };
   click("Crop", {{20.5, 10.2}, {300.7, 230.1}});
   check("crop");
   EXPECT_TRUE(box_kept());
-  tab.btn_aug_cw->click();
+  press(tab.btn_aug_cw);
   check("90° CW");
   EXPECT_TRUE(box_kept());
-  const cv::Size before = tab.aug_display_cv_img.size();
+  const cv::Size before = tab.aug_display_cv_img().size();
   const ExpandingRotation rotation = expanding_rotation(before, 25);
   tab.aug_entry_angle->setText("25");
-  tab.btn_aug_rotate->click();
+  press(tab.btn_aug_rotate);
   check("rotate 25", covered(projective(rotation.matrix), before, rotation.size));
   EXPECT_FALSE(box_kept());
 
@@ -465,22 +558,23 @@ TEST_F(EnricherTabTest, ShapesFollowTheImageThroughEveryTransform) {
   Q_EMIT tab.aug_canvas->point_clicked(QPointF(310, 230));
   EXPECT_EQ(tab.aug_canvas->temp_poly_item->polygon().size(), 3);
   Q_EMIT tab.aug_canvas->point_clicked(QPointF(5, 220));
+  settle();
   check("warp");
 
   tab.btn_aug_reset->click();
   geometry_only(tab);
   const AugDraws draws =
-      draw_augmentation(tab.aug_ranges(), tab.aug_active_base_img.size(), scripted_source());
-  tab.btn_aug_preview->click();
-  const cv::Size size = tab.aug_display_cv_img.size();
+      draw_augmentation(tab.aug_ranges(), tab.aug_active_base_img().size(), scripted_source());
+  press(tab.btn_aug_preview);
+  const cv::Size size = tab.aug_display_cv_img().size();
   check("simulated frame", covered(augmentation_transform(draws, size), size, size));
   click("Crop", {{10, 10}, {200, 200}});  // the frame becomes the base, shapes and all
   check("crop of the frame");
-  EXPECT_EQ(tab.aug_active_base_shapes.size(), tab.aug_display_shapes.size());
+  EXPECT_EQ(tab.aug_active_base().shapes.size(), tab.aug_display().shapes.size());
 
   tab.btn_aug_reset->click();
-  ASSERT_EQ(tab.aug_display_shapes.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(tab.aug_display_shapes[i].points, loaded[i].points);
+  ASSERT_EQ(tab.aug_display().shapes.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(tab.aug_display().shapes[i].points, loaded[i].points);
 }
 
 // Each variant's label file covers its colours; the folder gets the class
@@ -534,7 +628,7 @@ TEST_F(EnricherTabTest, VariantsCarryTheirShapes) {
   ASSERT_TRUE(QFile::remove(lab + "/labelled.txt"));
   ASSERT_TRUE(QDir().mkpath(lab + "/labelled.txt"));
   tab.btn_aug_next->click();  // the same image, read again
-  EXPECT_TRUE(tab.aug_display_shapes.empty());
+  EXPECT_TRUE(tab.aug_display().shapes.empty());
   const QString third = dir.filePath("third");
   tab.aug_entry_out->setText(third);
   enrich();

@@ -79,6 +79,9 @@ void snapshot_enricher(const SnapshotContext& context) {
   tab->aug_w_min->setValue(8);
   tab->aug_w_max->setValue(8);
   tab->run_aug_preview();
+  while (tab->aug_pending()) {  // the frame is made off the GUI thread
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  }
   save_snapshot(context, &window, QStringLiteral("enricher_augmented_dark"));
 
   tab->aug_combo_mode->setCurrentText(QStringLiteral("Warp"));
