@@ -46,7 +46,6 @@ class ShapeHistory {
 
   void undo() { stack_.undo(); }
   void redo() { stack_.redo(); }
-  QUndoStack& stack() { return stack_; }
 
  private:
   class Change;
