@@ -17,6 +17,14 @@ std::optional<EngineProbe> EngineJob::wait_for_engine(Engine& engine) {
   return engine.probe_result();
 }
 
+bool EngineJob::engine_installed(Engine& engine, QString& missing) {
+  const std::optional<EngineProbe> probe = wait_for_engine(engine);
+  if (!probe) return false;  // ended before the engine answered (closing)
+  if (probe->has_yolo) return true;
+  missing = engine_missing_message(*probe, QStringLiteral("Ultralytics library is not installed."));
+  return false;
+}
+
 std::unique_ptr<Model> EngineJob::load_job_model(Engine& engine, const QString& path,
                                                  OutputSink output) {
   {

@@ -20,8 +20,10 @@ class EngineJob {
   void abort();
 
  protected:
-  // Waits for the engine's look-up (on the worker thread); empty when the job was aborted first.
-  std::optional<EngineProbe> wait_for_engine(Engine& engine);
+  // Waits for the engine's look-up; true when the engine is installed. Else `missing` says
+  // "Ultralytics library is not installed." with its cause, or stays empty when the job was
+  // aborted first (nothing to say).
+  bool engine_installed(Engine& engine, QString& missing);
   // Loads the model for this job (on the worker thread); throws EngineError when aborted, also
   // when abort() comes while the engine is still importing or loading.
   std::unique_ptr<Model> load_job_model(Engine& engine, const QString& path, OutputSink output);
@@ -29,6 +31,9 @@ class EngineJob {
   void release_job_model();
 
  private:
+  // Waits for the engine's look-up (on the worker thread); empty when the job was aborted first.
+  std::optional<EngineProbe> wait_for_engine(Engine& engine);
+
   std::mutex mutex_;
   std::stop_source stop_;
   Model* model_ = nullptr;

@@ -20,11 +20,9 @@ ExportThread::~ExportThread() {
 }
 
 void ExportThread::run() {
-  const std::optional<EngineProbe> probe = wait_for_engine(engine_);
-  if (!probe) return;  // ended before the engine answered (closing)
-  if (!probe->has_yolo) {
-    Q_EMIT error_signal(
-        engine_missing_message(*probe, QStringLiteral("Ultralytics library is not installed.")));
+  QString missing;
+  if (!engine_installed(engine_, missing)) {
+    if (!missing.isEmpty()) Q_EMIT error_signal(missing);
     return;
   }
   QString exported;

@@ -20,15 +20,14 @@ YoloTrainerThread::~YoloTrainerThread() {
 void YoloTrainerThread::stop() { is_stopped = true; }
 
 void YoloTrainerThread::run() {
-  const std::optional<EngineProbe> probe = wait_for_engine(engine_);
-  if (!probe) {
-    // Ended before the engine answered: a STOP that could not wait for it, or closing.
-    if (is_stopped) Q_EMIT stopped_signal();
-    return;
-  }
-  if (!probe->has_yolo) {
-    Q_EMIT error_signal(
-        engine_missing_message(*probe, QStringLiteral("Ultralytics library is not installed.")));
+  QString missing;
+  if (!engine_installed(engine_, missing)) {
+    if (!missing.isEmpty()) {
+      Q_EMIT error_signal(missing);
+    } else if (is_stopped) {
+      // Ended before the engine answered: a STOP that could not wait for it, or closing.
+      Q_EMIT stopped_signal();
+    }
     return;
   }
   StreamToSignal stream([this](const QString& text) { Q_EMIT log_signal(text); });
