@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -36,6 +37,9 @@ constexpr Measure kQualityMeasures[] = {
 // A page of many epochs or trials draws at most this often: epochs that come faster (a run of
 // tiny epochs, or epochs piled up in the event queue) are drawn together.
 constexpr qint64 kLargeRedrawMs = 200;
+// A small page draws each epoch at once, unless they come so fast (piled up in the event queue)
+// that drawing them took this long since the page was last quiet for kLargeRedrawMs.
+constexpr qint64 kSmallDrawingNs = 30'000'000;
 // Up to this many points a line shows its points too.
 constexpr int kMostPointsShown = 60;
 // The picture saved of a page that is not shown: this wide, each chart this high.
@@ -264,8 +268,15 @@ void LiveMetricsPage::redraw(bool epochs, bool trials) {
   trials_changed_ |= trials;
   if (redraw_timer_->isActive()) return;
   const qint64 since = last_drawn_.isValid() ? last_drawn_.elapsed() : kLargeRedrawMs;
+  if (since >= kLargeRedrawMs) small_drawing_ns_ = 0;
   const auto small = [](std::size_t count) { return count <= std::size_t(kMostPointsShown); };
-  if ((small(history_.epochs().size()) && small(trials_.size())) || since >= kLargeRedrawMs) {
+  if (small(history_.epochs().size()) && small(trials_.size()) &&
+      small_drawing_ns_ < kSmallDrawingNs) {
+    QElapsedTimer clock;
+    clock.start();
+    redraw_pending();
+    small_drawing_ns_ += clock.nsecsElapsed();
+  } else if (since >= kLargeRedrawMs) {
     redraw_pending();
   } else {
     redraw_timer_->start(int(kLargeRedrawMs - since));

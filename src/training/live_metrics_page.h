@@ -34,9 +34,9 @@ class LiveMetricsPage : public QWidget {
   // hold epochs.
   void show_search(bool shown);
   // An epoch that ended (one with the same number is replaced; one below 1 is refused). A page
-  // of up to 60 epochs and trials draws each at once; a larger one at most every 200 ms, the
-  // epochs that came meanwhile together. A chart's line draws at most kMostDrawnPoints points;
-  // the summary and the CSV hold every epoch.
+  // of up to 60 epochs and trials draws each at once (unless they pile up in the event queue);
+  // a larger one at most every 200 ms, the epochs that came meanwhile together. A chart's line
+  // draws at most kMostDrawnPoints points; the summary and the CSV hold every epoch.
   void add_epoch(const EpochMetrics& epoch);
   // Every trial of the search so far (drawn as the epochs are).
   void set_trials(const TrialResults& trials);
@@ -83,6 +83,7 @@ class LiveMetricsPage : public QWidget {
   bool search_shown_ = false;
   QTimer* redraw_timer_ = nullptr;  // runs while a redraw waits
   QElapsedTimer last_drawn_;
+  qint64 small_drawing_ns_ = 0;  // drawing a small page since it was last quiet
   bool epochs_changed_ = false, trials_changed_ = false;
   QWidget* chart_area_ = nullptr;
   std::unique_ptr<Charts> charts_;
