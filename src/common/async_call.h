@@ -70,10 +70,10 @@ class AsyncCalls {
     calls_.push_back({std::move(thread), std::move(state)});
   }
 
-  // Whether a counted call has not returned yet. GUI thread.
-  bool busy() const {
-    return std::any_of(calls_.begin(), calls_.end(), [](const Call& call) {
-      return call.state->counted && !call.state->ended.load();
+  // Whether a call (with `counted_only`, a counted one) has not returned yet. GUI thread.
+  bool busy(bool counted_only = true) const {
+    return std::any_of(calls_.begin(), calls_.end(), [counted_only](const Call& call) {
+      return (call.state->counted || !counted_only) && !call.state->ended.load();
     });
   }
 

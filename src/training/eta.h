@@ -15,7 +15,9 @@ struct EpochReport {
 QString format_eta(double seconds);
 
 // The report after `finished` of `total` epochs, `elapsed` seconds after the start: the mean
-// duration so far times the epochs left.
+// duration so far times the epochs left. Any ints: the percentage stays within 0...100 and
+// the estimate is 0 once `finished` reaches `total`
+// (or for a `total` of no epochs).
 EpochReport epoch_report(int finished, int total, double elapsed);
 
 }  // namespace orvane

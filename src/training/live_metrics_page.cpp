@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -32,6 +34,12 @@ constexpr Measure kQualityMeasures[] = {
     Measure::Precision,     Measure::Recall,     Measure::Map50,     Measure::Map50_95,
     Measure::PrecisionMask, Measure::RecallMask, Measure::Map50Mask, Measure::Map50_95Mask};
 
+// A page of many epochs or trials draws at most this often: epochs that come faster (a run of
+// tiny epochs, or epochs piled up in the event queue) are drawn together.
+constexpr qint64 kLargeRedrawMs = 200;
+// A small page draws each epoch at once, unless they come so fast (piled up in the event queue)
+// that drawing them took this long since the page was last quiet for kLargeRedrawMs.
+constexpr qint64 kSmallDrawingNs = 30'000'000;
 // Up to this many points a line shows its points too.
 constexpr int kMostPointsShown = 60;
 // The picture saved of a page that is not shown: this wide, each chart this high.
@@ -64,6 +72,22 @@ double whole_interval(double span, int ticks) {
 
 // Room beside the first and the last point, so their markers are not cut off.
 constexpr double kEdgeRoom = 0.3;
+
+// An epoch or trial axis from 1 to `last`, with at most about ten ticks. Qt Charts lays out
+// one label per tick whenever the range or the interval changes, so the change that gives
+// fewer ticks goes first: a wide range under the interval of a narrow one would lay out a label
+// per epoch, for minutes (or for good at two billion).
+void set_count_axis(QValueAxis* axis, int last) {
+  const double interval = whole_interval(double(last) - 1, 10);
+  const double top = std::max(2, last) + kEdgeRoom;
+  if (interval >= axis->tickInterval()) {
+    axis->setTickInterval(interval);
+    axis->setRange(1 - kEdgeRoom, top);
+  } else {
+    axis->setRange(1 - kEdgeRoom, top);
+    axis->setTickInterval(interval);
+  }
+}
 
 QString rate_text(const char* name, const std::optional<double>& rate) {
   return rate ? QStringLiteral(", %1 %2").arg(QLatin1String(name), QString::number(*rate, 'g', 4))
@@ -104,6 +128,9 @@ LiveMetricsPage::LiveMetricsPage(Dialogs& dialogs, QWidget* parent)
   auto* charts = new QVBoxLayout(chart_area_);
   charts->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(chart_area_, 1);
+  redraw_timer_ = new QTimer(this);
+  redraw_timer_->setSingleShot(true);
+  connect(redraw_timer_, &QTimer::timeout, this, &LiveMetricsPage::redraw_pending);
   connect(btn_save_png, &QPushButton::clicked, this, &LiveMetricsPage::save_chart_png);
   connect(btn_copy_csv, &QPushButton::clicked, this, &LiveMetricsPage::copy_values_csv);
   update_page();
@@ -224,22 +251,44 @@ void LiveMetricsPage::show_search(bool shown) {
 }
 
 void LiveMetricsPage::add_epoch(const EpochMetrics& epoch) {
-  history_.add(epoch);
-  if (charts_) {
-    redraw_epochs();
-  } else {
-    ensure_charts();  // draws what there is
-  }
-  update_page();
+  if (history_.add(epoch)) redraw(true, false);
 }
 
 void LiveMetricsPage::set_trials(const TrialResults& trials) {
   trials_ = trials;
-  if (charts_) {
-    redraw_trials();
-  } else {
-    ensure_charts();
+  redraw(false, true);
+}
+
+void LiveMetricsPage::redraw(bool epochs, bool trials) {
+  if (!charts_) {
+    ensure_charts();  // draws what there is
+    return;
   }
+  epochs_changed_ |= epochs;
+  trials_changed_ |= trials;
+  if (redraw_timer_->isActive()) return;
+  const qint64 since = last_drawn_.isValid() ? last_drawn_.elapsed() : kLargeRedrawMs;
+  if (since >= kLargeRedrawMs) small_drawing_ns_ = 0;
+  const auto small = [](std::size_t count) { return count <= std::size_t(kMostPointsShown); };
+  if (small(history_.epochs().size()) && small(trials_.size()) &&
+      small_drawing_ns_ < kSmallDrawingNs) {
+    QElapsedTimer clock;
+    clock.start();
+    redraw_pending();
+    small_drawing_ns_ += clock.nsecsElapsed();
+  } else if (since >= kLargeRedrawMs) {
+    redraw_pending();
+  } else {
+    redraw_timer_->start(int(kLargeRedrawMs - since));
+  }
+}
+
+void LiveMetricsPage::redraw_pending() {
+  if (!epochs_changed_ && !trials_changed_) return;
+  last_drawn_.start();
+  if (epochs_changed_) redraw_epochs();
+  if (trials_changed_) redraw_trials();
+  epochs_changed_ = trials_changed_ = false;
   update_page();
 }
 
@@ -247,6 +296,14 @@ void LiveMetricsPage::redraw_epochs() {
   const std::vector<EpochMetrics>& epochs = history_.epochs();
   int last_epoch = 1;
   for (const EpochMetrics& e : epochs) last_epoch = std::max(last_epoch, e.epoch);
+  // Every measure's line in one pass over the epochs. An epoch without a finite value leaves a
+  // gap the line bridges.
+  std::vector<QList<QPointF>> lines(all_measures().size());
+  for (Measure measure : all_measures())
+    if (history_.has(measure)) lines[int(measure)].reserve(qsizetype(epochs.size()));
+  for (const EpochMetrics& e : epochs)
+    for (const auto& [measure, value] : e.values)
+      if (std::isfinite(value)) lines[int(measure)] << QPointF(e.epoch, value);
   bool styled = true;
   for (auto [plot, measures] :
        {std::pair{&charts_->losses, std::span<const Measure>(kLossMeasures)},
@@ -263,20 +320,15 @@ void LiveMetricsPage::redraw_epochs() {
         series->attachAxis(plot->y);
         styled = false;
       }
-      // An epoch without a finite value leaves a gap the line bridges.
-      QList<QPointF> points;
-      for (const EpochMetrics& e : epochs) {
-        const std::optional<double> value = e.value(measure);
-        if (value && std::isfinite(*value)) {
-          points << QPointF(e.epoch, *value);
-          top = std::max(top, *value);
-        }
-      }
+      // Thinning keeps each run's highest point, so the line's highest too.
+      const QList<QPointF> points = thinned_line(lines[int(measure)]);
+      for (const QPointF& point : points) top = std::max(top, point.y());
       series->replace(points);
       series->setPointsVisible(epochs.size() <= kMostPointsShown);
     }
-    plot->x->setRange(1 - kEdgeRoom, std::max(2, last_epoch) + kEdgeRoom);
-    plot->x->setTickInterval(whole_interval(last_epoch - 1, 10));
+    set_count_axis(plot->x, last_epoch);
+    // Antialiased dashes along thousands of turns take a frame of their own to paint.
+    plot->view->setRenderHint(QPainter::Antialiasing, epochs.size() <= kMostDrawnPoints);
     // Losses from 0 to a little above the highest; the measures are fractions.
     if (plot == &charts_->quality) {
       plot->y->setRange(0, std::max(1.0, top));
@@ -313,10 +365,11 @@ void LiveMetricsPage::redraw_trials() {
     top = std::max(top, trial.fitness);
     last = std::max(last, trial.trial);
   }
+  plot.view->setRenderHint(QPainter::Antialiasing, points.size() <= kMostDrawnPoints);
+  points = thinned_line(points);
   charts_->trial_line->replace(points);
   charts_->trial_points->replace(points);
-  plot.x->setRange(1 - kEdgeRoom, std::max(2, last) + kEdgeRoom);
-  plot.x->setTickInterval(whole_interval(last - 1, 10));
+  set_count_axis(plot.x, last);
   plot.y->setRange(0, top > 0 ? top * 1.1 : 1);
   plot.y->setTickCount(6);
   plot.y->applyNiceNumbers();

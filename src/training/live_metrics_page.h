@@ -5,6 +5,7 @@
 // follow the dark or light theme.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <memory>
 
@@ -14,6 +15,7 @@
 class QChart;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace orvane {
 
@@ -31,9 +33,12 @@ class LiveMetricsPage : public QWidget {
   // Whether the page shows a search: its trial chart, and the epoch charts only while they
   // hold epochs.
   void show_search(bool shown);
-  // An epoch that ended (one with the same number is replaced).
+  // An epoch that ended (one with the same number is replaced; one below 1 is refused). A page
+  // of up to 60 epochs and trials draws each at once (unless they pile up in the event queue);
+  // a larger one at most every 200 ms, the epochs that came meanwhile together. A chart's line
+  // draws at most kMostDrawnPoints points; the summary and the CSV hold every epoch.
   void add_epoch(const EpochMetrics& epoch);
-  // Every trial of the search so far.
+  // Every trial of the search so far (drawn as the epochs are).
   void set_trials(const TrialResults& trials);
 
   // "Save chart as PNG": asks for a file through the Dialogs seam and writes the charts shown
@@ -45,7 +50,6 @@ class LiveMetricsPage : public QWidget {
 
   const MetricsHistory& history() const { return history_; }
   const TrialResults& trials() const { return trials_; }
-  bool showing_search() const { return search_shown_; }
   // The charts; nullptr until they are made.
   QChart* loss_chart() const;
   QChart* quality_chart() const;
@@ -63,6 +67,10 @@ class LiveMetricsPage : public QWidget {
  private:
   struct Charts;
   void ensure_charts();
+  // Draws what `epochs` and `trials` say changed: now, or when the time between draws of a
+  // large page has passed.
+  void redraw(bool epochs, bool trials);
+  void redraw_pending();
   void redraw_epochs();
   void redraw_trials();
   void apply_theme();
@@ -73,6 +81,10 @@ class LiveMetricsPage : public QWidget {
   MetricsHistory history_;
   TrialResults trials_;
   bool search_shown_ = false;
+  QTimer* redraw_timer_ = nullptr;  // runs while a redraw waits
+  QElapsedTimer last_drawn_;
+  qint64 small_drawing_ns_ = 0;  // drawing a small page since it was last quiet
+  bool epochs_changed_ = false, trials_changed_ = false;
   QWidget* chart_area_ = nullptr;
   std::unique_ptr<Charts> charts_;
 };

@@ -39,10 +39,14 @@ void YoloTrainerThread::run() {
   };
   auto epoch_end = [this, start](Trainer& trainer) {
     if (is_stopped) trainer.stop = true;
+    // An epoch outside the run (the engine's own numbers, or a trainer altered by a callback)
+    // would show as "Epoch -6/-1" or stretch the charts: it is left out.
+    const std::optional<int> epoch = run_epoch(trainer.epoch, trainer.epochs);
+    if (!epoch) return;
     const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
-    const EpochReport report = epoch_report(trainer.epoch + 1, trainer.epochs, now - start);
+    const EpochReport report = epoch_report(*epoch, trainer.epochs, now - start);
     Q_EMIT progress_signal(report.percent, report.text, QString());
-    const EpochMetrics metrics = epoch_metrics(trainer.epoch + 1, trainer.metrics);
+    const EpochMetrics metrics = epoch_metrics(*epoch, trainer.metrics);
     if (!metrics.values.empty()) Q_EMIT epoch_metrics_signal(metrics);
   };
 

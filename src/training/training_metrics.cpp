@@ -46,6 +46,7 @@ constexpr bool in_enum_order() {
   return true;
 }
 static_assert(in_enum_order());
+static_assert(std::size(kMeasures) <= 32, "MetricsHistory keeps the measures held in 32 bits");
 
 constexpr auto kAllMeasures = [] {
   std::array<Measure, std::size(kMeasures)> all{};
@@ -163,6 +164,11 @@ std::optional<double> EpochMetrics::fitness() const {
   return *box + of(Measure::Map50Mask, Measure::Map50_95Mask).value_or(0);
 }
 
+std::optional<int> run_epoch(int epoch, int epochs) {
+  if (epochs <= 0 || epoch < 0 || epoch >= epochs) return std::nullopt;
+  return epoch + 1;  // below epochs, so within int
+}
+
 EpochMetrics epoch_metrics(int epoch, const std::map<QString, double>& engine_values) {
   EpochMetrics result;
   result.epoch = epoch;
@@ -177,32 +183,55 @@ EpochMetrics epoch_metrics(int epoch, const std::map<QString, double>& engine_va
   return result;
 }
 
-void MetricsHistory::add(const EpochMetrics& epoch) {
+bool MetricsHistory::add(const EpochMetrics& epoch) {
+  if (epoch.epoch < 1) return false;
+  // Epochs mostly come in order: a later one is appended without a search.
+  if (epochs_.empty() || epochs_.back().epoch < epoch.epoch) {
+    epochs_.push_back(epoch);
+    count(epochs_.size() - 1);
+    return true;
+  }
   const auto same = std::find_if(epochs_.begin(), epochs_.end(), [&epoch](const EpochMetrics& e) {
     return e.epoch == epoch.epoch;
   });
-  if (same != epochs_.end())
+  if (same != epochs_.end()) {
     *same = epoch;
-  else
+    recount();  // the values replaced may have been the only ones of a measure, or the best
+  } else {
     epochs_.push_back(epoch);
+    count(epochs_.size() - 1);
+  }
+  return true;
+}
+
+void MetricsHistory::clear() {
+  epochs_.clear();
+  recount();
+}
+
+void MetricsHistory::recount() {
+  held_.reset();
+  best_.reset();
+  for (std::size_t i = 0; i < epochs_.size(); ++i) count(i);
+}
+
+void MetricsHistory::count(std::size_t index) {
+  const EpochMetrics& epoch = epochs_[index];
+  for (const auto& [measure, value] : epoch.values) held_.set(static_cast<std::size_t>(measure));
+  const std::optional<double> fitness = epoch.fitness();
+  if (fitness && (!best_ || *fitness > best_fitness_)) {
+    best_ = index;
+    best_fitness_ = *fitness;
+  }
 }
 
 bool MetricsHistory::has(Measure measure) const {
-  return std::any_of(epochs_.begin(), epochs_.end(),
-                     [measure](const EpochMetrics& e) { return e.values.count(measure) > 0; });
+  return held_.test(static_cast<std::size_t>(measure));
 }
 
 std::optional<EpochMetrics> MetricsHistory::best_epoch() const {
-  std::optional<EpochMetrics> best;
-  std::optional<double> best_fitness;
-  for (const EpochMetrics& epoch : epochs_) {
-    const std::optional<double> fitness = epoch.fitness();
-    if (fitness && (!best_fitness || *fitness > *best_fitness)) {
-      best = epoch;
-      best_fitness = fitness;
-    }
-  }
-  return best;
+  if (!best_) return std::nullopt;
+  return epochs_[*best_];
 }
 
 QString MetricsHistory::csv() const {
@@ -222,6 +251,26 @@ QString MetricsHistory::csv() const {
     lines << fields.join(QLatin1Char(','));
   }
   return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QList<QPointF> thinned_line(const QList<QPointF>& points, qsizetype most) {
+  if (points.size() <= most) return points;
+  const qsizetype inner = points.size() - 2, runs = (most - 2) / 2;
+  QList<QPointF> kept;
+  kept.reserve(most);
+  kept << points.front();
+  const auto by_y = [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); };
+  for (qsizetype run = 0; run < runs; ++run) {
+    const auto from = points.begin() + 1 + run * inner / runs;
+    const auto to = points.begin() + 1 + (run + 1) * inner / runs;
+    if (from == to) continue;
+    auto [low, high] = std::minmax_element(from, to, by_y);
+    if (high < low) std::swap(low, high);
+    kept << *low;
+    if (high != low) kept << *high;
+  }
+  kept << points.back();
+  return kept;
 }
 
 QStringList trial_results_names() {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QList>
+#include <QPointF>
 #include <QString>
+#include <bitset>
 #include <map>
 #include <optional>
 #include <span>
@@ -57,6 +59,11 @@ struct EpochMetrics {
   std::optional<double> fitness() const;
 };
 
+// The epoch, counted from 1, whose end the engine's trainer reports with its own `epoch`
+// (counted from 0) of `epochs`; nothing for an epoch outside the run (below 0, at or past
+// `epochs`, or a run of no epochs): such a report is neither shown nor drawn.
+std::optional<int> run_epoch(int epoch, int epochs);
+
 // One epoch's values as the engine names them (Trainer::metrics) under the fixed names; names
 // measure_of does not know are left out. A measure the engine holds both with "(B)" and
 // without keeps the "(B)" value.
@@ -65,9 +72,10 @@ EpochMetrics epoch_metrics(int epoch, const std::map<QString, double>& engine_va
 // The epochs of one run, in the order they ended.
 class MetricsHistory {
  public:
-  // Adds the epoch, or replaces the one with the same number.
-  void add(const EpochMetrics& epoch);
-  void clear() { epochs_.clear(); }
+  // Adds the epoch, or replaces the one with the same number; false (and nothing kept) for an
+  // epoch below 1.
+  bool add(const EpochMetrics& epoch);
+  void clear();
   const std::vector<EpochMetrics>& epochs() const { return epochs_; }
   bool empty() const { return epochs_.empty(); }
   // Whether some epoch holds the measure.
@@ -81,8 +89,24 @@ class MetricsHistory {
   QString csv() const;
 
  private:
+  // What has and best_epoch answer, kept as epochs come: a run of many epochs asks after each.
+  void recount();
+  void count(std::size_t index);
+
   std::vector<EpochMetrics> epochs_;
+  std::bitset<32> held_;
+  std::optional<std::size_t> best_;
+  double best_fitness_ = 0;
 };
+
+// How many points one line of a chart draws at most: a chart is under a thousand pixels wide,
+// and sixteen lines of a few thousand points each take a tenth of a second to paint.
+constexpr qsizetype kMostDrawnPoints = 500;
+
+// At most `most` (>= 4) of a line's points, for drawing: the first and the last, and between
+// them, of each of (most - 2) / 2 equal runs of points, its lowest and its highest, in their
+// order. A line of no more than `most` points is kept whole.
+QList<QPointF> thinned_line(const QList<QPointF>& points, qsizetype most = kMostDrawnPoints);
 
 // One finished trial of an AutoML search.
 struct TrialResult {

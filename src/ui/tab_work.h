@@ -132,6 +132,8 @@ class TabWork : public QObject {
 
   // A job, a call, a wait or a worker thread is running.
   bool running() const;
+  // Nothing runs, not even a look-up.
+  bool settled() const { return !running() && !calls_.busy(false); }
   // Calls off the job (with its message), every call and every worker.
   void cancel();
   // Calls everything off without a word and waits for the threads until

@@ -71,7 +71,7 @@ class EnricherTabTest : public ::testing::Test {
   }
   // Waits until every result, stale ones too, has come back and been handled.
   void drain() {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.work().running(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab.work().settled(); }));
     QCoreApplication::processEvents();
   }
 

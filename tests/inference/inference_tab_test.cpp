@@ -61,7 +61,7 @@ class InferenceTabTest : public ::testing::Test {
   QString counter() const { return tab.lbl_inf_counter->text(); }
   // Waits until no model load or prediction runs any more, and its result is shown.
   void settle() {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.work().running(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab.work().settled(); }, 60000));
   }
   void init() {
     tab.init_inference();
@@ -285,7 +285,7 @@ TEST(InferenceWithoutEngine, SaysTheEngineIsNotInstalled) {
   ScriptedDialogs dialogs;
   InferenceTab tab(dialogs, engine);
   tab.init_inference();  // waits for the look-up, off the GUI thread
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !tab.work().running(); }, 60000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tab.work().settled(); }, 60000));
   write_file(empty.filePath("w.pt"), "{}");
   tab.entry_inf_weights->setText(empty.filePath("w.pt"));
   tab.run_model_export();

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
+#include <climits>
 #include <cmath>
 
 #include "app/main_window.h"
@@ -361,6 +362,71 @@ TEST_F(LiveMetrics, SaveAsPngAndCopyAsCsv) {
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
             "epoch,train/box,map50_95\n1,1.5,0.25\n2,1.25,0.375\n\n"
             "trial,fitness,lr0,lrf\n1,0.4,0.01,0.1\n");
+}
+
+// Epochs outside the run are neither shown nor drawn: the engine's reports go through the
+// trainer's check (total given) or straight to the page (none). The epoch and trial axes keep
+// about ten ticks at each change of range or interval, however far the numbers go; a line
+// draws at most kMostDrawnPoints points, the first and the last among them, while the history
+// and the CSV keep every epoch.
+TEST(LiveMetricsEpochs, OnlyEpochsOfTheRunAreDrawnAndLinesAreCapped) {
+  using Reports = std::vector<std::pair<int, std::optional<int>>>;  // epoch, total
+  Reports ten_thousand;
+  for (int e = 0; e < 10000; ++e) ten_thousand.push_back({e, 10000});
+  const struct {
+    const char* what;
+    Reports reports;
+    int kept, first, last;  // epochs in the history; the first and last drawn
+  } cases[] = {
+      {"in order", {{0, 3}, {1, 3}, {2, 3}}, 3, 1, 3},
+      {"a run of -1 or 0 epochs", {{-7, -1}, {0, -1}, {0, 0}}, 0, 0, 0},
+      {"below 0 and past the total", {{-1, 3}, {0, 3}, {3, 3}, {4999, 3}}, 1, 1, 1},
+      {"straight to the page", {{-6, {}}, {0, {}}, {2, {}}}, 1, 2, 2},
+      {"epoch 5000 after epoch 1", {{0, 10000}, {4999, 10000}}, 2, 1, 5000},
+      {"two billion", {{0, INT_MAX}, {INT_MAX - 2, INT_MAX}}, 2, 1, INT_MAX - 1},
+      {"10,000 epochs", ten_thousand, 10000, 1, 10000},
+  };
+  ScriptedDialogs scripted;
+  LiveMetricsPage live(scripted);
+  live.show();
+  double most_ticks = 0;
+  for (QChart* chart : {live.loss_chart(), live.trial_chart()}) {
+    auto* x = qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).value(0));
+    const auto count = [x, &most_ticks] {
+      most_ticks = std::max(most_ticks, (x->max() - x->min()) / x->tickInterval());
+    };
+    QObject::connect(x, &QValueAxis::rangeChanged, count);
+    QObject::connect(x, &QValueAxis::tickIntervalChanged, count);
+  }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    live.clear_epochs();
+    most_ticks = 0;
+    for (const auto& [engine_epoch, total] : c.reports) {
+      const std::optional<int> epoch = total ? run_epoch(engine_epoch, *total) : engine_epoch;
+      const double wave = std::sin(0.37 * engine_epoch);  // lowest and highest differ
+      if (epoch) live.add_epoch(epoch_metrics(*epoch, {{"train/box_loss", wave}}));
+    }
+    const auto last_drawn = [&live] {
+      const QXYSeries* line = series_named(live.loss_chart(), "train box");
+      return line ? int(line->at(line->count() - 1).x()) : 0;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return last_drawn() == c.last; }));  // a large page: soon
+    EXPECT_EQ(int(live.history().epochs().size()), c.kept);
+    EXPECT_EQ(live.history().csv().count(QLatin1Char('\n')), c.kept + 1);
+    EXPECT_LE(most_ticks, 30);
+    const QXYSeries* line = series_named(live.loss_chart(), "train box");
+    ASSERT_EQ(line != nullptr, c.kept > 0);
+    if (!line) continue;
+    EXPECT_EQ(line->count(), std::min<qsizetype>(c.kept, kMostDrawnPoints));
+    EXPECT_EQ(line->at(0).x(), c.first);
+  }
+  TrialResults trials;  // a search of many trials, capped as the epochs are
+  for (int t = 1; t <= 5000; ++t) trials << TrialResult{t, 0.5 + 0.3 * std::sin(0.1 * t), {}, {}};
+  live.set_trials(trials);
+  const QXYSeries* points = series_named(live.trial_chart(), "trial fitness");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return points->count() == kMostDrawnPoints; }));
+  EXPECT_LE(most_ticks, 30);
 }
 
 }  // namespace
