@@ -1,4 +1,5 @@
 list(APPEND ORVANE_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/outline_simplify.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shape_geometry.cpp
 )
 list(APPEND ORVANE_UI_SOURCES

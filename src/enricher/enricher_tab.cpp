@@ -7,11 +7,14 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGraphicsPixmapItem>
+#include <QGraphicsPolygonItem>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -19,9 +22,13 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
+#include "canvas/outline_simplify.h"
+#include "canvas/screen_scale.h"
 #include "common/job_runner.h"
 #include "enricher/transforms.h"
 #include "fileio/folder_listing.h"
@@ -43,6 +50,68 @@ constexpr int kListedFailures = 10;
 
 // The warp's corners, in the order they are clicked.
 const char* const kWarpCorners[4] = {"top-left", "top-right", "bottom-right", "bottom-left"};
+
+// A carried shape's outline on the canvas. The item holds the whole shape
+// (polygon(), set once) but draws a copy with only the vertices the zoom it
+// is painted at needs (canvas/outline_simplify.h): a traced outline of
+// 100,000 vertices would take a tenth of a second or more to stroke on every
+// repaint. The copies of the last few zoom levels are kept; one is made when a
+// zoom first needs it. Its bounds come from the vertices, never from stroking
+// the whole outline.
+class OutlineItem : public QGraphicsPolygonItem {
+ public:
+  OutlineItem(const QPolygonF& points, const QPen& pen)
+      : QGraphicsPolygonItem(points), bounds_(points.boundingRect()) {
+    setPen(pen);
+  }
+
+  // The outline reaches at most one pen width (in screen pixels) beyond its
+  // vertices.
+  QRectF boundingRect() const override {
+    const double margin = (pen().widthF() + 1) * scene_units_per_pixel(scene());
+    return bounds_.adjusted(-margin, -margin, margin, margin);
+  }
+
+  // What the pointer hits (the tool tip): the inside of the copy drawn in the
+  // most zoomed-out view.
+  QPainterPath shape() const override {
+    QPainterPath path;
+    path.addPolygon(drawn(scene_units_per_pixel(scene())));
+    path.closeSubpath();
+    return path;
+  }
+
+  void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
+    painter->setPen(pen());
+    painter->setBrush(Qt::NoBrush);
+    painter->drawPolygon(drawn(scene_units_per_pixel(*painter)));
+  }
+
+ private:
+  // The copy for a view where a screen pixel covers `units_per_pixel` pixels
+  // of the image.
+  QPolygonF drawn(double units_per_pixel) const {
+    if (polygon().size() <= kExactOutlinePoints) return polygon();
+    const OutlineDetail detail = outline_detail(units_per_pixel);
+    const auto kept = std::find_if(levels_.begin(), levels_.end(),
+                                   [&](const Level& level) { return level.level == detail.level; });
+    if (kept != levels_.end()) {
+      std::rotate(kept, kept + 1, levels_.end());  // the newest last
+    } else {
+      if (levels_.size() == kKeptLevels) levels_.erase(levels_.begin());
+      levels_.push_back({detail.level, simplified_outline(polygon(), detail.tolerance)});
+    }
+    return levels_.back().points;
+  }
+
+  static constexpr size_t kKeptLevels = 3;
+  struct Level {
+    int level;
+    QPolygonF points;
+  };
+  QRectF bounds_;
+  mutable std::vector<Level> levels_;
+};
 
 QDoubleSpinBox* make_spin(double value, double minimum, double maximum, double step, int decimals) {
   auto* spin = new QDoubleSpinBox;
@@ -523,7 +592,8 @@ void EnricherTab::render_aug_canvas(bool reset_zoom) {
     for (const CarriedShape& shape : aug_display_.shapes) {
       QPen pen(class_color(shape.class_id), 2);
       pen.setCosmetic(true);  // two screen pixels at every zoom
-      QGraphicsPolygonItem* outline = aug_canvas->addPolygon(shape.points, pen);
+      auto* outline = new OutlineItem(shape.points, pen);
+      aug_canvas->addItem(outline);
       outline->setToolTip(aug_classes_.value(shape.class_id, QString::number(shape.class_id)));
     }
     aug_canvas->setSceneRect(0, 0, image.cols, image.rows);

@@ -1,3 +1,4 @@
 orvane_add_logic_test(canvas_shape_geometry_test ${CMAKE_CURRENT_LIST_DIR}/shape_geometry_test.cpp)
 orvane_add_test(canvas_drawing_test ${CMAKE_CURRENT_LIST_DIR}/canvas_drawing_test.cpp)
 orvane_add_test(canvas_zoomable_view_test ${CMAKE_CURRENT_LIST_DIR}/zoomable_view_test.cpp)
+orvane_add_logic_test(canvas_outline_simplify_test ${CMAKE_CURRENT_LIST_DIR}/outline_simplify_test.cpp)
