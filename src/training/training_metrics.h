@@ -100,8 +100,9 @@ class MetricsHistory {
 };
 
 // How many points one line of a chart draws at most: a chart is under a thousand pixels wide,
-// and sixteen lines of a few thousand points each take a tenth of a second to paint.
-constexpr qsizetype kMostDrawnPoints = 500;
+// and each of its sixteen lines keeps a low and a high point per two to four pixels; more
+// points take longer to lay out and paint than a frame has.
+constexpr qsizetype kMostDrawnPoints = 250;
 
 // At most `most` (>= 4) of a line's points, for drawing: the first and the last, and between
 // them, of each of (most - 2) / 2 equal runs of points, its lowest and its highest, in their
