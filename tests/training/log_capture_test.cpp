@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "training/eta.h"
 
 using namespace orvane;
@@ -89,13 +91,21 @@ TEST(EpochReport, PercentAndEstimate) {
       {3, 3, 120, 100, "Epoch 3/3 (100%) | ETA: 00:00:00"},
       {1, 1, 5, 100, "Epoch 1/1 (100%) | ETA: 00:00:00"},
       {1, 2, 90061.9, 50, "Epoch 1/2 (50%) | ETA: 01:01:01"},  // 25 h 1 min 1 s
+      // At the edges of int the percentage stays within 0...100.
+      {2000000000, 3, 60, 100, "Epoch 2000000000/3 (100%) | ETA: 00:00:00"},
+      {-5, 3, 60, 0, "Epoch -5/3 (0%) | ETA: 00:08:00"},
+      {3, 0, 60, 0, "Epoch 3/0 (0%) | ETA: 00:00:00"},
+      {INT_MIN, -1, 60, 0, "Epoch -2147483648/-1 (0%) | ETA: 00:00:00"},
   };
   for (const auto& c : cases) {
     const EpochReport report = epoch_report(c.finished, c.total, c.elapsed);
-    EXPECT_EQ(report.percent, c.percent);
+    EXPECT_EQ(report.percent, c.percent) << c.text.toStdString();
     EXPECT_EQ(report.text, c.text);
   }
   EXPECT_EQ(format_eta(59.999), "00:00:59");
+  // Times beyond any integer of seconds still give their time of day.
+  EXPECT_EQ(format_eta(1e20), "09:46:40");
+  EXPECT_EQ(format_eta(1e300), "17:36:00");
 }
 
 }  // namespace
