@@ -123,24 +123,20 @@ QPolygonF spiral_band(int points) {
   return out;
 }
 
-double signed_area(const QPolygonF& p) {
-  double twice = 0;
-  for (qsizetype i = 0; i < p.size(); ++i) {
-    const QPointF& a = p[i];
-    const QPointF& b = p[(i + 1) % p.size()];
-    twice += a.x() * b.y() - b.x() * a.y();
-  }
-  return twice / 2;
+std::vector<cv::Point2f> cv_points(const QPolygonF& polygon) {
+  std::vector<cv::Point2f> out;
+  for (const QPointF& p : polygon) out.emplace_back(p.x(), p.y());
+  return out;
 }
+
+double signed_area(const QPolygonF& p) { return cv::contourArea(cv_points(p), true); }
 
 // The area of a convex polygon inside `frame`, as OpenCV finds it.
 double convex_area_inside(const QPolygonF& polygon, const QRectF& frame) {
-  std::vector<cv::Point2f> a, b, both;
-  for (const QPointF& p : polygon) a.emplace_back(p.x(), p.y());
-  for (const QPointF& p :
-       {frame.topLeft(), frame.topRight(), frame.bottomRight(), frame.bottomLeft()})
-    b.emplace_back(p.x(), p.y());
-  return cv::intersectConvexConvex(a, b, both);
+  std::vector<cv::Point2f> both;
+  const QPolygonF corners{frame.topLeft(), frame.topRight(), frame.bottomRight(),
+                          frame.bottomLeft()};
+  return cv::intersectConvexConvex(cv_points(polygon), cv_points(corners), both);
 }
 
 }  // namespace
@@ -412,10 +408,8 @@ TEST(LabelOutput, ImagesAndTheirLabelFilesStayTogether) {
   } cases[] = {
       {"the user's image in the sources' folder", true, false, true, false, false, true, false},
       {"the user's label file beside a new output", false, false, false, true, false, true, false},
-      {"an earlier run's label beside an image now without", false, false, true, true, false, false,
-       false},
-      {"an earlier run's label beside an image now labelled", false, true, true, true, false, false,
-       true},
+      {"an earlier run's label, image unlabelled", false, false, true, true, false, false, false},
+      {"an earlier run's label, image labelled", false, true, true, true, false, false, true},
       {"called off at once", false, true, false, false, true, false, false},
   };
   for (const LabelJob& job : label_jobs()) {
