@@ -407,11 +407,10 @@ TEST(LiveMetricsEpochs, OnlyEpochsOfTheRunAreDrawnAndLinesAreCapped) {
       const double wave = std::sin(0.37 * engine_epoch);  // lowest and highest differ
       if (epoch) live.add_epoch(epoch_metrics(*epoch, {{"train/box_loss", wave}}));
     }
-    const auto last_drawn = [&live] {
+    EXPECT_TRUE(QTest::qWaitFor([&] {  // a large page: soon
       const QXYSeries* line = series_named(live.loss_chart(), "train box");
-      return line ? int(line->at(line->count() - 1).x()) : 0;
-    };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return last_drawn() == c.last; }));  // a large page: soon
+      return (line ? int(line->at(line->count() - 1).x()) : 0) == c.last;
+    }));
     EXPECT_EQ(int(live.history().epochs().size()), c.kept);
     EXPECT_EQ(live.history().csv().count(QLatin1Char('\n')), c.kept + 1);
     EXPECT_LE(most_ticks, 30);
