@@ -62,18 +62,22 @@ class AsyncCalls {
                 QCoreApplication::instance(),
                 [handler, guard, state, result] {
                   if (guard && !state->dropped) (*handler)(std::move(*result));
+                  state->handled = true;
                 },
                 Qt::QueuedConnection);
+          } else {
+            state->handled = true;
           }
           state->ended = true;
         });
     calls_.push_back({std::move(thread), std::move(state)});
   }
 
-  // Whether a call (with `counted_only`, a counted one) has not returned yet. GUI thread.
+  // Whether a call (with `counted_only`, a counted one) has not returned yet, or its result
+  // not yet been handed over. GUI thread.
   bool busy(bool counted_only = true) const {
     return std::any_of(calls_.begin(), calls_.end(), [counted_only](const Call& call) {
-      return (call.state->counted || !counted_only) && !call.state->ended.load();
+      return (call.state->counted || !counted_only) && !call.state->handled.load();
     });
   }
 
@@ -91,6 +95,8 @@ class AsyncCalls {
   struct State {
     std::atomic<bool> ended = false;
     std::atomic<bool> dropped = false;  // read on the GUI thread only
+    // The result has been handed over or dropped, or there was none.
+    std::atomic<bool> handled = false;
     bool counted = true;
   };
   struct Call {
@@ -99,7 +105,9 @@ class AsyncCalls {
   };
 
   void forget_ended() {
-    std::erase_if(calls_, [](const Call& call) { return call.state->ended.load(); });
+    // A call whose result is being handed over right now stays until that is done.
+    std::erase_if(calls_,
+                  [](const Call& call) { return call.state->ended && call.state->handled; });
   }
 
   std::vector<Call> calls_;
