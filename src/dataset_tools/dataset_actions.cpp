@@ -167,9 +167,7 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
       annotated,
       {widgets_.health},
       QStringLiteral("Export Cancelled"),
-      [](const JobTally& tally, int total) {
-        return QStringLiteral("Cancelled: %1 of %2 images exported.").arg(tally.items).arg(total);
-      },
+      TabWork::items_of_total(QStringLiteral("Cancelled: %1 of %2 images exported.")),
       QStringLiteral("The export stopped: %1")};
   work_.start_job(
       std::move(face),

@@ -321,9 +321,7 @@ void ResizerTab::resizer_process_batch() {
       int(queue.size()),
       {},
       QStringLiteral("Export Cancelled"),
-      [](const JobTally& tally, int total) {
-        return QStringLiteral("Cancelled: %1 of %2 images written.").arg(tally.items).arg(total);
-      },
+      TabWork::items_of_total(QStringLiteral("Cancelled: %1 of %2 images written.")),
       QStringLiteral("The batch stopped: %1")};
   work_.start_job(
       std::move(face),

@@ -60,6 +60,14 @@ class TabWork : public QObject {
     QString stopped;  // "The batch stopped: %1", for a job whose work threw
   };
 
+  // Cancel's text from a pattern of the items written (%1) and the total (%2):
+  // "Cancelled: %1 of %2 images written.".
+  static std::function<QString(const JobTally&, int total)> items_of_total(QString pattern) {
+    return [pattern = std::move(pattern)](const JobTally& tally, int total) {
+      return pattern.arg(tally.items).arg(total);
+    };
+  }
+
   // Runs work(JobControl&) on a thread of its own, then done(result) on the
   // GUI thread, which shows the closing message. `work` gets its settings by
   // value and never touches a widget. False, starting nothing, while a job
