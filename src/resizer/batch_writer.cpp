@@ -8,6 +8,7 @@
 #include <map>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <set>
 
 #include "common/background_job.h"
 #include "common/job_runner.h"
@@ -65,6 +66,8 @@ cv::Mat for_encoder(const cv::Mat& image, ImageFormat format) {
 
 // Failures named in the closing message; the rest are counted.
 constexpr int kListedFailures = 5;
+// Images above the size ceiling named in it.
+constexpr int kListedOverLimit = 10;
 
 // Each thread's buffers, kept from one file to the next.
 thread_local DecodeScratch scratch;
@@ -221,6 +224,7 @@ BatchReport run_resize_batch(const QStringList& queue, const ResizeSettings& set
   // Each output this run wrote, by path: the entry that wrote it, and whether
   // that file is above the size ceiling.
   QHash<QString, std::pair<int, bool>> written_by;
+  std::set<int> over_limit_at;  // queue entries written above the ceiling
   std::vector<std::pair<int, QString>> failures;
   const auto failed = [&](int i, const QString& reason) {
     const QString line = file_name_of(queue[i]) + QStringLiteral(": ") + reason;
@@ -260,16 +264,18 @@ BatchReport run_resize_batch(const QStringList& queue, const ResizeSettings& set
           failed(before, QStringLiteral("its output %1 was replaced by that of %2")
                              .arg(file_name_of(out.output_path), file_name_of(queue[i])));
           --report.written;
-          if (before_over_limit) --report.over_limit;
+          if (before_over_limit) over_limit_at.erase(before);
         }
         written_by.insert(out.output_path, {i, out.over_limit});
         ++report.written;
-        if (out.over_limit) ++report.over_limit;
+        if (out.over_limit) over_limit_at.insert(i);
         pass.count(ours ? 0 : 1);  // a replaced output is still one image
         labels.note_source(queue[i], out.label_error, out.lines_not_carried);
       },
       failed, options);
   report.cancelled = end.stopped;
+  report.over_limit = int(over_limit_at.size());
+  for (const int i : over_limit_at) report.over_limit_names.append(file_name_of(queue[i]));
   // Worker threads took theirs with them; the calling thread (which does the
   // work itself on a one-core machine) lets its buffers go too.
   scratch = DecodeScratch();
@@ -294,6 +300,7 @@ QString batch_summary(const BatchReport& report, const ResizeSettings& settings)
     text += QStringLiteral("\n\n%1 images are larger than %2 KB even at quality 5.")
                 .arg(report.over_limit)
                 .arg(settings.target_kb_text);
+    text += failure_listing(report.over_limit_names, kListedOverLimit);
   }
   text += carried_labels_text(report.labels_written, QStringLiteral("images"),
                               report.label_problems, kListedFailures, report.labels_removed);

@@ -76,13 +76,14 @@ PreparedOutput prepare_output(const QString& source_path, const ResizeSettings& 
 struct BatchReport {
   int total = 0;
   int written = 0;
-  QStringList failures;        // "<file name>: <reason>", in queue order
-  int over_limit = 0;          // written, but above the ceiling even at quality 5
-  QString flush_error;         // why the written files may not all have reached the disk
-  bool cancelled = false;      // stopped by its control before every entry was done
-  int labels_written = 0;      // "<name>_scaled.txt" files written beside the images
-  int labels_removed = 0;      // those of an earlier run beside images now without labels
-  QStringList label_problems;  // "<file>: <reason>" for labels that were not carried
+  QStringList failures;          // "<file name>: <reason>", in queue order
+  int over_limit = 0;            // written, but above the ceiling even at quality 5
+  QStringList over_limit_names;  // their file names, in queue order
+  QString flush_error;           // why the written files may not all have reached the disk
+  bool cancelled = false;        // stopped by its control before every entry was done
+  int labels_written = 0;        // "<name>_scaled.txt" files written beside the images
+  int labels_removed = 0;        // those of an earlier run beside images now without labels
+  QStringList label_problems;    // "<file>: <reason>" for labels that were not carried
 };
 
 // Runs the batch over `queue` into `out_dir`, several entries at once, with

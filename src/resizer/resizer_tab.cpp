@@ -44,6 +44,9 @@ class PreviewError : public std::runtime_error {
 
 // Photos of 100 megapixels and more need more than Qt's default 256 MB;
 // the decoders' own pixel limit still refuses anything larger.
+const QString kPreviewHint =
+    QStringLiteral("Select an image from queue to preview expected output.");
+
 constexpr int kReaderAllocationLimitMb = int(kMaxImagePixels * 4 / (1024 * 1024)) + 64;
 
 }  // namespace
@@ -150,8 +153,7 @@ QWidget* ResizerTab::build_queue_panel() {
   lbl_queue_count = new QLabel(QStringLiteral("0 files in queue"));
   preview_resizer_view = new ZoomableView;
   preview_resizer_view->setFixedHeight(220);
-  lbl_resizer_details =
-      new QLabel(QStringLiteral("Select an image from queue to preview expected output."));
+  lbl_resizer_details = new QLabel(kPreviewHint);
   lbl_resizer_details->setAlignment(Qt::AlignCenter);
   progress_resizer = new QProgressBar;
   work_.bind_progress(progress_resizer, false);
@@ -209,6 +211,11 @@ void ResizerTab::resizer_add_folder() {
 void ResizerTab::resizer_clear_queue() {
   resizer_queue.clear();
   resizer_update_queue_ui();
+  // Nothing of the queue cleared stays on show.
+  previewed_size_.reset();
+  preview_resizer_view->set_image(QPixmap());
+  lbl_resizer_details->setText(kPreviewHint);
+  if (!work_.job_running()) progress_resizer->reset();
 }
 
 void ResizerTab::resizer_update_queue_ui() {

@@ -29,10 +29,11 @@ void JobProgress::show(int done, int total) {
   bar_->setFormat(text(done, total, clock_.elapsed()));
 }
 
-void JobProgress::end() {
+void JobProgress::end(bool called_off) {
   if (button_) button_->setText(button_text_);
   button_ = nullptr;
   bar_->setFormat(idle_format_);
+  if (called_off) bar_->reset();
   if (hide_when_idle_) bar_->hide();
 }
 

@@ -22,8 +22,9 @@ class JobProgress {
   void begin(QPushButton* button, int total);
   // `done` of `total` items are through.
   void show(int done, int total);
-  // The job ended: the button reads its own text again.
-  void end();
+  // The job ended: the button reads its own text again. A bar kept while
+  // idle keeps its last count, or goes back to empty for a job called off.
+  void end(bool called_off = false);
 
   // "n / N · m:ss left", the time left from the pace so far; only "n / N"
   // until an item is done.

@@ -49,8 +49,8 @@ void TabWork::begin_job(const JobFace& face) {
   progress_.begin(face_.button, face_.total);
 }
 
-void TabWork::end_job() {
-  progress_.end();
+void TabWork::end_job(bool called_off) {
+  progress_.end(called_off);
   for (QPushButton* other : face_.disabled) other->setEnabled(true);
 }
 
@@ -61,7 +61,7 @@ void TabWork::show_job_failure(const QString& text) {
 void TabWork::cancel_job() {
   const std::optional<JobTally> tally = job_.call_off();
   if (!tally) return;
-  end_job();
+  end_job(true);
   dialogs_.information(tab_, face_.cancelled_title, face_.cancelled(*tally, face_.total));
   Q_EMIT job_finished();
 }

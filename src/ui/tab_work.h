@@ -162,7 +162,7 @@ class TabWork : public QObject {
     std::function<void()> abort;  // ends its engine process; any thread
   };
   void begin_job(const JobFace& face);
-  void end_job();
+  void end_job(bool called_off = false);
   void show_job_failure(const QString& text);
   void end_calls();
   bool end_workers(QDeadlineTimer deadline);

@@ -136,9 +136,19 @@ TEST_F(ResizerTabTest, QueueTakesEachPathOnce) {
   EXPECT_EQ(tab.lbl_queue_count->text(), "3 files in queue");
   EXPECT_EQ(tab.list_resizer_queue->item(2)->text(), "c d.webp");
 
+  // Clearing takes the shown preview and its prediction with it.
+  write_file(files[0], encoded(photo(40, 30), ".jpg"));
+  tab.list_resizer_queue->setCurrentRow(0);
+  ASSERT_TRUE(tab.lbl_resizer_details->text().contains("40"));
   tab.btn_clear_queue->click();
   EXPECT_EQ(tab.lbl_queue_count->text(), "0 files in queue");
   EXPECT_EQ(tab.list_resizer_queue->count(), 0);
+  EXPECT_EQ(tab.lbl_resizer_details->text(),
+            "Select an image from queue to preview expected output.");
+  EXPECT_TRUE(tab.preview_resizer_view->scene()->sceneRect().isEmpty());
+  tab.entry_resize_w->setText("20");  // nothing to predict for
+  EXPECT_EQ(tab.lbl_resizer_details->text(),
+            "Select an image from queue to preview expected output.");
 
   const QString folder = dir.path() + "/folder";
   write_file(folder + "/A.JPG", "x");
@@ -491,12 +501,17 @@ TEST_F(ResizerTabTest, SizeCeiling) {
   EXPECT_EQ(written, encode_image(source, ImageFormat::Jpeg, best, 300).bytes);
   EXPECT_FALSE(message().contains("quality 5"));
 
+  // Above the ceiling even at quality 5: the first ten are named, in queue order.
+  for (int i = 0; i < 11; ++i)
+    add(QStringLiteral("q%1.jpg").arg(i, 2, 10, QLatin1Char('0')), encoded(picture, ".jpg"));
   tab.entry_target_kb->setText("0");
   run(out);
   EXPECT_EQ(read_file(out + "/p_scaled.jpeg"),
             encode_image(source, ImageFormat::Jpeg, 5, 300).bytes);
-  EXPECT_TRUE(message().contains("Exported 1 images.")) << message().toStdString();
-  EXPECT_TRUE(message().contains("1 images are larger than 0 KB even at quality 5."));
+  EXPECT_TRUE(message().endsWith(
+      "Exported 12 images.\n\n12 images are larger than 0 KB even at quality 5.\np.jpg\nq00.jpg\n"
+      "q01.jpg\nq02.jpg\nq03.jpg\nq04.jpg\nq05.jpg\nq06.jpg\nq07.jpg\nq08.jpg\n... and 2 more."))
+      << message().toStdString();
 }
 
 // The batch runs off the GUI thread: the event loop goes on, and a second
@@ -516,6 +531,7 @@ TEST_F(ResizerTabTest, CancelKeepsWholeFilesAndCountsThem) {
 
   ASSERT_TRUE(cancel_after_first_item(tab, tab.progress_resizer, tab.btn_run_resizer));
   EXPECT_EQ(tab.btn_run_resizer->text(), "⚡ RUN BATCH EXPORT");
+  EXPECT_EQ(tab.progress_resizer->value(), tab.progress_resizer->minimum() - 1);  // empty again
   const QRegularExpressionMatch said =
       QRegularExpression("^Export Cancelled: Cancelled: (\\d+) of 30 images written\\.$")
           .match(message());
