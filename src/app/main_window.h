@@ -40,6 +40,7 @@ class OrvaneStudio : public QMainWindow {
   // The seam every message box, file chooser and modal dialog goes through.
   // The tabs hold this object; set_dialogs replaces what it passes calls to.
   Dialogs& dialogs();
+  DialogsRelay& relay() { return dialogs_; }
   void set_dialogs(std::unique_ptr<Dialogs> dialogs);
 
   void init_ui();

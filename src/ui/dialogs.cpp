@@ -1,8 +1,14 @@
 #include "ui/dialogs.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
+#include <algorithm>
 
 namespace orvane {
 
@@ -54,16 +60,98 @@ void DialogsRelay::set_target(std::unique_ptr<Dialogs> target) {
   target_ = target ? std::move(target) : std::make_unique<Dialogs>();
 }
 
+namespace {
+
+const QString kHeldMark = QStringLiteral(" \u2022");
+
+// The tab widget `widget` is on, and its page there; null when none.
+std::pair<QTabWidget*, QWidget*> tab_page_of(QWidget* widget) {
+  for (QWidget* page = widget; page; page = page->parentWidget()) {
+    QWidget* stack = page->parentWidget();
+    if (!qobject_cast<QStackedWidget*>(stack)) continue;
+    if (auto* tabs = qobject_cast<QTabWidget*>(stack->parentWidget())) return {tabs, page};
+  }
+  return {nullptr, nullptr};
+}
+
+// The key of one chooser: its title within its tab.
+QString chooser_key(QWidget* parent, const QString& title) {
+  const QWidget* page = tab_page_of(parent).second;
+  if (!page) page = parent;
+  return QString::fromLatin1(page ? page->metaObject()->className() : "") + QLatin1Char('\n') +
+         title;
+}
+
+}  // namespace
+
+bool DialogsRelay::hold(QWidget* parent, std::function<void()> show) {
+  const auto [tabs, page] = tab_page_of(parent);
+  if (!tabs || tabs->currentWidget() == page) {
+    show();
+    return false;
+  }
+  const int index = tabs->indexOf(page);
+  if (!captions_.contains(page)) {
+    captions_.insert(page, tabs->tabText(index));
+    tabs->setTabText(index, tabs->tabText(index) + kHeldMark);
+  }
+  held_.push_back({tabs, page, std::move(show)});
+  if (std::find(watched_.begin(), watched_.end(), tabs) == watched_.end()) {
+    watched_.emplace_back(tabs);
+    QObject::connect(tabs, &QTabWidget::currentChanged, tabs, [this, tabs] {
+      // Once the tab has been drawn.
+      QTimer::singleShot(0, tabs, [this, tabs] { show_held(tabs); });
+    });
+  }
+  return true;
+}
+
+void DialogsRelay::show_held(QTabWidget* tabs) {
+  QWidget* page = tabs->currentWidget();
+  if (captions_.contains(page)) {
+    tabs->setTabText(tabs->indexOf(page), captions_.take(page));
+  }
+  std::vector<std::function<void()>> due;
+  std::erase_if(held_, [&](Held& held) {
+    if (!held.page || !held.tabs) return true;
+    if (held.tabs != tabs || held.page != page) return false;
+    due.push_back(std::move(held.show));
+    return true;
+  });
+  for (const auto& show : due) show();
+}
+
 void DialogsRelay::information(QWidget* parent, const QString& title, const QString& text) {
-  target_->information(parent, title, text);
+  hold(parent, [this, parent = QPointer<QWidget>(parent), title, text] {
+    target_->information(parent, title, text);
+  });
 }
 
 void DialogsRelay::warning(QWidget* parent, const QString& title, const QString& text) {
-  target_->warning(parent, title, text);
+  hold(parent, [this, parent = QPointer<QWidget>(parent), title, text] {
+    target_->warning(parent, title, text);
+  });
 }
 
 void DialogsRelay::critical(QWidget* parent, const QString& title, const QString& text) {
-  target_->critical(parent, title, text);
+  hold(parent, [this, parent = QPointer<QWidget>(parent), title, text] {
+    target_->critical(parent, title, text);
+  });
+}
+
+QString DialogsRelay::last_folder(QWidget* parent, const QString& title, const QString& dir) const {
+  const QString folder = folders_.value(chooser_key(parent, title));
+  if (folder.isEmpty()) return dir;
+  if (dir.isEmpty()) return folder;
+  // A bare file name suggested: in the folder last chosen.
+  if (!dir.contains(QLatin1Char('/'))) return QDir(folder).filePath(dir);
+  return dir;
+}
+
+void DialogsRelay::remember_folder(QWidget* parent, const QString& title, const QString& chosen,
+                                   bool is_file) {
+  if (chosen.isEmpty()) return;
+  folders_.insert(chooser_key(parent, title), is_file ? QFileInfo(chosen).absolutePath() : chosen);
 }
 
 bool DialogsRelay::question(QWidget* parent, const QString& title, const QString& text) {
@@ -72,22 +160,34 @@ bool DialogsRelay::question(QWidget* parent, const QString& title, const QString
 
 QString DialogsRelay::get_existing_directory(QWidget* parent, const QString& title,
                                              const QString& dir) {
-  return target_->get_existing_directory(parent, title, dir);
+  const QString chosen =
+      target_->get_existing_directory(parent, title, last_folder(parent, title, dir));
+  remember_folder(parent, title, chosen, false);
+  return chosen;
 }
 
 QString DialogsRelay::get_open_file_name(QWidget* parent, const QString& title, const QString& dir,
                                          const QString& filter) {
-  return target_->get_open_file_name(parent, title, dir, filter);
+  const QString chosen =
+      target_->get_open_file_name(parent, title, last_folder(parent, title, dir), filter);
+  remember_folder(parent, title, chosen, true);
+  return chosen;
 }
 
 QStringList DialogsRelay::get_open_file_names(QWidget* parent, const QString& title,
                                               const QString& dir, const QString& filter) {
-  return target_->get_open_file_names(parent, title, dir, filter);
+  const QStringList chosen =
+      target_->get_open_file_names(parent, title, last_folder(parent, title, dir), filter);
+  if (!chosen.isEmpty()) remember_folder(parent, title, chosen.first(), true);
+  return chosen;
 }
 
 QString DialogsRelay::get_save_file_name(QWidget* parent, const QString& title, const QString& dir,
                                          const QString& filter) {
-  return target_->get_save_file_name(parent, title, dir, filter);
+  const QString chosen =
+      target_->get_save_file_name(parent, title, last_folder(parent, title, dir), filter);
+  remember_folder(parent, title, chosen, true);
+  return chosen;
 }
 
 int DialogsRelay::exec(QDialog& dialog) { return target_->exec(dialog); }

@@ -3,11 +3,16 @@
 // program calls QMessageBox, QFileDialog or QDialog::exec directly.
 #pragma once
 
+#include <QHash>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QDialog;
+class QTabWidget;
 class QWidget;
 
 namespace orvane {
@@ -38,6 +43,14 @@ class Dialogs {
 // Passes every call on to a replaceable Dialogs (the real one until set). The
 // window hands this one to its tabs, so tests can script the seam after the
 // tabs exist.
+//
+// A message for a tab that is not the one shown (a background job of that
+// tab ended) waits until the user turns to that tab, so it never pops up
+// over another tab's work and takes its keys; the tab's caption is marked
+// " •" meanwhile. Questions are asked at once.
+//
+// A chooser opened without a folder opens in the folder last chosen in it
+// (one memory per tab and title) during this session.
 class DialogsRelay : public Dialogs {
  public:
   DialogsRelay();
@@ -59,8 +72,26 @@ class DialogsRelay : public Dialogs {
                              const QString& filter) override;
   int exec(QDialog& dialog) override;
 
+  // Messages waiting for their tab to be shown.
+  int held() const { return int(held_.size()); }
+
  private:
+  // False when `show` ran at once; else it runs once `parent`'s tab is shown.
+  bool hold(QWidget* parent, std::function<void()> show);
+  void show_held(QTabWidget* tabs);
+  QString last_folder(QWidget* parent, const QString& title, const QString& dir) const;
+  void remember_folder(QWidget* parent, const QString& title, const QString& chosen, bool is_file);
+
   std::unique_ptr<Dialogs> target_;
+  struct Held {
+    QPointer<QTabWidget> tabs;
+    QPointer<QWidget> page;
+    std::function<void()> show;
+  };
+  std::vector<Held> held_;
+  QHash<QWidget*, QString> captions_;  // of marked pages, as they were
+  std::vector<QPointer<QTabWidget>> watched_;
+  QHash<QString, QString> folders_;  // the last folder chosen, by chooser
 };
 
 }  // namespace orvane

@@ -25,6 +25,7 @@ class AiAssistTest : public AnnotatorTest {
     dialogs = scripted.get();
     window->set_dialogs(std::move(scripted));
     tab = window->tab_workspace;
+    window->tabs->setCurrentWidget(tab);
   }
   virtual std::unique_ptr<Engine> make_engine() { return make_standin_engine(); }
   Engine* engine = nullptr;  // the window's

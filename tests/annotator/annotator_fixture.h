@@ -46,6 +46,7 @@ class AnnotatorTest : public ::testing::Test {
     dialogs = scripted.get();
     window->set_dialogs(std::move(scripted));
     tab = window->tab_workspace;
+    window->tabs->setCurrentWidget(tab);
   }
   void TearDown() override { close_window(); }
 

@@ -270,6 +270,7 @@ TEST_F(LabelSafetyTest, UnchangedLabelFilesAreNotRewritten) {
   auto scripted = std::make_unique<ScriptedDialogs>();
   dialogs = scripted.get();
   window->set_dialogs(std::move(scripted));
+  window->tabs->setCurrentWidget(tab);
   load(dir.path());
   const auto inode = [&](const char* name) {
     struct stat info {};

@@ -13,6 +13,7 @@
 #include "inference/inference_tab.h"
 #include "resizer/resizer_tab.h"
 #include "splitter/splitter_tab.h"
+#include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "theme/stylesheet.h"
 #include "theme/theme_toggle.h"
@@ -109,6 +110,62 @@ TEST_F(ShellFixture, CornerHoldsHelpButtonThenToggleAndTheButtonRunsTheGuide) {
   // A fresh dialog each time.
   window.btn_help->click();
   EXPECT_EQ(dialogs->count("exec"), 2);
+}
+
+// A job that ends while another page is shown keeps its closing message until
+// its own page is: the page's caption is marked meanwhile. Questions and
+// messages of the page shown are not held.
+TEST_F(ShellFixture, ClosingMessageWaitsForItsPage) {
+  QTemporaryDir dir;
+  const QString photo = dir.filePath("p.png");
+  QImage(8, 6, QImage::Format_RGB32).save(photo);
+  ResizerTab& resizer = *window.tab_resizer;
+  dialogs->open_file_lists.push_back({photo});
+  resizer.btn_add_files->click();
+  dialogs->directories.push_back(dir.filePath("out"));
+  QDir().mkpath(dir.filePath("out"));
+  window.tabs->setCurrentWidget(window.tab_workspace);
+  resizer.btn_run_resizer->click();
+  ASSERT_TRUE(wait_for_job(resizer));
+  const int page = window.tabs->indexOf(&resizer);
+  EXPECT_TRUE(dialogs->messages().empty());
+  EXPECT_EQ(window.tabs->tabText(page), "Image Resizer + Compressor \u2022");
+  EXPECT_EQ(window.relay().held(), 1);
+
+  window.tabs->setCurrentWidget(window.tab_splitter);  // another page: still held
+  QTest::qWait(20);
+  EXPECT_TRUE(dialogs->messages().empty());
+  window.tabs->setCurrentWidget(&resizer);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->messages().empty(); }, 5000));
+  EXPECT_EQ(dialogs->messages().back().title, "Export Complete");
+  EXPECT_EQ(window.tabs->tabText(page), "Image Resizer + Compressor");
+  EXPECT_EQ(window.relay().held(), 0);
+
+  // The page shown gets its messages at once.
+  dialogs->directories.push_back(dir.filePath("out"));
+  resizer.btn_run_resizer->click();
+  EXPECT_EQ(dialogs->messages().size(), 1u);
+  ASSERT_TRUE(wait_for_job(resizer));
+  EXPECT_EQ(dialogs->messages().size(), 2u);
+}
+
+// A chooser opens in the folder last chosen in it; each tab's choosers keep
+// their own.
+TEST_F(ShellFixture, ChoosersOpenInTheFolderLastChosenThere) {
+  ResizerTab& resizer = *window.tab_resizer;
+  dialogs->directories = {"/data/a", "/data/b"};
+  resizer.btn_add_folder->click();
+  resizer.btn_add_folder->click();
+  resizer.btn_add_folder->click();  // cancelled: the last folder stays
+  resizer.btn_add_folder->click();
+  dialogs->open_file_lists.push_back({"/data/c/x.jpg"});
+  resizer.btn_add_files->click();
+  resizer.btn_add_files->click();
+  std::vector<QString> opened;
+  for (const DialogCall& call : dialogs->calls) opened.push_back(call.title + "@" + call.dir);
+  EXPECT_EQ(opened, (std::vector<QString>{"Select Folder@", "Select Folder@/data/a",
+                                          "Select Folder@/data/b", "Select Folder@/data/b",
+                                          "Select Images@", "Select Images@/data/c"}));
 }
 
 // Window-wide while the annotator's page is shown; on any other page the

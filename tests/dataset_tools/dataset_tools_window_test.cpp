@@ -45,6 +45,7 @@ class DatasetToolsWindow : public ::testing::Test {
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     window.set_dialogs(std::move(scripted));
+    window.tabs->setCurrentWidget(window.tab_workspace);  // the tools' page
     data = dir.path() + "/dataset ü";
     out = dir.path() + "/out";
     QDir().mkpath(data);

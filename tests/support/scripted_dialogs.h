@@ -15,6 +15,7 @@ struct DialogCall {
                  // "open_file", "open_files", "save_file", "exec"
   QString title;
   QString text;  // message text, or the dialog's class name (no namespace) for "exec"
+  QString dir;   // the folder (or file) a chooser opened at
 };
 
 class ScriptedDialogs : public orvane::Dialogs {
