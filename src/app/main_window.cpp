@@ -103,7 +103,7 @@ void OrvaneStudio::create_tabs() {
 
   connect_training_tabs(*tabs, *tab_config, *tab_progress);
   // The viewer starts at the best weights of a run with the training tab's defaults.
-  tab_inference->entry_inf_weights->setText(
+  tab_inference->set_default_weights(
       QDir(tab_config->project_dir_input->text())
           .filePath(tab_config->run_name_input->text() + QStringLiteral("/weights/best.pt")));
 }

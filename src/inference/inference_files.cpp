@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -68,6 +69,25 @@ QString move_export(const QString& exported, const QString& destination) {
     return QStringLiteral("Cannot move %1 to %2: %3")
         .arg(exported, destination, QString::fromStdString(error.message()));
   return {};
+}
+
+QString found_text(const std::vector<int>& classes, const std::map<int, QString>& names) {
+  if (classes.empty()) return QStringLiteral("No objects found");
+  std::map<int, int> counts;
+  for (const int cls : classes) ++counts[cls];
+  std::vector<std::pair<int, QString>> parts;
+  for (const auto& [cls, count] : counts) {
+    const auto name = names.find(cls);
+    parts.emplace_back(count, name != names.end() ? name->second : QString::number(cls));
+  }
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  QStringList listed;
+  for (const auto& [count, name] : parts) listed << QStringLiteral("%1 %2").arg(count).arg(name);
+  return QStringLiteral("%1 %2 found: %3")
+      .arg(classes.size())
+      .arg(classes.size() == 1 ? QStringLiteral("object") : QStringLiteral("objects"))
+      .arg(listed.join(QStringLiteral(", ")));
 }
 
 }  // namespace orvane

@@ -3,8 +3,15 @@
 
 #include <QString>
 #include <QStringList>
+#include <map>
+#include <vector>
 
 namespace orvane {
+
+// What a prediction found, by class, the most frequent first: "3 objects found: 2 car,
+// 1 person", "1 object found: 1 car", "No objects found". `classes` holds each object's class
+// id; `names` the model's names (an id without a name is shown as its number).
+QString found_text(const std::vector<int>& classes, const std::map<int, QString>& names);
 
 // The folder's image files (extensions .jpg .jpeg .png .bmp .webp in any case), not its
 // subfolders, in the order the file system lists them, as normalised paths.

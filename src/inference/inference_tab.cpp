@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -22,12 +23,18 @@
 #include "ui/info_label.h"
 
 namespace orvane {
+namespace {
+
+constexpr int kDefaultImgsz = 640;
+
+}  // namespace
 
 InferenceTab::InferenceTab(Dialogs& dialogs, Engine& engine, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), engine_(engine) {
   setup_inference_tab();
   work_.bind_model(&inf_model);
   connect(&work_, &TabWork::stopped, this, [this] {
+    end_export();
     next_.reset();
     if (std::exchange(predicting_, false)) Q_EMIT prediction_finished();
   });
@@ -53,7 +60,8 @@ void InferenceTab::setup_inference_tab() {
 QGroupBox* InferenceTab::build_parameters_group() {
   auto* group = new QGroupBox(QStringLiteral("Inference Engine Parameters"));
   auto* grid = new QGridLayout(group);
-  entry_inf_weights = new QLineEdit(QStringLiteral("runs/detect/kelvane_yolo_run/weights/best.pt"));
+  default_weights_ = QStringLiteral("runs/detect/kelvane_yolo_run/weights/best.pt");
+  entry_inf_weights = new QLineEdit(default_weights_);
   entry_inf_folder = new QLineEdit;
   entry_inf_folder->setPlaceholderText(
       QStringLiteral("Select directory containing images to predict..."));
@@ -66,7 +74,7 @@ QGroupBox* InferenceTab::build_parameters_group() {
   spin_inf_imgsz = new QSpinBox;
   spin_inf_imgsz->setRange(32, 4096);
   spin_inf_imgsz->setSingleStep(32);
-  spin_inf_imgsz->setValue(640);
+  spin_inf_imgsz->setValue(kDefaultImgsz);
   auto* run = new QPushButton(QStringLiteral("⚡ LOAD MODEL && INFER QUEUE"));
   run->setObjectName(QStringLiteral("primaryBtn"));
   run_button_ = run;
@@ -82,10 +90,18 @@ QGroupBox* InferenceTab::build_parameters_group() {
   grid->addWidget(create_info_label("Inference Res:", "Image resolution"), 3, 0);
   grid->addWidget(spin_inf_imgsz, 3, 1);
   grid->addWidget(run, 4, 0, 1, 3);
+  btn_use_trained = new QPushButton(QStringLiteral("Use the model just trained"));
+  btn_use_trained->hide();
+  grid->addWidget(btn_use_trained, 5, 0, 1, 3);
 
   connect(browse_weights, &QPushButton::clicked, this, &InferenceTab::browse_inf_weights);
   connect(browse_folder, &QPushButton::clicked, this, &InferenceTab::browse_inf_folder);
   connect(run, &QPushButton::clicked, this, &InferenceTab::init_inference);
+  connect(btn_use_trained, &QPushButton::clicked, this, [this] {
+    entry_inf_weights->setText(trained_weights_);
+    spin_inf_imgsz->setValue(trained_imgsz_);
+    btn_use_trained->hide();
+  });
   return group;
 }
 
@@ -101,9 +117,17 @@ QGroupBox* InferenceTab::build_export_group() {
   combo_export_format->addItems({"onnx", "engine", "openvino", "torchscript", "coreml"});
   auto* run = new QPushButton(QStringLiteral("🚀 EXPORT MODEL BACKBONE"));
   run->setObjectName(QStringLiteral("primaryBtn"));
+  btn_export = run;
+  // An export takes the engine a while and says nothing until it ends.
+  export_busy = new QProgressBar;
+  export_busy->setRange(0, 0);
+  export_busy->setFormat(QStringLiteral("Exporting..."));
+  export_busy->setTextVisible(true);
+  export_busy->hide();
   form->addRow(QStringLiteral("Export Target Dir:"), dir_row);
   form->addRow(QStringLiteral("Format Engine:"), combo_export_format);
   form->addRow(run);
+  form->addRow(export_busy);
 
   connect(browse, &QPushButton::clicked, this, &InferenceTab::browse_export_dir);
   connect(run, &QPushButton::clicked, this, &InferenceTab::run_model_export);
@@ -117,9 +141,12 @@ QWidget* InferenceTab::build_stepping_row() {
   btn_inf_prev = new QPushButton(QStringLiteral("◄ Previous Image"));
   lbl_inf_counter = new QLabel(QStringLiteral("0 / 0"));
   lbl_inf_counter->setAlignment(Qt::AlignCenter);
+  lbl_inf_found = new QLabel;
+  lbl_inf_found->setAlignment(Qt::AlignCenter);
   btn_inf_next = new QPushButton(QStringLiteral("Next Image ►"));
   layout->addWidget(btn_inf_prev);
   layout->addWidget(lbl_inf_counter, 1);
+  layout->addWidget(lbl_inf_found, 1);
   layout->addWidget(btn_inf_next);
   return row;
 }
@@ -190,6 +217,7 @@ void InferenceTab::update_inference_display() {
 void InferenceTab::show_source_image(const QString& path) {
   shown_path_ = path;
   prediction_shown_ = false;
+  lbl_inf_found->clear();
   // A photograph takes a tenth of a second to decode: off the GUI thread, and
   // shown only while it is still the image asked for and its prediction has
   // not come first.
@@ -226,6 +254,9 @@ void InferenceTab::start_prediction(PredictRequest request) {
             outcome.error = QStringLiteral("The engine returned no image.");
           } else {
             outcome.drawn = bgr_to_qimage(prediction.plot);
+            std::vector<int> classes;
+            for (const Box& box : prediction.boxes) classes.push_back(box.cls);
+            outcome.found = found_text(classes, request.model->names());
           }
         } catch (const EngineError& e) {
           outcome.error = e.message();
@@ -243,6 +274,7 @@ void InferenceTab::prediction_done(quint64 generation, const QString& path,
   if (generation == work_.generation()) {
     shown_path_ = path;
     prediction_shown_ = true;
+    lbl_inf_found->setText(outcome.found);
     if (outcome.drawn.isNull()) {
       show_prediction_failure(path, outcome.error);
     } else {
@@ -300,13 +332,43 @@ void InferenceTab::run_model_export() {
   auto* worker = new ExportThread(engine_, weights, format, export_dir, this);
   work_.adopt(export_thread, worker);
   connect(worker, &ExportThread::finished_signal, this, [this](const QString& path) {
+    end_export();
     dialogs_.information(this, QStringLiteral("Export Success"),
                          QStringLiteral("Model exported to:\n") + path);
   });
   connect(worker, &ExportThread::error_signal, this, [this](const QString& text) {
+    end_export();
     dialogs_.critical(this, QStringLiteral("Export Error"), text);
   });
+  // One export at a time.
+  btn_export->setEnabled(false);
+  export_busy->show();
   worker->start();
+}
+
+void InferenceTab::end_export() {
+  btn_export->setEnabled(true);
+  export_busy->hide();
+}
+
+void InferenceTab::set_default_weights(const QString& weights) {
+  if (entry_inf_weights->text() == default_weights_) entry_inf_weights->setText(weights);
+  default_weights_ = weights;
+}
+
+void InferenceTab::offer_trained_model(const QString& weights, int imgsz) {
+  trained_weights_ = weights;
+  trained_imgsz_ = imgsz;
+  const bool defaults = entry_inf_weights->text().trimmed() == default_weights_ &&
+                        spin_inf_imgsz->value() == kDefaultImgsz;
+  if (defaults) {
+    entry_inf_weights->setText(weights);
+    spin_inf_imgsz->setValue(imgsz);
+    btn_use_trained->hide();
+    return;
+  }
+  btn_use_trained->setToolTip(QStringLiteral("%1 at %2 px").arg(weights).arg(imgsz));
+  btn_use_trained->show();
 }
 
 }  // namespace orvane

@@ -21,6 +21,7 @@ class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 
@@ -48,6 +49,11 @@ class InferenceTab : public QWidget {
   void inf_next_image();
   void inf_prev_image();
   void run_model_export();
+  // A training run has written `weights` at image size `imgsz`: fills the fields when they
+  // still hold the defaults, else offers "Use the model just trained".
+  void offer_trained_model(const QString& weights, int imgsz);
+  // The weights the field starts with (the training tab's default run).
+  void set_default_weights(const QString& weights);
   // The export, the model load and the predictions. Stopping it ends their engine processes
   // and the loaded model's, not waiting longer than it takes to end a process, even when the
   // engine never answers.
@@ -66,6 +72,10 @@ class InferenceTab : public QWidget {
   QPushButton* btn_inf_prev = nullptr;
   QLabel* lbl_inf_counter = nullptr;
   QPushButton* btn_inf_next = nullptr;
+  QLabel* lbl_inf_found = nullptr;         // what the shown prediction found, by class
+  QPushButton* btn_use_trained = nullptr;  // "Use the model just trained", once offered
+  QProgressBar* export_busy = nullptr;     // "Exporting..." while an export runs
+  QPushButton* btn_export = nullptr;
   QLineEdit* entry_export_dir = nullptr;
   QComboBox* combo_export_format = nullptr;
   ExportThread* export_thread = nullptr;
@@ -86,6 +96,7 @@ class InferenceTab : public QWidget {
   struct PredictOutcome {
     QImage drawn;  // null on failure
     QString error;
+    QString found;  // found_text() of the prediction
   };
   QGroupBox* build_parameters_group();
   QGroupBox* build_export_group();
@@ -97,6 +108,7 @@ class InferenceTab : public QWidget {
   void start_prediction(PredictRequest request);
   void prediction_done(quint64 generation, const QString& path, const PredictOutcome& outcome);
   void show_source_image(const QString& path);
+  void end_export();
 
   Dialogs& dialogs_;
   Engine& engine_;
@@ -104,7 +116,10 @@ class InferenceTab : public QWidget {
   bool predicting_ = false;
   std::optional<PredictRequest> next_;  // waits for the running prediction
   QString shown_path_;                  // the image the view shows (or its prediction)
-  bool prediction_shown_ = false;       // the view shows shown_path_'s prediction
+  QString default_weights_;
+  QString trained_weights_;
+  int trained_imgsz_ = 0;
+  bool prediction_shown_ = false;  // the view shows shown_path_'s prediction
   // Destroyed first, while the model member and the widgets it uses still stand.
   TabWork work_{this, dialogs_};
 };

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -107,6 +108,7 @@ TEST_F(InferenceTabTest, StepsThroughTheFoldersImagesWithWrapAround) {
   EXPECT_EQ(counter(), "1 / 3 - " + first);
   settle();
   EXPECT_EQ(shown_image(tab.inf_view).size(), QImageReader(tab.inf_image_paths[0]).size());
+  EXPECT_EQ(tab.lbl_inf_found->text(), "2 objects found: 1 person, 1 car");
 
   // A confidence above every detection predicts the same image again: no boxes drawn.
   const QImage with_boxes = shown_image(tab.inf_view);
@@ -114,6 +116,7 @@ TEST_F(InferenceTabTest, StepsThroughTheFoldersImagesWithWrapAround) {
   EXPECT_EQ(counter(), "1 / 3 - " + first);
   settle();
   EXPECT_NE(shown_image(tab.inf_view), with_boxes);
+  EXPECT_EQ(tab.lbl_inf_found->text(), "No objects found");
 
   // A folder without images leaves the last prediction and the counter.
   QDir().mkpath("empty");
@@ -161,6 +164,20 @@ TEST_F(InferenceTabTest, RefusedStartsChangeNothing) {
 }
 
 TEST_F(InferenceTabTest, ExportsMoveIntoTheExportFolderAndReplaceEarlierOnes) {
+  // Busy while it runs, one at a time.
+  write_standin_model("slow.pt", {{"export_delay", 0.5}});
+  tab.entry_inf_weights->setText("slow.pt");
+  QPointer<ExportThread> first;
+  tab.run_model_export();
+  first = tab.export_thread;
+  EXPECT_TRUE(tab.export_busy->isVisibleTo(&tab));
+  EXPECT_EQ(tab.export_busy->format(), "Exporting...");
+  EXPECT_FALSE(tab.btn_export->isEnabled());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 60000));
+  EXPECT_FALSE(tab.export_busy->isVisibleTo(&tab));
+  EXPECT_TRUE(tab.btn_export->isEnabled());
+  tab.entry_inf_weights->setText("best.pt");
+
   DialogCall shown = export_model("onnx");
   EXPECT_EQ(shown.title, "Export Success");
   EXPECT_EQ(shown.text, "Model exported to:\nexports/best.onnx");
@@ -255,6 +272,41 @@ TEST_F(InferenceTabTest, HangingEnginesNeitherFreezeTheViewerNorOutliveClosing) 
     }
   }
   EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// A finished training run fills fields that still hold the defaults; fields the user changed
+// stay, and the run is offered instead.
+TEST(TrainedModelOffer, FillsDefaultsElseOffers) {
+  ScriptedDialogs dialogs;
+  std::unique_ptr<PythonEngine> engine = make_standin_engine();
+  struct Case {
+    QString weights;  // typed before the run ends; empty: the default
+    int imgsz;
+    bool filled;
+  };
+  for (const Case& c : {Case{"", 640, true}, Case{"mine.pt", 640, false}, Case{"", 320, false}}) {
+    InferenceTab tab(dialogs, *engine);
+    tab.set_default_weights("/p/run/weights/best.pt");
+    if (!c.weights.isEmpty()) tab.entry_inf_weights->setText(c.weights);
+    tab.spin_inf_imgsz->setValue(c.imgsz);
+    const QString before = tab.entry_inf_weights->text();
+    tab.offer_trained_model("/p/run2/weights/best.pt", 160);
+    EXPECT_EQ(tab.entry_inf_weights->text(), c.filled ? "/p/run2/weights/best.pt" : before);
+    EXPECT_EQ(tab.spin_inf_imgsz->value(), c.filled ? 160 : c.imgsz);
+    EXPECT_EQ(tab.btn_use_trained->isVisibleTo(&tab), !c.filled);
+    if (c.filled) continue;
+    tab.btn_use_trained->click();
+    EXPECT_EQ(tab.entry_inf_weights->text(), "/p/run2/weights/best.pt");
+    EXPECT_EQ(tab.spin_inf_imgsz->value(), 160);
+    EXPECT_FALSE(tab.btn_use_trained->isVisibleTo(&tab));
+  }
+}
+
+TEST(FoundText, CountsByClassMostFrequentFirst) {
+  const std::map<int, QString> names{{0, "person"}, {1, "car"}};
+  EXPECT_EQ(found_text({}, names), "No objects found");
+  EXPECT_EQ(found_text({1}, names), "1 object found: 1 car");
+  EXPECT_EQ(found_text({0, 1, 1, 7}, names), "4 objects found: 2 car, 1 person, 1 7");
 }
 
 TEST(ExportDestination, NeverTheExportFolderOrAFolderHoldingIt) {
