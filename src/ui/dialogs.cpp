@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -12,23 +14,42 @@
 
 namespace orvane {
 
+std::unique_ptr<QMessageBox> make_message_box(QWidget* parent, int icon, const QString& title,
+                                              const QString& text, int buttons) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Icon(icon), title, text,
+                                           QMessageBox::StandardButtons(buttons), parent);
+  // The title bar's font is the window manager's: allow a bold face a size up, with room for
+  // its icon and buttons.
+  QFont font = box->font();
+  font.setBold(true);
+  font.setPointSizeF(font.pointSizeF() * 1.2);
+  const int wanted = QFontMetrics(font).horizontalAdvance(title) + 150;
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  return box;
+}
+
 Dialogs::~Dialogs() = default;
 
 void Dialogs::information(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox::information(parent, title, text);
+  make_message_box(parent, QMessageBox::Information, title, text, QMessageBox::Ok)->exec();
 }
 
 void Dialogs::warning(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox::warning(parent, title, text);
+  make_message_box(parent, QMessageBox::Warning, title, text, QMessageBox::Ok)->exec();
 }
 
 void Dialogs::critical(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox::critical(parent, title, text);
+  make_message_box(parent, QMessageBox::Critical, title, text, QMessageBox::Ok)->exec();
 }
 
 bool Dialogs::question(QWidget* parent, const QString& title, const QString& text) {
-  return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
+  const auto box = make_message_box(parent, QMessageBox::Question, title, text,
+                                    QMessageBox::Yes | QMessageBox::No);
+  box->setDefaultButton(QMessageBox::No);
+  return box->exec() == QMessageBox::Yes;
 }
 
 QString Dialogs::get_existing_directory(QWidget* parent, const QString& title, const QString& dir) {

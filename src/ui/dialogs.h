@@ -12,10 +12,16 @@
 #include <vector>
 
 class QDialog;
+class QMessageBox;
 class QTabWidget;
 class QWidget;
 
 namespace orvane {
+
+// A message box as the real dialogs show it: wide enough for its whole title, which window
+// managers otherwise cut ("AI Mo… oaded"). `buttons`: QMessageBox::StandardButtons.
+std::unique_ptr<QMessageBox> make_message_box(QWidget* parent, int icon, const QString& title,
+                                              const QString& text, int buttons);
 
 class Dialogs {
  public:

@@ -149,6 +149,22 @@ TEST_F(ShellFixture, ClosingMessageWaitsForItsPage) {
   EXPECT_EQ(dialogs->messages().size(), 2u);
 }
 
+// A box is at least as wide as its title needs, short texts and long.
+TEST(MessageBox, WideEnoughForItsTitle) {
+  for (const auto& [title, text] : {std::pair<QString, QString>{"AI Model Loaded", "OK."},
+                                    {"A much longer title of a closing message box", "Done."},
+                                    {"Error", QString(300, QChar('x'))}}) {
+    const auto box =
+        make_message_box(nullptr, QMessageBox::Information, title, text, QMessageBox::Ok);
+    box->show();
+    QFont bold = box->font();
+    bold.setBold(true);
+    EXPECT_GT(box->width(), QFontMetrics(bold).horizontalAdvance(title) + 100)
+        << title.toStdString();
+    box->hide();
+  }
+}
+
 // A chooser opens in the folder last chosen in it; each tab's choosers keep
 // their own.
 TEST_F(ShellFixture, ChoosersOpenInTheFolderLastChosenThere) {
