@@ -26,6 +26,8 @@
 #include "resizer/resizer_tab.h"
 #include "splitter/splitter_tab.h"
 #include "theme/app_style.h"
+#include "theme/stylesheet.h"
+#include "theme/symbol_fonts.h"
 #include "theme/theme_toggle.h"
 #include "training/config_tab.h"
 #include "training/progress_tab.h"
@@ -42,6 +44,7 @@ OrvaneStudio::OrvaneStudio(std::unique_ptr<Engine> engine, QWidget* parent)
   const QString icon = app_icon_path();
   if (!icon.isEmpty()) setWindowIcon(QIcon(icon));
   resize_to_screen();
+  prepare_symbol_fonts(text_font_families(), kWindowSymbols);
   init_ui();
   apply_theme(is_dark_mode);
   setup_shortcuts();

@@ -131,4 +131,8 @@ QString get_stylesheet(bool is_dark) {
   return sheet;
 }
 
+QStringList text_font_families() {
+  return {QStringLiteral("Segoe UI"), QStringLiteral("Arial"), QStringLiteral("sans-serif")};
+}
+
 }  // namespace orvane

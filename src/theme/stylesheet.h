@@ -3,10 +3,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace orvane {
 
 QString get_stylesheet(bool is_dark = true);
+
+// The families every widget's text asks for, in the style sheet's order.
+QStringList text_font_families();
 
 // The colour of a role ("bg", "panel", "inp", "txt", "acc", ...) in the dark
 // or the light palette; "" for an unknown role.

@@ -16,6 +16,7 @@
 #include "support/job_wait.h"
 #include "support/scripted_dialogs.h"
 #include "theme/stylesheet.h"
+#include "theme/symbol_fonts.h"
 #include "theme/theme_toggle.h"
 #include "training/config_tab.h"
 #include "training/progress_tab.h"
@@ -147,6 +148,41 @@ TEST_F(ShellFixture, ClosingMessageWaitsForItsPage) {
   EXPECT_EQ(dialogs->messages().size(), 1u);
   ASSERT_TRUE(wait_for_job(resizer));
   EXPECT_EQ(dialogs->messages().size(), 2u);
+}
+
+// Every symbol the window shows is among those whose fonts are found at start-up, and each
+// is in one of the fonts found (unless no font here has it).
+TEST_F(ShellFixture, EverySymbolShownHasItsFontFoundAtStartUp) {
+  QString texts = window.windowTitle();
+  for (QWidget* widget : window.findChildren<QWidget*>()) {
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) texts += button->text();
+    if (auto* label = qobject_cast<QLabel*>(widget)) texts += label->text();
+    if (auto* group = qobject_cast<QGroupBox*>(widget)) texts += group->title();
+    if (auto* bar = qobject_cast<QTabBar*>(widget)) {
+      for (int i = 0; i < bar->count(); ++i) texts += bar->tabText(i);
+    }
+  }
+  const QList<uint> known = kWindowSymbols.toUcs4();
+  for (const uint c : texts.toUcs4()) {
+    if (c < 0x2000 || c == 0xFE0F || c == 0x200D) continue;  // text, or a variation selector
+    EXPECT_TRUE(known.contains(c)) << std::hex << c;
+  }
+
+  const QStringList fonts = prepare_symbol_fonts(text_font_families(), kWindowSymbols);
+  if (fonts.isEmpty()) return;  // the text font has them all
+  QFont text_font;
+  text_font.setFamilies(text_font_families());
+  EXPECT_EQ(fonts.front(), QFontInfo(text_font).family());
+  for (const uint c : known) {
+    const bool found = std::any_of(fonts.begin(), fonts.end(), [c](const QString& family) {
+      return QRawFont::fromFont(QFont(family)).supportsCharacter(c);
+    });
+    if (found) continue;
+    for (const QString& family : QFontDatabase::families()) {
+      EXPECT_FALSE(QRawFont::fromFont(QFont(family)).supportsCharacter(c))
+          << std::hex << c << " is in " << family.toStdString();
+    }
+  }
 }
 
 // A box is at least as wide as its title needs, short texts and long.
