@@ -129,6 +129,49 @@ TEST_F(DrawingTest, PressOnExistingShapeSelectsItStartsNothingAndReleasesTheGrab
   EXPECT_EQ(completed.count(), 0);
 }
 
+// A leaf inside a plant's box: once a polygon is started every click is its
+// next point, and Shift starts any shape on top of an existing one. Neither
+// selects nor moves the shape under the pointer.
+TEST_F(DrawingTest, PolygonInProgressAndShiftPressesDrawOnTopOfShapes) {
+  QGraphicsPolygonItem* plant = add_shape(QRectF(40, 40, 200, 140));
+  const QPointF inside[] = {{60, 60}, {200, 70}, {120, 160}};
+  const struct {
+    const char* mode;
+    bool shift_first;  // the first press (on the shape) holds Shift
+    QPointF first;
+  } cases[] = {{"Polygon", false, {20, 20}},
+               {"Polygon", true, inside[0]},
+               {"Rectangle", true, inside[0]},
+               {"Circle", true, inside[0]},
+               {"Pentagon", true, inside[0]}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + (c.shift_first ? " with Shift" : ""));
+    set_mode(c.mode);
+    completed.clear();
+    const Qt::KeyboardModifiers keys = c.shift_first ? Qt::ShiftModifier : Qt::NoModifier;
+    QList<QPointF> expected;
+    if (QString(c.mode) == "Polygon") {
+      click(at(c.first), Qt::LeftButton, keys);
+      expected << scene_at(at(c.first));
+      for (const QPointF& p : {inside[1], inside[2]}) {
+        click(at(p));
+        expected << scene_at(at(p));
+      }
+      click(at(inside[1]), Qt::RightButton);
+    } else {
+      press(at(c.first), Qt::LeftButton, keys);
+      move(at(inside[1]));
+      release(at(inside[2]));
+      expected = calculate_shape(c.mode, scene_at(at(c.first)), scene_at(at(inside[2])));
+    }
+    ASSERT_EQ(completed.count(), 1);
+    expect_points(emitted(0), expected);
+    EXPECT_FALSE(plant->isSelected());
+    EXPECT_EQ(plant->pos(), QPointF(0, 0));
+    expect_idle(1);
+  }
+}
+
 TEST_F(DrawingTest, PointModesEmitOneClickPerLeftPressAndNoPreview) {
   for (const char* mode : {"Crop", "Warp"}) {
     SCOPED_TRACE(mode);

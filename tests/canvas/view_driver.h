@@ -69,15 +69,18 @@ struct CanvasFixture : ::testing::Test {
     EXPECT_TRUE(view.scene()->items(scene_at(QPoint(200, 4))).isEmpty());
     return QPoint(200, 4);
   }
-  void press(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mousePress(view.viewport(), button, {}, pos);
+  void press(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton,
+             Qt::KeyboardModifiers keys = {}) {
+    QTest::mousePress(view.viewport(), button, keys, pos);
   }
-  void release(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseRelease(view.viewport(), button, {}, pos);
+  void release(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton,
+               Qt::KeyboardModifiers keys = {}) {
+    QTest::mouseRelease(view.viewport(), button, keys, pos);
   }
-  void click(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton) {
-    press(pos, button);
-    release(pos, button);
+  void click(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton,
+             Qt::KeyboardModifiers keys = {}) {
+    press(pos, button, keys);
+    release(pos, button, keys);
   }
   // A move with `buttons` held (QTest's own move carries no buttons).
   void move(const QPoint& pos, Qt::MouseButtons buttons = Qt::LeftButton) {
