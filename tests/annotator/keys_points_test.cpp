@@ -101,6 +101,48 @@ TEST_F(KeysTest, LabelDialogTypingReplacesTheOfferedName) {
   EXPECT_EQ(shapes(), QStringList{"bamboo|Select/Move"});
 }
 
+// One Enter names the shape: the offered class as it is, a name the completer
+// finished, a new one, or a row of the open list. A dialog still open after it
+// would take the next keys as a class name.
+TEST_F(KeysTest, LabelDialogOneEnterAccepts) {
+  images({"a.png"});
+  put("classes.txt", "leaf\nbamboo\n");
+  load(dir.path());
+  const struct {
+    const char* typed;
+    bool list;  // the list is opened and the row above the offered one taken
+    const char* label;
+  } cases[] = {
+      {"", false, "bamboo"}, {"l", false, "leaf"}, {"root", false, "root"}, {"", true, "leaf"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.typed) + (c.list ? " in the list" : ""));
+    tab->last_label = "bamboo";
+    dialogs->exec_answers.push_back([&c](QDialog& shown) {
+      auto& dialog = static_cast<LabelDialog&>(shown);
+      dialog.show();
+      EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+      QWidget* focus = dialog.focusWidget();
+      if (!focus) return int(QDialog::Rejected);
+      if (c.list) {
+        dialog.combo->showPopup();
+        focus = dialog.combo->view();
+        QTest::keyClick(focus, Qt::Key_Up);
+      }
+      QTest::keyClicks(focus, c.typed);
+      QTest::keyClick(focus, Qt::Key_Return);
+      const bool closed = !dialog.isVisible();
+      dialog.hide();
+      return closed ? dialog.result() : int(QDialog::Rejected);
+    });
+    const qsizetype before = tab->annotations.size();
+    tab->handle_new_poly(kTriangle);
+    const QStringList now = shapes();
+    ASSERT_EQ(now.size(), before + 1);
+    EXPECT_EQ(now.last(), QString(c.label) + "|Select/Move");
+  }
+  EXPECT_EQ(tab->classes, (QStringList{"leaf", "bamboo", "root"}));
+}
+
 TEST_F(KeysTest, HelpListsEveryKeyOfTheWindow) {
   QString guide = help_guide_text();
   guide.remove(QRegularExpression("<[^>]*>"));
