@@ -208,25 +208,6 @@ TEST_F(LabelKeepTest, FolderWithLabelFilesAndNoClassListStartsWithNoNames) {
   EXPECT_FALSE(QFile::exists(path("three/classes.txt")));
 }
 
-// A folder whose shapes all name classes of an earlier folder gets that class
-// list with its first label file, so it still means the same when opened again
-// after a folder with other names.
-TEST_F(LabelKeepTest, NewFolderGetsTheClassListItsFirstLabelFileNames) {
-  images({"one/a.png", "two/b.png", "three/c.png"});
-  put("one/classes.txt", "cat\ndog\n");
-  put("three/classes.txt", "bird\n");
-  load(path("one"));
-  load(path("two"));
-  draw(kTriangle, "dog");
-  EXPECT_EQ(read_file(path("two/classes.txt")), "cat\ndog\n");
-  EXPECT_EQ(read_file(path("two/b.txt")), "1" + QByteArray(kTriangleLine).mid(1));
-  load(path("three"));
-  load(path("two"));
-  EXPECT_EQ(tab->classes, (QStringList{"cat", "dog"}));
-  EXPECT_EQ(shapes(), QStringList{"dog|Polygon"});
-  EXPECT_EQ(tab->lbl_img_status->text(), "STATUS: ANNOTATED");
-}
-
 // A linked label file or class list is written through to its target.
 TEST_F(LabelKeepTest, LinkedFilesAreWrittenThroughToTheirTargets) {
   images({"set/a.png"});

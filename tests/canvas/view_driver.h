@@ -73,14 +73,12 @@ struct CanvasFixture : ::testing::Test {
              Qt::KeyboardModifiers keys = {}) {
     QTest::mousePress(view.viewport(), button, keys, pos);
   }
-  void release(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton,
-               Qt::KeyboardModifiers keys = {}) {
-    QTest::mouseRelease(view.viewport(), button, keys, pos);
+  void release(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseRelease(view.viewport(), button, {}, pos);
   }
-  void click(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton,
-             Qt::KeyboardModifiers keys = {}) {
-    press(pos, button, keys);
-    release(pos, button, keys);
+  void click(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton) {
+    press(pos, button);
+    release(pos, button);
   }
   // A move with `buttons` held (QTest's own move carries no buttons).
   void move(const QPoint& pos, Qt::MouseButtons buttons = Qt::LeftButton) {
