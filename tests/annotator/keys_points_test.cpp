@@ -83,45 +83,45 @@ TEST_F(KeysTest, StepKeysModeKeysEscAndSaveAndTextFieldsKeepTheirKeys) {
   EXPECT_EQ(read_file(path("a.txt")), "0 0.200000 0.200000 0.600000 0.200000 0.600000 0.600000\n");
 }
 
-// Typing replaces the offered name, and one Enter names the shape: a typed
-// name, the offered one, one the completer finished, or a row of the open
-// list. A dialog left open would take the next keys as a class name.
-TEST_F(KeysTest, LabelDialogTypingReplacesTheOfferedNameAndOneEnterAccepts) {
+TEST_F(KeysTest, LabelDialogTypingReplacesTheOfferedName) {
   images({"a.png"});
-  put("classes.txt", "leaf\nroot\n");
+  put("classes.txt", "leaf\n");
   load(dir.path());
-  const struct {
-    const char* typed;
-    bool list;  // the open list's row below the offered one
-    const char* label;
-  } cases[] = {
-      {"bamboo", false, "bamboo"}, {"", false, "leaf"}, {"r", false, "root"}, {"", true, "root"}};
-  for (int i = 0; i < 4; ++i) {
-    const auto& c = cases[i];
-    SCOPED_TRACE(i);
-    tab->last_label = "leaf";
-    dialogs->exec_answers.push_back([&c](QDialog& shown) {
-      auto& dialog = static_cast<LabelDialog&>(shown);
+  tab->last_label = "leaf";
+  dialogs->exec_answers.push_back([](QDialog& dialog) {
+    dialog.show();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QWidget* focus = dialog.focusWidget();
+    EXPECT_EQ(focus, static_cast<LabelDialog&>(dialog).combo);
+    if (focus) QTest::keyClicks(focus, "bamboo");
+    return QDialog::Accepted;
+  });
+  tab->handle_new_poly(kTriangle);
+  EXPECT_EQ(tab->classes, (QStringList{"leaf", "bamboo"}));
+  EXPECT_EQ(shapes(), QStringList{"bamboo|Select/Move"});
+
+  // One Enter takes the offered name, the completer's, or the open list's row
+  // above it; a dialog left open would take the next keys as a class name.
+  for (const char* typed : {"", "b", "list"}) {
+    dialogs->exec_answers.push_back([typed](QDialog& dialog) {
       dialog.show();
       EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
-      QWidget* focus = dialog.focusWidget();
-      EXPECT_EQ(focus, dialog.combo);
-      if (!focus) return int(QDialog::Rejected);
-      if (c.list) {
-        dialog.combo->showPopup();
-        focus = dialog.combo->view();
-        QTest::keyClick(focus, Qt::Key_Down);
+      QComboBox* combo = static_cast<LabelDialog&>(dialog).combo;
+      QWidget* keys = combo;
+      if (QString(typed) == "list") {
+        combo->showPopup();
+        keys = combo->view();
+        QTest::keyClick(keys, Qt::Key_Up);
+      } else {
+        QTest::keyClicks(keys, typed);
       }
-      QTest::keyClicks(focus, c.typed);
-      QTest::keyClick(focus, Qt::Key_Return);
-      const bool open = dialog.isVisible();
-      dialog.hide();
-      return open ? QDialog::Rejected : dialog.result();
+      QTest::keyClick(keys, Qt::Key_Return);
+      return dialog.isVisible() ? int(QDialog::Rejected) : dialog.result();
     });
     tab->handle_new_poly(kTriangle);
-    EXPECT_EQ(shapes().value(i), QString(c.label) + "|Select/Move");
   }
-  EXPECT_EQ(tab->classes, (QStringList{"leaf", "root", "bamboo"}));
+  EXPECT_EQ(shapes(), (QStringList{"bamboo|Select/Move", "bamboo|Select/Move", "bamboo|Select/Move",
+                                   "leaf|Select/Move"}));
 }
 
 TEST_F(KeysTest, HelpListsEveryKeyOfTheWindow) {
