@@ -100,8 +100,7 @@ TEST_F(KeysTest, LabelDialogTypingReplacesTheOfferedName) {
   EXPECT_EQ(tab->classes, (QStringList{"leaf", "bamboo"}));
   EXPECT_EQ(shapes(), QStringList{"bamboo|Select/Move"});
 
-  // One Enter takes the offered name, the completer's, or the open list's row
-  // above it; a dialog left open would take the next keys as a class name.
+  // One Enter takes the offered name, the completer's or the open list's row above.
   for (const char* typed : {"", "b", "list"}) {
     dialogs->exec_answers.push_back([typed](QDialog& dialog) {
       dialog.show();

@@ -164,8 +164,7 @@ TEST_F(WorkspaceTest, FoldersWithoutClassListKeepTheClassesAndVanishedOnesAreRep
   load(path("two"));
   EXPECT_EQ(tab->classes, (QStringList{"cat", "dog"}));
   EXPECT_EQ(list_texts(), QStringList{"[  ] b.png"});
-  // Its first label file brings the list its ids name.
-  draw(kTriangle, "dog");
+  draw(kTriangle, "dog");  // the first label file brings the list its ids name
   EXPECT_EQ(read_file(path("two/classes.txt")), "cat\ndog\n");
   load(path("three"));
   EXPECT_EQ(tab->classes, QStringList{"bird"});

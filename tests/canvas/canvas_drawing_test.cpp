@@ -120,8 +120,7 @@ TEST_F(DrawingTest, PressOnExistingShapeSelectsItStartsNothingAndReleasesTheGrab
     EXPECT_TRUE(second->isSelected());
     EXPECT_FALSE(first->isSelected());
     EXPECT_EQ(canvas.mouseGrabberItem(), nullptr);
-    // With Shift the press starts a shape on top of it; a polygon in progress
-    // takes a click on a shape as its next point.
+    // Shift starts a shape on top of it; a polygon's next click on a shape is a point.
     const bool polygon = QString(mode) == "Polygon";
     press(at(QPointF(70, 65)), Qt::LeftButton, Qt::ShiftModifier);
     polygon ? click(at(QPointF(190, 85))) : release(at(QPointF(190, 85)));
