@@ -29,6 +29,16 @@ void AnnotatorTab::load_existing_annotations(const QString& image_path) {
 void AnnotatorTab::save_current_annotations() {
   if (display_cv_img.empty() || !label_document_.has_image()) return;
   if (label_document_.needs_write(annotations.any_moved_since_save())) {
+    const QString class_error = give_folder_its_class_list();
+    if (!class_error.isEmpty()) {
+      dialogs_.critical(this, QStringLiteral("Error"),
+                        QStringLiteral("Could not save %1:\n%2\n\nThe shapes of this image were "
+                                       "not saved.")
+                            .arg(LabelDocument::classes_path(image_folder), class_error));
+      update_single_list_status();
+      show_label_status();
+      return;
+    }
     const LabelWrite written =
         label_document_.write(annotations.label_shapes(classes), static_cast<int>(classes.size()));
     if (written.reloaded) {
@@ -62,6 +72,11 @@ void AnnotatorTab::save_classes_file() {
                       QStringLiteral("Could not save %1:\n%2")
                           .arg(LabelDocument::classes_path(image_folder), error));
   }
+}
+
+QString AnnotatorTab::give_folder_its_class_list() {
+  if (annotations.empty() || image_folder.isEmpty() || label_document_.has_class_list()) return {};
+  return add_classes({});
 }
 
 QString AnnotatorTab::add_classes(const QStringList& names) {

@@ -115,6 +115,10 @@ QGroupBox* AnnotatorTab::build_tools_panel() {
   combo_mode->addItems({QStringLiteral("Select/Move"), QStringLiteral("Polygon"),
                         QStringLiteral("Rectangle"), QStringLiteral("Circle"),
                         QStringLiteral("Pentagon")});
+  combo_mode->setToolTip(QStringLiteral(
+      "Polygon: click each point (clicks on other shapes place points too), right click to "
+      "finish, Esc to abandon.\nRectangle, Circle, Pentagon: press and drag.\nA press on a "
+      "shape selects it; hold Shift to start a new shape on top of it."));
   mode_row->addWidget(new QLabel(QStringLiteral("Active Mode:")));
   mode_row->addWidget(combo_mode, 1);
   right_layout->addLayout(mode_row);

@@ -172,6 +172,12 @@ class AnnotatorTab : public QWidget {
   // `classes` becomes the file's list (another program may have added names
   // since it was read). Returns why nothing was added, or an empty text.
   QString add_classes(const QStringList& names);
+  // Label lines name classes by their position in `classes`: a folder about
+  // to receive shapes without a classes.txt (all their classes came from an
+  // earlier folder) is given the whole list first, or the lines would mean
+  // nothing when the folder is opened again. A folder that had a classes.txt
+  // is left to add_classes' rules. Returns why it could not be written, or "".
+  QString give_folder_its_class_list();
   // No image to show: an empty canvas, and the status line tells why.
   void clear_shown_image(const QString& status);
   // Why the shapes of the shown image may not change (its label file or the

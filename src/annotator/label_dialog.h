@@ -21,6 +21,9 @@ class LabelDialog : public QDialog {
   QString get_label() const;
 
   QComboBox* combo = nullptr;  // editable
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace orvane

@@ -52,8 +52,10 @@ const GuideSection kGuide[] = {
        "auto-generating a valid YOLO <code>data.yaml</code>."}}},
     {"⌨️ Annotator Keys & Mouse",
      {{"Left click / drag:",
-       "Polygon: each click places a point (the points placed so far are marked). Rectangle, "
-       "Circle, Pentagon: press and drag, the shape is made on release."},
+       "Polygon: each click places a point (the points placed so far are marked), also on "
+       "another shape. Rectangle, Circle, Pentagon: press and drag, the shape is made on "
+       "release. A press on a shape selects it; hold Shift to start a new shape on top of it "
+       "(a leaf inside a plant's box)."},
       {"Right click:", "Finishes the polygon (three points or more)."},
       {"Esc:", "Abandons the shape in progress."},
       {"Select/Move drag:",

@@ -122,6 +122,22 @@ void InteractiveCanvas::update_preview() {
   temp_poly_item = item;
 }
 
+bool InteractiveCanvas::on_shape(const QGraphicsSceneMouseEvent* event) const {
+  // Handles keep their size on screen: hit-test them as the view shows them.
+  const auto* view = event->widget()
+                         ? qobject_cast<const QGraphicsView*>(event->widget()->parentWidget())
+                         : nullptr;
+  const QTransform device = view ? view->transform() : QTransform();
+  for (QGraphicsItem* item :
+       items(event->scenePos(), Qt::IntersectsItemShape, Qt::DescendingOrder, device)) {
+    const QGraphicsItem* shape = item->topLevelItem();
+    if (qgraphicsitem_cast<const QGraphicsPolygonItem*>(shape) && shape != temp_poly_item) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void InteractiveCanvas::mousePressEvent(QGraphicsSceneMouseEvent* event) {
   if (event->button() == Qt::MiddleButton) {
     event->ignore();
@@ -139,19 +155,13 @@ void InteractiveCanvas::mousePressEvent(QGraphicsSceneMouseEvent* event) {
   }
 
   if (event->button() == Qt::LeftButton) {
-    // A shape is never started on top of an existing one (or a handle of
-    // one): the press selects it.
-    // Handles keep their size on screen: hit-test them as the view shows them.
-    const auto* view = event->widget()
-                           ? qobject_cast<const QGraphicsView*>(event->widget()->parentWidget())
-                           : nullptr;
-    const QTransform device = view ? view->transform() : QTransform();
-    for (QGraphicsItem* item : items(pos, Qt::IntersectsItemShape, Qt::DescendingOrder, device)) {
-      const QGraphicsItem* shape = item->topLevelItem();
-      if (qgraphicsitem_cast<const QGraphicsPolygonItem*>(shape) && shape != temp_poly_item) {
-        QGraphicsScene::mousePressEvent(event);
-        return;
-      }
+    // A press on an existing shape (or a handle of one) selects it, unless a
+    // polygon is in progress (every click is its next point) or Shift is
+    // held (a new shape on top of it: a part inside an object's box).
+    const bool polygon_in_progress = drawing && draw_mode == kPolygon;
+    if (!polygon_in_progress && !(event->modifiers() & kDrawOverShapes) && on_shape(event)) {
+      QGraphicsScene::mousePressEvent(event);
+      return;
     }
     drawing = true;
     if (draw_mode == kPolygon) {

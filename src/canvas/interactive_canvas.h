@@ -27,6 +27,10 @@ class InteractiveCanvas : public QGraphicsScene {
   QList<QPointF> calculate_shape(const QPointF& start, const QPointF& end) const;
   void update_preview();
 
+  // Held on a press in a drawing mode, starts a new shape on top of an
+  // existing one instead of selecting it.
+  static constexpr Qt::KeyboardModifier kDrawOverShapes = Qt::ShiftModifier;
+
   QString draw_mode = QStringLiteral("Select/Move");
   QList<QPointF> current_polygon;
   bool drawing = false;
@@ -41,6 +45,10 @@ class InteractiveCanvas : public QGraphicsScene {
   void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
   void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
   void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
+
+ private:
+  // Whether the press is on an existing shape or one of its handles.
+  bool on_shape(const QGraphicsSceneMouseEvent* event) const;
 };
 
 }  // namespace orvane

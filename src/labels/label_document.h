@@ -70,6 +70,8 @@ class LabelDocument {
   // file is only ever extended, even when another program changed it since
   // it was read. Nothing happens without a folder.
   ClassWrite write_classes(const QString& folder, const QStringList& classes);
+  // Whether the folder held a class list when it was last read or written.
+  bool has_class_list() const { return classes_on_disk_.has_value(); }
   // "Cannot read classes.txt: ..." after a failed read_classes, else empty.
   const QString& classes_read_error() const { return classes_read_error_; }
 

@@ -99,6 +99,28 @@ TEST_F(KeysTest, LabelDialogTypingReplacesTheOfferedName) {
   tab->handle_new_poly(kTriangle);
   EXPECT_EQ(tab->classes, (QStringList{"leaf", "bamboo"}));
   EXPECT_EQ(shapes(), QStringList{"bamboo|Select/Move"});
+
+  // One Enter takes the offered name, the completer's or the open list's row above.
+  for (const char* typed : {"", "b", "list"}) {
+    dialogs->exec_answers.push_back([typed](QDialog& dialog) {
+      dialog.show();
+      EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+      QComboBox* combo = static_cast<LabelDialog&>(dialog).combo;
+      QWidget* keys = combo;
+      if (QString(typed) == "list") {
+        combo->showPopup();
+        keys = combo->view();
+        QTest::keyClick(keys, Qt::Key_Up);
+      } else {
+        QTest::keyClicks(keys, typed);
+      }
+      QTest::keyClick(keys, Qt::Key_Return);
+      return dialog.isVisible() ? int(QDialog::Rejected) : dialog.result();
+    });
+    tab->handle_new_poly(kTriangle);
+  }
+  EXPECT_EQ(shapes(), (QStringList{"bamboo|Select/Move", "bamboo|Select/Move", "bamboo|Select/Move",
+                                   "leaf|Select/Move"}));
 }
 
 TEST_F(KeysTest, HelpListsEveryKeyOfTheWindow) {

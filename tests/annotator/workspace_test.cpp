@@ -164,8 +164,13 @@ TEST_F(WorkspaceTest, FoldersWithoutClassListKeepTheClassesAndVanishedOnesAreRep
   load(path("two"));
   EXPECT_EQ(tab->classes, (QStringList{"cat", "dog"}));
   EXPECT_EQ(list_texts(), QStringList{"[  ] b.png"});
+  draw(kTriangle, "dog");  // the first label file brings the list its ids name
+  EXPECT_EQ(read_file(path("two/classes.txt")), "cat\ndog\n");
   load(path("three"));
   EXPECT_EQ(tab->classes, QStringList{"bird"});
+  load(path("two"));
+  EXPECT_EQ(shapes(), QStringList{"dog|Polygon"});
+  load(path("three"));
 
   load(path("gone"));
   ASSERT_EQ(dialogs->count("critical"), 1);

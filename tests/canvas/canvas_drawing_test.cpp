@@ -120,6 +120,13 @@ TEST_F(DrawingTest, PressOnExistingShapeSelectsItStartsNothingAndReleasesTheGrab
     EXPECT_TRUE(second->isSelected());
     EXPECT_FALSE(first->isSelected());
     EXPECT_EQ(canvas.mouseGrabberItem(), nullptr);
+    // Shift starts a shape on top of it; a polygon's next click on a shape is a point.
+    const bool polygon = QString(mode) == "Polygon";
+    press(at(QPointF(70, 65)), Qt::LeftButton, Qt::ShiftModifier);
+    polygon ? click(at(QPointF(190, 85))) : release(at(QPointF(190, 85)));
+    EXPECT_EQ(canvas.current_polygon.size(), polygon ? 2 : 0);
+    EXPECT_EQ(completed.count(), polygon ? 0 : 1);
+    completed.clear();
   }
   // A later drag in "Select/Move" moves the shape under the pointer only.
   set_mode("Select/Move");

@@ -69,8 +69,9 @@ struct CanvasFixture : ::testing::Test {
     EXPECT_TRUE(view.scene()->items(scene_at(QPoint(200, 4))).isEmpty());
     return QPoint(200, 4);
   }
-  void press(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mousePress(view.viewport(), button, {}, pos);
+  void press(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton,
+             Qt::KeyboardModifiers keys = {}) {
+    QTest::mousePress(view.viewport(), button, keys, pos);
   }
   void release(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton) {
     QTest::mouseRelease(view.viewport(), button, {}, pos);
