@@ -153,6 +153,13 @@ void ProgressTab::clear_view(ZoomableView* view) {
 }
 
 void ProgressTab::stop_training() {
+  // STOP ends what the status line shows: a running training first, else the search.
+  if (!training_running() && tuner_ && tuner_->isRunning()) {
+    lbl_train_status->setText(QStringLiteral("Status: Halting AutoML search..."));
+    btn_stop_train->setEnabled(false);
+    tuner_->stop();
+    return;
+  }
   if (!trainer_thread || !trainer_thread->isRunning()) return;
   lbl_train_status->setText(QStringLiteral("Status: Halting Training..."));
   btn_stop_train->setEnabled(false);
@@ -182,6 +189,11 @@ void ProgressTab::follow_tuning(YoloTunerThread* worker) {
   connect(worker, &YoloTunerThread::trial_signal, this, [this, shown](int finished, int of) {
     if (shown()) show_tuning(finished, of);
   });
+  connect(worker, &YoloTunerThread::estimate_signal, this, [this, shown](const QString& left) {
+    if (shown())
+      lbl_train_status->setText(lbl_train_status->text().section(QStringLiteral(" · "), 0, 0) +
+                                QStringLiteral(" · ") + left);
+  });
   connect(worker, &YoloTunerThread::finished_signal, this, [this, shown] {
     if (!shown()) return;
     lbl_train_status->setText(QStringLiteral("Status: AutoML search finished"));
@@ -189,6 +201,14 @@ void ProgressTab::follow_tuning(YoloTunerThread* worker) {
   });
   connect(worker, &YoloTunerThread::error_signal, this, [this, shown] {
     if (shown()) lbl_train_status->setText(QStringLiteral("Status: AutoML search failed"));
+  });
+  connect(worker, &YoloTunerThread::stopped_signal, this, [this, shown] {
+    if (shown()) lbl_train_status->setText(QStringLiteral("Status: AutoML search stopped"));
+  });
+  // STOP ends the search while the status line shows it.
+  if (shown()) btn_stop_train->setEnabled(true);
+  connect(worker, &QThread::finished, this, [this, shown] {
+    if (shown()) btn_stop_train->setEnabled(false);
   });
 }
 

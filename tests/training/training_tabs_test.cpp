@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,8 +117,11 @@ TEST_F(TrainingTabs, FreshTabsAndTheParameterMaps) {
                              {"close_mosaic", 10},
                              {"device", "cpu"}};
   EXPECT_EQ(config.training_params(), expected);
-  EXPECT_EQ(config.tuning_params().value("name"), "exp_tune");
-  EXPECT_EQ(config.tuning_params().size(), 6);
+  // The search trains at the tab's size, batch and workers too.
+  QVariantMap tuning = expected;
+  for (const char* key : {"lr0", "lrf", "close_mosaic", "device"}) tuning.remove(key);
+  tuning["name"] = "exp_tune";
+  EXPECT_EQ(config.tuning_params(), tuning);
 
   config.lrf_input->stepUp();
   config.lr0_input->stepUp();
@@ -552,6 +556,81 @@ TEST_F(TrainingTabs, AutoMLSaysWhichTrialRuns) {
                                  "trial 5 of 5) 80", "trial 5 of 5) 100"}));
     EXPECT_EQ(progress.lbl_train_status->text(), c.end);
     EXPECT_FALSE(config.work().running());
+  }
+}
+
+// The AutoML button asks first, with what the search costs; its trials train at the tab's
+// image size, batch and workers; the status line gives the time left once an epoch is timed.
+TEST_F(TrainingTabs, TheSearchAsksFirstAndTrainsAtTheTabsSettings) {
+  auto* button = config.findChild<QPushButton*>("automlBtn");
+  ASSERT_NE(button, nullptr);
+  use_model({{"trial_epoch_delay", 0.3}});
+  config.imgsz_input->setValue(160);
+  config.batch_input->setValue(2);
+  config.workers_input->setValue(0);
+  const struct {
+    const char* optimizer;
+    bool yes;
+    bool warns;  // "auto" searches no learning rate: said before the start
+  } cases[] = {{"auto", false, true}, {"SGD", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.optimizer);
+    dialogs.calls.clear();
+    config.optimizer_combo->setCurrentText(c.optimizer);
+    dialogs.answers.push_back(c.yes);
+    button->click();
+    ASSERT_EQ(dialogs.count("question"), 1);
+    const QString asked = dialogs.last("question")->text;
+    EXPECT_TRUE(
+        asked.contains("5 trials × 3 epochs = 15 epochs in all) at image size 160, "
+                       "batch 2, 0 workers"))
+        << asked.toStdString();
+    EXPECT_EQ(asked.contains("optimizer \"auto\""), c.warns) << asked.toStdString();
+    EXPECT_EQ(config.tuner_thread != nullptr, c.yes);
+  }
+  QStringList estimates;
+  QObject::connect(config.tuner_thread, &YoloTunerThread::estimate_signal, &progress,
+                   [&] { estimates << progress.lbl_train_status->text(); });
+  ASSERT_TRUE(wait_done(config.tuner_thread));
+  ASSERT_FALSE(estimates.isEmpty());
+  EXPECT_EQ(estimates[0], "Status: AutoML search running (trial 1 of 5) · under a minute left");
+  for (const QString folder : {"train", "train5"}) {
+    QFile file("runs/detect/" + folder + "/args.yaml");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString args = QString::fromUtf8(file.readAll());
+    for (const char* line : {"imgsz: 160\n", "batch: 2\n", "workers: 0\n"})
+      EXPECT_TRUE(args.contains(line)) << args.toStdString();
+  }
+}
+
+// While a search runs its button reads "Cancel" and STOP is offered: either ends the search and
+// its trial's engine process within two seconds, and a second search never starts beside it.
+TEST_F(TrainingTabs, CancelOrStopEndsARunningSearch) {
+  auto* button = config.findChild<QPushButton*>("automlBtn");
+  ASSERT_NE(button, nullptr);
+  const QString idle_text = button->text();
+  use_model({{"trial_epoch_delay", 600}});
+  for (QPushButton* stop : {button, progress.btn_stop_train}) {
+    SCOPED_TRACE(stop->text().toStdString());
+    engine_watch::EngineProcesses processes;
+    dialogs.answers.push_back(true);
+    button->click();
+    const QPointer<YoloTunerThread> search = config.tuner_thread;
+    ASSERT_TRUE(processes.note_until(2));  // the bridge and its trial
+    EXPECT_EQ(button->text(), "Cancel");
+    EXPECT_TRUE(progress.btn_stop_train->isEnabled());
+    QElapsedTimer clock;
+    clock.start();
+    stop->click();
+    EXPECT_EQ(config.tuner_thread, search) << "a second search started";
+    ASSERT_TRUE(wait_done(search.data()));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
+    EXPECT_EQ(progress.lbl_train_status->text(), "Status: AutoML search stopped");
+    EXPECT_EQ(button->text(), idle_text);
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_FALSE(progress.btn_stop_train->isEnabled());
+    EXPECT_TRUE(dialogs.messages().empty());
   }
 }
 
