@@ -13,6 +13,7 @@
 #include "canvas/zoomable_view.h"
 #include "engine/engine.h"
 #include "training/live_metrics_page.h"
+#include "training/log_capture.h"
 #include "training/trainer_thread.h"
 #include "training/tuner_thread.h"
 #include "ui/dialogs.h"
@@ -87,6 +88,7 @@ class ProgressTab : public QWidget {
 
   Dialogs& dialogs_;
   Engine& engine_;
+  ConsoleWriter console_;  // carriage returns redraw the console's last line
   QString pending_log_;
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;

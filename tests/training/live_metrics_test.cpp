@@ -243,6 +243,7 @@ TEST_F(LiveMetrics, AutoMLTrialsAppearAsPoints) {
                          {"trial_delay", 0.1},
                          {"tune_values", QJsonObject{{"lr0", 0.0042}, {"lrf", 0.3}}}});
     config().run_name_input->setText(c.release);
+    dialogs->answers.push_back(true);  // start the search
     button(&config(), "🧬 AutoML Hyperparameter Genetic Search")->click();
     YoloTunerThread* worker = config().tuner_thread;
     std::vector<qsizetype> shown;

@@ -2,6 +2,7 @@
 // the stand-in engine behind the real bridge.
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -13,14 +14,18 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <algorithm>
 
 #include "app/main_window.h"
@@ -149,6 +154,50 @@ TEST_F(TrainingTabs, TheConsoleAppendsAtTheEndAndKeepsUpWithAFlood) {
   EXPECT_LE(std::ranges::max(shown.split('\n'), {}, &QString::size).size(), 2000);
 }
 
+// The console redraws a line after a carriage return as a terminal does, in whatever pieces the
+// output comes, and keeps each line (a table row) on one line of the view.
+TEST_F(TrainingTabs, TheConsoleRedrawsLinesAsATerminalDoes) {
+  QString redraws;
+  for (int i = 1; i <= 20000; ++i) redraws += QStringLiteral("\r%1/20000").arg(i);
+  const struct {
+    QStringList pieces;
+    QString shown;
+  } cases[] = {
+      {{"50%\r60%\r", "done\n"}, "done\n"},
+      {{"head\n10%", "\r20%", "\r30%\nnext"}, "head\n30%\nnext"},
+      {{"kept\r", "\n", "kept too\r\n"}, "kept\nkept too\n"},
+      {{"a\nlong old drawing", "\rnew\rnewer"}, "a\nnewer"},
+      {{"epoch 1\n", redraws, "\n"}, "epoch 1\n20000/20000\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown.toStdString());
+    progress.clear_log();
+    for (const QString& piece : c.pieces) progress.append_log(piece);
+    progress.flush_log();
+    EXPECT_EQ(progress.console_log->toPlainText(), c.shown);
+  }
+
+  // A training run's progress bars: one line per epoch, and the table rows whole.
+  use_model({{"batches", 3}, {"redraws", 4}});
+  config.start_training();
+  ASSERT_TRUE(wait_done(progress.trainer_thread));
+  progress.flush_log();
+  const QStringList lines = progress.console_log->toPlainText().split('\n');
+  EXPECT_EQ(lines.filter("1.2G"),
+            (QStringList{"1/3  1.2G  100% 3/3", "2/3  1.2G  100% 3/3", "3/3  1.2G  100% 3/3"}));
+  // A table row wider than the console stays one line.
+  const QString row = "                 all" + QString("        0.61").repeated(40);
+  progress.append_log(row + "\n");
+  progress.flush_log();
+  progress.show();
+  QCoreApplication::processEvents();
+  const QTextBlock block = progress.console_log->document()->findBlockByNumber(
+      progress.console_log->document()->blockCount() - 2);
+  ASSERT_EQ(block.text(), row);
+  EXPECT_GT(progress.console_log->horizontalScrollBar()->maximum(), 0) << "scrolled sideways";
+  EXPECT_EQ(block.layout()->lineCount(), 1);
+}
+
 TEST_F(TrainingTabs, ManifestPickerAndMissingManifests) {
   config.browse_data_yaml();  // cancelled
   EXPECT_EQ(config.data_yaml_input->text(), "data.yaml");
@@ -193,7 +242,7 @@ TEST_F(TrainingTabs, TrainingRunsToTheEndAndShowsTheRunFolder) {
     EXPECT_TRUE(dialogs.messages().empty());
 
     const QString console = progress.console_log->toPlainText();
-    EXPECT_TRUE(console.contains("3/3  1.2G  33% 1/3")) << console.toStdString();
+    EXPECT_TRUE(console.contains("\n3/3  1.2G  100% 3/3\n")) << console.toStdString();
     EXPECT_TRUE(console.contains(dir.filePath("runs/detect/kelvane_yolo_run")));
     EXPECT_EQ(console.count("Results saved to"), 1) << "each logger line once";
     EXPECT_FALSE(console.contains(QChar(0x1b)));
