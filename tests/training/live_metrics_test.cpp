@@ -440,22 +440,19 @@ TEST(LiveMetricsEpochs, OnlyEpochsOfTheRunAreDrawnAndLinesAreCapped) {
   EXPECT_LE(most_ticks, 30);
 }
 
-// The fitness axis reads apart however small the trials' fitness: a search whose trials barely
-// learn, and one that does well.
+// The fitness axis reads apart however small the trials' fitness.
 TEST(LiveMetricsTrials, TheFitnessAxisShowsReadableValues) {
   ScriptedDialogs scripted;
   LiveMetricsPage live(scripted);
-  live.show();
   for (const double fitness : {3e-05, 0.00042, 0.61}) {
     live.set_trials({{1, fitness / 3, {}, {}}, {2, fitness, {}, {}}});
     auto* y = qobject_cast<QValueAxis*>(live.trial_chart()->axes(Qt::Vertical).value(0));
     ASSERT_TRUE(QTest::qWaitFor([&] { return y->max() >= fitness; }));
-    QStringList labels;
+    QSet<QString> labels;
     for (int i = 0; i < y->tickCount(); ++i)
       labels << QString::asprintf(y->labelFormat().toLatin1().constData(),
                                   y->min() + i * (y->max() - y->min()) / (y->tickCount() - 1));
-    EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size())
-        << labels.join(" ").toStdString();
+    EXPECT_EQ(labels.size(), y->tickCount()) << fitness;
   }
 }
 

@@ -2,12 +2,10 @@
 // the stand-in engine behind the real bridge.
 #include <gtest/gtest.h>
 
-#include <QAbstractTextDocumentLayout>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QElapsedTimer>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,11 +19,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <QTextEdit>
-#include <QTextLayout>
 #include <algorithm>
 
 #include "app/main_window.h"
@@ -155,47 +150,29 @@ TEST_F(TrainingTabs, TheConsoleAppendsAtTheEndAndKeepsUpWithAFlood) {
 }
 
 // The console redraws a line after a carriage return as a terminal does, in whatever pieces the
-// output comes, and keeps each line (a table row) on one line of the view.
+// output comes (a training run's bars: TrainingRunsToTheEnd...), and scrolls a table row wider
+// than the view sideways instead of wrapping it.
 TEST_F(TrainingTabs, TheConsoleRedrawsLinesAsATerminalDoes) {
   QString redraws;
   for (int i = 1; i <= 20000; ++i) redraws += QStringLiteral("\r%1/20000").arg(i);
+  const QString row = "      all" + QString("        0.61").repeated(40);
   const struct {
     QStringList pieces;
     QString shown;
   } cases[] = {
-      {{"50%\r60%\r", "done\n"}, "done\n"},
       {{"head\n10%", "\r20%", "\r30%\nnext"}, "head\n30%\nnext"},
-      {{"kept\r", "\n", "kept too\r\n"}, "kept\nkept too\n"},
-      {{"a\nlong old drawing", "\rnew\rnewer"}, "a\nnewer"},
-      {{"epoch 1\n", redraws, "\n"}, "epoch 1\n20000/20000\n"},
+      {{"kept\r", "\n", "kept too\r\n", "old\rnew\rnewer\r"}, "kept\nkept too\nnewer"},
+      {{"epoch 1\n", redraws, "\n" + row}, "epoch 1\n20000/20000\n" + row},
   };
+  progress.show();
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.shown.toStdString());
     progress.clear_log();
     for (const QString& piece : c.pieces) progress.append_log(piece);
     progress.flush_log();
     EXPECT_EQ(progress.console_log->toPlainText(), c.shown);
   }
-
-  // A training run's progress bars: one line per epoch, and the table rows whole.
-  use_model({{"batches", 3}, {"redraws", 4}});
-  config.start_training();
-  ASSERT_TRUE(wait_done(progress.trainer_thread));
-  progress.flush_log();
-  const QStringList lines = progress.console_log->toPlainText().split('\n');
-  EXPECT_EQ(lines.filter("1.2G"),
-            (QStringList{"1/3  1.2G  100% 3/3", "2/3  1.2G  100% 3/3", "3/3  1.2G  100% 3/3"}));
-  // A table row wider than the console stays one line.
-  const QString row = "                 all" + QString("        0.61").repeated(40);
-  progress.append_log(row + "\n");
-  progress.flush_log();
-  progress.show();
   QCoreApplication::processEvents();
-  const QTextBlock block = progress.console_log->document()->findBlockByNumber(
-      progress.console_log->document()->blockCount() - 2);
-  ASSERT_EQ(block.text(), row);
-  EXPECT_GT(progress.console_log->horizontalScrollBar()->maximum(), 0) << "scrolled sideways";
-  EXPECT_EQ(block.layout()->lineCount(), 1);
+  EXPECT_GT(progress.console_log->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(TrainingTabs, ManifestPickerAndMissingManifests) {
@@ -611,52 +588,39 @@ TEST_F(TrainingTabs, AutoMLSaysWhichTrialRuns) {
 // The AutoML button asks first, with what the search costs; its trials train at the tab's
 // image size, batch and workers; the status line gives the time left once an epoch is timed.
 TEST_F(TrainingTabs, TheSearchAsksFirstAndTrainsAtTheTabsSettings) {
-  auto* button = config.findChild<QPushButton*>("automlBtn");
-  ASSERT_NE(button, nullptr);
   use_model({{"trial_epoch_delay", 0.3}});
   config.imgsz_input->setValue(160);
   config.batch_input->setValue(2);
   config.workers_input->setValue(0);
-  const struct {
-    const char* optimizer;
-    bool yes;
-    bool warns;  // "auto" searches no learning rate: said before the start
-  } cases[] = {{"auto", false, true}, {"SGD", true, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.optimizer);
-    dialogs.calls.clear();
-    config.optimizer_combo->setCurrentText(c.optimizer);
-    dialogs.answers.push_back(c.yes);
-    button->click();
-    ASSERT_EQ(dialogs.count("question"), 1);
-    const QString asked = dialogs.last("question")->text;
+  for (const QString optimizer : {"auto", "SGD"}) {  // "auto" searches no learning rate: said
+    const bool yes = optimizer == "SGD";
+    config.optimizer_combo->setCurrentText(optimizer);
+    dialogs.answers.push_back(yes);
+    config.findChild<QPushButton*>("automlBtn")->click();
+    const QString asked = dialogs.last("question") ? dialogs.last("question")->text : "";
     EXPECT_TRUE(
-        asked.contains("5 trials × 3 epochs = 15 epochs in all) at image size 160, "
+        asked.contains("(5 trials × 3 epochs = 15 epochs in all) at image size 160, "
                        "batch 2, 0 workers"))
         << asked.toStdString();
-    EXPECT_EQ(asked.contains("optimizer \"auto\""), c.warns) << asked.toStdString();
-    EXPECT_EQ(config.tuner_thread != nullptr, c.yes);
+    EXPECT_EQ(asked.contains("optimizer \"auto\""), !yes) << asked.toStdString();
+    EXPECT_EQ(config.tuner_thread != nullptr, yes);
   }
   QStringList estimates;
   QObject::connect(config.tuner_thread, &YoloTunerThread::estimate_signal, &progress,
                    [&] { estimates << progress.lbl_train_status->text(); });
   ASSERT_TRUE(wait_done(config.tuner_thread));
-  ASSERT_FALSE(estimates.isEmpty());
-  EXPECT_EQ(estimates[0], "Status: AutoML search running (trial 1 of 5) · under a minute left");
-  for (const QString folder : {"train", "train5"}) {
-    QFile file("runs/detect/" + folder + "/args.yaml");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString args = QString::fromUtf8(file.readAll());
-    for (const char* line : {"imgsz: 160\n", "batch: 2\n", "workers: 0\n"})
-      EXPECT_TRUE(args.contains(line)) << args.toStdString();
-  }
+  EXPECT_EQ(estimates.value(0),
+            "Status: AutoML search running (trial 1 of 5) · under a minute left");
+  QFile file("runs/detect/train5/args.yaml");  // the last trial's
+  const QByteArray args = file.open(QIODevice::ReadOnly) ? file.readAll() : "";
+  for (const char* line : {"imgsz: 160\n", "batch: 2\n", "workers: 0\n"})
+    EXPECT_TRUE(args.contains(line)) << args.toStdString();
 }
 
 // While a search runs its button reads "Cancel" and STOP is offered: either ends the search and
 // its trial's engine process within two seconds, and a second search never starts beside it.
 TEST_F(TrainingTabs, CancelOrStopEndsARunningSearch) {
   auto* button = config.findChild<QPushButton*>("automlBtn");
-  ASSERT_NE(button, nullptr);
   const QString idle_text = button->text();
   use_model({{"trial_epoch_delay", 600}});
   for (QPushButton* stop : {button, progress.btn_stop_train}) {
@@ -668,16 +632,12 @@ TEST_F(TrainingTabs, CancelOrStopEndsARunningSearch) {
     ASSERT_TRUE(processes.note_until(2));  // the bridge and its trial
     EXPECT_EQ(button->text(), "Cancel");
     EXPECT_TRUE(progress.btn_stop_train->isEnabled());
-    QElapsedTimer clock;
-    clock.start();
     stop->click();
     EXPECT_EQ(config.tuner_thread, search) << "a second search started";
+    EXPECT_EQ(processes.left_after(2000), std::vector<pid_t>{});
     ASSERT_TRUE(wait_done(search.data()));
-    EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_EQ(processes.left_after(engine_watch::kPromptlyMs), std::vector<pid_t>{});
     EXPECT_EQ(progress.lbl_train_status->text(), "Status: AutoML search stopped");
-    EXPECT_EQ(button->text(), idle_text);
-    EXPECT_TRUE(button->isEnabled());
+    EXPECT_TRUE(button->text() == idle_text && button->isEnabled());
     EXPECT_FALSE(progress.btn_stop_train->isEnabled());
     EXPECT_TRUE(dialogs.messages().empty());
   }
