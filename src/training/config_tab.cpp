@@ -234,7 +234,7 @@ QString ConfigTab::automl_question() const {
   QString text =
       QStringLiteral(
           "The search trains the model %1 times (%1 trials × %2 epochs = %3 epochs in all) at "
-          "image size %4, batch %5, %6 workers. The time it needs is shown on the progress tab "
+          "image size %4, batch %5, %6. The time it needs is shown on the progress tab "
           "once the first epoch is timed.")
           .arg(trials)
           .arg(epochs)
@@ -242,7 +242,9 @@ QString ConfigTab::automl_question() const {
           .arg(imgsz_input->value())
           .arg(batch_input->value() < 0 ? QStringLiteral("auto")
                                         : QString::number(batch_input->value()))
-          .arg(workers_input->value());
+          .arg(workers_input->value() == 1
+                   ? QStringLiteral("1 worker")
+                   : QStringLiteral("%1 workers").arg(workers_input->value()));
   if (optimizer_combo->currentText() == QStringLiteral("auto"))
     text += QStringLiteral(
         "\n\nWith the optimizer \"auto\" the engine picks the learning rate and momentum itself "

@@ -49,7 +49,8 @@ class ProgressTab : public QWidget {
   // configuration tab's.)
   TabWork& work() { return work_; }
   // Shows the AutoML search `worker` on the status line and the progress bar: "AutoML search
-  // running (trial k of N)" from the engine's output, until the search ends.
+  // running (trial k of N)" from the engine's output, then " · " and the time left once known,
+  // until the search ends. STOP ends the search while no training run holds the status line.
   void follow_tuning(YoloTunerThread* worker);
 
   QLabel* lbl_train_status = nullptr;
