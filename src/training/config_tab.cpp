@@ -37,6 +37,8 @@ QDoubleSpinBox* make_real_spin(double step, double value) {
   return spin;
 }
 
+const QString kAutomlText = QStringLiteral("🧬 AutoML Hyperparameter Genetic Search");
+
 // The result file's value as a real number, as Python's float() reads it; nullopt otherwise.
 std::optional<double> to_real(const QVariant& value) {
   bool ok = false;
@@ -132,7 +134,9 @@ QWidget* ConfigTab::build_button_row() {
   auto* row = new QWidget;
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* automl = new QPushButton(QStringLiteral("🧬 AutoML Hyperparameter Genetic Search"));
+  auto* automl = new QPushButton(kAutomlText);
+  automl->setObjectName(QStringLiteral("automlBtn"));
+  automl_button_ = automl;
   auto* start = new QPushButton(QStringLiteral("🚀 START MODEL TRAINING"));
   start->setObjectName(QStringLiteral("primaryBtn"));
   start_button_ = start;
@@ -142,7 +146,7 @@ QWidget* ConfigTab::build_button_row() {
   layout->addWidget(engine_wait_);
   layout->addWidget(automl);
   layout->addWidget(start);
-  connect(automl, &QPushButton::clicked, this, &ConfigTab::start_automl_tuning);
+  connect(automl, &QPushButton::clicked, this, &ConfigTab::automl_clicked);
   connect(start, &QPushButton::clicked, this, &ConfigTab::start_training);
   return row;
 }
@@ -185,6 +189,9 @@ QVariantMap ConfigTab::tuning_params() const {
           {"project", project_dir_input->text().trimmed()},
           {"name", run_name_input->text().trimmed() + QStringLiteral("_tune")},
           {"epochs", epochs_input->value()},
+          {"imgsz", imgsz_input->value()},
+          {"batch", batch_input->value()},
+          {"workers", workers_input->value()},
           {"optimizer", optimizer_combo->currentText()}};
 }
 
@@ -219,7 +226,49 @@ void ConfigTab::show_training_pending(bool pending) {
   engine_wait_->setVisible(pending);
 }
 
+bool ConfigTab::automl_running() const { return tuner_thread && tuner_thread->isRunning(); }
+
+QString ConfigTab::automl_question() const {
+  const int trials = YoloTunerThread::kIterations;
+  const int epochs = epochs_input->value();
+  QString text =
+      QStringLiteral(
+          "The search trains the model %1 times (%1 trials × %2 epochs = %3 epochs in all) at "
+          "image size %4, batch %5, %6. The time it needs is shown on the progress tab "
+          "once the first epoch is timed.")
+          .arg(trials)
+          .arg(epochs)
+          .arg(trials * epochs)
+          .arg(imgsz_input->value())
+          .arg(batch_input->value() < 0 ? QStringLiteral("auto")
+                                        : QString::number(batch_input->value()))
+          .arg(workers_input->value() == 1
+                   ? QStringLiteral("1 worker")
+                   : QStringLiteral("%1 workers").arg(workers_input->value()));
+  if (optimizer_combo->currentText() == QStringLiteral("auto"))
+    text += QStringLiteral(
+        "\n\nWith the optimizer \"auto\" the engine picks the learning rate and momentum itself "
+        "and ignores the values the search tries for lr0 and momentum: every trial trains with "
+        "the same ones. Choose SGD, AdamW or Adam to search them.");
+  return text + QStringLiteral("\n\nStart the search?");
+}
+
+void ConfigTab::automl_clicked() {
+  if (automl_running()) {
+    tuner_thread->stop();
+    automl_button_->setEnabled(false);  // until the search has ended
+    return;
+  }
+  if (!QFileInfo::exists(data_yaml_input->text().trimmed())) {
+    start_automl_tuning();  // says that the manifest is missing
+    return;
+  }
+  if (dialogs_.question(this, QStringLiteral("AutoML Search"), automl_question()))
+    start_automl_tuning();
+}
+
 void ConfigTab::start_automl_tuning() {
+  if (automl_running()) return;  // one search at a time
   const QString data = data_yaml_input->text().trimmed();
   if (!QFileInfo::exists(data)) {
     dialogs_.critical(this, QStringLiteral("Error"),
@@ -231,6 +280,12 @@ void ConfigTab::start_automl_tuning() {
   connect(worker, &YoloTunerThread::log_signal, this, &ConfigTab::automl_log);
   connect(worker, &YoloTunerThread::finished_signal, this, &ConfigTab::apply_automl_results);
   connect(worker, &YoloTunerThread::error_signal, this, &ConfigTab::show_automl_error);
+  connect(worker, &QThread::finished, this, [this, worker] {
+    if (worker != tuner_thread) return;
+    automl_button_->setText(kAutomlText);
+    automl_button_->setEnabled(true);
+  });
+  automl_button_->setText(QStringLiteral("Cancel"));
   Q_EMIT automl_started();  // tuner_thread is the new search
   worker->start();
 }

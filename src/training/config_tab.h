@@ -36,9 +36,18 @@ class ConfigTab : public QWidget {
   // yet, the request goes out once it has (off the GUI thread meanwhile; the button waits and
   // says so).
   void start_training();
+  // Starts the search at once (nothing while one runs). The AutoML button asks first, through
+  // automl_clicked().
   void start_automl_tuning();
+  // The AutoML button: while a search runs it reads "Cancel" and ends the search; otherwise it
+  // says what the search will cost (and when the optimizer "auto" makes it search nothing of
+  // the learning rate) and starts it if the user agrees.
+  void automl_clicked();
+  // What the AutoML button asks before a search starts.
+  QString automl_question() const;
+  bool automl_running() const;
   void apply_automl_results(const QVariantMap& results);
-  // The 13-entry training map and the 6-entry tuning map, read from the fields. The device is
+  // The 13-entry training map and the 9-entry tuning map, read from the fields. The device is
   // "cpu" while the engine's look-up has not answered.
   QVariantMap training_params();
   QVariantMap tuning_params() const;
@@ -85,7 +94,8 @@ class ConfigTab : public QWidget {
   // folder); hidden for an absolute one.
   QLabel* project_location_ = nullptr;
   QPushButton* start_button_ = nullptr;
-  QLabel* engine_wait_ = nullptr;  // shown while a training request waits for the engine
+  QPushButton* automl_button_ = nullptr;  // reads "Cancel" while a search runs
+  QLabel* engine_wait_ = nullptr;         // shown while a training request waits for the engine
   bool training_pending_ = false;
   TabWork work_{this, dialogs_};
 };

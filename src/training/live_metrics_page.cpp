@@ -197,6 +197,9 @@ void LiveMetricsPage::ensure_charts() {
             QStringLiteral("Value"));
   make_plot(charts_->trials, QStringLiteral("AutoML trials"), QStringLiteral("Trial"),
             QStringLiteral("Fitness"));
+  // A search whose trials barely learn scores 3e-05: fixed decimals would read "0.00" on every
+  // tick.
+  charts_->trials.y->setLabelFormat(QStringLiteral("%.3g"));
 
   const auto add_to = [](Charts::Plot& plot, QXYSeries* series) {
     plot.chart->addSeries(series);

@@ -1,5 +1,7 @@
 #include "training/log_capture.h"
 
+#include <QTextDocument>
+
 namespace orvane {
 
 // Python's \d matches every Unicode decimal digit; so does this one.
@@ -15,7 +17,6 @@ void StreamToSignal::write(const QString& text) {
   if (text.isEmpty()) return;
   QString cleaned = text;
   cleaned.remove(ANSI_ESCAPE);
-  cleaned.remove(QLatin1Char('\r'));
   if (cleaned.isEmpty()) return;
   try {
     if (signal) signal(cleaned);
@@ -75,6 +76,47 @@ QString split_long_lines(const QString& text, int line_length, int limit) {
     length = 0;
   }
   return result;
+}
+
+QTextCursor ConsoleWriter::append(QTextDocument* document, const QString& text, int line_limit) {
+  QString shown;
+  shown.reserve(text.size());
+  qsizetype line_start = 0;        // where the last line of `shown` begins
+  bool replace_last_line = false;  // the document's last line is drawn again
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n;) {
+    const QChar c = text[i];
+    if (c == QLatin1Char('\r')) {
+      rewrite_ = true;
+      ++i;
+      continue;
+    }
+    if (c == QLatin1Char('\n')) {
+      rewrite_ = false;
+      shown += c;
+      line_start = shown.size();
+      ++i;
+      continue;
+    }
+    if (rewrite_) {
+      if (line_start == 0) replace_last_line = true;
+      shown.truncate(line_start);
+      rewrite_ = false;
+    }
+    qsizetype end = i;
+    while (end < n && text[end] != QLatin1Char('\r') && text[end] != QLatin1Char('\n')) ++end;
+    shown += QStringView(text).mid(i, end - i);
+    i = end;
+  }
+  QTextCursor cursor(document);
+  cursor.movePosition(QTextCursor::End);
+  if (replace_last_line) {
+    cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+  }
+  if (!shown.isEmpty())
+    cursor.insertText(split_long_lines(shown, cursor.positionInBlock(), line_limit));
+  return cursor;
 }
 
 }  // namespace orvane

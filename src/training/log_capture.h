@@ -1,13 +1,17 @@
 // The pipe from the engine's output to the console: the colour-code filter ANSI_ESCAPE, the
-// text stream StreamToSignal, and EngineOutput, which turns the raw bytes read from the engine
-// process into StreamToSignal writes.
+// text stream StreamToSignal, EngineOutput, which turns the raw bytes read from the engine
+// process into StreamToSignal writes, and ConsoleWriter, which puts the text into the console's
+// document as a terminal shows it.
 #pragma once
 
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringDecoder>
+#include <QTextCursor>
 #include <functional>
+
+class QTextDocument;
 
 namespace orvane {
 
@@ -15,8 +19,9 @@ namespace orvane {
 // missing).
 extern const QRegularExpression ANSI_ESCAPE;
 
-// Stands in for a text stream: every write emits the text cleaned of escape sequences and
-// carriage returns on `signal`, once, unless nothing is left.
+// Stands in for a text stream: every write emits the text cleaned of escape sequences on
+// `signal`, once, unless nothing is left. Carriage returns stay: the console redraws the line
+// they start (ConsoleWriter).
 class StreamToSignal {
  public:
   explicit StreamToSignal(std::function<void(const QString&)> signal);
@@ -52,5 +57,23 @@ qsizetype unfinished_escape_length(const QString& text);
 // `text` with a line break inserted wherever a line would grow past `limit` characters; the
 // text's first line continues a line already `line_length` characters long.
 QString split_long_lines(const QString& text, int line_length, int limit);
+
+// The console's text as a terminal shows it. A carriage return takes the line back to its
+// start, so the text after it replaces the line: the engine's progress bars redraw in place
+// with "\r" (or "\r\x1b[K", its escape already removed) before each drawing, and tqdm pads a
+// shorter drawing to the old one's length. A line break right after it keeps the line. The
+// redraws inside one piece of text are folded before the document is touched: a flood of them
+// costs one edit of the last line.
+class ConsoleWriter {
+ public:
+  // Appends `text` at the end of `document`; a line growing past `line_limit` characters
+  // continues on the next line. Returns a cursor at the end.
+  QTextCursor append(QTextDocument* document, const QString& text, int line_limit);
+  // The document was cleared.
+  void reset() { rewrite_ = false; }
+
+ private:
+  bool rewrite_ = false;  // a carriage return ended the text so far
+};
 
 }  // namespace orvane

@@ -21,8 +21,8 @@
 
 namespace orvane {
 namespace {
-// The console lays out a whole paragraph again on every append; progress redraws joined into
-// one line would make that paragraph megabytes long and the window slow.
+// The console lays out a whole paragraph again on every append; output that never ends its
+// line would make that paragraph megabytes long and the window slow.
 constexpr int kConsoleLineLimit = 2000;
 // Text put into the console at once when nothing waits, and the time the console may take per
 // turn of the event loop to catch up with a flood, a piece at a time.
@@ -68,6 +68,10 @@ QWidget* ProgressTab::build_log_column() {
   bar_train_progress = new QProgressBar;
   console_log = new QTextEdit;
   console_log->setReadOnly(true);
+  // One line per line of the engine (its tables keep their columns), scrolled sideways; a log of
+  // a long run keeps no undo history.
+  console_log->setLineWrapMode(QTextEdit::NoWrap);
+  console_log->setUndoRedoEnabled(false);
 
   layout->addLayout(status_row);
   layout->addWidget(bar_train_progress);
@@ -100,6 +104,7 @@ QWidget* ProgressTab::build_metrics_group() {
 void ProgressTab::clear_log() {
   pending_log_.clear();
   console_log->clear();
+  console_.reset();
 }
 
 void ProgressTab::begin_training(const QVariantMap& params) {
@@ -153,6 +158,13 @@ void ProgressTab::clear_view(ZoomableView* view) {
 }
 
 void ProgressTab::stop_training() {
+  // STOP ends what the status line shows: a running training first, else the search.
+  if (!training_running() && tuner_ && tuner_->isRunning()) {
+    lbl_train_status->setText(QStringLiteral("Status: Halting AutoML search..."));
+    btn_stop_train->setEnabled(false);
+    tuner_->stop();
+    return;
+  }
   if (!trainer_thread || !trainer_thread->isRunning()) return;
   lbl_train_status->setText(QStringLiteral("Status: Halting Training..."));
   btn_stop_train->setEnabled(false);
@@ -182,6 +194,11 @@ void ProgressTab::follow_tuning(YoloTunerThread* worker) {
   connect(worker, &YoloTunerThread::trial_signal, this, [this, shown](int finished, int of) {
     if (shown()) show_tuning(finished, of);
   });
+  connect(worker, &YoloTunerThread::estimate_signal, this, [this, shown](const QString& left) {
+    if (shown())
+      lbl_train_status->setText(lbl_train_status->text().section(QStringLiteral(" · "), 0, 0) +
+                                QStringLiteral(" · ") + left);
+  });
   connect(worker, &YoloTunerThread::finished_signal, this, [this, shown] {
     if (!shown()) return;
     lbl_train_status->setText(QStringLiteral("Status: AutoML search finished"));
@@ -189,6 +206,14 @@ void ProgressTab::follow_tuning(YoloTunerThread* worker) {
   });
   connect(worker, &YoloTunerThread::error_signal, this, [this, shown] {
     if (shown()) lbl_train_status->setText(QStringLiteral("Status: AutoML search failed"));
+  });
+  connect(worker, &YoloTunerThread::stopped_signal, this, [this, shown] {
+    if (shown()) lbl_train_status->setText(QStringLiteral("Status: AutoML search stopped"));
+  });
+  // STOP ends the search while the status line shows it.
+  if (shown()) btn_stop_train->setEnabled(true);
+  connect(worker, &QThread::finished, this, [this, shown] {
+    if (shown()) btn_stop_train->setEnabled(false);
   });
 }
 
@@ -248,11 +273,7 @@ void ProgressTab::append_log(const QString& text) {
 }
 
 void ProgressTab::insert_log(const QString& text) {
-  QTextCursor cursor = console_log->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  const int line_length = cursor.positionInBlock();
-  cursor.insertText(split_long_lines(text, line_length, kConsoleLineLimit));
-  console_log->setTextCursor(cursor);
+  console_log->setTextCursor(console_.append(console_log->document(), text, kConsoleLineLimit));
   appended_this_turn_ += text.size();
 }
 

@@ -13,6 +13,7 @@
 #include "canvas/zoomable_view.h"
 #include "engine/engine.h"
 #include "training/live_metrics_page.h"
+#include "training/log_capture.h"
 #include "training/trainer_thread.h"
 #include "training/tuner_thread.h"
 #include "ui/dialogs.h"
@@ -48,7 +49,8 @@ class ProgressTab : public QWidget {
   // configuration tab's.)
   TabWork& work() { return work_; }
   // Shows the AutoML search `worker` on the status line and the progress bar: "AutoML search
-  // running (trial k of N)" from the engine's output, until the search ends.
+  // running (trial k of N)" from the engine's output, then " · " and the time left once known,
+  // until the search ends. STOP ends the search while no training run holds the status line.
   void follow_tuning(YoloTunerThread* worker);
 
   QLabel* lbl_train_status = nullptr;
@@ -87,6 +89,7 @@ class ProgressTab : public QWidget {
 
   Dialogs& dialogs_;
   Engine& engine_;
+  ConsoleWriter console_;  // carriage returns redraw the console's last line
   QString pending_log_;
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;

@@ -2,11 +2,13 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "training/training_metrics.h"
@@ -112,6 +114,46 @@ QVariantMap read_tune_result(const QString& path) {
   return values;
 }
 
+QStringList list_run_folders(const QString& project) {
+  return QDir(project).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+std::optional<double> first_epoch_seconds(const QString& project, const QStringList& before) {
+  for (const QString& folder : list_run_folders(project)) {
+    if (before.contains(folder)) continue;
+    QFile file(QDir(project).filePath(folder + QStringLiteral("/results.csv")));
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    const QList<QByteArray> lines = file.read(1 << 16).split('\n');
+    if (lines.size() < 3) continue;  // a header and a whole row: the row ends in a line break
+    const QList<QByteArray> names = lines[0].split(',');
+    const QList<QByteArray> row = lines[1].split(',');
+    for (qsizetype i = 0; i < names.size() && i < row.size(); ++i) {
+      if (names[i].trimmed() != "time") continue;
+      bool ok = false;
+      const double seconds = row[i].trimmed().toDouble(&ok);
+      if (ok && std::isfinite(seconds) && seconds >= 0) return seconds;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<double> search_seconds_left(int iterations, int epochs, int trials_done,
+                                          std::optional<double> first_epoch, double elapsed) {
+  if (trials_done >= iterations) return 0.0;
+  if (trials_done > 0) return elapsed / trials_done * (iterations - trials_done);
+  if (!first_epoch) return std::nullopt;
+  return std::max(0.0, double(iterations) * epochs * *first_epoch - elapsed);
+}
+
+QString time_left_text(double seconds) {
+  if (!(seconds >= 60)) return QStringLiteral("under a minute left");
+  const qint64 minutes = qint64(std::ceil(seconds / 60));
+  if (minutes < 60) return QStringLiteral("about %1 min left").arg(minutes);
+  return QStringLiteral("about %1 h %2 min left")
+      .arg(minutes / 60)
+      .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
 bool TuneProgress::feed(const QString& text) {
   static const QRegularExpression done(QStringLiteral(R"((\d+)/(\d+) iterations complete)"));
   // Progress redraws without a line break would make the line grow without end: only its end
@@ -122,7 +164,10 @@ bool TuneProgress::feed(const QString& text) {
   qsizetype start = 0;
   for (qsizetype nl = line_.indexOf(QLatin1Char('\n')); nl >= 0;
        nl = line_.indexOf(QLatin1Char('\n'), start)) {
-    const QRegularExpressionMatch m = done.match(QStringView(line_).mid(start, nl - start));
+    QStringView line = QStringView(line_).mid(start, nl - start);
+    const qsizetype redrawn = line.lastIndexOf(QLatin1Char('\r'));
+    if (redrawn >= 0) line = line.mid(redrawn + 1);
+    const QRegularExpressionMatch m = done.match(line);
     if (m.hasMatch()) finished_ = std::max(finished_, m.captured(1).toInt());
     start = nl + 1;
   }

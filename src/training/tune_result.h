@@ -40,8 +40,28 @@ QString newest_trial_results(const QString& project, const TuneFiles& before);
 // cannot be read or parsed, or does not hold a map.
 QVariantMap read_tune_result(const QString& path);
 
-// Counts the search's finished iterations in its console text (escape codes and carriage
-// returns already taken out), from the lines the engine logs after each one:
+// The run folders directly below `project`: the search's trials train in new ones ("train",
+// "train2" or "train-2", ...) beside its tune folder.
+QStringList list_run_folders(const QString& project);
+
+// How long the first epoch of the search's first trial took, in seconds: the "time" of the
+// first whole row of results.csv in a run folder below `project` that `before` does not list
+// (the trainer writes the row at the epoch's end, with the seconds since training began).
+// Nothing before such a row exists. Any thread.
+std::optional<double> first_epoch_seconds(const QString& project, const QStringList& before);
+
+// The time a search of `iterations` trials of `epochs` epochs still needs, `elapsed` seconds
+// after it began: from the trials that ended (their mean time), else from its first epoch
+// (every epoch as long as it). Nothing while neither is known.
+std::optional<double> search_seconds_left(int iterations, int epochs, int trials_done,
+                                          std::optional<double> first_epoch, double elapsed);
+
+// "about 12 min left", "about 2 h 05 min left", "under a minute left".
+QString time_left_text(double seconds);
+
+// Counts the search's finished iterations in its console text (escape codes already taken
+// out; a line redrawn after carriage returns is read as its last drawing), from the lines the
+// engine logs after each one:
 // "<prefix>k/N iterations complete ✅ (12.3s)", or in newer releases "... complete (all failed)
 // ❌" and "... complete (m/n succeeded) ⚠️". Text comes in pieces; a line is read once whole.
 class TuneProgress {

@@ -1,6 +1,7 @@
 #include "training/tuner_thread.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 
 #include "training/log_capture.h"
 #include "training/tune_result.h"
@@ -15,10 +16,18 @@ YoloTunerThread::~YoloTunerThread() {
   wait();
 }
 
+void YoloTunerThread::stop() {
+  stopped_ = true;
+  abort();  // the search has no step at which it could be asked to end by itself
+}
+
 void YoloTunerThread::run() {
   QString missing;
   if (!engine_installed(engine_, missing)) {
-    if (!missing.isEmpty()) Q_EMIT error_signal(missing);
+    if (stopped_)
+      Q_EMIT stopped_signal();
+    else if (!missing.isEmpty())
+      Q_EMIT error_signal(missing);
     return;
   }
   const QString project =
@@ -37,12 +46,30 @@ void YoloTunerThread::run() {
     trials_sent = trials.size();
     Q_EMIT trials_signal(trials);
   };
+  // The estimate: the first epoch is timed from the first trial's results file, looked at
+  // while the engine writes (at most twice a second); the trials that ended time the rest.
+  const int epochs = params.value(QStringLiteral("epochs")).toInt();
+  const QStringList runs_before = list_run_folders(project);
+  QElapsedTimer clock;
+  clock.start();
+  std::optional<double> first_epoch;
+  qint64 looked_at = -1000;
+  const auto send_estimate = [&](int trials_done) {
+    const std::optional<double> left = search_seconds_left(kIterations, epochs, trials_done,
+                                                           first_epoch, clock.elapsed() / 1000.0);
+    if (left) Q_EMIT estimate_signal(time_left_text(*left));
+  };
   TuneProgress trials;
-  StreamToSignal stream([this, &trials, &send_trials](const QString& text) {
+  StreamToSignal stream([&](const QString& text) {
     Q_EMIT log_signal(text);
     if (trials.feed(text)) {
       send_trials();
       Q_EMIT trial_signal(trials.finished(), kIterations);
+      if (trials.finished() < kIterations) send_estimate(trials.finished());
+    } else if (!first_epoch && trials.finished() == 0 && clock.elapsed() - looked_at >= 500) {
+      looked_at = clock.elapsed();
+      first_epoch = first_epoch_seconds(project, runs_before);
+      if (first_epoch) send_estimate(0);
     }
   });
   EngineOutput output(stream);
@@ -52,16 +79,22 @@ void YoloTunerThread::run() {
   try {
     model = load_job_model(engine_, params.value(QStringLiteral("model_path")).toString(),
                            [&output](const QByteArray& bytes) { output.feed(bytes); });
-    model->tune({{QStringLiteral("data"), params.value(QStringLiteral("data_yaml"))},
-                 {QStringLiteral("epochs"), params.value(QStringLiteral("epochs"))},
-                 {QStringLiteral("iterations"), kIterations},
-                 {QStringLiteral("optimizer"),
-                  params.value(QStringLiteral("optimizer"), QStringLiteral("auto"))},
-                 {QStringLiteral("project"), params.value(QStringLiteral("project"))},
-                 {QStringLiteral("name"), params.value(QStringLiteral("name"))},
-                 {QStringLiteral("plots"), false},
-                 {QStringLiteral("save"), false},
-                 {QStringLiteral("exist_ok"), true}});
+    QVariantMap args{{QStringLiteral("data"), params.value(QStringLiteral("data_yaml"))},
+                     {QStringLiteral("epochs"), params.value(QStringLiteral("epochs"))},
+                     {QStringLiteral("iterations"), kIterations},
+                     {QStringLiteral("optimizer"),
+                      params.value(QStringLiteral("optimizer"), QStringLiteral("auto"))},
+                     {QStringLiteral("project"), params.value(QStringLiteral("project"))},
+                     {QStringLiteral("name"), params.value(QStringLiteral("name"))},
+                     {QStringLiteral("plots"), false},
+                     {QStringLiteral("save"), false},
+                     {QStringLiteral("exist_ok"), true}};
+    // The trials train at the tab's size, batch and workers, as a training run does; the
+    // engine's own defaults (640, 8 workers) take hours on a laptop.
+    for (const char* key : {"imgsz", "batch", "workers"})
+      if (params.contains(QLatin1String(key)))
+        args.insert(QLatin1String(key), params.value(QLatin1String(key)));
+    model->tune(args);
     const QString file = newest_tune_result(project, before);
     if (file.isEmpty()) {
       outcome = [this] {
@@ -83,6 +116,8 @@ void YoloTunerThread::run() {
   model.reset();
   output.finish();
   send_trials();
+  // A search stopped as it ended applies nothing either: the user asked it off.
+  if (stopped_) outcome = [this] { Q_EMIT stopped_signal(); };
   outcome();
 }
 

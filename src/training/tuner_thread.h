@@ -4,6 +4,7 @@
 
 #include <QThread>
 #include <QVariantMap>
+#include <atomic>
 
 #include "engine/engine.h"
 #include "engine/engine_job.h"
@@ -23,6 +24,10 @@ class YoloTunerThread : public QThread, public EngineJob {
 
   const QVariantMap params;
 
+  // STOP and Cancel: ends the search's engine process now (its trial's too) and the search
+  // ends as stopped. Any thread.
+  void stop();
+
  Q_SIGNALS:
   void log_signal(const QString& text);
   void finished_signal(const QVariantMap& result);
@@ -33,6 +38,11 @@ class YoloTunerThread : public QThread, public EngineJob {
   // sent when the list grew: read after each trial the engine's output reports, and once more
   // when the search ends.
   void trials_signal(const orvane::TrialResults& trials);
+  // The search ended on stop().
+  void stopped_signal();
+  // The time the search still needs ("about 12 min left"): once the first trial's first epoch
+  // is timed, and again after each trial.
+  void estimate_signal(const QString& text);
 
  protected:
   // Worker thread.
@@ -40,6 +50,7 @@ class YoloTunerThread : public QThread, public EngineJob {
 
  private:
   Engine& engine_;
+  std::atomic<bool> stopped_{false};
 };
 
 }  // namespace orvane

@@ -243,6 +243,7 @@ TEST_F(LiveMetrics, AutoMLTrialsAppearAsPoints) {
                          {"trial_delay", 0.1},
                          {"tune_values", QJsonObject{{"lr0", 0.0042}, {"lrf", 0.3}}}});
     config().run_name_input->setText(c.release);
+    dialogs->answers.push_back(true);  // start the search
     button(&config(), "🧬 AutoML Hyperparameter Genetic Search")->click();
     YoloTunerThread* worker = config().tuner_thread;
     std::vector<qsizetype> shown;
@@ -437,6 +438,22 @@ TEST(LiveMetricsEpochs, OnlyEpochsOfTheRunAreDrawnAndLinesAreCapped) {
   const QXYSeries* points = series_named(live.trial_chart(), "trial fitness");
   EXPECT_TRUE(QTest::qWaitFor([&] { return points->count() == kMostDrawnPoints; }));
   EXPECT_LE(most_ticks, 30);
+}
+
+// The fitness axis reads apart however small the trials' fitness.
+TEST(LiveMetricsTrials, TheFitnessAxisShowsReadableValues) {
+  ScriptedDialogs scripted;
+  LiveMetricsPage live(scripted);
+  for (const double fitness : {3e-05, 0.00042, 0.61}) {
+    live.set_trials({{1, fitness / 3, {}, {}}, {2, fitness, {}, {}}});
+    auto* y = qobject_cast<QValueAxis*>(live.trial_chart()->axes(Qt::Vertical).value(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return y->max() >= fitness; }));
+    QSet<QString> labels;
+    for (int i = 0; i < y->tickCount(); ++i)
+      labels << QString::asprintf(y->labelFormat().toLatin1().constData(),
+                                  y->min() + i * (y->max() - y->min()) / (y->tickCount() - 1));
+    EXPECT_EQ(labels.size(), y->tickCount()) << fitness;
+  }
 }
 
 }  // namespace

@@ -23,13 +23,13 @@ TEST(StreamToSignal, EmitsEachWriteCleanedOnceOrNotAtAll) {
     QStringList emitted;
   } cases[] = {
       {"", {}},
-      {"\r", {}},
+      {"\r", {"\r"}},  // the console redraws the line after it
       {"\x1b[34m\x1b[1m\x1b[0m", {}},
       {"\x1b[1mEpoch\x1b[0m 1/10\n", {"Epoch 1/10\n"}},
       {"[31mred[0m", {"red"}},
       {"[1;34mbold blue[0m", {"bold blue"}},
-      {"50%\r60%\r", {"50%60%"}},
-      {"\r\x1b[K  3/100  1.2G", {"  3/100  1.2G"}},
+      {"50%\r60%\r", {"50%\r60%\r"}},
+      {"\r\x1b[K  3/100  1.2G", {"\r  3/100  1.2G"}},
       {"\x1bMkept\x1b[?25l\x1b(B", {"kept\x1b(B"}},  // ESC ( is not in the pattern
       {"[x] stays [12", {"[x] stays [12"}},
   };
@@ -58,7 +58,7 @@ TEST(EngineOutput, JoinsSequencesAndCharactersCutBetweenReads) {
       {{"\x1b[3", "4mblue\x1b", "[0m\n"}, "blue\n"},
       {{"a\x1b", "[Kb"}, "ab"},
       {{"one[3", "1mtwo[0", "m"}, "onetwo"},
-      {{"\r\x1b[K1/3", "\r\x1b[K2/3\n"}, "1/32/3\n"},
+      {{"\r\x1b[K1/3", "\r\x1b[K2/3\n"}, "\r1/3\r2/3\n"},
       {{"caf\xc3", "\xa9 \xe2\x9c", "\x85"}, "caf\u00e9 \u2705"},
       {{"bad \xff\xfe bytes\n"}, "bad \ufffd\ufffd bytes\n"},
       {{"ends with [12"}, "ends with [12"},  // never finished: written at the end

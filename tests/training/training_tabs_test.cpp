@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -116,8 +117,11 @@ TEST_F(TrainingTabs, FreshTabsAndTheParameterMaps) {
                              {"close_mosaic", 10},
                              {"device", "cpu"}};
   EXPECT_EQ(config.training_params(), expected);
-  EXPECT_EQ(config.tuning_params().value("name"), "exp_tune");
-  EXPECT_EQ(config.tuning_params().size(), 6);
+  // The search trains at the tab's size, batch and workers too.
+  QVariantMap tuning = expected;
+  for (const char* key : {"lr0", "lrf", "close_mosaic", "device"}) tuning.remove(key);
+  tuning["name"] = "exp_tune";
+  EXPECT_EQ(config.tuning_params(), tuning);
 
   config.lrf_input->stepUp();
   config.lr0_input->stepUp();
@@ -143,6 +147,32 @@ TEST_F(TrainingTabs, TheConsoleAppendsAtTheEndAndKeepsUpWithAFlood) {
   const QString shown = progress.console_log->toPlainText();
   EXPECT_EQ(QString(shown).remove('\n'), "first second" + flood + "tail");
   EXPECT_LE(std::ranges::max(shown.split('\n'), {}, &QString::size).size(), 2000);
+}
+
+// The console redraws a line after a carriage return as a terminal does, in whatever pieces the
+// output comes (a training run's bars: TrainingRunsToTheEnd...), and scrolls a table row wider
+// than the view sideways instead of wrapping it.
+TEST_F(TrainingTabs, TheConsoleRedrawsLinesAsATerminalDoes) {
+  QString redraws;
+  for (int i = 1; i <= 20000; ++i) redraws += QStringLiteral("\r%1/20000").arg(i);
+  const QString row = "      all" + QString("        0.61").repeated(40);
+  const struct {
+    QStringList pieces;
+    QString shown;
+  } cases[] = {
+      {{"head\n10%", "\r20%", "\r30%\nnext"}, "head\n30%\nnext"},
+      {{"kept\r", "\n", "kept too\r\n", "old\rnew\rnewer\r"}, "kept\nkept too\nnewer"},
+      {{"epoch 1\n", redraws, "\n" + row}, "epoch 1\n20000/20000\n" + row},
+  };
+  progress.show();
+  for (const auto& c : cases) {
+    progress.clear_log();
+    for (const QString& piece : c.pieces) progress.append_log(piece);
+    progress.flush_log();
+    EXPECT_EQ(progress.console_log->toPlainText(), c.shown);
+  }
+  QCoreApplication::processEvents();
+  EXPECT_GT(progress.console_log->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(TrainingTabs, ManifestPickerAndMissingManifests) {
@@ -189,7 +219,7 @@ TEST_F(TrainingTabs, TrainingRunsToTheEndAndShowsTheRunFolder) {
     EXPECT_TRUE(dialogs.messages().empty());
 
     const QString console = progress.console_log->toPlainText();
-    EXPECT_TRUE(console.contains("3/3  1.2G  33% 1/3")) << console.toStdString();
+    EXPECT_TRUE(console.contains("\n3/3  1.2G  100% 3/3\n")) << console.toStdString();
     EXPECT_TRUE(console.contains(dir.filePath("runs/detect/kelvane_yolo_run")));
     EXPECT_EQ(console.count("Results saved to"), 1) << "each logger line once";
     EXPECT_FALSE(console.contains(QChar(0x1b)));
@@ -552,6 +582,64 @@ TEST_F(TrainingTabs, AutoMLSaysWhichTrialRuns) {
                                  "trial 5 of 5) 80", "trial 5 of 5) 100"}));
     EXPECT_EQ(progress.lbl_train_status->text(), c.end);
     EXPECT_FALSE(config.work().running());
+  }
+}
+
+// The AutoML button asks first, with what the search costs; its trials train at the tab's
+// image size, batch and workers; the status line gives the time left once an epoch is timed.
+TEST_F(TrainingTabs, TheSearchAsksFirstAndTrainsAtTheTabsSettings) {
+  use_model({{"trial_epoch_delay", 0.3}});
+  config.imgsz_input->setValue(160);
+  config.batch_input->setValue(2);
+  config.workers_input->setValue(0);
+  for (const QString optimizer : {"auto", "SGD"}) {  // "auto" searches no learning rate: said
+    const bool yes = optimizer == "SGD";
+    config.optimizer_combo->setCurrentText(optimizer);
+    dialogs.answers.push_back(yes);
+    config.findChild<QPushButton*>("automlBtn")->click();
+    const QString asked = dialogs.last("question") ? dialogs.last("question")->text : "";
+    EXPECT_TRUE(
+        asked.contains("(5 trials × 3 epochs = 15 epochs in all) at image size 160, "
+                       "batch 2, 0 workers"))
+        << asked.toStdString();
+    EXPECT_EQ(asked.contains("optimizer \"auto\""), !yes) << asked.toStdString();
+    EXPECT_EQ(config.tuner_thread != nullptr, yes);
+  }
+  QStringList estimates;
+  QObject::connect(config.tuner_thread, &YoloTunerThread::estimate_signal, &progress,
+                   [&] { estimates << progress.lbl_train_status->text(); });
+  ASSERT_TRUE(wait_done(config.tuner_thread));
+  EXPECT_EQ(estimates.value(0),
+            "Status: AutoML search running (trial 1 of 5) · under a minute left");
+  QFile file("runs/detect/train5/args.yaml");  // the last trial's
+  const QByteArray args = file.open(QIODevice::ReadOnly) ? file.readAll() : "";
+  for (const char* line : {"imgsz: 160\n", "batch: 2\n", "workers: 0\n"})
+    EXPECT_TRUE(args.contains(line)) << args.toStdString();
+}
+
+// While a search runs its button reads "Cancel" and STOP is offered: either ends the search and
+// its trial's engine process within two seconds, and a second search never starts beside it.
+TEST_F(TrainingTabs, CancelOrStopEndsARunningSearch) {
+  auto* button = config.findChild<QPushButton*>("automlBtn");
+  const QString idle_text = button->text();
+  use_model({{"trial_epoch_delay", 600}});
+  for (QPushButton* stop : {button, progress.btn_stop_train}) {
+    SCOPED_TRACE(stop->text().toStdString());
+    engine_watch::EngineProcesses processes;
+    dialogs.answers.push_back(true);
+    button->click();
+    const QPointer<YoloTunerThread> search = config.tuner_thread;
+    ASSERT_TRUE(processes.note_until(2));  // the bridge and its trial
+    EXPECT_EQ(button->text(), "Cancel");
+    EXPECT_TRUE(progress.btn_stop_train->isEnabled());
+    stop->click();
+    EXPECT_EQ(config.tuner_thread, search) << "a second search started";
+    EXPECT_EQ(processes.left_after(2000), std::vector<pid_t>{});
+    ASSERT_TRUE(wait_done(search.data()));
+    EXPECT_EQ(progress.lbl_train_status->text(), "Status: AutoML search stopped");
+    EXPECT_TRUE(button->text() == idle_text && button->isEnabled());
+    EXPECT_FALSE(progress.btn_stop_train->isEnabled());
+    EXPECT_TRUE(dialogs.messages().empty());
   }
 }
 

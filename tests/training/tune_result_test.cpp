@@ -78,4 +78,20 @@ TEST(TuneProgress, CountsFinishedIterationsFromTheEnginesLines) {
   }
 }
 
+// The time a search still needs: from its first epoch until a trial has ended, then from the
+// trials; the first epoch's time is the first whole row of a new run folder's results.csv.
+TEST(TuneEstimate, FromTheFirstEpochThenFromTheTrials) {
+  // 5 trials × 10 epochs of 40 s, 100 s gone; then 1500 s a trial, three to go.
+  EXPECT_EQ(time_left_text(*search_seconds_left(5, 10, 0, 40.0, 100)), "about 32 min left");
+  EXPECT_EQ(time_left_text(*search_seconds_left(5, 10, 2, 40.0, 3000)), "about 1 h 15 min left");
+  EXPECT_EQ(search_seconds_left(5, 10, 0, std::nullopt, 100), std::nullopt);
+  QTemporaryDir dir;
+  write_file(dir.filePath("older/results.csv"), "epoch,time\n1,5\n");
+  const QStringList before = list_run_folders(dir.path());
+  write_file(dir.filePath("train/results.csv"), "epoch,time,fitness\n1,12.5");
+  EXPECT_EQ(first_epoch_seconds(dir.path(), before), std::nullopt) << "a row still being written";
+  write_file(dir.filePath("train/results.csv"), "epoch, time ,fitness\n1,12.5,0.4\n2,25,0.5\n");
+  EXPECT_EQ(first_epoch_seconds(dir.path(), before), 12.5);
+}
+
 }  // namespace
