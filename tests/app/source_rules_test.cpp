@@ -21,7 +21,7 @@ TEST(SourceRules, OnlyTheDialogSeamOpensModalWindows) {
   while (it.hasNext()) {
     const QString path = it.next();
     const QString relative = path.mid(root.size() + 1);
-    if (relative == QLatin1String("ui/dialogs.cpp")) continue;
+    if (relative.startsWith(QLatin1String("ui/dialogs."))) continue;
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
     ++files;
