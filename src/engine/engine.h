@@ -43,6 +43,12 @@ struct Trainer {
   // that is not a finite number; a value the engine does not hold is absent. Empty for other
   // events.
   std::map<QString, double> metrics;
+  // The trainer's own ranking of its last validated epoch, and the best so far: the epoch whose
+  // fitness equals the best is the one its best.pt holds. At "on_fit_epoch_end" and the save
+  // events, where the engine holds them.
+  std::optional<double> fitness, best_fitness;
+  // At the save events: the run folder.
+  QString save_dir;
 };
 using TrainerCallback = std::function<void(Trainer&)>;
 
@@ -80,7 +86,10 @@ class Model {
   virtual void load(const QString& path) = 0;
 
   // Events "on_train_batch_end" and "on_fit_epoch_end". The epoch-end event comes once per
-  // epoch: the engine's repeat of it for the final validation is not passed on.
+  // epoch: the engine's report of its final validation of best.pt is not passed on. Besides the
+  // engine's events, "save_start" and "save_end" come around every write of the checkpoints
+  // (weights/last.pt, best.pt); the write begins only once the "save_start" callback has
+  // returned, so a kill() decided before that never cuts a checkpoint.
   virtual void add_callback(const QString& event, TrainerCallback callback) = 0;
   // Named training arguments; a relative "project" is made absolute against the working
   // directory so the run lands where the program expects it.

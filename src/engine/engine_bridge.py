@@ -11,7 +11,11 @@ followed by n raw bytes (the drawn prediction image). During training, each regi
 sends {"event": name, "epoch": e, "epochs": t} and waits for {"stop": bool}; the epoch-end event
 also carries "metrics": the trainer's values at the epoch's end under the engine's own names
 (training losses, validation measures and losses, learning rates), each a plain float, or null for
-a value that is not a finite number.
+a value that is not a finite number, and the trainer's own "fitness" and "best_fitness" (which
+decide best.pt). The engine's final validation of best.pt, which it reports as one more epoch end,
+is not passed on. Asked for "save_start" and "save_end", the bridge sends them (with "save_dir" and
+the fitness values) around every write of the checkpoints, and waits for the answer to
+"save_start" before the write begins: the workstation never ends the process in the middle of one.
 
 Descriptor 3, when the workstation passes it, is the read end of a pipe whose write end only the
 workstation holds. A watcher thread waits on it from the start, before the engine is imported:
@@ -173,6 +177,20 @@ def epoch_metrics(trainer):
     return result
 
 
+def trainer_fitness(trainer):
+    """The trainer's own ranking of its last validated epoch and the best so far (which decides
+    best.pt), as {"fitness": f, "best_fitness": b}; a value it does not hold is left out."""
+    result = {}
+    for name in ("fitness", "best_fitness"):
+        try:
+            value = number(getattr(trainer, name))
+        except Exception:
+            continue
+        if value is not None:
+            result[name] = value
+    return result
+
+
 def cuda_available():
     try:
         import torch
@@ -233,27 +251,81 @@ class Bridge:
         return {"boxes": boxes, "masks": masks, "plot": shape}, image.tobytes()
 
     def op_train(self, request):
-        wanted = request.get("callbacks", [])
+        wanted = set(request.get("callbacks", []))
         reported = set()
+        final = [False]  # inside the trainer's final validation of best.pt
+        hooked = set()  # ids of the trainers whose steps are wrapped
+
+        def ask(message, trainer):
+            send(message)
+            if read_request().get("stop"):
+                trainer.stop = True
+
+        def report(event, trainer, **extra):
+            message = {"event": event, "epoch": int(trainer.epoch),
+                       "epochs": int(trainer.epochs)}
+            message.update(extra)
+            ask(message, trainer)
+
+        def save_event(event, trainer):
+            save_dir = getattr(trainer, "save_dir", None)
+            extra = trainer_fitness(trainer)
+            if save_dir is not None:
+                extra["save_dir"] = str(save_dir)
+            report(event, trainer, **extra)
+
+        def wrap(owner, name, before, after):
+            original = getattr(owner, name, None)
+            if not callable(original) or getattr(original, "_orvane_wrapped", False):
+                return
+
+            def wrapper(*args, **kwargs):
+                before()
+                try:
+                    return original(*args, **kwargs)
+                finally:
+                    after()
+            wrapper._orvane_wrapped = True
+            setattr(owner, name, wrapper)
+
+        def prepare(trainer):
+            """Wraps the trainer's steps the workstation must know about: its final validation
+            (which reports itself as one more epoch end) and, when asked for, every write of
+            its checkpoints (save_model, and strip_optimizer rewriting them after training),
+            announced by "save_start" and "save_end"."""
+            if id(trainer) in hooked:
+                return
+            hooked.add(id(trainer))
+            wrap(trainer, "final_eval", lambda: final.__setitem__(0, True),
+                 lambda: final.__setitem__(0, False))
+            if "save_start" not in wanted:
+                return
+            begin = lambda: save_event("save_start", trainer)  # noqa: E731
+            end = lambda: save_event("save_end", trainer)  # noqa: E731
+            wrap(trainer, "save_model", begin, end)
+            for cls in type(trainer).__mro__:
+                module = sys.modules.get(getattr(cls, "__module__", ""))
+                if module is not None:
+                    wrap(module, "strip_optimizer", begin, end)
 
         def hook(event):
             def callback(trainer):
-                epoch, epochs = int(trainer.epoch), int(trainer.epochs)
+                prepare(trainer)
                 if event == "on_fit_epoch_end":
-                    # After the last epoch the final validation fires this event again (with
-                    # the last epoch's number, or with `epochs` in newer releases).
-                    if epoch in reported or epoch >= epochs:
+                    epoch, epochs = int(trainer.epoch), int(trainer.epochs)
+                    # The final validation of best.pt is no epoch. Where it cannot be told by
+                    # what it is, by its number: the last epoch's again, or `epochs`.
+                    if final[0] or epoch in reported or epoch >= epochs:
                         return
                     reported.add(epoch)
-                message = {"event": event, "epoch": epoch, "epochs": epochs}
-                if event == "on_fit_epoch_end":
-                    message["metrics"] = epoch_metrics(trainer)
-                send(message)
-                if read_request().get("stop"):
-                    trainer.stop = True
+                    report(event, trainer, metrics=epoch_metrics(trainer),
+                           **trainer_fitness(trainer))
+                else:
+                    report(event, trainer)
             return callback
 
-        for event in wanted:
+        self.model.add_callback("on_pretrain_routine_start", prepare)
+        for event in wanted - {"save_start", "save_end"}:
             self.model.add_callback(event, hook(event))
         metrics = self.model.train(**request["args"])
         trainer = getattr(self.model, "trainer", None)

@@ -56,10 +56,14 @@ class PythonModel : public Model {
                               {"args", QJsonObject::fromVariantMap(with_absolute_project(args))},
                               {"callbacks", events}};
     const QJsonObject reply = call(request, [this](const QJsonObject& event) {
-      Trainer trainer{event.value(QLatin1String("epoch")).toInt(),
-                      event.value(QLatin1String("epochs")).toInt(),
-                      false,
-                      {}};
+      Trainer trainer;
+      trainer.epoch = event.value(QLatin1String("epoch")).toInt();
+      trainer.epochs = event.value(QLatin1String("epochs")).toInt();
+      for (auto [key, value] : {std::pair{"fitness", &trainer.fitness},
+                                std::pair{"best_fitness", &trainer.best_fitness}})
+        if (event.value(QLatin1String(key)).isDouble())
+          *value = event.value(QLatin1String(key)).toDouble();
+      trainer.save_dir = event.value(QLatin1String("save_dir")).toString();
       const QJsonObject metrics = event.value(QLatin1String("metrics")).toObject();
       for (auto it = metrics.begin(); it != metrics.end(); ++it) {
         // null stands for a value that is not a finite number (JSON has none).

@@ -1,5 +1,6 @@
 list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bridge_process.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/checkpoint.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine.h
   ${CMAKE_CURRENT_LIST_DIR}/engine_job.cpp
   ${CMAKE_CURRENT_LIST_DIR}/python_engine.cpp

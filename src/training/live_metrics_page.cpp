@@ -229,6 +229,7 @@ void LiveMetricsPage::ensure_charts() {
 
 void LiveMetricsPage::clear_epochs() {
   history_.clear();
+  lined_epochs_ = kLinesRemade;
   if (charts_) {
     for (Charts::Plot* plot : {&charts_->losses, &charts_->quality}) {
       for (const auto& [measure, series] : plot->series) {
@@ -254,7 +255,11 @@ void LiveMetricsPage::show_search(bool shown) {
 }
 
 void LiveMetricsPage::add_epoch(const EpochMetrics& epoch) {
-  if (history_.add(epoch)) redraw(true, false);
+  const std::size_t before = history_.epochs().size();
+  if (!history_.add(epoch)) return;
+  // An epoch that is not one more at the end changes lines already made.
+  if (history_.epochs().size() == before) lined_epochs_ = kLinesRemade;
+  redraw(true, false);
 }
 
 void LiveMetricsPage::set_trials(const TrialResults& trials) {
@@ -275,10 +280,18 @@ void LiveMetricsPage::redraw(bool epochs, bool trials) {
   const auto small = [](std::size_t count) { return count <= std::size_t(kMostPointsShown); };
   if (small(history_.epochs().size()) && small(trials_.size()) &&
       small_drawing_ns_ < kSmallDrawingNs) {
+    // One draw per turn of the event loop: epochs queued behind this one (they came faster
+    // than the page draws) are drawn together once the turn is over, after a paint.
+    if (drawn_this_turn_) {
+      redraw_timer_->start(0);
+      return;
+    }
     QElapsedTimer clock;
     clock.start();
     redraw_pending();
     small_drawing_ns_ += clock.nsecsElapsed();
+    drawn_this_turn_ = true;
+    QTimer::singleShot(0, this, [this] { drawn_this_turn_ = false; });
   } else if (since >= kLargeRedrawMs) {
     redraw_pending();
   } else {
@@ -299,14 +312,19 @@ void LiveMetricsPage::redraw_epochs() {
   const std::vector<EpochMetrics>& epochs = history_.epochs();
   int last_epoch = 1;
   for (const EpochMetrics& e : epochs) last_epoch = std::max(last_epoch, e.epoch);
-  // Every measure's line in one pass over the epochs. An epoch without a finite value leaves a
-  // gap the line bridges.
-  std::vector<QList<QPointF>> lines(all_measures().size());
-  for (Measure measure : all_measures())
-    if (history_.has(measure)) lines[int(measure)].reserve(qsizetype(epochs.size()));
-  for (const EpochMetrics& e : epochs)
+  // Every measure's whole line, kept between draws: the epochs added since the last draw are
+  // appended (an epoch replaced makes them again). An epoch without a finite value leaves a gap
+  // the line bridges.
+  std::vector<QList<QPointF>>& lines = lines_;
+  if (lines.size() != all_measures().size() || lined_epochs_ > epochs.size()) {
+    lines.assign(all_measures().size(), {});
+    lined_epochs_ = 0;
+  }
+  for (; lined_epochs_ < epochs.size(); ++lined_epochs_) {
+    const EpochMetrics& e = epochs[lined_epochs_];
     for (const auto& [measure, value] : e.values)
       if (std::isfinite(value)) lines[int(measure)] << QPointF(e.epoch, value);
+  }
   bool styled = true;
   for (auto [plot, measures] :
        {std::pair{&charts_->losses, std::span<const Measure>(kLossMeasures)},

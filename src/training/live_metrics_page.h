@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 #include "training/training_metrics.h"
 #include "ui/dialogs.h"
@@ -34,7 +35,8 @@ class LiveMetricsPage : public QWidget {
   // hold epochs.
   void show_search(bool shown);
   // An epoch that ended (one with the same number is replaced; one below 1 is refused). A page
-  // of up to 60 epochs and trials draws each at once (unless they pile up in the event queue);
+  // of up to 60 epochs and trials draws each at once, at most once per turn of the event loop
+  // (epochs piled up in the event queue are drawn together right after the turn);
   // a larger one at most every 200 ms, the epochs that came meanwhile together. A chart's line
   // draws at most kMostDrawnPoints points; the summary and the CSV hold every epoch.
   void add_epoch(const EpochMetrics& epoch);
@@ -83,8 +85,13 @@ class LiveMetricsPage : public QWidget {
   bool search_shown_ = false;
   QTimer* redraw_timer_ = nullptr;  // runs while a redraw waits
   QElapsedTimer last_drawn_;
-  qint64 small_drawing_ns_ = 0;  // drawing a small page since it was last quiet
+  qint64 small_drawing_ns_ = 0;   // drawing a small page since it was last quiet
+  bool drawn_this_turn_ = false;  // a small page was drawn in this turn of the event loop
   bool epochs_changed_ = false, trials_changed_ = false;
+  // Each measure's points, one per epoch that holds it, of the first lined_epochs_ epochs.
+  static constexpr std::size_t kLinesRemade = std::size_t(-1);  // lines_ to be made again
+  std::vector<QList<QPointF>> lines_;
+  std::size_t lined_epochs_ = 0;
   QWidget* chart_area_ = nullptr;
   std::unique_ptr<Charts> charts_;
 };

@@ -115,6 +115,7 @@ void ProgressTab::begin_training(const QVariantMap& params) {
   // The views show the run the tab is about, nothing of an earlier one.
   for (ZoomableView* view : result_views()) clear_view(view);
   run_reported_ = false;
+  checkpoint_note_.clear();
   live_metrics->clear_epochs();
   if (!(tuner_ && tuner_->isRunning())) {
     live_metrics->clear_trials();
@@ -139,11 +140,23 @@ void ProgressTab::begin_training(const QVariantMap& params) {
           [this, worker](const QVariantMap& result) {
             if (worker == trainer_thread) training_finished(result);
           });
-  connect(worker, &YoloTrainerThread::stopped_signal, this, &ProgressTab::training_stopped);
+  connect(worker, &YoloTrainerThread::damaged_checkpoints_signal, this,
+          [this, worker](const QStringList& paths) {
+            if (worker != trainer_thread) return;
+            checkpoint_note_ = QStringLiteral(
+                                   "Damaged checkpoint (cut off while being written, it will not "
+                                   "load): %1")
+                                   .arg(QDir::toNativeSeparators(paths.join(QStringLiteral(", "))));
+          });
+  connect(worker, &YoloTrainerThread::stopped_signal, this, [this, worker] {
+    if (worker == trainer_thread) training_stopped();
+  });
   connect(worker, &YoloTrainerThread::error_signal, this, [this, worker](const QString& text) {
-    if (worker == trainer_thread && !run_reported_)
+    if (worker != trainer_thread) return show_training_error(text);
+    if (!run_reported_)
       lbl_train_status->setText(QStringLiteral("Status: Training Failed to Start"));
-    show_training_error(text);
+    btn_stop_train->setEnabled(false);  // nothing runs any more
+    show_training_error(checkpoint_note_.isEmpty() ? text : text + "\n\n" + checkpoint_note_);
   });
   worker->start();
 }
@@ -155,6 +168,25 @@ std::array<ZoomableView*, 5> ProgressTab::result_views() const {
 void ProgressTab::clear_view(ZoomableView* view) {
   if (view->scene()) view->scene()->clear();
   view->setToolTip(QString());
+  set_view_note(view, {});
+}
+
+void ProgressTab::set_view_note(ZoomableView* view, const QString& text) {
+  auto* note =
+      view->viewport()->findChild<QLabel*>(QStringLiteral("viewNote"), Qt::FindDirectChildrenOnly);
+  if (!note && text.isEmpty()) return;
+  if (!note) {
+    auto* layout =
+        view->viewport()->layout() ? view->viewport()->layout() : new QVBoxLayout(view->viewport());
+    note = new QLabel;
+    note->setObjectName(QStringLiteral("viewNote"));
+    note->setAlignment(Qt::AlignCenter);
+    note->setWordWrap(true);
+    note->setAttribute(Qt::WA_TransparentForMouseEvents);
+    layout->addWidget(note);
+  }
+  note->setText(text);
+  note->setVisible(!text.isEmpty());
 }
 
 void ProgressTab::stop_training() {
@@ -170,8 +202,16 @@ void ProgressTab::stop_training() {
   btn_stop_train->setEnabled(false);
   trainer_thread->stop();
   // The engine heeds the flag at its next batch; one still importing, loading the model or
-  // deep in a long batch does not: its process is ended, and the run ends as stopped.
-  QTimer::singleShot(kStopGraceMs, this, [worker = QPointer<YoloTrainerThread>(trainer_thread)] {
+  // deep in a long batch does not: its process is ended, and the run ends as stopped. Never
+  // in the middle of writing its checkpoints, which would leave them cut: then once the write
+  // is done, or when it takes longer than any write should.
+  const QPointer<YoloTrainerThread> worker = trainer_thread;
+  QTimer::singleShot(kStopGraceMs, this, [this, worker] {
+    if (!worker || !worker->isRunning() || worker->end_unless_saving()) return;
+    if (worker == trainer_thread)
+      lbl_train_status->setText(QStringLiteral("Status: Saving checkpoint..."));
+  });
+  QTimer::singleShot(kStopSaveLimitMs, this, [worker] {
     if (worker && worker->isRunning()) worker->abort();
   });
 }
@@ -234,12 +274,21 @@ void ProgressTab::update_train_progress(int value, const QString& text, const QS
 }
 
 void ProgressTab::training_stopped() {
-  lbl_train_status->setText(QStringLiteral("Status: Training Stopped"));
+  lbl_train_status->setText(
+      QStringLiteral("Status: Training Stopped") +
+      (checkpoint_note_.isEmpty() ? QString() : QStringLiteral(" - ") + checkpoint_note_));
   btn_stop_train->setEnabled(false);
+  // The views stay empty: the engine writes its plots at the end of a whole run.
+  for (ZoomableView* view : result_views())
+    if (!view->scene() || view->scene()->items().isEmpty())
+      set_view_note(view,
+                    QStringLiteral("Training was stopped before the engine wrote its plots."));
 }
 
 void ProgressTab::training_finished(const QVariantMap& result) {
-  lbl_train_status->setText(QStringLiteral("Status: Training Complete"));
+  lbl_train_status->setText(
+      QStringLiteral("Status: Training Complete") +
+      (checkpoint_note_.isEmpty() ? QString() : QStringLiteral(" - ") + checkpoint_note_));
   bar_train_progress->setValue(100);
   btn_stop_train->setEnabled(false);
   const QString save_dir = result.value(QStringLiteral("save_dir")).toString();
@@ -257,6 +306,7 @@ void ProgressTab::training_finished(const QVariantMap& result) {
     } else {
       view->set_image(QPixmap(file));
       view->setToolTip(QDir::toNativeSeparators(file));
+      set_view_note(view, {});
     }
   }
 }

@@ -86,6 +86,8 @@ class ProgressTab : public QWidget {
   void show_pending_log(bool all);
   std::array<ZoomableView*, 5> result_views() const;
   static void clear_view(ZoomableView* view);
+  // A line of text over an empty result view, saying why it is empty; an empty text removes it.
+  static void set_view_note(ZoomableView* view, const QString& text);
 
   Dialogs& dialogs_;
   Engine& engine_;
@@ -94,12 +96,16 @@ class ProgressTab : public QWidget {
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;
   bool run_reported_ = false;        // the newest run has sent a progress report
+  QString checkpoint_note_;          // the newest run's damaged checkpoints, said at its end
   QPointer<YoloTunerThread> tuner_;  // the AutoML search shown, while it lives
   TabWork work_{this, dialogs_};
 };
 
 // How long STOP waits for the engine to end a run by itself before its process is ended: the
-// run has ended within two seconds of STOP either way.
+// run has ended within two seconds of STOP either way, unless the engine is writing its
+// checkpoints then; its process is ended once the write is done, and at the latest
+// kStopSaveLimitMs after STOP.
 inline constexpr int kStopGraceMs = 1500;
+inline constexpr int kStopSaveLimitMs = 30000;
 
 }  // namespace orvane

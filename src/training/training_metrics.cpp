@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
+#include <limits>
 
 namespace orvane {
 namespace {
@@ -164,6 +166,10 @@ std::optional<double> EpochMetrics::fitness() const {
   return *box + of(Measure::Map50Mask, Measure::Map50_95Mask).value_or(0);
 }
 
+bool EpochMetrics::saved_as_best() const {
+  return engine_fitness && engine_best && *engine_fitness == *engine_best;
+}
+
 std::optional<int> run_epoch(int epoch, int epochs) {
   if (epochs <= 0 || epoch < 0 || epoch >= epochs) return std::nullopt;
   return epoch + 1;  // below epochs, so within int
@@ -181,6 +187,46 @@ EpochMetrics epoch_metrics(int epoch, const std::map<QString, double>& engine_va
     }
   }
   return result;
+}
+
+std::vector<EpochMetrics> read_results_csv(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QByteArray bytes = file.readAll();
+  bytes.truncate(bytes.lastIndexOf('\n') + 1);  // whole lines only
+  QStringList header;
+  std::vector<EpochMetrics> epochs;
+  for (const QByteArray& raw : bytes.split('\n')) {
+    const QString line = QString::fromUtf8(raw).trimmed();
+    if (line.isEmpty()) continue;
+    const QStringList fields = line.split(QLatin1Char(','));
+    if (header.isEmpty()) {
+      for (const QString& name : fields) header << name.trimmed();
+      continue;
+    }
+    std::map<QString, double> values;
+    std::optional<int> epoch;
+    for (qsizetype c = 0; c < std::min(fields.size(), header.size()); ++c) {
+      const QString text = fields[c].trimmed().toLower();
+      bool ok = false;
+      double value = text.toDouble(&ok);
+      if (text == u"nan" || text == u"inf" || text == u"-inf") {
+        value = std::numeric_limits<double>::quiet_NaN();
+        ok = true;
+      }
+      if (!ok) continue;
+      if (header[c] == u"epoch") {
+        if (std::isfinite(value) && value >= 1 && value <= INT_MAX) epoch = int(value);
+      } else {
+        values[header[c]] = value;
+      }
+    }
+    if (!epoch) continue;
+    // The epochs start again: what came before was an earlier run's.
+    if (!epochs.empty() && *epoch <= epochs.back().epoch) epochs.clear();
+    epochs.push_back(epoch_metrics(*epoch, values));
+  }
+  return epochs;
 }
 
 bool MetricsHistory::add(const EpochMetrics& epoch) {
@@ -212,12 +258,15 @@ void MetricsHistory::clear() {
 void MetricsHistory::recount() {
   held_.reset();
   best_.reset();
+  engine_best_.reset();
   for (std::size_t i = 0; i < epochs_.size(); ++i) count(i);
 }
 
 void MetricsHistory::count(std::size_t index) {
   const EpochMetrics& epoch = epochs_[index];
   for (const auto& [measure, value] : epoch.values) held_.set(static_cast<std::size_t>(measure));
+  if (epoch.saved_as_best() && (!engine_best_ || epochs_[*engine_best_].epoch <= epoch.epoch))
+    engine_best_ = index;
   const std::optional<double> fitness = epoch.fitness();
   if (fitness && (!best_ || *fitness > best_fitness_)) {
     best_ = index;
@@ -230,6 +279,7 @@ bool MetricsHistory::has(Measure measure) const {
 }
 
 std::optional<EpochMetrics> MetricsHistory::best_epoch() const {
+  if (engine_best_) return epochs_[*engine_best_];
   if (!best_) return std::nullopt;
   return epochs_[*best_];
 }

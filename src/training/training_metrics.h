@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -50,13 +51,23 @@ QString measure_label(Measure measure);
 std::optional<Measure> measure_of(const QString& engine_name);
 
 struct EpochMetrics {
+  EpochMetrics() = default;
+  EpochMetrics(int epoch, std::map<Measure, double> values)
+      : epoch(epoch), values(std::move(values)) {}
+
   int epoch = 0;                     // counted from 1
   std::map<Measure, double> values;  // NaN: the engine held no finite number
+  // The engine's own fitness of the epoch and its best fitness after it, where it sent them.
+  // Its releases rank differently (8.3: 0.1 mAP50 + 0.9 mAP50-95; 8.4: mAP50-95 alone); the
+  // epoch whose fitness equals the best is the one the engine wrote to best.pt.
+  std::optional<double> engine_fitness, engine_best;
 
   std::optional<double> value(Measure measure) const;
-  // How the engine ranks epochs for its best weights: 0.1 mAP50 + 0.9 mAP50-95, of the boxes
-  // plus of the masks when the run has them. Nothing without finite mAP values.
+  // The ranking of an engine that sends no fitness of its own: 0.1 mAP50 + 0.9 mAP50-95, of
+  // the boxes plus of the masks when the run has them. Nothing without finite mAP values.
   std::optional<double> fitness() const;
+  // Whether the engine saved this epoch as its best weights (by its own fitness).
+  bool saved_as_best() const;
 };
 
 // The epoch, counted from 1, whose end the engine's trainer reports with its own `epoch`
@@ -69,6 +80,12 @@ std::optional<int> run_epoch(int epoch, int epochs);
 // without keeps the "(B)" value.
 EpochMetrics epoch_metrics(int epoch, const std::map<QString, double>& engine_values);
 
+// The epochs of a run folder's results.csv (columns named as the engine names its values, one
+// row per epoch; "nan" or "inf" read as NaN), those of the latest run written into it: rows of
+// an earlier run in the same folder, before the epochs start again, are left out, and so is a
+// line still being written. Empty when the file cannot be read. Any thread.
+std::vector<EpochMetrics> read_results_csv(const QString& path);
+
 // The epochs of one run, in the order they ended.
 class MetricsHistory {
  public:
@@ -80,8 +97,9 @@ class MetricsHistory {
   bool empty() const { return epochs_.empty(); }
   // Whether some epoch holds the measure.
   bool has(Measure measure) const;
-  // The epoch with the highest fitness so far (the first of equal ones); nothing when no
-  // epoch has one.
+  // The epoch the engine wrote to best.pt: the latest one it saved as its best by its own
+  // fitness. With an engine that sends no fitness, the epoch with the highest fitness() (the
+  // first of equal ones). Nothing when no epoch has one.
   std::optional<EpochMetrics> best_epoch() const;
   // A header line "epoch,<key>,..." with the measures some epoch holds, in column order, then
   // one line per epoch; a value an epoch lacks is an empty field, NaN is "nan", numbers are
@@ -97,6 +115,7 @@ class MetricsHistory {
   std::bitset<32> held_;
   std::optional<std::size_t> best_;
   double best_fitness_ = 0;
+  std::optional<std::size_t> engine_best_;  // the latest epoch saved as best
 };
 
 // How many points one line of a chart draws at most: a chart is under a thousand pixels wide,

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "engine/bridge_process.h"
+#include "engine/checkpoint.h"
 #include "engine/engine_watch.h"
 #include "engine/standin.h"
 
@@ -219,6 +221,57 @@ TEST_F(EngineBridge, TrainingCallbacksAndStopAcrossReleases) {
     EXPECT_EQ(batch_calls, c.batch_calls);
     EXPECT_EQ(epochs_seen, c.epochs_seen);
     EXPECT_TRUE(QFileInfo::exists(result.save_dir + "/weights/best.pt"));
+  }
+}
+
+// Both release lines, ended early by the engine's patience after epoch 2 of 5: the final
+// validation of best.pt (which 8.4.52 reports as epoch 3) is no epoch; every checkpoint write
+// (save_model, then strip_optimizer's rewrite of last.pt and best.pt) is announced before it
+// begins and after it ends; the engine's own fitness marks the epoch in best.pt, which the
+// lines rank differently (0.1 mAP50 + 0.9 mAP50-95 picks epoch 1 here, mAP50-95 alone epoch 2).
+TEST_F(EngineBridge, FinalValidationIsNoEpochAndCheckpointWritesAreAnnounced) {
+  const QJsonArray values{QJsonObject{{"metrics/mAP50(B)", 0.9}, {"metrics/mAP50-95(B)", 0.3}},
+                          QJsonObject{{"metrics/mAP50(B)", 0.3}, {"metrics/mAP50-95(B)", 0.32}}};
+  const QString data = data_yaml();
+  for (const auto& [release, best] : {std::pair{"8.3.186", 1}, std::pair{"8.4.52", 2}}) {
+    SCOPED_TRACE(release);
+    auto model = load({{"release", release}, {"early_stop_at", 2}, {"epoch_values", values}});
+    std::vector<int> epochs_seen;
+    std::optional<int> marked;
+    QStringList saves;
+    model->add_callback("on_fit_epoch_end", [&](Trainer& t) {
+      epochs_seen.push_back(t.epoch);
+      if (t.fitness && t.fitness == t.best_fitness) marked = t.epoch + 1;
+    });
+    model->add_callback("save_start", [&](Trainer& t) {
+      saves << QStringLiteral("start %1").arg(t.epoch + 1);
+      EXPECT_TRUE(QFileInfo(t.save_dir + "/results.csv").isFile());
+    });
+    model->add_callback("save_end", [&](Trainer&) { saves << "end"; });
+    const TrainResult result = model->train(
+        {{"data", data}, {"epochs", 5}, {"project", dir.filePath("runs")}, {"name", release}});
+    EXPECT_EQ(epochs_seen, (std::vector<int>{0, 1}));
+    EXPECT_EQ(marked, best);
+    EXPECT_TRUE(read_file(result.save_dir + "/weights/best.pt")
+                    .contains(QStringLiteral("\"epoch\": %1").arg(best).toUtf8()));
+    EXPECT_EQ(saves.join(", "), "start 1, end, start 2, end, start 2, end, start 2, end");
+  }
+}
+
+// A checkpoint is whole when it is a whole zip archive; one cut anywhere, or with bytes after
+// its end, is damaged.
+TEST_F(EngineBridge, CutCheckpointsAreToldApart) {
+  const TrainResult result =
+      load()->train({{"data", data_yaml()}, {"epochs", 1}, {"project", dir.filePath("runs")}});
+  const QString last = result.save_dir + "/weights/last.pt";
+  const QByteArray whole = read_file(last);
+  EXPECT_TRUE(is_whole_checkpoint(last));
+  EXPECT_TRUE(damaged_checkpoints(result.save_dir).isEmpty());
+  for (const QByteArray& bytes :
+       {whole.left(0), whole.left(4), whole.left(whole.size() / 2), whole.left(whole.size() - 22),
+        whole.left(whole.size() - 1), whole + "tail", QByteArray("{\"standin_model\": 1}")}) {
+    write_file(last, bytes);
+    EXPECT_EQ(damaged_checkpoints(result.save_dir), QStringList{last}) << bytes.size();
   }
 }
 

@@ -456,4 +456,16 @@ TEST(LiveMetricsTrials, TheFitnessAxisShowsReadableValues) {
   }
 }
 
+// An epoch sent again replaces its point in the lines the page keeps between draws.
+TEST(LiveMetricsEpochs, AnEpochSentAgainReplacesItsPoint) {
+  ScriptedDialogs scripted;
+  LiveMetricsPage live(scripted);
+  live.show();
+  for (const auto& [epoch, value] : {std::pair{1, 1.0}, {2, 2.0}, {2, 0.5}, {3, 0.25}})
+    live.add_epoch({epoch, {{Measure::TrainBox, value}}});
+  const QXYSeries* line = series_named(live.loss_chart(), "train box");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return line->count() == 3; }));
+  EXPECT_EQ(line->points(), (QList<QPointF>{{1, 1.0}, {2, 0.5}, {3, 0.25}}));
+}
+
 }  // namespace

@@ -116,6 +116,39 @@ TEST(TrainingMetrics, HistoryReplacesARepeatedEpochAndWritesCsv) {
             "3,nan,0.25,\n");
 }
 
+// With the engine's own fitness sent, the best epoch is the latest it saved as best.pt (a tie
+// writes it again), whatever 0.1 mAP50 + 0.9 mAP50-95 would say.
+TEST(TrainingMetrics, TheBestEpochIsTheOneTheEngineSaved) {
+  const struct {
+    std::optional<double> fitness, best;
+  } epochs[] = {{0.3, 0.3}, {0.5, 0.5}, {0.4, 0.5}, {0.5, 0.5}, {std::nullopt, 0.5}};
+  MetricsHistory history;
+  for (int e = 0; e < 5; ++e) {
+    EpochMetrics epoch(e + 1, {{Measure::Map50, 1.0 - 0.2 * e}, {Measure::Map50_95, 0.3}});
+    epoch.engine_fitness = epochs[e].fitness;
+    epoch.engine_best = epochs[e].best;
+    history.add(epoch);
+  }
+  EXPECT_EQ(history.best_epoch()->epoch, 4);
+}
+
+// A run folder's results.csv: columns by name (padded or not), non-finite values as NaN, only
+// the rows of the latest run written into it, only whole lines.
+TEST(TrainingMetrics, ResultsCsvOfTheLatestRun) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("results.csv");
+  write_file(path,
+             "  epoch, time,train/box_loss,metrics/mAP50-95(B)\n"
+             "1,1,2.5,0.1\n2,2,2.25,0.2\n3,3,2,0.3\n"  // an earlier run in the same folder
+             "      1,   0.5,       1.5,  nan\n"
+             "2,1.0,inf,0.25\n"
+             "3,1.5,1.");
+  MetricsHistory history;
+  for (const EpochMetrics& epoch : read_results_csv(path)) history.add(epoch);
+  EXPECT_EQ(history.csv().toStdString(), "epoch,train/box,map50_95\n1,1.5,nan\n2,nan,0.25\n");
+  EXPECT_TRUE(read_results_csv(dir.filePath("none.csv")).empty());
+}
+
 TEST(TrialResults, BothFileKindsAreRead) {
   QTemporaryDir dir;
   const struct {

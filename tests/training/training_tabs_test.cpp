@@ -7,11 +7,13 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QGraphicsScene>
+#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -24,6 +26,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "engine/checkpoint.h"
 #include "engine/engine_watch.h"
 #include "engine/standin.h"
 #include "support/scripted_dialogs.h"
@@ -298,12 +301,17 @@ TEST_F(TrainingTabs, StopEndsTheRunWithoutValidation) {
 }
 
 TEST_F(TrainingTabs, EngineFailuresShowTheTrainingErrorBox) {
+  const QString crashed = "The YOLO engine process stopped unexpectedly (exit code 139)";
+  const QString last_pt =
+      QDir::toNativeSeparators(dir.filePath("runs/detect/kelvane_yolo_run/weights/last.pt"));
   const struct {
     QJsonObject model;
     QString message_start;
+    bool damaged;  // the process died while writing last.pt
   } cases[] = {
-      {{{"fail_at_epoch", 2}, {"fail_message", "CUDA out of memory"}}, "CUDA out of memory"},
-      {{{"crash_at_epoch", 2}}, "The YOLO engine process stopped unexpectedly (exit code 139)"},
+      {{{"fail_at_epoch", 2}, {"fail_message", "CUDA out of memory"}}, "CUDA out of memory", false},
+      {{{"crash_at_epoch", 2}}, crashed, false},
+      {{{"crash_in_save", 2}}, crashed, true},
   };
   for (const auto& c : cases) {
     dialogs.calls.clear();
@@ -313,8 +321,13 @@ TEST_F(TrainingTabs, EngineFailuresShowTheTrainingErrorBox) {
     const QStringList shown = errors("Training Error");
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].startsWith(c.message_start)) << shown[0].toStdString();
+    EXPECT_EQ(shown[0].contains("Damaged checkpoint (cut off while being written, it will not "
+                                "load): " +
+                                last_pt),
+              c.damaged)
+        << shown[0].toStdString();
     EXPECT_TRUE(progress.lbl_train_status->text().startsWith("Status: Epoch 1/3"));
-    EXPECT_TRUE(progress.btn_stop_train->isEnabled());
+    EXPECT_FALSE(progress.btn_stop_train->isEnabled()) << "nothing runs";
   }
   write_file("yolov8s.pt", "not a model");
   dialogs.calls.clear();
@@ -329,10 +342,15 @@ TEST_F(TrainingTabs, ResultViewsShowOnlyTheRunTheyName) {
   const std::vector<ZoomableView*> views{progress.view_loss_plot, progress.view_f1_plot,
                                          progress.view_pr_plot, progress.view_confusion_plot,
                                          progress.view_val_batch};
-  // The file each view shows, by its tool tip, or "-" for an empty view.
+  // The file each view shows, by its tool tip, or for an empty view the note it shows, or "-".
   const auto shown = [&] {
     QStringList files;
-    for (ZoomableView* view : views) files << (has_image(view) ? view->toolTip() : "-");
+    for (ZoomableView* view : views) {
+      const auto* note = view->viewport()->findChild<QLabel*>("viewNote");
+      files << (has_image(view)                   ? view->toolTip()
+                : note && note->isVisibleTo(view) ? note->text()
+                                                  : "-");
+    }
     return files.join(" | ").toStdString();
   };
   use_model();
@@ -360,7 +378,75 @@ TEST_F(TrainingTabs, ResultViewsShowOnlyTheRunTheyName) {
   progress.stop_training();
   ASSERT_TRUE(wait_done(progress.trainer_thread));
   EXPECT_EQ(progress.lbl_train_status->text(), "Status: Training Stopped");
+  const QString why = "Training was stopped before the engine wrote its plots.";
+  EXPECT_EQ(shown(), QStringList(5, why).join(" | ").toStdString());
+  config.start_training();
   EXPECT_EQ(shown(), "- | - | - | - | -");
+}
+
+// However a run ends, the page ends with the epochs of results.csv, its best epoch is the one in
+// best.pt, and the checkpoints are whole: STOP on 8.3 while the engine writes them (its process
+// is ended once the write is done, "Saving checkpoint..." meanwhile), or an early stop by the
+// engine's patience on 8.4, whose final validation of best.pt is no epoch. The lines rank
+// epochs differently: 0.1 mAP50 + 0.9 mAP50-95 picks epoch 1 here, mAP50-95 alone epoch 2.
+TEST_F(TrainingTabs, ARunEndsWithWholeCheckpointsAndThePageAsTheRunFolder) {
+  const QJsonArray values{QJsonObject{{"metrics/mAP50(B)", 0.9}, {"metrics/mAP50-95(B)", 0.3}},
+                          QJsonObject{{"metrics/mAP50(B)", 0.3}, {"metrics/mAP50-95(B)", 0.32}}};
+  const struct {
+    const char* what;
+    QJsonObject model;
+    int epochs;
+    bool stop;  // STOP at the first epoch's report
+    QString end;
+    int best;
+  } cases[] = {
+      {"8.3, STOP while writing",
+       {{"release", "8.3.186"}, {"batches", 1}, {"save_delay", 2.5}, {"epoch_values", values}},
+       50,
+       true,
+       "Status: Training Stopped",
+       1},
+      {"8.4, early stop",
+       {{"release", "8.4.52"}, {"early_stop_at", 2}, {"epoch_values", values}},
+       5,
+       false,
+       "Status: Training Complete",
+       2},
+  };
+  const QString run = dir.filePath("runs/detect/kelvane_yolo_run");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    use_model(c.model);
+    config.epochs_input->setValue(c.epochs);
+    config.start_training();
+    YoloTrainerThread* worker = progress.trainer_thread;
+    QStringList reports;
+    QObject::connect(worker, &YoloTrainerThread::progress_signal, &progress,
+                     [&](int, const QString& text) { reports << text; });
+    if (c.stop) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.isEmpty(); }, kWaitMs));
+      progress.btn_stop_train->click();
+      EXPECT_TRUE(QTest::qWaitFor(
+          [&] { return progress.lbl_train_status->text() == "Status: Saving checkpoint..."; },
+          10000));
+    }
+    ASSERT_TRUE(wait_done(worker));
+    EXPECT_EQ(progress.lbl_train_status->text(), c.end);
+    EXPECT_EQ(damaged_checkpoints(run), QStringList{});
+    std::vector<int> in_file, on_page;
+    for (const EpochMetrics& e : read_results_csv(run + "/results.csv")) in_file.push_back(e.epoch);
+    for (const EpochMetrics& e : progress.live_metrics->history().epochs())
+      on_page.push_back(e.epoch);
+    EXPECT_EQ(on_page, in_file);
+    const QStringList epochs = reports.filter(QRegularExpression("^Epoch "));
+    ASSERT_FALSE(epochs.isEmpty());
+    EXPECT_LE(epochs.last().section(' ', 1, 1).section('/', 0, 0).toInt(), int(in_file.size()))
+        << epochs.last().toStdString();
+    ASSERT_TRUE(progress.live_metrics->history().best_epoch());
+    EXPECT_EQ(progress.live_metrics->history().best_epoch()->epoch, c.best);
+    EXPECT_TRUE(read_file(run + "/weights/best.pt")
+                    .contains(QStringLiteral("\"epoch\": %1").arg(c.best).toUtf8()));
+  }
 }
 
 // A run whose start fails says so on the status line (a failure later leaves the last epoch's
