@@ -105,6 +105,8 @@ void OrvaneStudio::create_tabs() {
   tabs->addTab(tab_inference, QStringLiteral("Inference && Model Export"));
 
   connect_training_tabs(*tabs, *tab_config, *tab_progress);
+  connect(tab_progress, &ProgressTab::run_finished, tab_inference,
+          &InferenceTab::offer_trained_model);
   // The viewer starts at the best weights of a run with the training tab's defaults.
   tab_inference->set_default_weights(
       QDir(tab_config->project_dir_input->text())

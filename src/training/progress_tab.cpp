@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "engine/checkpoint.h"
 #include "training/log_capture.h"
 #include "training/result_plots.h"
 
@@ -115,6 +116,7 @@ void ProgressTab::begin_training(const QVariantMap& params) {
   // The views show the run the tab is about, nothing of an earlier one.
   for (ZoomableView* view : result_views()) clear_view(view);
   run_reported_ = false;
+  run_imgsz_ = params.value(QStringLiteral("imgsz")).toInt();
   checkpoint_note_.clear();
   live_metrics->clear_epochs();
   if (!(tuner_ && tuner_->isRunning())) {
@@ -309,6 +311,8 @@ void ProgressTab::training_finished(const QVariantMap& result) {
       set_view_note(view, {});
     }
   }
+  const QString best = QDir(save_dir).filePath(QStringLiteral("weights/best.pt"));
+  if (!save_dir.isEmpty() && is_whole_checkpoint(best)) Q_EMIT run_finished(best, run_imgsz_);
 }
 
 void ProgressTab::append_log(const QString& text) {

@@ -76,6 +76,10 @@ class ProgressTab : public QWidget {
   void clear_log();
   qsizetype pending_log_size() const { return pending_log_.size(); }
 
+ Q_SIGNALS:
+  // The newest run finished with whole best weights `best_weights`, trained at `imgsz`.
+  void run_finished(const QString& best_weights, int imgsz);
+
  private:
   QWidget* build_log_column();
   QWidget* build_metrics_group();
@@ -96,6 +100,7 @@ class ProgressTab : public QWidget {
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;
   bool run_reported_ = false;        // the newest run has sent a progress report
+  int run_imgsz_ = 0;                // the newest run's image size
   QString checkpoint_note_;          // the newest run's damaged checkpoints, said at its end
   QPointer<YoloTunerThread> tuner_;  // the AutoML search shown, while it lives
   TabWork work_{this, dialogs_};

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QLabel>
@@ -29,6 +30,7 @@
 
 #include "app/main_window.h"
 #include "engine/standin.h"
+#include "inference/inference_tab.h"
 #include "support/scripted_dialogs.h"
 #include "theme/app_style.h"
 #include "theme/stylesheet.h"
@@ -144,6 +146,7 @@ TEST_F(LiveMetrics, FillsEpochByEpochWithTheValuesTheEngineHeld) {
   EXPECT_EQ(progress().tabs_analytics->widget(1), progress().view_loss_plot);
   EXPECT_EQ(progress().tabs_analytics->widget(5), progress().view_val_batch);
 
+  config().imgsz_input->setValue(160);
   YoloTrainerThread* worker = start_run({{"task", "segment"}});
   EXPECT_TRUE(page().history().empty());
   std::vector<int> filled;  // points of the "train box" line after each epoch's values arrived
@@ -153,6 +156,10 @@ TEST_F(LiveMetrics, FillsEpochByEpochWithTheValuesTheEngineHeld) {
   });
   ASSERT_TRUE(wait_done(worker));
   EXPECT_EQ(progress().lbl_train_status->text(), "Status: Training Complete");
+  // The viewer, still at its defaults, takes the run's weights and image size.
+  EXPECT_EQ(QFileInfo(window.tab_inference->entry_inf_weights->text()).canonicalFilePath(),
+            QFileInfo(run_folder() + "/weights/best.pt").canonicalFilePath());
+  EXPECT_EQ(window.tab_inference->spin_inf_imgsz->value(), 160);
   // Epochs that come faster than the page draws them (a slow machine) are drawn together a
   // moment later: the line grows with the epochs, never ahead of them, and ends with all four.
   ASSERT_EQ(filled.size(), 4u);
