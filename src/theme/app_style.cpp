@@ -52,6 +52,6 @@ void apply_application_theme(bool is_dark) {
   install_app_style();
   // The palette first: the sheet is then resolved against it.
   QApplication::setPalette(theme_palette(is_dark));
-  app->setStyleSheet(get_stylesheet(is_dark));
+  app->setStyleSheet(get_stylesheet(is_dark) + disabled_button_rules(is_dark));
 }
 }  // namespace orvane

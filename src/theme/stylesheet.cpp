@@ -131,6 +131,19 @@ QString get_stylesheet(bool is_dark) {
   return sheet;
 }
 
+QString disabled_button_rules(bool is_dark) {
+  // The sheet's coloured buttons name their object, which outranks its rule for disabled
+  // buttons: a STOP with nothing to stop would look as ready as ever.
+  QString rules = QStringLiteral(
+      "    QPushButton#primaryBtn:disabled, QPushButton#dangerBtn:disabled { "
+      "background-color: [tab_inact]; color: [txt_mute]; border: 1px solid [border]; }\n");
+  for (const RoleColour& entry : palette_of(is_dark)) {
+    rules.replace(QLatin1Char('[') + QLatin1StringView(entry.role) + QLatin1Char(']'),
+                  QLatin1StringView(entry.colour));
+  }
+  return rules;
+}
+
 QStringList text_font_families() {
   return {QStringLiteral("Segoe UI"), QStringLiteral("Arial"), QStringLiteral("sans-serif")};
 }

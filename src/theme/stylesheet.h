@@ -9,6 +9,9 @@ namespace orvane {
 
 QString get_stylesheet(bool is_dark = true);
 
+// Rules applied after the sheet: the coloured buttons look disabled when they are.
+QString disabled_button_rules(bool is_dark);
+
 // The families every widget's text asks for, in the style sheet's order.
 QStringList text_font_families();
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QImage>
+#include <QPushButton>
 
 #include "theme/stylesheet.h"
 
@@ -36,6 +37,24 @@ TEST(AppStyle, SpinBoxArrowsAreDrawnInBothThemes) {
       }
     }
     EXPECT_GE(arrow_pixels, 10);
+  }
+  qApp->setStyleSheet({});
+}
+
+// STOP and the primary buttons look disabled when they are, in both themes.
+TEST(AppStyle, ColouredButtonsLookDisabled) {
+  for (bool dark : {true, false}) {
+    apply_application_theme(dark);
+    for (const char* name : {"dangerBtn", "primaryBtn"}) {
+      QPushButton button(QStringLiteral("STOP"));
+      button.setObjectName(name);
+      button.resize(120, 30);
+      const QColor active = button.grab().toImage().pixelColor(4, 15);
+      button.setEnabled(false);
+      const QColor idle = button.grab().toImage().pixelColor(4, 15);
+      EXPECT_EQ(idle, QColor(theme_colour(dark, "tab_inact"))) << name << dark;
+      EXPECT_NE(active, idle) << name << dark;
+    }
   }
   qApp->setStyleSheet({});
 }
