@@ -199,17 +199,18 @@ int ClassEditPlan::label_files_written() const {
 }
 
 QString ClassEditPlan::summary() const {
-  const QString shapes_text = counted(shapes, "%1 shape", "%1 shapes") +
-                              counted(shape_files, " in %1 file", " in %1 files");
-  QString text = shapes_text;
+  QString text = counted(shapes, "%1 shape", "%1 shapes") +
+                 counted(shape_files, " in %1 file", " in %1 files") + QStringLiteral(". ");
   const int written = label_files_written();
-  text += QStringLiteral(". ") + (written == 0 ? QStringLiteral("No label file is rewritten")
-                                               : counted(written, "%1 label file is rewritten",
-                                                         "%1 label files are rewritten"));
-  if (renumbered > 0) {
-    text += counted(renumbered, " (%1 other shape renumbered)", " (%1 other shapes renumbered)");
+  if (written == 0) {
+    text += QStringLiteral("No label file is rewritten; only classes.txt changes.");
+  } else {
+    text += counted(written, "%1 label file and classes.txt are rewritten",
+                    "%1 label files and classes.txt are rewritten");
+    text += renumbered > 0 ? counted(renumbered, " (%1 other shape renumbered).",
+                                     " (%1 other shapes renumbered).")
+                           : QStringLiteral(".");
   }
-  text += QStringLiteral(", and classes.txt.");
   if (kept_lines > 0) {
     text += QStringLiteral(" ") + counted(kept_lines, "%1 line that is not a shape stays as it is.",
                                           "%1 lines that are not shapes stay as they are.");
@@ -397,6 +398,9 @@ ClassEditResult apply_class_edit(const ClassEditPlan& plan, JobControl* control)
   QStringList failures;
   JobOptions write_options;
   write_options.stop = &failed;
+  // The writes wait on the file system (a rename holds the folder's lock),
+  // not on the cores: more of them in flight than cores.
+  write_options.threads = 8;
   if (control) {
     write_options.progress = [control](int done, int total) { control->progress(done, total); };
   }

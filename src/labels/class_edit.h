@@ -74,8 +74,8 @@ struct ClassEditPlan {
   bool cancelled = false;
 
   int label_files_written() const;
-  // The plan in words: "412 shapes of "cat" in 37 files become "animal"; 1,203
-  // label files are rewritten."
+  // The plan in words: "412 shapes in 37 files. 1,203 label files and
+  // classes.txt are rewritten (9,876 other shapes renumbered)."
   QString summary() const;
   // The plan that undoes this one once it is applied.
   ClassEditPlan reversed() const;
