@@ -141,6 +141,13 @@ QGroupBox* AnnotatorTab::build_tools_panel() {
   btn_save_annotations = new QPushButton(QStringLiteral("💾 Save Annotations && Workspace"));
   right_layout->addWidget(btn_delete_shape);
   right_layout->addWidget(btn_save_annotations);
+  auto* class_row = new QHBoxLayout;
+  btn_manage_classes = new QPushButton(QStringLiteral("🏷️ Manage Classes"));
+  btn_undo_class_change = new QPushButton(QStringLiteral("↩ Undo Class Change"));
+  btn_undo_class_change->setEnabled(false);
+  class_row->addWidget(btn_manage_classes);
+  class_row->addWidget(btn_undo_class_change);
+  right_layout->addLayout(class_row);
   return right;
 }
 

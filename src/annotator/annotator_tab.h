@@ -17,6 +17,7 @@
 #include "annotator/image_read_ahead.h"
 #include "annotator/shape_history.h"
 #include "dataset_tools/dataset_actions.h"
+#include "labels/class_edit.h"
 #include "labels/label_document.h"
 #include "ui/tab_work.h"
 
@@ -105,7 +106,25 @@ class AnnotatorTab : public QWidget {
   void export_and_split_dataset();
   QProgressBar* progress_dataset_job = nullptr;  // shown while a job runs
 
+  // --- classes of the whole folder (annotator_classes.cpp) ---
+  // Asks which change (rename, merge, delete, reorder), plans it in the
+  // background, shows what it changes, then writes it in the background.
+  void manage_classes();
+  // Puts back every file the last change wrote, as one step.
+  void undo_class_change();
+
  private:
+  // The two buttons: Manage Classes is the Cancel of its own jobs only.
+  void connect_class_actions();
+  TabWork::JobFace class_job_face(int total);
+  bool class_job_running_ = false;
+  void apply_class_change(const ClassEditPlan& plan, bool undo);
+  void class_change_written(const ClassEditPlan& plan, bool undo);
+  // classes.txt read again, and the shown image's shapes and the list's marks.
+  void reload_classes_and_shapes();
+  // The last change made, for its undo.
+  std::optional<ClassEditPlan> applied_class_change_;
+
   // The bar and the jobs behind the health and export buttons (set-up).
   void build_dataset_jobs();
   std::unique_ptr<DatasetTools> dataset_tools_;
@@ -144,6 +163,8 @@ class AnnotatorTab : public QWidget {
   QTableWidget* table_objects = nullptr;
   QPushButton* btn_delete_shape = nullptr;
   QPushButton* btn_save_annotations = nullptr;
+  QPushButton* btn_manage_classes = nullptr;
+  QPushButton* btn_undo_class_change = nullptr;  // enabled after a class change
 
   // Decodes the shown image's neighbours ahead of time (our addition).
   ImageReadAhead& image_read_ahead() { return read_ahead_; }

@@ -246,6 +246,7 @@ void AnnotatorTab::build_dataset_jobs() {
   // While a job runs, the button that started it is its Cancel.
   work_.bind_start(btn_health_check, [this] { run_health_check(); });
   work_.bind_start(btn_split_export, [this] { export_and_split_dataset(); });
+  connect_class_actions();
   work_.bind_model(&ai_model);
   connect(&work_, &TabWork::stopped, this, [this] {
     btn_run_ai->setEnabled(ai_model != nullptr);
