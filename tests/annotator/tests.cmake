@@ -6,6 +6,7 @@ orvane_add_logic_test(annotator_logic_test
 orvane_add_test(annotator_window_test
   ${CMAKE_CURRENT_LIST_DIR}/annotator_fixture.h
   ${CMAKE_CURRENT_LIST_DIR}/ai_assist_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/class_change_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/keys_points_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/label_keep_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/label_safety_test.cpp
