@@ -80,9 +80,11 @@ void AnnotatorTab::manage_classes() {
   ClassDialog dialog(classes, this);
   if (dialogs_.exec(dialog) != QDialog::Accepted || !dialog.edit()) return;
   const ClassEdit edit = *dialog.edit();
+  QStringList labels = label_files_of(image_paths);
+  const int total = static_cast<int>(labels.size());
   class_job_running_ = work_.start_job(
-      class_job_face(static_cast<int>(image_paths.size())),
-      [folder = image_folder, labels = label_files_of(image_paths), classes = classes,
+      class_job_face(total),
+      [folder = image_folder, labels = std::move(labels), classes = classes,
        edit](JobControl& control) {  // the job's thread
         return plan_class_edit(folder, labels, classes, edit, &control);
       },
