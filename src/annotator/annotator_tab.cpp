@@ -142,11 +142,13 @@ QGroupBox* AnnotatorTab::build_tools_panel() {
   right_layout->addWidget(btn_delete_shape);
   right_layout->addWidget(btn_save_annotations);
   auto* class_row = new QHBoxLayout;
-  btn_manage_classes = new QPushButton(QStringLiteral("🏷️ Manage Classes"));
+  btn_manage_classes = new QPushButton(QStringLiteral("🏷️ Classes..."));
+  btn_manage_classes->setToolTip(
+      QStringLiteral("Rename, merge, delete or reorder classes in every label file of the folder"));
   btn_undo_class_change = new QPushButton(QStringLiteral("↩ Undo Class Change"));
   btn_undo_class_change->setEnabled(false);
-  class_row->addWidget(btn_manage_classes);
-  class_row->addWidget(btn_undo_class_change);
+  class_row->addWidget(btn_manage_classes, 2);
+  class_row->addWidget(btn_undo_class_change, 3);
   right_layout->addLayout(class_row);
   return right;
 }
