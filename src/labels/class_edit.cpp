@@ -287,9 +287,9 @@ ClassEditPlan plan_class_edit(const QString& folder, const QStringList& label_fi
       [&](int i) {  // run_job's threads
         return read_planned(label_files[i], mapping.new_id, subject);
       },
-      [&](int, PlannedFile file) {
+      [&](int i, PlannedFile file) {
         if (file.target.isEmpty() || !file.error.isEmpty()) {
-          unreadable.push_back(file.target + QStringLiteral(": ") + file.error);
+          unreadable.push_back(label_files[i] + QStringLiteral(": ") + file.error);
           return;
         }
         if (seen.contains(file.target)) return;  // two links to one file
