@@ -177,4 +177,15 @@ TEST(ClassEdit, RefusesEditsThatCannotBeMade) {
   EXPECT_EQ(plan(dir.path(), rename(0, "lion")).error, "");
 }
 
+TEST(ClassEdit, WritesThroughALinkedLabelFileAndKeepsTheLink) {
+  QTemporaryDir dir;
+  place(dir.path(), kBefore);
+  write_file(dir.filePath("store/b.txt"), "1" + kTri + "\n");
+  QFile::remove(dir.filePath("b.txt"));
+  ASSERT_TRUE(QFile::link(dir.filePath("store/b.txt"), dir.filePath("b.txt")));
+  ASSERT_EQ(apply_class_edit(plan(dir.path(), remove(0))).error, "");
+  EXPECT_TRUE(QFileInfo(dir.filePath("b.txt")).isSymLink());
+  EXPECT_EQ(read_file(dir.filePath("store/b.txt")), "0" + kTri + "\n");
+}
+
 }  // namespace
