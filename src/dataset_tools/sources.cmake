@@ -1,5 +1,6 @@
 list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/analytics.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/coco_voc_export.cpp
   ${CMAKE_CURRENT_LIST_DIR}/health.cpp
   ${CMAKE_CURRENT_LIST_DIR}/split_export.cpp
 )
