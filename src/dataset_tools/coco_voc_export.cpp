@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <atomic>
@@ -263,6 +264,7 @@ AnnotationOutcome write_annotation_files(const std::vector<AnnotationSource>& so
   const QString voc_folder_name = QFileInfo(targets.voc_folder).fileName();
   const int class_count = static_cast<int>(classes.size());
   CocoWriter coco(classes);
+  QSet<QString> voc_names;  // a.jpg and a.png would share a.xml
 
   const auto read = [&](int i) {  // worker thread
     const AnnotationSource& source = sources[static_cast<size_t>(i)];
@@ -325,8 +327,14 @@ AnnotationOutcome write_annotation_files(const std::vector<AnnotationSource>& so
           return;
         }
         if (!targets.voc_folder.isEmpty()) {
-          const QString path = targets.voc_folder + QLatin1Char('/') +
-                               file_stem(done.image.file_name) + QStringLiteral(".xml");
+          const QString name = file_stem(done.image.file_name) + QStringLiteral(".xml");
+          if (voc_names.contains(name)) {
+            outcome.failures << done.image.file_name + QStringLiteral(": ") + name +
+                                    QStringLiteral(" is another image's VOC file");
+            return;
+          }
+          voc_names.insert(name);
+          const QString path = targets.voc_folder + QLatin1Char('/') + name;
           const QString error = output.write(path, done.voc);
           if (!error.isEmpty()) {
             stop(QStringLiteral("Cannot write\n%1\n\n%2").arg(path, error));
