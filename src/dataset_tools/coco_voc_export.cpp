@@ -46,6 +46,12 @@ Bounds bounds_of(const QPolygonF& points) {
   return b;
 }
 
+// A pixel value as written: label values have six decimals, so their pixels
+// (and a box's corners, half a width from its centre) have at most seven for
+// a whole image size; eight keep them exact while dropping the float noise
+// of the products (79.01184, not 79.01184000000001).
+double px(double value) { return std::round(value * 1e8) / 1e8; }
+
 // The area a polygon encloses (shoelace), whatever its direction.
 double polygon_area(const QPolygonF& points) {
   double twice = 0;
@@ -154,19 +160,20 @@ void CocoWriter::add(const ImageShapes& image) {
       std::vector<double> ring;
       ring.reserve(static_cast<size_t>(shape.points.size()) * 2);
       for (const QPointF& p : shape.points) {
-        ring.push_back(p.x());
-        ring.push_back(p.y());
+        ring.push_back(px(p.x()));
+        ring.push_back(px(p.y()));
       }
       segmentation.push_back(std::move(ring));
       area = polygon_area(shape.points);
     }
-    data_->annotations.push_back({{"id", annotations() + 1},
-                                  {"image_id", image_id},
-                                  {"category_id", shape.class_id + 1},
-                                  {"bbox", {b.x_min, b.y_min, b.width(), b.height()}},
-                                  {"area", area},
-                                  {"segmentation", std::move(segmentation)},
-                                  {"iscrowd", 0}});
+    data_->annotations.push_back(
+        {{"id", annotations() + 1},
+         {"image_id", image_id},
+         {"category_id", shape.class_id + 1},
+         {"bbox", {px(b.x_min), px(b.y_min), px(b.width()), px(b.height())}},
+         {"area", px(area)},
+         {"segmentation", std::move(segmentation)},
+         {"iscrowd", 0}});
   }
 }
 
@@ -214,10 +221,10 @@ QByteArray voc_xml(const ImageShapes& image, const QStringList& classes, const Q
     xml.writeTextElement(QStringLiteral("truncated"), QStringLiteral("0"));
     xml.writeTextElement(QStringLiteral("difficult"), QStringLiteral("0"));
     xml.writeStartElement(QStringLiteral("bndbox"));
-    xml.writeTextElement(QStringLiteral("xmin"), number(b.x_min));
-    xml.writeTextElement(QStringLiteral("ymin"), number(b.y_min));
-    xml.writeTextElement(QStringLiteral("xmax"), number(b.x_max));
-    xml.writeTextElement(QStringLiteral("ymax"), number(b.y_max));
+    xml.writeTextElement(QStringLiteral("xmin"), number(px(b.x_min)));
+    xml.writeTextElement(QStringLiteral("ymin"), number(px(b.y_min)));
+    xml.writeTextElement(QStringLiteral("xmax"), number(px(b.x_max)));
+    xml.writeTextElement(QStringLiteral("ymax"), number(px(b.y_max)));
     xml.writeEndElement();
     xml.writeEndElement();
   }
