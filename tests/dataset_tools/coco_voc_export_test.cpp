@@ -8,6 +8,7 @@
 #include <QXmlStreamReader>
 #include <nlohmann/json.hpp>
 
+#include "common/background_job.h"
 #include "dataset_tools/split_export.h"
 #include "support/test_files.h"
 
@@ -198,4 +199,37 @@ TEST(CocoVocExport, EngineConverterReadsOurFile) {
                 normalised_lines(label_texts[i]));
     }
   }
+}
+
+// Images the files cannot describe are named, the others written; a cancelled
+// job writes no COCO file.
+TEST(CocoVocExport, ImagesLeftOutAreNamedAndCancelWritesNoCocoFile) {
+  QTemporaryDir dir;
+  std::vector<AnnotationSource> sources;
+  for (const char* name : {"a.png", "b.png", "a.jpg"}) {
+    const QString image = dir.filePath(name), label = dir.filePath(name) + ".txt";
+    if (QByteArray(name) == "b.png") {
+      write_file(image, "not an image");
+    } else {
+      write_image(image, 10, 10);
+    }
+    write_file(label, "0 0.5 0.5 0.2 0.2\n");
+    sources.push_back({image, label});
+  }
+  const AnnotationTargets targets{dir.filePath("out/instances_x.json"), dir.filePath("out/voc")};
+  JobControl control;
+  control.call_off();
+  const AnnotationOutcome cancelled = write_annotation_files(sources, targets, kClasses, &control);
+  EXPECT_TRUE(cancelled.cancelled);
+  EXPECT_EQ(files_below(dir.filePath("out")), QStringList{});
+
+  const AnnotationOutcome outcome = write_annotation_files(sources, targets, kClasses);
+  ASSERT_TRUE(outcome.ok);
+  ASSERT_EQ(outcome.failures.size(), 2);
+  EXPECT_TRUE(outcome.failures[0].startsWith("b.png: "));
+  EXPECT_EQ(outcome.failures[1], "a.jpg: a.xml is another image's VOC file");
+  EXPECT_EQ(files_below(dir.filePath("out")), (QStringList{"instances_x.json", "voc/a.xml"}));
+  const json coco = json::parse(read_file(targets.coco_file).toStdString());
+  EXPECT_EQ(coco["images"].size(), 1u);
+  EXPECT_EQ(coco["images"][0]["file_name"], "a.png");
 }
