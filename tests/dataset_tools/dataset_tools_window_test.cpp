@@ -68,9 +68,12 @@ class DatasetToolsWindow : public ::testing::Test {
 
   // Starts an export, answering the split dialog as a user would
   // (percentages and format, then OK) and the output folder ("" cancels it).
-  void start_export(const QString& folder, int train, int val, int test, int format = 0) {
+  void start_export(const QString& folder, int train, int val, int test, int format = 0,
+                    bool coco = false, bool voc = false) {
     dialogs->exec_answers.push_back([=](QDialog& dialog) {
       auto& config = dynamic_cast<SplitConfigDialog&>(dialog);
+      config.chk_coco->setChecked(coco);
+      config.chk_voc->setChecked(voc);
       config.ts->setValue(train);
       config.vs->setValue(val);
       config.tes->setValue(test);
@@ -522,18 +525,7 @@ TEST_F(DatasetToolsWindow, ExportAlsoWritesCocoAndVocPerPart) {
   add_image("d.png", kBox);  // not an image: its labels reach only YOLO
   for (const char* name : {"a.png", "b.png", "c.png"}) write_image(data + "/" + name, 64, 48);
   window.tab_workspace->classes = {"car"};
-  dialogs->exec_answers.push_back([](QDialog& dialog) {
-    auto& config = dynamic_cast<SplitConfigDialog&>(dialog);
-    config.chk_coco->setChecked(true);
-    config.chk_voc->setChecked(true);
-    config.ts->setValue(50);
-    config.vs->setValue(25);
-    config.tes->setValue(25);
-    config.validate();
-    return config.result();
-  });
-  dialogs->directories.push_back(out);
-  window.tab_workspace->export_and_split_dataset();
+  start_export(out, 50, 25, 25, 0, true, true);
   ASSERT_TRUE(wait_for_job(*window.tab_workspace));
   ASSERT_EQ(messages().size(), 1);
   for (const char* said :
