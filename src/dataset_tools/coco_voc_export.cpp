@@ -268,7 +268,6 @@ AnnotationOutcome write_annotation_files(const std::vector<AnnotationSource>& so
     }
   }
   BatchOutput output(root);
-  const QString voc_folder_name = QFileInfo(targets.voc_folder).fileName();
   const int class_count = static_cast<int>(classes.size());
   CocoWriter coco(classes);
   QSet<QString> voc_names;  // a.jpg and a.png would share a.xml
@@ -304,7 +303,8 @@ AnnotationOutcome write_annotation_files(const std::vector<AnnotationSource>& so
                                    file_name_of(source.label_path), done.tally);
     done.tally.images = 1;
     if (!targets.voc_folder.isEmpty()) {
-      done.voc = voc_xml(done.image, classes, voc_folder_name, done.tally.polygons_as_boxes);
+      done.voc = voc_xml(done.image, classes, QFileInfo(source.image_path).dir().dirName(),
+                         done.tally.polygons_as_boxes);
     }
     return done;
   };
