@@ -73,6 +73,7 @@ QGroupBox* AnnotatorTab::build_queue_panel() {
   btn_analytics = new QPushButton(QStringLiteral("📊 Dataset Analytics"));
   btn_split_export = new QPushButton(QStringLiteral("📤 Export && Split Dataset"));
   btn_split_export->setObjectName(QStringLiteral("primaryBtn"));
+  btn_export_coco_voc = new QPushButton(QStringLiteral("📤 Export COCO / VOC..."));
   progress_dataset_job = new QProgressBar;
 
   left_layout->addWidget(btn_load_dir);
@@ -86,6 +87,7 @@ QGroupBox* AnnotatorTab::build_queue_panel() {
   left_layout->addWidget(btn_health_check);
   left_layout->addWidget(btn_analytics);
   left_layout->addWidget(btn_split_export);
+  left_layout->addWidget(btn_export_coco_voc);
   left_layout->addWidget(progress_dataset_job);
   return left;
 }

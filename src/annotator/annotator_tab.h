@@ -152,6 +152,7 @@ class AnnotatorTab : public QWidget {
   QPushButton* btn_health_check = nullptr;
   QPushButton* btn_analytics = nullptr;
   QPushButton* btn_split_export = nullptr;
+  QPushButton* btn_export_coco_voc = nullptr;  // the loaded folder as a whole, no split
   InteractiveCanvas* canvas = nullptr;
   ZoomableView* canvas_view = nullptr;
   QPushButton* btn_fit_screen = nullptr;

@@ -1,6 +1,7 @@
 // The dataset tools behind the annotator's three buttons.
 #include "dataset_tools/dataset_actions.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -9,6 +10,8 @@
 
 #include "dataset_tools/analytics.h"
 #include "dataset_tools/analytics_dialog.h"
+#include "dataset_tools/coco_voc_export.h"
+#include "dataset_tools/coco_voc_export_dialog.h"
 #include "dataset_tools/health.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
@@ -75,7 +78,7 @@ void DatasetTools::check_health(const LoadedDataset& dataset) {
   TabWork::JobFace face{
       widgets_.health,
       0,
-      {widgets_.export_split},
+      other_buttons(widgets_.health),
       QStringLiteral("Health Check"),
       [](const JobTally&, int) { return QStringLiteral("Health check cancelled."); },
       QStringLiteral("The health check stopped: %1")};
@@ -129,6 +132,7 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
   const LabelFormat format = config.get_format() == QLatin1String("Detection")
                                  ? LabelFormat::Detection
                                  : LabelFormat::Segmentation;
+  const AlsoWrite also{config.also_coco(), config.also_voc()};
 
   const QString out_dir =
       dialogs_.get_existing_directory(parent_, QStringLiteral("Select Output Directory"));
@@ -165,23 +169,41 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
   TabWork::JobFace face{
       widgets_.export_split,
       annotated,
-      {widgets_.health},
+      other_buttons(widgets_.export_split),
       QStringLiteral("Export Cancelled"),
       TabWork::items_of_total(QStringLiteral("Cancelled: %1 of %2 images exported.")),
       QStringLiteral("The export stopped: %1")};
   work_.start_job(
       std::move(face),
-      [out_dir, split, format,
+      [out_dir, split, format, also,
        classes = dataset.classes](JobControl& control) {  // the job's thread
-        return export_split_dataset(out_dir, split, format, classes, &control);
+        return export_split_dataset(out_dir, split, format, classes, &control, also);
       },
-      [this, out_dir, empty_note, unreadable_names](const ExportOutcome& outcome) {
-        show_export_outcome(outcome, out_dir, empty_note, unreadable_names);
+      [this, out_dir, empty_note, unreadable_names, also](const ExportOutcome& outcome) {
+        QString also_note;
+        if (also.coco) {
+          also_note += QStringLiteral(
+              "\n\nCOCO: annotations/instances_train.json, instances_val.json and "
+              "instances_test.json.");
+        }
+        if (also.voc) {
+          also_note += QStringLiteral("\n\nVOC: one XML file per image in <part>/Annotations.");
+        }
+        if (also.coco || also.voc) {
+          also_note += conversion_notes_text(outcome.annotations);
+          if (!outcome.annotation_failures.isEmpty()) {
+            also_note += QStringLiteral("\n\n%1 image(s) not described there:")
+                             .arg(outcome.annotation_failures.size()) +
+                         failure_listing(outcome.annotation_failures, 10);
+          }
+        }
+        show_export_outcome(outcome, out_dir, empty_note, unreadable_names, also_note);
       });
 }
 
 void DatasetTools::show_export_outcome(const ExportOutcome& outcome, const QString& out_dir,
-                                       const QString& empty_note, int unreadable_names) {
+                                       const QString& empty_note, int unreadable_names,
+                                       const QString& also_note) {
   if (!outcome.ok) {
     dialogs_.critical(parent_, QStringLiteral("Error"),
                       outcome.error + export_failures_text(outcome));
@@ -205,11 +227,102 @@ void DatasetTools::show_export_outcome(const ExportOutcome& outcome, const QStri
                 "were left out.")
                 .arg(unreadable_names);
   }
+  text += also_note;
   if (whole) {
     dialogs_.information(parent_, QStringLiteral("Export Complete"), text);
   } else {
     dialogs_.warning(parent_, QStringLiteral("Export Complete"), text);
   }
+}
+
+QList<QPushButton*> DatasetTools::other_buttons(QPushButton* except) const {
+  QList<QPushButton*> others;
+  for (QPushButton* button : {widgets_.health, widgets_.export_split, widgets_.export_coco_voc}) {
+    if (button != nullptr && button != except) others << button;
+  }
+  return others;
+}
+
+void DatasetTools::export_coco_voc(const LoadedDataset& dataset) {
+  if (work_.job_running()) return;
+  const QString title = QStringLiteral("Export COCO / VOC");
+  if (dataset.image_paths.isEmpty()) {
+    dialogs_.information(parent_, title, QStringLiteral("Load a dataset first."));
+    return;
+  }
+  CocoVocExportDialog choice(parent_);
+  if (dialogs_.exec(choice) != QDialog::Accepted) return;
+  const bool coco = choice.chk_coco->isChecked(), voc = choice.chk_voc->isChecked();
+  if (!coco && !voc) return;
+  const QString out_dir =
+      dialogs_.get_existing_directory(parent_, QStringLiteral("Select Output Directory"));
+  if (out_dir.isEmpty()) return;
+  std::vector<AnnotationSource> sources;
+  for (const LabelledImage& pair : collect_annotated_pairs(dataset.image_paths))
+    sources.push_back({pair.image_path, pair.label_path});
+  if (sources.empty()) {
+    dialogs_.warning(parent_, QStringLiteral("No Annotations"),
+                     QStringLiteral("No annotated files found to export."));
+    return;
+  }
+
+  // COCO's usual place and the name CVAT gives a whole task; VOC's folder.
+  const QDir out(out_dir);
+  AnnotationTargets targets;
+  if (coco) targets.coco_file = out.filePath(QStringLiteral("annotations/instances_default.json"));
+  if (voc) targets.voc_folder = out.filePath(QStringLiteral("Annotations"));
+  QStringList existing;
+  if (coco && QFileInfo::exists(targets.coco_file)) existing << targets.coco_file;
+  for (const AnnotationSource& source : sources) {
+    if (!voc) break;
+    const QString xml = targets.voc_folder + QLatin1Char('/') +
+                        QFileInfo(source.image_path).completeBaseName() + QStringLiteral(".xml");
+    if (QFileInfo::exists(xml)) existing << xml;
+  }
+  if (!existing.isEmpty() &&
+      !dialogs_.question(parent_, QStringLiteral("Replace annotation files?"),
+                         QStringLiteral("The output folder already holds %1 of the files this "
+                                        "export writes:%2\n\nReplace them?")
+                             .arg(existing.size())
+                             .arg(failure_listing(existing, 5)))) {
+    return;
+  }
+
+  const int total = static_cast<int>(sources.size());
+  TabWork::JobFace face{
+      widgets_.export_coco_voc,
+      total,
+      other_buttons(widgets_.export_coco_voc),
+      QStringLiteral("Export Cancelled"),
+      TabWork::items_of_total(QStringLiteral("Cancelled: %1 of %2 images exported.")),
+      QStringLiteral("The export stopped: %1")};
+  work_.start_job(
+      std::move(face),
+      [sources, targets, classes = dataset.classes](JobControl& control) {  // the job's thread
+        return write_annotation_files(sources, targets, classes, &control, true);
+      },
+      [this, out_dir, coco, voc, title](const AnnotationOutcome& outcome) {
+        if (!outcome.ok) {
+          dialogs_.critical(parent_, QStringLiteral("Error"), outcome.error);
+          return;
+        }
+        QString text = QStringLiteral("Exported the annotations of %1 image(s) to:\n%2")
+                           .arg(outcome.tally.images)
+                           .arg(out_dir);
+        if (coco) {
+          text += QStringLiteral("\n\nCOCO: annotations/instances_default.json, %1 shape(s).")
+                      .arg(outcome.tally.shapes);
+        }
+        if (voc) text += QStringLiteral("\n\nVOC: one XML file per image in Annotations.");
+        text += conversion_notes_text(outcome.tally);
+        if (!outcome.failures.isEmpty()) {
+          text += QStringLiteral("\n\n%1 image(s) left out:").arg(outcome.failures.size()) +
+                  failure_listing(outcome.failures, 10);
+          dialogs_.warning(parent_, title, text);
+          return;
+        }
+        dialogs_.information(parent_, title, text);
+      });
 }
 
 }  // namespace orvane

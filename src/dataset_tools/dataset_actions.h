@@ -1,5 +1,6 @@
-// The dataset tools behind the annotator's three buttons: health check, class
-// distribution, and export as a train/val/test tree. Each reads what the
+// The dataset tools behind the annotator's buttons: health check, class
+// distribution, export as a train/val/test tree, and COCO / VOC files for the
+// folder as a whole. Each reads what the
 // annotator has loaded and shows its outcome through the dialog seam. The
 // health check and the export run in the background, one at a time: the
 // button that started one reads "Cancel" and a progress bar counts, while
@@ -28,11 +29,12 @@ struct LoadedDataset {
   int unreadable_names = 0;  // folder entries left out: names not valid UTF-8
 };
 
-// The buttons of the two background jobs, and the bar they share.
+// The buttons of the background jobs, and the bar they share.
 struct DatasetJobWidgets {
   QPushButton* health = nullptr;
   QPushButton* export_split = nullptr;
   QProgressBar* bar = nullptr;  // hidden while no job runs
+  QPushButton* export_coco_voc = nullptr;
 };
 
 // Runs the tools for one window: messages and dialogs go through `dialogs`,
@@ -52,11 +54,18 @@ class DatasetTools {
   // Asks for the split and the output folder, then writes the tree in the
   // background; nothing while a job runs.
   void export_split(const LoadedDataset& dataset);
+  // Asks which files (COCO, VOC) and the output folder, asks before replacing
+  // any there, then writes them for every annotated image in the background;
+  // nothing while a job runs.
+  void export_coco_voc(const LoadedDataset& dataset);
 
  private:
   // The closing message of an export that ran to its end.
   void show_export_outcome(const ExportOutcome& outcome, const QString& out_dir,
-                           const QString& empty_note, int unreadable_names);
+                           const QString& empty_note, int unreadable_names,
+                           const QString& also_note);
+  // The job buttons but `except`, disabled while its job runs.
+  QList<QPushButton*> other_buttons(QPushButton* except) const;
 
   Dialogs& dialogs_;
   QWidget* parent_;

@@ -1,10 +1,12 @@
 list(APPEND ORVANE_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/analytics.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/coco_voc_export.cpp
   ${CMAKE_CURRENT_LIST_DIR}/health.cpp
   ${CMAKE_CURRENT_LIST_DIR}/split_export.cpp
 )
 list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/analytics_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/coco_voc_export_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dataset_actions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/split_config_dialog.cpp
 )

@@ -1,8 +1,11 @@
 #include "dataset_tools/split_config_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -39,9 +42,25 @@ SplitConfigDialog::SplitConfigDialog(Dialogs& dialogs, QWidget* parent)
   form->addRow(QStringLiteral("Test %:"), tes);
   form->addRow(QStringLiteral("Format:"), fc);
 
+  // Beside the YOLO labels: annotations/instances_<part>.json and
+  // <part>/Annotations/<image>.xml.
+  chk_coco = new QCheckBox(QStringLiteral("COCO"));
+  chk_coco->setToolTip(QStringLiteral("annotations/instances_<part>.json for each part"));
+  chk_voc = new QCheckBox(QStringLiteral("VOC"));
+  chk_voc->setToolTip(QStringLiteral("<part>/Annotations/<image>.xml for each image"));
+  auto* also = new QHBoxLayout;
+  also->addWidget(new QLabel(QStringLiteral("Also write:")));
+  also->addWidget(chk_coco);
+  also->addWidget(chk_voc);
+  also->addStretch();
+
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   auto* layout = new QVBoxLayout(this);
+  // The four rows, the choice and the buttons within the dialog's fixed size.
+  layout->setContentsMargins(11, 6, 11, 6);
+  layout->setSpacing(4);
   layout->addLayout(form);
+  layout->addLayout(also);
   layout->addWidget(buttons);
 
   connect(buttons, &QDialogButtonBox::accepted, this, &SplitConfigDialog::validate);
@@ -64,5 +83,9 @@ QString SplitConfigDialog::get_format() const {
   return fc->currentText().contains(QLatin1String("Detection")) ? QStringLiteral("Detection")
                                                                 : QStringLiteral("Segmentation");
 }
+
+bool SplitConfigDialog::also_coco() const { return chk_coco->isChecked(); }
+
+bool SplitConfigDialog::also_voc() const { return chk_voc->isChecked(); }
 
 }  // namespace orvane

@@ -1,11 +1,13 @@
 // SplitConfigDialog: the percentages of the train/val/test split and the label
-// format of an export.
+// format of an export, and whether COCO and VOC files are written beside the
+// YOLO labels (a row of its own under the form, both off at first).
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <array>
 
+class QCheckBox;
 class QComboBox;
 class QSpinBox;
 
@@ -27,11 +29,16 @@ class SplitConfigDialog : public QDialog {
   std::array<double, 3> get_ratios() const;
   // "Detection" or "Segmentation".
   QString get_format() const;
+  // Also write a COCO file per part, VOC files per image.
+  bool also_coco() const;
+  bool also_voc() const;
 
   QSpinBox* ts = nullptr;
   QSpinBox* vs = nullptr;
   QSpinBox* tes = nullptr;
   QComboBox* fc = nullptr;
+  QCheckBox* chk_coco = nullptr;
+  QCheckBox* chk_voc = nullptr;
 
  private:
   Dialogs& dialogs_;

@@ -236,13 +236,17 @@ QSet<QString> folder_names(const QString& folder) {
 
 class Exporter {
  public:
-  Exporter(const QString& output_folder, LabelFormat format, JobControl* control)
-      : root_(QDir::cleanPath(output_folder)), format_(format), output_(root_), control_(control) {}
+  Exporter(const QString& output_folder, LabelFormat format, JobControl* control, AlsoWrite also)
+      : root_(QDir::cleanPath(output_folder)),
+        format_(format),
+        output_(root_),
+        control_(control),
+        also_(also) {}
 
   ExportOutcome run(const SplitAssignment& assignment, const QStringList& classes) {
     make_folders() && remove_abandoned_files() && list_earlier_files(assignment) &&
-        copy_parts(assignment) && sync_tree() && remove_stale_copies(assignment) &&
-        write_manifest(classes);
+        copy_parts(assignment) && write_annotations(assignment, classes) && sync_tree() &&
+        remove_stale_copies(assignment) && write_manifest(classes);
     return outcome_;
   }
 
@@ -495,6 +499,35 @@ class Exporter {
     return outcome_.ok && !outcome_.cancelled;
   }
 
+  // The COCO and VOC files of each part, for the pairs written.
+  bool write_annotations(const SplitAssignment& assignment, const QStringList& classes) {
+    size_t item = 0;
+    for (size_t part = 0; part < 3 && (also_.coco || also_.voc); ++part) {
+      std::vector<AnnotationSource> sources;
+      for (const LabelledImage& pair : assignment.parts[part]) {
+        if (written_[item++]) sources.push_back({pair.image_path, pair.label_path});
+      }
+      AnnotationTargets targets;
+      if (also_.coco) {
+        targets.coco_file = root_ + QStringLiteral("/annotations/instances_") +
+                            QLatin1String(kSplitParts[part]) + QStringLiteral(".json");
+      }
+      if (also_.voc) targets.voc_folder = folder(part, "Annotations");
+      const AnnotationOutcome done = write_annotation_files(sources, targets, classes, control_);
+      outcome_.annotations.add(done.tally);
+      outcome_.annotation_failures += done.failures;
+      if (!done.ok) {
+        fail_with(QStringLiteral("Export stopped: ") + done.error);
+        return false;
+      }
+      if (done.cancelled) {
+        outcome_.cancelled = true;
+        return false;
+      }
+    }
+    return true;
+  }
+
   void fail_with(const QString& error) {
     outcome_.ok = false;
     outcome_.error = error;
@@ -526,6 +559,7 @@ class Exporter {
   LabelFormat format_;
   BatchOutput output_;
   JobControl* control_;
+  AlsoWrite also_;
   ExportOutcome outcome_;
   std::array<std::array<QSet<QString>, 2>, 3> earlier_;  // per part: images, labels
   std::vector<char> written_;  // per pair, in train, val, test order: its files are written
@@ -535,8 +569,8 @@ class Exporter {
 
 ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
                                    LabelFormat format, const QStringList& classes,
-                                   JobControl* control) {
-  return Exporter(output_folder, format, control).run(assignment, classes);
+                                   JobControl* control, AlsoWrite also) {
+  return Exporter(output_folder, format, control, also).run(assignment, classes);
 }
 
 QString export_failures_text(const ExportOutcome& outcome) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dataset_tools/coco_voc_export.h"
+
 namespace orvane {
 
 class JobControl;
@@ -82,6 +84,14 @@ QByteArray manifest_for(const QString& output_folder, const QStringList& classes
 
 enum class LabelFormat { Detection, Segmentation };
 
+// Annotation files written beside the YOLO labels, from the source labels:
+// annotations/instances_<part>.json (COCO) and <part>/Annotations/<image
+// stem>.xml (VOC).
+struct AlsoWrite {
+  bool coco = false;
+  bool voc = false;
+};
+
 struct ExportOutcome {
   bool ok = true;
   QString error;  // what failed, the file and the system's reason, for the user
@@ -91,7 +101,9 @@ struct ExportOutcome {
   // Pairs left out while the others were exported, "<image>: <reason>": an
   // image whose label path is a folder or another file that is no regular one.
   QStringList failures;
-  bool cancelled = false;  // stopped by its control: no data.yaml was written
+  bool cancelled = false;           // stopped by its control: no data.yaml was written
+  ConversionTally annotations;      // of the COCO and VOC files
+  QStringList annotation_failures;  // images they do not describe, "<image>: <reason>"
 };
 
 // Writes the tree below `output_folder`: all six part folders, the images with
@@ -102,12 +114,13 @@ struct ExportOutcome {
 // are removed first. Copies of the exported files left in another part by an
 // earlier export are removed only once every pair is written and flushed, so a
 // cancel or a failure leaves the earlier tree whole; nothing else there is
-// touched. Stops at the first other failure. With a `control`, the export stops
+// touched. Stops at the first other failure. The COCO and VOC files asked for
+// describe the pairs exported, after they are copied. With a `control`, the export stops
 // when it is cancelled, and copies each pair, removes each earlier copy and
 // writes data.yaml under a pass, counting the pairs exported into its tally.
 ExportOutcome export_split_dataset(const QString& output_folder, const SplitAssignment& assignment,
                                    LabelFormat format, const QStringList& classes,
-                                   JobControl* control = nullptr);
+                                   JobControl* control = nullptr, AlsoWrite also = {});
 
 // The closing message's listing of the pairs left out ("\n\n1 of 3 images
 // could not be exported:\n..."), or an empty text when there are none.

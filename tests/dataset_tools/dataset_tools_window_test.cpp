@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -20,10 +21,12 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <nlohmann/json.hpp>
 
 #include "annotator/annotator_tab.h"
 #include "app/main_window.h"
 #include "dataset_tools/analytics_dialog.h"
+#include "dataset_tools/coco_voc_export_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
 #include "labels/label_file.h"
@@ -65,9 +68,12 @@ class DatasetToolsWindow : public ::testing::Test {
 
   // Starts an export, answering the split dialog as a user would
   // (percentages and format, then OK) and the output folder ("" cancels it).
-  void start_export(const QString& folder, int train, int val, int test, int format = 0) {
+  void start_export(const QString& folder, int train, int val, int test, int format = 0,
+                    bool coco = false, bool voc = false) {
     dialogs->exec_answers.push_back([=](QDialog& dialog) {
       auto& config = dynamic_cast<SplitConfigDialog&>(dialog);
+      config.chk_coco->setChecked(coco);
+      config.chk_voc->setChecked(voc);
       config.ts->setValue(train);
       config.vs->setValue(val);
       config.tes->setValue(test);
@@ -220,6 +226,9 @@ TEST_F(DatasetToolsWindow, SplitDialogDefaultsAndRefusal) {
     captions << (caption ? caption->text() : QString());
   }
   EXPECT_EQ(captions, (QStringList{"Train %:", "Val %:", "Test %:", "Format:"}));
+  // The row under the form: off at first, and the dialog keeps its size.
+  EXPECT_FALSE(config.also_coco() || config.also_voc());
+  EXPECT_LE(config.layout()->minimumSize().height(), 220);
   EXPECT_EQ(config.get_format(), "Detection");
   config.fc->setCurrentIndex(1);
   EXPECT_EQ(config.get_format(), "Segmentation");
@@ -507,4 +516,87 @@ TEST_F(DatasetToolsWindow, ATiledTreeOpensInTheAnnotatorAndExportsUnchanged) {
   for (const auto& [stem, bytes] : written) {
     EXPECT_EQ(read_file(out + "/train/labels/" + stem + ".txt"), bytes) << stem.toStdString();
   }
+}
+
+TEST_F(DatasetToolsWindow, ExportAlsoWritesCocoAndVocPerPart) {
+  add_image("a.png", kPolygon);
+  add_image("b.png", kBox);
+  add_image("c.png", "0 0.5 0.5 0.2 0.2\n9 0.1 0.1 0.2 0.2\n");
+  add_image("d.png", kBox);  // not an image: its labels reach only YOLO
+  for (const char* name : {"a.png", "b.png", "c.png"}) write_image(data + "/" + name, 64, 48);
+  window.tab_workspace->classes = {"car"};
+  start_export(out, 50, 25, 25, 0, true, true);
+  ASSERT_TRUE(wait_for_job(*window.tab_workspace));
+  ASSERT_EQ(messages().size(), 1);
+  for (const char* said :
+       {"information|Export Complete|Exported dataset successfully to:",
+        "COCO: annotations/instances_train.json, instances_val.json and instances_test.json.",
+        "VOC: one XML file per image in <part>/Annotations.",
+        "1 label line(s) could not be converted and were left out:\nc.txt: 1 of 2 lines left out: "
+        "1 with a class id not in classes.txt",
+        "1 image(s) not described there:\nd.png: "}) {
+    EXPECT_TRUE(messages()[0].contains(said)) << said << "\n" << messages()[0].toStdString();
+  }
+  // Each part's files describe that part's images.
+  int described = 0;
+  for (const char* part : kSplitParts) {
+    QStringList images = folder_entries(out + "/" + part + "/images"), from_json, xml;
+    images.removeAll("d.png");
+    const auto coco = nlohmann::json::parse(
+        read_file(out + "/annotations/instances_" + part + ".json").toStdString());
+    for (const auto& image : coco["images"])
+      from_json << QString::fromStdString(image["file_name"]);
+    for (const QString& name : folder_entries(out + "/" + part + "/Annotations"))
+      xml << QFileInfo(name).completeBaseName() + ".png";
+    from_json.sort();
+    EXPECT_EQ(from_json, images) << part;
+    EXPECT_EQ(xml, images) << part;
+    described += int(images.size());
+  }
+  EXPECT_EQ(described, 3);
+}
+
+TEST_F(DatasetToolsWindow, ExportCocoVocOfTheWholeFolderAsksBeforeReplacing) {
+  add_image("a.png", kPolygon);
+  add_image("b.png");
+  write_image(data + "/a.png", 50, 20);
+  window.tab_workspace->classes = {"car"};
+  const auto export_both = [&] {
+    dialogs->exec_answers.push_back([](QDialog& dialog) {
+      auto& choice = dynamic_cast<CocoVocExportDialog&>(dialog);
+      QPushButton* ok = choice.buttons->button(QDialogButtonBox::Ok);
+      EXPECT_TRUE(choice.chk_coco->isChecked() && !choice.chk_voc->isChecked() && ok->isEnabled());
+      choice.chk_coco->setChecked(false);
+      EXPECT_FALSE(ok->isEnabled());
+      choice.chk_coco->setChecked(true);
+      choice.chk_voc->setChecked(true);
+      ok->click();
+      return choice.result();
+    });
+    dialogs->directories.push_back(out);
+    window.tab_workspace->btn_export_coco_voc->click();
+    EXPECT_TRUE(wait_for_job(*window.tab_workspace));
+  };
+  export_both();
+  EXPECT_EQ(messages().join("#").toStdString(),
+            ("information|Export COCO / VOC|Exported the annotations of 1 image(s) to:\n" + out +
+             "\n\nCOCO: annotations/instances_default.json, 1 shape(s)."
+             "\n\nVOC: one XML file per image in Annotations.\n\nVOC holds boxes only: 1 "
+             "polygon(s) were written as their bounding boxes.")
+                .toStdString());
+  const auto coco =
+      nlohmann::json::parse(read_file(out + "/annotations/instances_default.json").toStdString());
+  EXPECT_EQ(coco["images"][0]["width"], 50);
+  EXPECT_TRUE(read_file(out + "/Annotations/a.xml").contains("<name>car</name>"));
+
+  // Files already there are replaced only when the user says so.
+  write_file(out + "/Annotations/a.xml", "mine");
+  export_both();
+  EXPECT_EQ(dialogs->last("question")->title, "Replace annotation files?");
+  EXPECT_TRUE(dialogs->last("question")->text.contains("holds 2 of the files"));
+  EXPECT_EQ(read_file(out + "/Annotations/a.xml"), "mine");
+  EXPECT_EQ(messages().size(), 1);
+  dialogs->answers.push_back(true);
+  export_both();
+  EXPECT_TRUE(read_file(out + "/Annotations/a.xml").contains("<name>car</name>"));
 }
