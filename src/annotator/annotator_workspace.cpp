@@ -240,12 +240,14 @@ void AnnotatorTab::next_image() {
 }
 
 void AnnotatorTab::build_dataset_jobs() {
-  dataset_tools_ = std::make_unique<DatasetTools>(
-      dialogs_, this, work_,
-      DatasetJobWidgets{btn_health_check, btn_split_export, progress_dataset_job});
+  dataset_tools_ =
+      std::make_unique<DatasetTools>(dialogs_, this, work_,
+                                     DatasetJobWidgets{btn_health_check, btn_split_export,
+                                                       btn_import_dataset, progress_dataset_job});
   // While a job runs, the button that started it is its Cancel.
   work_.bind_start(btn_health_check, [this] { run_health_check(); });
   work_.bind_start(btn_split_export, [this] { export_and_split_dataset(); });
+  work_.bind_start(btn_import_dataset, [this] { import_dataset(); });
   work_.bind_model(&ai_model);
   connect(&work_, &TabWork::stopped, this, [this] {
     btn_run_ai->setEnabled(ai_model != nullptr);

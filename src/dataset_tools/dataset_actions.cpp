@@ -1,4 +1,4 @@
-// The dataset tools behind the annotator's three buttons.
+// The dataset tools behind the annotator's buttons.
 #include "dataset_tools/dataset_actions.h"
 
 #include <QDialog>
@@ -10,6 +10,7 @@
 #include "dataset_tools/analytics.h"
 #include "dataset_tools/analytics_dialog.h"
 #include "dataset_tools/health.h"
+#include "dataset_tools/import_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
 #include "fileio/file_read.h"
@@ -75,7 +76,7 @@ void DatasetTools::check_health(const LoadedDataset& dataset) {
   TabWork::JobFace face{
       widgets_.health,
       0,
-      {widgets_.export_split},
+      {widgets_.export_split, widgets_.import},
       QStringLiteral("Health Check"),
       [](const JobTally&, int) { return QStringLiteral("Health check cancelled."); },
       QStringLiteral("The health check stopped: %1")};
@@ -165,7 +166,7 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
   TabWork::JobFace face{
       widgets_.export_split,
       annotated,
-      {widgets_.health},
+      {widgets_.health, widgets_.import},
       QStringLiteral("Export Cancelled"),
       TabWork::items_of_total(QStringLiteral("Cancelled: %1 of %2 images exported.")),
       QStringLiteral("The export stopped: %1")};
@@ -177,6 +178,44 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
       },
       [this, out_dir, empty_note, unreadable_names](const ExportOutcome& outcome) {
         show_export_outcome(outcome, out_dir, empty_note, unreadable_names);
+      });
+}
+
+void DatasetTools::import_dataset(const LoadedDataset& dataset) {
+  if (work_.job_running()) return;
+  ImportDialog dialog(dialogs_, dataset.image_folder, parent_);
+  if (dialogs_.exec(dialog) != QDialog::Accepted) return;
+  const ImportSettings settings = dialog.settings();
+  if (settings.replace_existing &&
+      !dialogs_.question(parent_, QStringLiteral("Replace label files?"),
+                         QStringLiteral("Label files that already exist in\n%1\nwill be replaced "
+                                        "by the imported ones. Replace them?")
+                             .arg(settings.output_folder))) {
+    return;
+  }
+  TabWork::JobFace face{
+      widgets_.import,
+      0,
+      {widgets_.health, widgets_.export_split},
+      QStringLiteral("Import Cancelled"),
+      [](const JobTally& tally, int) {
+        return QStringLiteral("Cancelled: %1 label files written.").arg(tally.items);
+      },
+      QStringLiteral("The import stopped: %1")};
+  work_.start_job(
+      std::move(face),
+      [settings](JobControl& control) {  // the job's thread
+        return orvane::import_dataset(settings, &control);
+      },
+      [this](const ImportReport& report) {
+        const QString text = import_report_text(report);
+        if (!report.error.isEmpty()) {
+          dialogs_.critical(parent_, QStringLiteral("Error"), text);
+        } else if (report.failures.isEmpty() && report.size_differs.isEmpty()) {
+          dialogs_.information(parent_, QStringLiteral("Import Complete"), text);
+        } else {
+          dialogs_.warning(parent_, QStringLiteral("Import Complete"), text);
+        }
       });
 }
 

@@ -1,5 +1,5 @@
-// The dataset tools behind the annotator's three buttons: health check, class
-// distribution, and export as a train/val/test tree. Each reads what the
+// The dataset tools behind the annotator's buttons: health check, class
+// distribution, export as a train/val/test tree, and import from COCO or VOC. Each reads what the
 // annotator has loaded and shows its outcome through the dialog seam. The
 // health check and the export run in the background, one at a time: the
 // button that started one reads "Cancel" and a progress bar counts, while
@@ -32,7 +32,8 @@ struct LoadedDataset {
 struct DatasetJobWidgets {
   QPushButton* health = nullptr;
   QPushButton* export_split = nullptr;
-  QProgressBar* bar = nullptr;  // hidden while no job runs
+  QPushButton* import = nullptr;  // "Import COCO / VOC..."
+  QProgressBar* bar = nullptr;    // hidden while no job runs
 };
 
 // Runs the tools for one window: messages and dialogs go through `dialogs`,
@@ -52,6 +53,9 @@ class DatasetTools {
   // Asks for the split and the output folder, then writes the tree in the
   // background; nothing while a job runs.
   void export_split(const LoadedDataset& dataset);
+  // Asks what to import and where, then writes the label files in the
+  // background; nothing while a job runs.
+  void import_dataset(const LoadedDataset& dataset);
 
  private:
   // The closing message of an export that ran to its end.

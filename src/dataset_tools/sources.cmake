@@ -10,5 +10,6 @@ list(APPEND ORVANE_CORE_SOURCES
 list(APPEND ORVANE_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/analytics_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dataset_actions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/import_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/split_config_dialog.cpp
 )
