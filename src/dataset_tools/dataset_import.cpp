@@ -7,9 +7,12 @@
 #include <QHash>
 #include <QSet>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "common/background_job.h"
+#include "common/job_runner.h"
 #include "dataset_tools/coco_import.h"
 #include "dataset_tools/health.h"
 #include "fileio/batch_output.h"
@@ -85,7 +88,8 @@ QString find_image(const QDir& images, const Item& item) {
 // file), or the source's list when it has none.
 struct FolderClasses {
   bool ready = false;
-  QString error;          // the folder's list cannot be read or written
+  QString error;          // the folder's list cannot be read (set when made)
+  QString write_error;    // it could not be written (the delivering thread's)
   std::vector<int> ids;   // source class → id in the folder's list
   QStringList names;      // the folder's list
   bool to_write = false;  // names differ from the file on disk
@@ -177,106 +181,122 @@ ImportReport import_dataset(const ImportSettings& settings, JobControl* control)
   const QDir output(settings.output_folder);
   const bool copying = QFileInfo(settings.output_folder).canonicalFilePath() !=
                        QFileInfo(settings.images_folder).canonicalFilePath();
-  QHash<QString, FolderClasses> folders;
-  QHash<QString, QString> label_owner;  // label path → image that took it
-  std::vector<int> class_lines(size_t(report.classes.size()), 0);
+  // Output folders' class lists, made by the first worker that needs one;
+  // their ids are read-only afterwards, the rest is the delivering thread's.
+  std::mutex folders_mutex;
+  std::map<QString, FolderClasses> folders;
   QHash<QString, int> source_class;
   for (int i = 0; i < report.classes.size(); ++i) source_class.insert(report.classes[i], i);
-  BatchOutput out(settings.output_folder);
-  const int total = int(items.size());
 
-  for (int i = 0; i < total; ++i) {
-    if (control) {
-      if (control->stop_requested()) {
-        report.cancelled = true;
-        break;
-      }
-      control->progress(i, total);
-    }
+  // One image looked up, measured and converted: the workers' part.
+  struct Prepared {
+    QString name;          // relative to the images folder; empty: not there
+    QString error;         // the image cannot be measured
+    QString size_differs;  // the source's size is not the image's
+    QString label;
+    FolderClasses* classes = nullptr;
+    ImageLines lines;
+  };
+  const auto prepare = [&](int i) {  // a worker thread
+    Prepared p;
     const Item& item = items[size_t(i)];
-    const QString name = find_image(images, item);
-    if (name.isEmpty()) {
-      ++report.unknown_images;
-      continue;
-    }
-    const QString image_path = images.filePath(name);
-    QString error;
-    const QSize size = image_size(image_path, error);
-    if (!size.isValid()) {
-      report.failures << QStringLiteral("%1: %2").arg(name, error);
-      continue;
-    }
+    p.name = find_image(images, item);
+    if (p.name.isEmpty()) return p;
+    const QSize size = image_size(images.filePath(p.name), p.error);
+    if (!size.isValid()) return p;
     if (item.width > 0 && item.height > 0 &&
         (item.width != size.width() || item.height != size.height())) {
-      report.size_differs << QStringLiteral("%1: %2 in the source, %3 in the image")
-                                 .arg(name, size_text(item.width, item.height),
-                                      size_text(size.width(), size.height()));
-      continue;
+      p.size_differs = QStringLiteral("%1: %2 in the source, %3 in the image")
+                           .arg(p.name, size_text(item.width, item.height),
+                                size_text(size.width(), size.height()));
+      return p;
     }
-    const QString target_image = output.filePath(name);
-    const QString label = label_path_for_image(target_image);
-    if (is_class_list_path(label)) {
-      report.failures << QStringLiteral("%1: %2").arg(name, class_list_image_reason(name));
-      continue;
+    p.label = label_path_for_image(output.filePath(p.name));
+    if (is_class_list_path(p.label)) {
+      p.error = class_list_image_reason(p.name);
+      return p;
     }
-    if (const auto owner = label_owner.constFind(label); owner != label_owner.constEnd()) {
-      report.failures << QStringLiteral("%1: shares its label file with %2").arg(name, *owner);
-      continue;
+    const QString folder = QFileInfo(p.label).path();
+    {
+      const std::lock_guard lock(folders_mutex);
+      auto [at, made] = folders.try_emplace(folder);
+      if (made) at->second = folder_classes(folder, report.classes);
+      p.classes = &at->second;
     }
-    label_owner.insert(label, name);
-    const QString folder = QFileInfo(label).path();
-    FolderClasses& classes = folders[folder];
-    if (!classes.ready) {
-      classes = folder_classes(folder, report.classes);
-      classes.ready = true;
+    if (!p.classes->error.isEmpty()) return p;
+    const std::vector<int>& ids = p.classes->ids;
+    p.lines = settings.source == ImportSource::kCoco
+                  ? coco_image_lines(coco.images[size_t(i)], size.width(), size.height(),
+                                     settings.shapes, ids)
+                  : voc_image_lines(voc[size_t(i)], size.width(), size.height(), settings.voc,
+                                    [&](const QString& n) { return ids[source_class.value(n)]; });
+    return p;
+  };
+
+  QHash<QString, QString> label_owner;  // label path → image that took it
+  std::vector<int> class_lines(size_t(report.classes.size()), 0);
+  BatchOutput out(settings.output_folder);
+  const auto deliver = [&](int, Prepared p) {  // the calling thread
+    if (p.name.isEmpty()) {
+      ++report.unknown_images;
+      return;
     }
-    if (!classes.error.isEmpty()) {
-      report.failures << QStringLiteral("%1: %2").arg(name, classes.error);
-      continue;
+    if (!p.size_differs.isEmpty()) {
+      report.size_differs << p.size_differs;
+      return;
     }
-    const ImageLines lines =
-        settings.source == ImportSource::kCoco
-            ? coco_image_lines(coco.images[size_t(i)], size.width(), size.height(), settings.shapes,
-                               classes.ids)
-            : voc_image_lines(voc[size_t(i)], size.width(), size.height(), settings.voc,
-                              [&](const QString& n) { return classes.ids[source_class.value(n)]; });
+    if (p.classes && p.error.isEmpty()) {
+      p.error = !p.classes->error.isEmpty() ? p.classes->error : p.classes->write_error;
+    }
+    if (!p.error.isEmpty()) {
+      report.failures << QStringLiteral("%1: %2").arg(p.name, p.error);
+      return;
+    }
+    if (const auto owner = label_owner.constFind(p.label); owner != label_owner.constEnd()) {
+      report.failures << QStringLiteral("%1: shares its label file with %2").arg(p.name, *owner);
+      return;
+    }
+    label_owner.insert(p.label, p.name);
+    const ImageLines& lines = p.lines;
     report.zero_area += lines.zero_area;
     report.outside += lines.outside;
     report.excluded += lines.excluded;
-    if (lines.shapes == 0) continue;
-    if (QFileInfo::exists(label) && !settings.replace_existing) {
+    if (lines.shapes == 0) return;
+    if (QFileInfo::exists(p.label) && !settings.replace_existing) {
       ++report.kept_existing;
-      continue;
+      return;
     }
-
     JobPass pass(control);
     if (!pass) {
       report.cancelled = true;
-      break;
+      return;
     }
+    QString error;
+    const QString target_image = output.filePath(p.name);
     if (copying && !QFileInfo::exists(target_image)) {
       QDir().mkpath(QFileInfo(target_image).path());
-      if (out.copy(image_path, target_image, error) != CopyStatus::Ok) {
+      if (out.copy(images.filePath(p.name), target_image, error) != CopyStatus::Ok) {
         report.failures << QStringLiteral("%1: %2").arg(target_image, error);
-        continue;
+        return;
       }
     }
+    FolderClasses& classes = *p.classes;
     if (classes.to_write) {
-      const QString list = QDir(folder).filePath(QStringLiteral("classes.txt"));
+      const QString list = QDir(QFileInfo(p.label).path()).filePath(QStringLiteral("classes.txt"));
       error = out.write(list, format_class_list(classes.names), ExistingFile::kKeepIfUnreadable);
       if (!error.isEmpty()) {
-        classes.error = QStringLiteral("classes.txt cannot be written: %1").arg(error);
-        report.failures << QStringLiteral("%1: %2").arg(name, classes.error);
-        continue;
+        classes.write_error = QStringLiteral("classes.txt cannot be written: %1").arg(error);
+        report.failures << QStringLiteral("%1: %2").arg(p.name, classes.write_error);
+        return;
       }
       classes.to_write = false;
     }
     error = out.write(
-        label, QByteArray::fromStdString(lines.text),
+        p.label, QByteArray::fromStdString(lines.text),
         settings.replace_existing ? ExistingFile::kKeepIfUnreadable : ExistingFile::kKeep);
     if (!error.isEmpty()) {
-      report.failures << QStringLiteral("%1: %2").arg(label, error);
-      continue;
+      report.failures << QStringLiteral("%1: %2").arg(p.label, error);
+      return;
     }
     pass.count(1, 1);
     ++report.labelled;
@@ -287,8 +307,15 @@ ImportReport import_dataset(const ImportSettings& settings, JobControl* control)
       const size_t id = size_t(classes.ids[c]);
       if (id < lines.class_shapes.size()) class_lines[c] += lines.class_shapes[id];
     }
-  }
-  if (control && !report.cancelled) control->progress(total, total);
+  };
+  const auto fail = [&](int i, const QString& reason) {
+    report.failures << QStringLiteral("%1: %2").arg(items[size_t(i)].name, reason);
+  };
+  JobOptions options;
+  attach_control(options, control);
+  const int total = int(items.size());
+  const JobEnd end = run_job(total, prepare, deliver, fail, options);
+  report.cancelled = report.cancelled || end.stopped;
   const QString flushed = out.finish();
   if (!flushed.isEmpty()) report.failures << flushed;
   for (size_t c = 0; c < class_lines.size(); ++c) {
