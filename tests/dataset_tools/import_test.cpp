@@ -19,15 +19,28 @@ namespace {
 
 struct Image {
   const char* name;
-  int width;
+  int width;  // as stored
   int height;
+  int orientation = 1;  // EXIF, for a JPEG
 };
+
+// The JPEG at `path` given an EXIF block that holds only the orientation tag.
+void add_exif_orientation(const QString& path, int orientation) {
+  const QByteArray plain = read_file(path);
+  QByteArray tiff("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
+  tiff += char(orientation);
+  tiff += QByteArray(7, '\0');
+  const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+  const QByteArray app1 = QByteArray("\xFF\xE1\0", 3) + char(payload.size() + 2);
+  write_file(path, plain.left(2) + app1 + payload + plain.mid(2));
+}
 
 // A COCO file with one image "a.png" of `w` × `h` and the given annotations;
 // categories dog (7) and cat (3), in that order.
-std::string coco(const std::string& annotations, int w = 100, int h = 200) {
-  return R"({"images":[{"id":1,"file_name":"a.png","width":)" + std::to_string(w) +
-         R"(,"height":)" + std::to_string(h) +
+std::string coco(const std::string& annotations, int w = 100, int h = 200,
+                 const char* name = "a.png") {
+  return R"({"images":[{"id":1,"file_name":")" + std::string(name) + R"(","width":)" +
+         std::to_string(w) + R"(,"height":)" + std::to_string(h) +
          R"(}],"categories":[{"id":7,"name":"dog"},{"id":3,"name":"cat"}],"annotations":[)" +
          annotations + "]}";
 }
@@ -56,8 +69,9 @@ struct ImportRun {
 void run_import(ImportRun& run, ImportSource kind, const std::map<std::string, std::string>& source,
                 const std::vector<Image>& images) {
   for (const Image& image : images) {
-    write_image(QDir(run.images()).filePath(QString::fromUtf8(image.name)), image.width,
-                image.height);
+    const QString path = QDir(run.images()).filePath(QString::fromUtf8(image.name));
+    write_image(path, image.width, image.height);
+    if (image.orientation != 1) add_exif_orientation(path, image.orientation);
   }
   const QString src = run.dir.filePath(QStringLiteral("source"));
   for (const auto& [name, text] : source) {
@@ -211,6 +225,20 @@ TEST(DatasetImport, Conversions) {
        1,
        0,
        0},
+      {"a JPEG turned by EXIF is measured upright",
+       ImportSource::kCoco,
+       {{"coco.json",
+         coco(R"({"image_id":1,"category_id":3,"bbox":[10,20,30,40]})", 100, 200, "a.jpg")}},
+       {{"a.jpg", 200, 100, 6}},
+       true,
+       true,
+       "1 0.100000 0.100000 0.400000 0.100000 0.400000 0.300000 0.100000 0.300000\n",
+       1,
+       0,
+       0,
+       0,
+       0,
+       0},
       {"size in the JSON differs from the image: nothing guessed",
        ImportSource::kCoco,
        {{"coco.json", coco(R"({"image_id":1,"category_id":3,"bbox":[10,20,30,40]})")}},
@@ -288,7 +316,7 @@ TEST(DatasetImport, Conversions) {
     EXPECT_EQ(r.outside, c.outside);
     EXPECT_EQ(r.excluded, c.excluded);
     EXPECT_EQ(r.unknown_images, c.unknown);
-    EXPECT_EQ(r.size_differs.size(), c.images[0].width == 200 ? 1 : 0);
+    EXPECT_EQ(r.size_differs.size(), c.images[0].width == 200 && c.images[0].orientation == 1);
     const QByteArray classes =
         read_file(QDir(run.images()).filePath(QStringLiteral("classes.txt")));
     EXPECT_EQ(classes.toStdString(), c.label ? c.classes : "");
