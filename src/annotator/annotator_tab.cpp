@@ -70,6 +70,7 @@ QGroupBox* AnnotatorTab::build_queue_panel() {
   // Also names an image that could not be read, which can be long.
   lbl_img_status->setWordWrap(true);
   btn_health_check = new QPushButton(QStringLiteral("🩺 Dataset Health Inspector"));
+  btn_import_dataset = new QPushButton(QStringLiteral("📥 Import COCO / VOC..."));
   btn_analytics = new QPushButton(QStringLiteral("📊 Dataset Analytics"));
   btn_split_export = new QPushButton(QStringLiteral("📤 Export && Split Dataset"));
   btn_split_export->setObjectName(QStringLiteral("primaryBtn"));
@@ -85,6 +86,7 @@ QGroupBox* AnnotatorTab::build_queue_panel() {
   left_layout->addWidget(lbl_img_status);
   left_layout->addSpacing(10);
   left_layout->addWidget(btn_health_check);
+  left_layout->addWidget(btn_import_dataset);
   left_layout->addWidget(btn_analytics);
   left_layout->addWidget(btn_split_export);
   left_layout->addWidget(btn_export_coco_voc);
@@ -215,5 +217,7 @@ void AnnotatorTab::show_dataset_analytics() {
 }
 
 void AnnotatorTab::export_and_split_dataset() { dataset_tools_->export_split(loaded_dataset()); }
+
+void AnnotatorTab::import_dataset() { dataset_tools_->import_dataset(loaded_dataset()); }
 
 }  // namespace orvane

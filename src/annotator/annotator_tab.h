@@ -104,6 +104,7 @@ class AnnotatorTab : public QWidget {
   void run_health_check();
   void show_dataset_analytics();
   void export_and_split_dataset();
+  void import_dataset();                         // "Import COCO / VOC..."
   QProgressBar* progress_dataset_job = nullptr;  // shown while a job runs
 
   // --- classes of the whole folder (annotator_classes.cpp) ---
@@ -150,6 +151,7 @@ class AnnotatorTab : public QWidget {
   QPushButton* btn_next_img = nullptr;
   QLabel* lbl_img_status = nullptr;
   QPushButton* btn_health_check = nullptr;
+  QPushButton* btn_import_dataset = nullptr;
   QPushButton* btn_analytics = nullptr;
   QPushButton* btn_split_export = nullptr;
   QPushButton* btn_export_coco_voc = nullptr;  // the loaded folder as a whole, no split

@@ -240,13 +240,14 @@ void AnnotatorTab::next_image() {
 }
 
 void AnnotatorTab::build_dataset_jobs() {
-  dataset_tools_ =
-      std::make_unique<DatasetTools>(dialogs_, this, work_,
-                                     DatasetJobWidgets{btn_health_check, btn_split_export,
-                                                       progress_dataset_job, btn_export_coco_voc});
+  dataset_tools_ = std::make_unique<DatasetTools>(
+      dialogs_, this, work_,
+      DatasetJobWidgets{btn_health_check, btn_split_export, btn_import_dataset,
+                        progress_dataset_job, btn_export_coco_voc});
   // While a job runs, the button that started it is its Cancel.
   work_.bind_start(btn_health_check, [this] { run_health_check(); });
   work_.bind_start(btn_split_export, [this] { export_and_split_dataset(); });
+  work_.bind_start(btn_import_dataset, [this] { import_dataset(); });
   work_.bind_start(btn_export_coco_voc,
                    [this] { dataset_tools_->export_coco_voc(loaded_dataset()); });
   connect_class_actions();

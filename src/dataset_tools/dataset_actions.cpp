@@ -1,4 +1,4 @@
-// The dataset tools behind the annotator's three buttons.
+// The dataset tools behind the annotator's buttons.
 #include "dataset_tools/dataset_actions.h"
 
 #include <QCheckBox>
@@ -13,6 +13,7 @@
 #include "dataset_tools/coco_voc_export.h"
 #include "dataset_tools/coco_voc_export_dialog.h"
 #include "dataset_tools/health.h"
+#include "dataset_tools/import_dialog.h"
 #include "dataset_tools/split_config_dialog.h"
 #include "dataset_tools/split_export.h"
 #include "fileio/file_read.h"
@@ -201,6 +202,44 @@ void DatasetTools::export_split(const LoadedDataset& dataset) {
       });
 }
 
+void DatasetTools::import_dataset(const LoadedDataset& dataset) {
+  if (work_.job_running()) return;
+  ImportDialog dialog(dialogs_, dataset.image_folder, parent_);
+  if (dialogs_.exec(dialog) != QDialog::Accepted) return;
+  const ImportSettings settings = dialog.settings();
+  if (settings.replace_existing &&
+      !dialogs_.question(parent_, QStringLiteral("Replace label files?"),
+                         QStringLiteral("Label files that already exist in\n%1\nwill be replaced "
+                                        "by the imported ones. Replace them?")
+                             .arg(settings.output_folder))) {
+    return;
+  }
+  TabWork::JobFace face{
+      widgets_.import,
+      0,
+      other_buttons(widgets_.import),
+      QStringLiteral("Import Cancelled"),
+      [](const JobTally& tally, int) {
+        return QStringLiteral("Cancelled: %1 label files written.").arg(tally.items);
+      },
+      QStringLiteral("The import stopped: %1")};
+  work_.start_job(
+      std::move(face),
+      [settings](JobControl& control) {  // the job's thread
+        return orvane::import_dataset(settings, &control);
+      },
+      [this](const ImportReport& report) {
+        const QString text = import_report_text(report);
+        if (!report.error.isEmpty()) {
+          dialogs_.critical(parent_, QStringLiteral("Error"), text);
+        } else if (report.failures.isEmpty() && report.size_differs.isEmpty()) {
+          dialogs_.information(parent_, QStringLiteral("Import Complete"), text);
+        } else {
+          dialogs_.warning(parent_, QStringLiteral("Import Complete"), text);
+        }
+      });
+}
+
 void DatasetTools::show_export_outcome(const ExportOutcome& outcome, const QString& out_dir,
                                        const QString& empty_note, int unreadable_names,
                                        const QString& also_note) {
@@ -237,7 +276,8 @@ void DatasetTools::show_export_outcome(const ExportOutcome& outcome, const QStri
 
 QList<QPushButton*> DatasetTools::other_buttons(QPushButton* except) const {
   QList<QPushButton*> others;
-  for (QPushButton* button : {widgets_.health, widgets_.export_split, widgets_.export_coco_voc}) {
+  for (QPushButton* button :
+       {widgets_.health, widgets_.export_split, widgets_.import, widgets_.export_coco_voc}) {
     if (button != nullptr && button != except) others << button;
   }
   return others;

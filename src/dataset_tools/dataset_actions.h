@@ -1,6 +1,6 @@
 // The dataset tools behind the annotator's buttons: health check, class
-// distribution, export as a train/val/test tree, and COCO / VOC files for the
-// folder as a whole. Each reads what the
+// distribution, export as a train/val/test tree, COCO / VOC files for the
+// folder as a whole, and import from COCO or VOC. Each reads what the
 // annotator has loaded and shows its outcome through the dialog seam. The
 // health check and the export run in the background, one at a time: the
 // button that started one reads "Cancel" and a progress bar counts, while
@@ -33,7 +33,8 @@ struct LoadedDataset {
 struct DatasetJobWidgets {
   QPushButton* health = nullptr;
   QPushButton* export_split = nullptr;
-  QProgressBar* bar = nullptr;  // hidden while no job runs
+  QPushButton* import = nullptr;  // "Import COCO / VOC..."
+  QProgressBar* bar = nullptr;    // hidden while no job runs
   QPushButton* export_coco_voc = nullptr;
 };
 
@@ -58,6 +59,9 @@ class DatasetTools {
   // any there, then writes them for every annotated image in the background;
   // nothing while a job runs.
   void export_coco_voc(const LoadedDataset& dataset);
+  // Asks what to import and where, then writes the label files in the
+  // background; nothing while a job runs.
+  void import_dataset(const LoadedDataset& dataset);
 
  private:
   // The closing message of an export that ran to its end.

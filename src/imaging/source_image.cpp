@@ -338,6 +338,32 @@ SourceImage decode_other(const QByteArray& bytes, ImageFormat format) {
 
 }  // namespace
 
+QSize upright_image_size(const QByteArray& bytes, QString* error) {
+  const auto fail = [error](const QString& why) {
+    if (error) *error = why;
+    return QSize();
+  };
+  const ImageFormat format = sniff_format(bytes);
+  if (format == ImageFormat::Jpeg) {
+    const TjHandle handle = new_decompressor();
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (!handle ||
+        tjDecompressHeader3(handle.get(), reinterpret_cast<const unsigned char*>(bytes.constData()),
+                            static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling,
+                            &colorspace) != 0 ||
+        width <= 0 || height <= 0) {
+      return fail(QStringLiteral("not a readable JPEG header"));
+    }
+    return jpeg_exif_orientation(bytes) >= 5 ? QSize(height, width) : QSize(width, height);
+  }
+  const std::optional<HeaderSize> size = header_size(bytes, format);
+  if (!size || size->width <= 0 || size->height <= 0 || size->width > kMaxImagePixels ||
+      size->height > kMaxImagePixels) {
+    return fail(QStringLiteral("not a readable image header"));
+  }
+  return QSize(int(size->width), int(size->height));
+}
+
 ImageFormat sniff_format(const QByteArray& bytes) {
   if (bytes.startsWith("\xFF\xD8\xFF")) return ImageFormat::Jpeg;
   if (bytes.startsWith("\x89PNG\r\n\x1A\n")) return ImageFormat::Png;

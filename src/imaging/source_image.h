@@ -48,6 +48,12 @@ SourceImage decode_source_bytes(const QByteArray& bytes, DecodeScratch* scratch 
 SourceImage read_source_file(const QString& path, DecodeScratch* scratch = nullptr,
                              const TargetForSize& target_for = {});
 
+// The upright size (EXIF orientation applied, as decoding gives it) that
+// image bytes hold, from their header alone: a file's first few hundred
+// kilobytes usually serve. Invalid, with the reason in `error`, when the
+// header cannot be read from these bytes.
+QSize upright_image_size(const QByteArray& bytes, QString* error = nullptr);
+
 // The EXIF orientation (1 to 8) of JPEG bytes; 1 when absent or unreadable.
 int jpeg_exif_orientation(const QByteArray& bytes);
 
