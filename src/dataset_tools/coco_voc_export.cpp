@@ -221,10 +221,12 @@ QByteArray voc_xml(const ImageShapes& image, const QStringList& classes, const Q
     xml.writeTextElement(QStringLiteral("truncated"), QStringLiteral("0"));
     xml.writeTextElement(QStringLiteral("difficult"), QStringLiteral("0"));
     xml.writeStartElement(QStringLiteral("bndbox"));
-    xml.writeTextElement(QStringLiteral("xmin"), number(px(b.x_min)));
-    xml.writeTextElement(QStringLiteral("ymin"), number(px(b.y_min)));
-    xml.writeTextElement(QStringLiteral("xmax"), number(px(b.x_max)));
-    xml.writeTextElement(QStringLiteral("ymax"), number(px(b.y_max)));
+    // VOC counts pixels from 1, as the original sets do and as the engine's converter and our
+    // import read it (xmin - 1 ... xmax - 1): the box's edges shifted by one.
+    xml.writeTextElement(QStringLiteral("xmin"), number(px(b.x_min + 1)));
+    xml.writeTextElement(QStringLiteral("ymin"), number(px(b.y_min + 1)));
+    xml.writeTextElement(QStringLiteral("xmax"), number(px(b.x_max + 1)));
+    xml.writeTextElement(QStringLiteral("ymax"), number(px(b.y_max + 1)));
     xml.writeEndElement();
     xml.writeEndElement();
   }

@@ -56,7 +56,7 @@ std::map<std::string, QStringList> coco_to_yolo(const json& coco) {
   return out;
 }
 
-// VOC back to YOLO box lines, class ids by name.
+// VOC back to YOLO box lines, class ids by name, pixels counted from 1 as the engine reads them.
 QStringList voc_to_yolo(const QByteArray& xml_bytes) {
   QXmlStreamReader xml(xml_bytes);
   QStringList lines;
@@ -75,8 +75,9 @@ QStringList voc_to_yolo(const QByteArray& xml_bytes) {
     if (tag == "ymax") {
       lines << QStringLiteral("%1 %2 %3 %4 %5")
                    .arg(kClasses.indexOf(name))
-                   .arg(fixed6((box[0] + box[2]) / 2 / w), fixed6((box[1] + box[3]) / 2 / h),
-                        fixed6((box[2] - box[0]) / w), fixed6((box[3] - box[1]) / h));
+                   .arg(fixed6((box[0] + box[2] - 2) / 2 / w),
+                        fixed6((box[1] + box[3] - 2) / 2 / h), fixed6((box[2] - box[0]) / w),
+                        fixed6((box[3] - box[1]) / h));
     }
   }
   EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
