@@ -70,7 +70,7 @@ class CocoWriter {
 };
 
 // The VOC XML of one image: each shape as its bounding box in pixels (pixel
-// edges, 0 at the image's left and top edge, as decimals). Adds to
+// edges counted from 1, as VOC does, as decimals). Adds to
 // `polygons_as_boxes` the polygons that were more than their box.
 // `folder_name`: the name of the image's folder, for <folder>.
 QByteArray voc_xml(const ImageShapes& image, const QStringList& classes, const QString& folder_name,

@@ -6,9 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <array>
 #include <map>
+#include <nlohmann/json.hpp>
 
 #include "dataset_tools/coco_import.h"
+#include "dataset_tools/coco_voc_export.h"
 #include "dataset_tools/dataset_import.h"
 #include "fileio/file_read.h"
 #include "support/test_files.h"
@@ -469,6 +473,58 @@ TEST(DatasetImport, ExistingLabelsAndClassLists) {
               c.replace ? QByteArray::fromStdString(lines) : own);
     if (c.copy) {
       EXPECT_TRUE(QFileInfo::exists(out.filePath(QStringLiteral("a.png"))));
+    }
+  }
+}
+
+// COCO → YOLO → COCO: every box comes back within 0.01 px, under its category's name.
+TEST(DatasetImport, CocoRoundTripKeepsBoxesAndCategories) {
+  struct Box {
+    std::string file, category;
+    std::array<double, 4> bbox;
+  };
+  const std::vector<Box> boxes{{"a.png", "cat", {10.25, 20.5, 300.75, 100.125}},
+                               {"a.png", "dog", {0, 0, 641, 479}},
+                               {"b.png", "dog", {123.456, 78.9, 12.3, 45.6}}};
+  nlohmann::json source = {
+      {"images",
+       {{{"id", 5}, {"file_name", "a.png"}, {"width", 641}, {"height", 479}},
+        {{"id", 9}, {"file_name", "b.png"}, {"width", 1000}, {"height", 750}}}},
+      {"categories", {{{"id", 7}, {"name", "dog"}}, {{"id", 3}, {"name", "cat"}}}},
+      {"annotations", nlohmann::json::array()}};
+  for (const Box& box : boxes) {
+    source["annotations"].push_back({{"image_id", box.file == "a.png" ? 5 : 9},
+                                     {"category_id", box.category == "dog" ? 7 : 3},
+                                     {"bbox", box.bbox}});
+  }
+  ImportRun run;
+  run_import(run, ImportSource::kCoco, {{"coco.json", source.dump()}},
+             {{"a.png", 641, 479}, {"b.png", 1000, 750}});
+  ASSERT_TRUE(run.report.error.isEmpty()) << run.report.error.toStdString();
+
+  CocoWriter writer(run.report.classes);
+  ConversionTally tally;
+  for (const auto& [stem, size] : {std::pair{"a", QSize(641, 479)}, {"b", QSize(1000, 750)}}) {
+    ImageShapes image;
+    image.file_name = QString::fromLatin1(stem) + ".png";
+    image.size = size;
+    const QString label = QDir(run.images()).filePath(QString::fromLatin1(stem) + ".txt");
+    writer.add(shapes_for_export(image, read_file(label), 2, label, tally));
+  }
+  const nlohmann::json out = nlohmann::json::parse(writer.json().toStdString());
+  std::map<int, std::string> files, categories;
+  for (const auto& image : out["images"]) files[image["id"]] = image["file_name"];
+  for (const auto& category : out["categories"]) categories[category["id"]] = category["name"];
+  ASSERT_EQ(out["annotations"].size(), boxes.size());
+  for (const auto& annotation : out["annotations"]) {
+    const std::string file = files[annotation["image_id"]];
+    const std::string category = categories[annotation["category_id"]];
+    const auto expected = std::find_if(boxes.begin(), boxes.end(), [&](const Box& box) {
+      return box.file == file && box.category == category;
+    });
+    ASSERT_NE(expected, boxes.end()) << file << " " << category;
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_NEAR(annotation["bbox"][i].get<double>(), expected->bbox[i], 0.01) << file << i;
     }
   }
 }
