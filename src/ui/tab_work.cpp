@@ -45,13 +45,20 @@ void TabWork::bind_start(QPushButton* button, std::function<void()> start) {
 
 void TabWork::begin_job(const JobFace& face) {
   face_ = face;
-  for (QPushButton* other : face_.disabled) other->setEnabled(false);
+  // Each comes back as it was: a button that had nothing to do stays disabled.
+  were_enabled_.clear();
+  for (QPushButton* other : face_.disabled) {
+    were_enabled_.emplace_back(other, other->isEnabled());
+    other->setEnabled(false);
+  }
   progress_.begin(face_.button, face_.total);
 }
 
 void TabWork::end_job(bool called_off) {
   progress_.end(called_off);
-  for (QPushButton* other : face_.disabled) other->setEnabled(true);
+  for (const auto& [other, was_enabled] : std::exchange(were_enabled_, {})) {
+    if (other) other->setEnabled(was_enabled);
+  }
 }
 
 void TabWork::show_job_failure(const QString& text) {

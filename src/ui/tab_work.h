@@ -171,7 +171,8 @@ class TabWork : public QObject {
   Dialogs& dialogs_;
   BackgroundJob job_;
   JobProgress progress_;
-  JobFace face_;  // of the running job
+  JobFace face_;                                                      // of the running job
+  std::vector<std::pair<QPointer<QPushButton>, bool>> were_enabled_;  // face_.disabled before
   AsyncCalls calls_;
   struct Waiting {
     QPointer<QLabel> label;

@@ -51,6 +51,7 @@ TEST_F(ClassChangeTest, MergeShowsThePlanWritesReloadsAndUndoesAsOneStep) {
   EXPECT_TRUE(dialogs->last("question")->text.contains("1 shape in 1 file."));
   ASSERT_TRUE(wait_for_job(*tab));
   EXPECT_EQ(read_file(path("classes.txt")), "cat\ndog\n");
+  EXPECT_FALSE(tab->btn_undo_class_change->isEnabled());  // nothing to undo after the job
 
   merge_cat_into_dog();
   dialogs->answers.push_back(true);
