@@ -54,7 +54,7 @@ class TabWork : public QObject {
   struct JobFace {
     QPushButton* button = nullptr;  // reads "Cancel" until the job ends
     int total = 0;                  // items; 0 until known
-    QList<QPushButton*> disabled;   // other buttons, disabled meanwhile
+    QList<QPushButton*> disabled;   // other buttons, disabled meanwhile, then as they were
     QString cancelled_title;        // the box shown on Cancel
     std::function<QString(const JobTally&, int total)> cancelled;  // its text
     QString stopped;  // "The batch stopped: %1", for a job whose work threw
