@@ -73,17 +73,6 @@ bool is_its_box(const QPolygonF& points, const Bounds& b) {
   return polygon_area(points) == b.width() * b.height();
 }
 
-// Why lines were left out, in UnshownReason order, then the shapes without an area.
-constexpr const char* kLeftOutWhy[kUnshownReasons + 1] = {
-    "too short",
-    "without an integer class id",
-    "with a class id not in classes.txt",
-    "with an odd number of values",
-    "with a value that is not a number",
-    "with values outside 0…1",
-    "without an area",
-};
-
 }  // namespace
 
 ImageShapes shapes_for_export(ImageShapes image, QByteArrayView label_bytes, int class_count,
@@ -106,7 +95,10 @@ ImageShapes shapes_for_export(ImageShapes image, QByteArrayView label_bytes, int
   for (size_t i = 0; i < left_out.size(); ++i) {
     if (left_out[i] == 0) continue;
     total += left_out[i];
-    parts << QStringLiteral("%1 %2").arg(left_out[i]).arg(QString::fromUtf8(kLeftOutWhy[i]));
+    parts << QStringLiteral("%1 %2")
+                 .arg(left_out[i])
+                 .arg(QString::fromUtf8(i < kUnshownReasons ? unshown_reason_text(i)
+                                                            : "without an area"));
   }
   if (total > 0) {
     const int lines = total + static_cast<int>(image.shapes.size());

@@ -114,7 +114,7 @@ LabelFileContent parse_label_file(QByteArrayView bytes, int class_count, int wid
   return content;
 }
 
-QString describe_unshown_lines(const UnshownCounts& unshown, int shown) {
+const char* unshown_reason_text(std::size_t reason) {
   static constexpr const char* kWhy[kUnshownReasons] = {
       "too short",
       "without an integer class id",
@@ -123,12 +123,16 @@ QString describe_unshown_lines(const UnshownCounts& unshown, int shown) {
       "with a value that is not a number",
       "with values outside 0…1",
   };
+  return kWhy[reason];
+}
+
+QString describe_unshown_lines(const UnshownCounts& unshown, int shown) {
   int total = 0;
   QStringList parts;
   for (std::size_t i = 0; i < kUnshownReasons; ++i) {
     if (unshown[i] == 0) continue;
     total += unshown[i];
-    parts << QStringLiteral("%1 %2").arg(unshown[i]).arg(QString::fromUtf8(kWhy[i]));
+    parts << QStringLiteral("%1 %2").arg(unshown[i]).arg(QString::fromUtf8(unshown_reason_text(i)));
   }
   if (total == 0) return {};
   const int lines = total + shown;

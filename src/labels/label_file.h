@@ -40,6 +40,9 @@ inline constexpr std::size_t kUnshownReasons = 6;
 // How many lines were not shown, by reason.
 using UnshownCounts = std::array<int, kUnshownReasons>;
 
+// Why lines of one reason were not shown: "with values outside 0…1".
+const char* unshown_reason_text(std::size_t reason);
+
 // "2 of 7 lines not shown (kept as they are): 1 with values outside 0…1, 1
 // with a class id not in classes.txt"; empty when every line was shown.
 QString describe_unshown_lines(const UnshownCounts& unshown, int shown);
