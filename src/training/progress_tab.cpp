@@ -16,7 +16,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "engine/checkpoint.h"
 #include "training/log_capture.h"
 #include "training/result_plots.h"
 
@@ -118,6 +117,7 @@ void ProgressTab::begin_training(const QVariantMap& params) {
   run_reported_ = false;
   run_imgsz_ = params.value(QStringLiteral("imgsz")).toInt();
   checkpoint_note_.clear();
+  damaged_checkpoints_.clear();
   live_metrics->clear_epochs();
   if (!(tuner_ && tuner_->isRunning())) {
     live_metrics->clear_trials();
@@ -145,6 +145,7 @@ void ProgressTab::begin_training(const QVariantMap& params) {
   connect(worker, &YoloTrainerThread::damaged_checkpoints_signal, this,
           [this, worker](const QStringList& paths) {
             if (worker != trainer_thread) return;
+            damaged_checkpoints_ = paths;
             checkpoint_note_ = QStringLiteral(
                                    "Damaged checkpoint (cut off while being written, it will not "
                                    "load): %1")
@@ -312,7 +313,10 @@ void ProgressTab::training_finished(const QVariantMap& result) {
     }
   }
   const QString best = QDir(save_dir).filePath(QStringLiteral("weights/best.pt"));
-  if (!save_dir.isEmpty() && is_whole_checkpoint(best)) Q_EMIT run_finished(best, run_imgsz_);
+  // The worker has checked the run's checkpoints already.
+  if (!save_dir.isEmpty() && QFileInfo(best).isFile() && !damaged_checkpoints_.contains(best)) {
+    Q_EMIT run_finished(best, run_imgsz_);
+  }
 }
 
 void ProgressTab::append_log(const QString& text) {

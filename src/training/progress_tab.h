@@ -99,9 +99,11 @@ class ProgressTab : public QWidget {
   QString pending_log_;
   qsizetype appended_this_turn_ = 0;
   QTimer log_timer_;
-  bool run_reported_ = false;        // the newest run has sent a progress report
-  int run_imgsz_ = 0;                // the newest run's image size
-  QString checkpoint_note_;          // the newest run's damaged checkpoints, said at its end
+  bool run_reported_ = false;  // the newest run has sent a progress report
+  int run_imgsz_ = 0;          // the newest run's image size
+  QString checkpoint_note_;
+  QStringList damaged_checkpoints_;  // of the newest run, as its worker found them          // the
+                                     // newest run's damaged checkpoints, said at its end
   QPointer<YoloTunerThread> tuner_;  // the AutoML search shown, while it lives
   TabWork work_{this, dialogs_};
 };
