@@ -267,7 +267,18 @@ TEST_F(LiveMetrics, AutoMLTrialsAppearAsPoints) {
     });
     EXPECT_TRUE(page().history().empty());
     ASSERT_TRUE(wait_done(worker));
-    EXPECT_EQ(shown, (std::vector<qsizetype>{1, 2, 3, 4, 5}));
+    // Trials that come faster than the page draws them are drawn a moment later.
+    ASSERT_EQ(shown.size(), 5u);
+    for (size_t i = 0; i < shown.size(); ++i) {
+      EXPECT_LE(shown[i], qsizetype(i + 1));
+      if (i > 0) {
+        EXPECT_GE(shown[i], shown[i - 1]);
+      }
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+      const QXYSeries* points = series_named(page().trial_chart(), "trial fitness");
+      return points && points->count() == 5;
+    }));
 
     // The fitness values the stand-in wrote, in either file kind.
     const QString tune_dir = dir.filePath(QStringLiteral("runs/detect/%1_tune").arg(c.release));
